@@ -3,6 +3,7 @@
 // interleaved 16-bit samples, the derived 16-bit PCM header, and the two
 // written layouts. No UI code here.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <stdexcept>
@@ -26,6 +27,17 @@ static_assert(sizeof(WavHeaderInfo) == 24, "WavHeaderInfo is a packed 24-byte re
 extern WavHeaderInfo sourceHeader;
 extern WavHeaderInfo pcmHeader;
 
+enum WavFormatTag : uint16_t {
+    WavPcm = 1,
+    WavMsAdpcm = 2,
+    WavFloat = 3,
+    WavALaw = 6,
+    WavMuLaw = 7,
+    WavImaAdpcm = 17,
+    WavGsm610 = 49,
+    WavExtensible = 0xFFFE,  // read as the encoding its sub-format names
+};
+
 // Raised by readWavHeader when the file is not a usable RIFF WAVE file; what() is "Unknown format".
 class UnknownFormat : public std::runtime_error {
 public:
@@ -33,7 +45,8 @@ public:
 };
 
 // Reads the header from `file` positioned at its start and leaves the file at
-// the first byte of the data chunk's body. Throws UnknownFormat.
+// the first byte of the data chunk's body. An extensible format chunk is recorded
+// with the format tag of its sub-format. Throws UnknownFormat.
 void readWavHeader(WavHeaderInfo& header, std::FILE* file);
 
 // Opens `fileName`, refreshes `header` from it and decodes the whole data chunk
@@ -42,17 +55,46 @@ void readWavHeader(WavHeaderInfo& header, std::FILE* file);
 // frame count and returns true. Returns false with frames = 0 (block untouched)
 // for an unsupported format or a file that cannot be opened. Throws
 // UnknownFormat when the header cannot be read.
+//
+// A data chunk that claims more bytes than the file holds is decoded as far as
+// the file goes; the frame count follows the bytes actually present, and any
+// part of the block that no byte fills (the tail of a short compressed block)
+// is silence.
 bool readWavSamples(WavHeaderInfo& header, const std::string& fileName, int32_t& frames,
                     int16_t*& block);
+
+// The same from an already open stream positioned at the start of the file
+// (the stream is left open). Used by readWavSamples and by in-memory callers.
+bool readWavStream(WavHeaderInfo& header, std::FILE* file, int32_t& frames, int16_t*& block);
+
+// Frames per compressed block for the block-coded formats, 0 when the block
+// geometry is unusable. Exposed for the callers that size buffers and for tests.
+int32_t msAdpcmSamplesPerBlock(uint16_t blockAlign, uint16_t channels);
+int32_t imaAdpcmSamplesPerBlock(uint16_t blockAlign, uint16_t channels);
+
+// Single-sample conversions of the simple formats.
+int16_t pcm8ToSample(uint8_t b);
+int16_t floatToSample(float x);
+int16_t aLawToSample(uint8_t code);
+int16_t muLawToSample(uint8_t code);
 
 // Fills `target` as the 16-bit PCM header of a signal with the source's rate and
 // `channels` channels. dataSize is left for the caller.
 void derivePcmHeader(const WavHeaderInfo& source, uint16_t channels, WavHeaderInfo& target);
 
 // Writes a one-channel-layout file (18-byte format chunk, no "fact"). Returns
-// false when the file cannot be created or written.
+// false when the file cannot be created or written; then no file is left under
+// `fileName` (an existing one stays as it was).
 bool writeMonoWav(uint32_t sampleRate, uint32_t bitsPerSample, uint32_t channels,
                   const std::string& fileName, uint32_t dataBytes, const void* data);
 
 // Writes the stream-file header layout (format chunk of h.fmtSize bytes, "fact", "data").
+// A null stream is ignored.
 void writeWavHeader(const WavHeaderInfo& h, std::FILE* stream);
+
+// Writes `frames` interleaved 16-bit frames of `channels` channels as a whole
+// signal file (header writer layout with its "fact" chunk). The file appears
+// under `fileName` only when it was written completely; on failure `error`
+// says why and returns false.
+bool writePcmWav(const std::string& fileName, uint32_t sampleRate, uint16_t channels,
+                 const int16_t* interleaved, std::size_t frames, std::string& error);

@@ -1,0 +1,84 @@
+#include "SafeFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+SafeFileWriter::~SafeFileWriter() { discard(); }
+
+std::FILE* SafeFileWriter::open(const std::string& target) {
+    discard();
+    error_.clear();
+    target_ = target;
+    temp_ = target + ".partial-XXXXXX";
+    int fd = ::mkstemp(temp_.data());
+    if (fd < 0) {
+        error_ = "cannot create " + target + ": " + std::strerror(errno);
+        temp_.clear();
+        return nullptr;
+    }
+    // mkstemp creates the file 0600; give it the permissions a plainly created
+    // file would get.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        error_ = "cannot create " + target + ": " + std::strerror(errno);
+        ::close(fd);
+        ::unlink(temp_.c_str());
+        temp_.clear();
+        return nullptr;
+    }
+    return file_;
+}
+
+bool SafeFileWriter::commit() {
+    if (!file_) {
+        if (error_.empty()) error_ = "no file open";
+        return false;
+    }
+    bool failed = std::ferror(file_) != 0;
+    int savedErrno = errno;
+    if (std::fflush(file_) != 0) {
+        failed = true;
+        savedErrno = errno;
+    }
+    if (!failed && ::fsync(::fileno(file_)) != 0 && errno != EINVAL) {
+        failed = true;
+        savedErrno = errno;
+    }
+    if (std::fclose(file_) != 0 && !failed) {
+        failed = true;
+        savedErrno = errno;
+    }
+    file_ = nullptr;
+    if (failed) {
+        error_ = "cannot write " + target_ + ": " + std::strerror(savedErrno ? savedErrno : EIO);
+        ::unlink(temp_.c_str());
+        temp_.clear();
+        return false;
+    }
+    if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+        error_ = "cannot write " + target_ + ": " + std::strerror(errno);
+        ::unlink(temp_.c_str());
+        temp_.clear();
+        return false;
+    }
+    temp_.clear();
+    return true;
+}
+
+void SafeFileWriter::discard() {
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}

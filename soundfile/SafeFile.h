@@ -1,0 +1,36 @@
+#pragma once
+// Writing a file so that it appears under its name only once it is complete:
+// the data go to a temporary file beside the target, which is renamed over the
+// target on commit. A writer that is destroyed without a successful commit
+// removes its temporary file, so a failed save never leaves a truncated file
+// that looks finished, and never destroys the file it was meant to replace.
+
+#include <cstdio>
+#include <string>
+
+class SafeFileWriter {
+public:
+    SafeFileWriter() = default;
+    ~SafeFileWriter();
+    SafeFileWriter(const SafeFileWriter&) = delete;
+    SafeFileWriter& operator=(const SafeFileWriter&) = delete;
+
+    // Creates the temporary file for `target`. Returns the stream, or nullptr
+    // with error() set.
+    std::FILE* open(const std::string& target);
+    std::FILE* stream() const { return file_; }
+
+    // Flushes, closes and renames the temporary file over the target. Any
+    // write error met on the stream since open() makes the commit fail.
+    bool commit();
+    // Drops the temporary file.
+    void discard();
+
+    const std::string& error() const { return error_; }
+
+private:
+    std::FILE* file_ = nullptr;
+    std::string target_;
+    std::string temp_;
+    std::string error_;
+};

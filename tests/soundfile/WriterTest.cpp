@@ -1,0 +1,168 @@
+// The two written layouts, byte for byte, and what a failed save leaves behind.
+
+#include "SafeFile.h"
+#include "TestFiles.h"
+#include "WavFile.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace testfiles;
+
+namespace {
+
+uint32_t u32At(const std::vector<uint8_t>& b, std::size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+uint16_t u16At(const std::vector<uint8_t>& b, std::size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
+std::string idAt(const std::vector<uint8_t>& b, std::size_t at) {
+    return std::string(reinterpret_cast<const char*>(b.data() + at), 4);
+}
+
+TEST(MonoWriter, OneChannelLayout) {
+    auto samples = testSignal(1000, 1, 8000);
+    const std::string path = scratch("mono.wav");
+    ASSERT_TRUE(writeMonoWav(8000, 16, 1, path, 2000, samples.data()));
+    auto b = readBytes(path);
+    ASSERT_EQ(b.size(), 46u + 2000u);
+    EXPECT_EQ(idAt(b, 0), "RIFF");
+    EXPECT_EQ(u32At(b, 4), 2038u);
+    EXPECT_EQ(idAt(b, 8), "WAVE");
+    EXPECT_EQ(idAt(b, 12), "fmt ");
+    EXPECT_EQ(u32At(b, 16), 18u);
+    EXPECT_EQ(u16At(b, 20), 1);
+    EXPECT_EQ(u16At(b, 22), 1);
+    EXPECT_EQ(u32At(b, 24), 8000u);
+    EXPECT_EQ(u32At(b, 28), 16000u);
+    EXPECT_EQ(u16At(b, 32), 2);
+    EXPECT_EQ(u16At(b, 34), 16);
+    EXPECT_EQ(u16At(b, 36), 0);
+    EXPECT_EQ(idAt(b, 38), "data");
+    EXPECT_EQ(u32At(b, 42), 2000u);
+    EXPECT_EQ(0, std::memcmp(b.data() + 46, samples.data(), 2000));
+
+    // And it reads back as written.
+    WavHeaderInfo h;
+    int32_t frames = 0;
+    int16_t* block = nullptr;
+    ASSERT_TRUE(readWavSamples(h, path, frames, block));
+    std::unique_ptr<int16_t[]> owned(block);
+    EXPECT_EQ(frames, 1000);
+    EXPECT_EQ(std::vector<int16_t>(block, block + 1000), samples);
+}
+
+TEST(HeaderWriter, WholeSignalLayoutWithFact) {
+    auto samples = testSignal(1000, 2, 16000);
+    const std::string path = scratch("stereo.wav");
+    std::string err;
+    ASSERT_TRUE(writePcmWav(path, 16000, 2, samples.data(), 1000, err)) << err;
+    auto b = readBytes(path);
+    ASSERT_EQ(b.size(), 56u + 4000u);
+    EXPECT_EQ(idAt(b, 0), "RIFF");
+    EXPECT_EQ(u32At(b, 4), 4048u);
+    EXPECT_EQ(idAt(b, 8), "WAVE");
+    EXPECT_EQ(idAt(b, 12), "fmt ");
+    EXPECT_EQ(u32At(b, 16), 16u);
+    EXPECT_EQ(u16At(b, 20), 1);
+    EXPECT_EQ(u16At(b, 22), 2);
+    EXPECT_EQ(u32At(b, 24), 16000u);
+    EXPECT_EQ(u32At(b, 28), 64000u);
+    EXPECT_EQ(u16At(b, 32), 4);
+    EXPECT_EQ(u16At(b, 34), 16);
+    EXPECT_EQ(idAt(b, 36), "fact");
+    EXPECT_EQ(u32At(b, 40), 4u);
+    EXPECT_EQ(u32At(b, 44), 0u);
+    EXPECT_EQ(idAt(b, 48), "data");
+    EXPECT_EQ(u32At(b, 52), 4000u);
+    EXPECT_EQ(0, std::memcmp(b.data() + 56, samples.data(), 4000));
+
+    WavHeaderInfo h;
+    int32_t frames = 0;
+    int16_t* block = nullptr;
+    ASSERT_TRUE(readWavSamples(h, path, frames, block));
+    std::unique_ptr<int16_t[]> owned(block);
+    EXPECT_EQ(frames, 1000);
+    EXPECT_EQ(std::vector<int16_t>(block, block + 2000), samples);
+}
+
+TEST(HeaderWriter, LargerFormatSizeIsZeroPadded) {
+    WavHeaderInfo h;
+    h.fmtSize = 18;
+    h.formatTag = 1;
+    h.channels = 1;
+    h.sampleRate = 8000;
+    h.avgBytesPerSec = 16000;
+    h.blockAlign = 2;
+    h.bitsPerSample = 16;
+    h.dataSize = 0;
+    const std::string path = scratch("fmt18.wav");
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    writeWavHeader(h, f);
+    writeWavHeader(h, nullptr);  // a missing stream is ignored
+    std::fclose(f);
+    auto b = readBytes(path);
+    ASSERT_EQ(b.size(), 58u);
+    EXPECT_EQ(u32At(b, 4), 50u);
+    EXPECT_EQ(u16At(b, 36), 0);
+    EXPECT_EQ(idAt(b, 38), "fact");
+    EXPECT_EQ(idAt(b, 50), "data");
+}
+
+TEST(FailedSaves, LeaveNothingUnderTheTargetName) {
+    auto samples = testSignal(100, 1, 8000);
+    std::string err;
+    const std::string missingDir = scratch("no-such-dir/out.wav");
+    EXPECT_FALSE(writeMonoWav(8000, 16, 1, missingDir, 200, samples.data()));
+    EXPECT_FALSE(writePcmWav(missingDir, 8000, 1, samples.data(), 100, err));
+    EXPECT_NE(err.find("no-such-dir/out.wav"), std::string::npos) << err;
+
+    // A target that cannot be replaced (a directory): the save fails, the
+    // directory is intact and no temporary file is left beside it.
+    const std::string dirTarget = scratch("is-a-dir");
+    std::filesystem::create_directory(dirTarget);
+    EXPECT_FALSE(writePcmWav(dirTarget, 8000, 1, samples.data(), 100, err));
+    EXPECT_TRUE(std::filesystem::is_directory(dirTarget));
+    for (const auto& e : std::filesystem::directory_iterator(scratchDir()))
+        EXPECT_EQ(e.path().filename().string().find(".partial-"), std::string::npos) << e.path();
+}
+
+TEST(FailedSaves, ExistingFileSurvivesAFailedWrite) {
+    const std::string path = scratch("keep.wav");
+    writeBytes(path, {1, 2, 3});
+    {
+        SafeFileWriter w;
+        std::FILE* f = w.open(path);
+        ASSERT_NE(f, nullptr);
+        std::fputs("partial", f);
+        // destroyed without commit
+    }
+    EXPECT_EQ(readBytes(path), (std::vector<uint8_t>{1, 2, 3}));
+
+    // A stream that reports a write error cannot be committed.
+    SafeFileWriter w;
+    std::FILE* f = w.open(path);
+    ASSERT_NE(f, nullptr);
+    std::fputc('x', f);
+    std::fseek(f, 0, SEEK_SET);
+    (void)std::fgetc(f);  // reading a write-only stream sets its error flag
+    EXPECT_FALSE(w.commit());
+    EXPECT_EQ(readBytes(path), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+TEST(FailedSaves, FullDiskIsReported) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    // Writing through a stream onto a full device must not be reported as success.
+    SafeFileWriter w;
+    std::FILE* f = w.open(scratch("full.wav"));
+    ASSERT_NE(f, nullptr);
+    std::FILE* full = std::freopen("/dev/full", "wb", f);
+    ASSERT_NE(full, nullptr);
+    std::vector<char> big(1 << 16, 'a');
+    std::fwrite(big.data(), 1, big.size(), full);
+    EXPECT_FALSE(w.commit());
+    EXPECT_FALSE(std::filesystem::exists(scratch("full.wav")));
+}
+
+}  // namespace
