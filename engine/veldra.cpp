@@ -1,0 +1,532 @@
+// veldra: single-channel speech noise reduction in a caller-owned state block.
+//
+// Signal path, per frame of N samples (N a power of two near 32 ms, hop N/2):
+//   square-root periodic Hann analysis window -> real FFT -> noise power
+//   tracking -> a-priori SNR -> spectral gain (method 0, 1 or 2) -> optional
+//   equalizer -> inverse FFT -> square-root Hann synthesis window -> overlap-add.
+// The squared window sums to exactly one at 50 % overlap, so with every gain at
+// one the output is the input delayed by N - N/2 samples.
+//
+// Literature this follows:
+//  - T. Gerkmann, R. C. Hendriks, "Unbiased MMSE-based noise power estimation
+//    with low complexity and low tracking delay", IEEE TASLP 20(4), 2012:
+//    the noise power is updated every frame with the expected noise power given
+//    the observation, weighted by a posterior speech presence probability
+//    computed with a fixed a-priori SNR of 15 dB. It keeps adapting during
+//    speech and follows rising noise within a fraction of a second.
+//  - Y. Ephraim, D. Malah, "Speech enhancement using a minimum mean-square error
+//    short-time spectral amplitude estimator" (1984) and "... log-spectral
+//    amplitude estimator" (1985): decision-directed a-priori SNR and the LSA gain.
+//  - I. Cohen, B. Berdugo, "Speech enhancement for non-stationary noise
+//    environments", Signal Processing 81, 2001 (OM-LSA): speech presence
+//    probability from local, global and frame-wise smoothed a-priori SNR,
+//    gain G = G_H1^p * Gmin^(1-p).
+//  - J. Sohn, N. S. Kim, W. Sung, "A statistical model-based voice activity
+//    detector", IEEE SPL 6(1), 1999: mean log likelihood ratio as frame decision.
+//
+// No call allocates; scratch lives on the stack; all state is in the block.
+
+#include "veldra.h"
+
+#include <kiss_fftr.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+
+#include "FastMath.h"
+
+namespace {
+
+using veldra::expint1;
+using veldra::fastExp;
+using veldra::fastLog;
+
+constexpr uint32_t kMagic = 0x564c4452u;  // marks an initialised block
+
+// Geometry. The frame is the power of two nearest to 32 ms; the smallest
+// (256) serves 8 and 11.025 kHz, the largest (2048) 48 kHz.
+constexpr int kMinFrameLength = 256;
+constexpr int kMaxFrameLength = 2048;
+constexpr int kMaxBins = kMaxFrameLength / 2 + 1;
+constexpr float kTargetFrameSeconds = 0.032f;
+constexpr int kMinRate = 8000;
+constexpr int kMaxRate = 48000;
+
+// The smoothing factors given by callers are meant for a 16 ms hop (32 ms
+// frames at 50 % overlap); other hops get the factor with the same time constant.
+constexpr float kReferenceHopSeconds = 0.016f;
+
+// Noise tracking.
+constexpr float kNoiseInitSeconds = 0.096f;  // plain average of the first frames
+constexpr float kPresenceSnr = 31.622777f;   // fixed a-priori SNR under speech presence, 15 dB
+constexpr float kStagnationSmoothing = 0.9f; // smoothing of the posterior for stagnation control
+constexpr float kStagnationLimit = 0.99f;    // posterior cap when it has been high for long
+constexpr float kNoiseFloorPower = 1e-2f;    // keeps ratios finite on digital silence
+
+// A-priori SNR limits.
+constexpr float kXiMin = 0.0031622777f;  // -25 dB
+constexpr float kSnrMax = 1e5f;          // 50 dB: cap of a-posteriori and a-priori SNR
+
+// Speech presence (OM-LSA): recursive smoothing of the a-priori SNR and the
+// mapping of its local, global and frame averages to presence.
+constexpr float kZetaSmoothing = 0.7f;
+constexpr float kZetaMin = 0.1f;         // -10 dB
+constexpr float kZetaMax = 0.31622777f;  // -5 dB
+constexpr float kZetaPeakMin = 1.0f;     // 0 dB
+constexpr float kZetaPeakMax = 10.0f;    // 10 dB
+constexpr float kAbsenceMax = 0.95f;     // a-priori speech absence probability cap
+constexpr float kLocalHalfWidthHz = 40.0f;
+constexpr float kGlobalHalfWidthHz = 470.0f;
+
+// Voice activity: mean log likelihood ratio over the speech band, with hangover.
+constexpr float kVadLowHz = 250.0f;
+constexpr float kVadHighHz = 4000.0f;
+constexpr float kVadThreshold = 0.25f;
+constexpr float kVadHangoverSeconds = 0.2f;
+
+// Equalizer points are clamped to [0, kMaxEqGain]; a NaN point counts as 1.
+constexpr float kMaxEqGain = 100.0f;
+
+// Parameter ranges and the values used for a NaN argument.
+constexpr float kLimitDbMin = -100.0f;
+constexpr float kNoiseRateMin = 0.8f, kNoiseRateMax = 0.999f, kNoiseRateDefault = 0.95f;
+constexpr float kMusicalRateMin = 0.9f, kMusicalRateMax = 0.999f, kMusicalRateDefault = 0.98f;
+constexpr float kLimitDbDefault = -18.0f;
+
+// Fixed part of the block. The first fields are read by callers at the
+// offsets the public header lists.
+struct State {
+    uint32_t magic;         // 0
+    uint32_t sampleRate;    // 4
+    uint32_t frameLength;   // 8
+    uint32_t frameStep;     // 12
+    uint8_t voiceActive;    // 16
+    uint8_t method;         // 17
+    uint8_t selectClear;    // 18
+    uint8_t framePending;   // 19: Veldra_Frame ran, Veldra_Restore not yet
+    uint32_t delay;         // 20
+
+    uint32_t bins;          // N/2 + 1
+    uint32_t framesSeen;
+    uint32_t initFrames;
+    uint32_t hangoverFrames;
+    uint32_t hangoverLeft;
+    uint32_t vadLow, vadHigh;        // bin range [low, high)
+    uint32_t localHalf, globalHalf;  // half widths of the presence averages, bins
+
+    float gainFloor;     // linear, from limitDb
+    float logGainFloor;  // ln(gainFloor)
+    float noiseAlpha;    // per-hop smoothing of the noise power
+    float ddBeta;        // decision-directed smoothing
+    float zetaFramePrev;
+    float zetaPeak;
+
+    // Byte offsets of the per-bin arrays, relative to the block's start.
+    uint32_t offWindow;     // float[bins]: sin(pi n / N), n = 0..N/2
+    uint32_t offNoise;      // float[bins]: noise power estimate
+    uint32_t offSpeechPrev; // float[bins]: estimated speech power of the last frame
+    uint32_t offPresence;   // float[bins]: smoothed posterior for stagnation control
+    uint32_t offZeta;       // float[bins]: smoothed a-priori SNR
+    uint32_t offSpectrum;   // kiss_fft_cpx[bins]: spectrum awaiting synthesis
+    uint32_t offHistory;    // int16[N/2]: previous half frame of input
+    uint32_t offOverlap;    // float[N/2]: synthesis tail awaiting the next frame
+    uint32_t offFftForward;
+    uint32_t offFftInverse;
+    uint32_t fftReserve;    // bytes reserved for each transform's state
+    uint32_t pad0;
+    uint64_t fftBuiltAt;    // block address the transform states were built for
+};
+
+static_assert(offsetof(State, frameLength) == VELDRA_OFFSET_FRAME_LENGTH, "frameLength offset");
+static_assert(offsetof(State, frameStep) == VELDRA_OFFSET_FRAME_STEP, "frameStep offset");
+static_assert(offsetof(State, voiceActive) == VELDRA_OFFSET_VOICE_ACTIVE, "voiceActive offset");
+static_assert(offsetof(State, delay) == VELDRA_OFFSET_DELAY, "delay offset");
+
+constexpr uint32_t alignUp(uint32_t n) { return (n + 15u) & ~15u; }
+
+// Generous upper bound of kiss_fftr's state for a real transform of n points
+// (it needs 2848 bytes at 256 and 20768 at 2048); checked against the library
+// at run time.
+constexpr uint32_t fftReserveFor(uint32_t n) { return alignUp(10u * n + 512u); }
+
+struct Layout {
+    uint32_t window, noise, speechPrev, presence, zeta, spectrum, history, overlap, fftForward,
+        fftInverse, end;
+};
+
+constexpr Layout layoutFor(uint32_t n) {
+    const uint32_t bins = n / 2 + 1;
+    const uint32_t floats = alignUp(bins * 4u);
+    Layout l{};
+    l.window = alignUp(static_cast<uint32_t>(sizeof(State)));
+    l.noise = l.window + floats;
+    l.speechPrev = l.noise + floats;
+    l.presence = l.speechPrev + floats;
+    l.zeta = l.presence + floats;
+    l.spectrum = l.zeta + floats;
+    l.history = l.spectrum + alignUp(bins * 8u);
+    l.overlap = l.history + alignUp(n / 2 * 2u);
+    l.fftForward = l.overlap + alignUp(n / 2 * 4u);
+    l.fftInverse = l.fftForward + fftReserveFor(n);
+    l.end = l.fftInverse + fftReserveFor(n);
+    return l;
+}
+
+static_assert(layoutFor(kMaxFrameLength).end <= VELDRA_BLOCK_SIZE,
+              "the largest frame's state must fit the caller's block");
+static_assert(kMaxFrameLength / 2 <= VELDRA_MAX_FRAME_STEP, "frame step above the caller's buffers");
+static_assert(sizeof(kiss_fft_cpx) == 8, "kiss_fft_cpx must be two floats");
+
+template <typename T>
+T* at(void* block, uint32_t offset) {
+    return reinterpret_cast<T*>(static_cast<unsigned char*>(block) + offset);
+}
+
+State* stateOf(void* block) {
+    if (block == nullptr) return nullptr;
+    State* s = static_cast<State*>(block);
+    return s->magic == kMagic ? s : nullptr;
+}
+
+int frameLengthFor(int rate) {
+    int n = kMinFrameLength;
+    const float target = kTargetFrameSeconds * static_cast<float>(rate);
+    // Nearest power of two on a logarithmic scale: move up while the target is
+    // above the geometric mean of n and 2n.
+    while (n < kMaxFrameLength && target > static_cast<float>(n) * 1.41421356f) n *= 2;
+    return n;
+}
+
+float sanitize(float value, float lo, float hi, float fallback) {
+    if (std::isnan(value)) return fallback;
+    return value < lo ? lo : (value > hi ? hi : value);
+}
+
+void applyParameters(State* s, uint8_t method, float limitDb, float noiseRate, float musicalRate) {
+    s->method = method > 2 ? 2 : method;
+    const float limit = sanitize(limitDb, kLimitDbMin, 0.0f, kLimitDbDefault);
+    s->gainFloor = std::pow(10.0f, limit / 20.0f);
+    s->logGainFloor = std::log(s->gainFloor);
+    const float hopSeconds = static_cast<float>(s->frameStep) / static_cast<float>(s->sampleRate);
+    const float rate = sanitize(noiseRate, kNoiseRateMin, kNoiseRateMax, kNoiseRateDefault);
+    s->noiseAlpha = std::pow(rate, hopSeconds / kReferenceHopSeconds);
+    s->ddBeta = sanitize(musicalRate, kMusicalRateMin, kMusicalRateMax, kMusicalRateDefault);
+}
+
+// Builds (or rebuilds, after the caller moved the block) the transform states.
+bool buildTransforms(State* s, void* block) {
+    const int n = static_cast<int>(s->frameLength);
+    size_t length = s->fftReserve;
+    if (kiss_fftr_alloc(n, 0, at<void>(block, s->offFftForward), &length) == nullptr) return false;
+    length = s->fftReserve;
+    if (kiss_fftr_alloc(n, 1, at<void>(block, s->offFftInverse), &length) == nullptr) return false;
+    s->fftBuiltAt = reinterpret_cast<uintptr_t>(block);
+    return true;
+}
+
+// Speech presence from a smoothed a-priori SNR: 0 below kZetaMin, 1 above
+// kZetaMax, logarithmic in between.
+inline float presenceOf(float zeta, float lo, float hi) {
+    if (zeta <= lo) return 0.0f;
+    if (zeta >= hi) return 1.0f;
+    return fastLog(zeta / lo) / fastLog(hi / lo);
+}
+
+inline float windowAt(const float* halfWindow, int n, int i) {
+    return i <= n / 2 ? halfWindow[i] : halfWindow[n - i];
+}
+
+}  // namespace
+
+extern "C" {
+
+VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, float limitDb,
+                            float noiseRate, float musicalRate, const char* callerId) {
+    (void)callerId;  // accepted for interface compatibility; not interpreted
+    if (block == nullptr) return;
+    std::memset(block, 0, VELDRA_BLOCK_SIZE);
+    State* s = static_cast<State*>(block);
+
+    const int rate = sampleRate < kMinRate ? kMinRate : (sampleRate > kMaxRate ? kMaxRate : sampleRate);
+    const int n = frameLengthFor(rate);
+    const Layout l = layoutFor(static_cast<uint32_t>(n));
+
+    s->sampleRate = static_cast<uint32_t>(rate);
+    s->frameLength = static_cast<uint32_t>(n);
+    s->frameStep = static_cast<uint32_t>(n / 2);
+    s->delay = s->frameLength - s->frameStep;
+    s->bins = static_cast<uint32_t>(n / 2 + 1);
+    s->offWindow = l.window;
+    s->offNoise = l.noise;
+    s->offSpeechPrev = l.speechPrev;
+    s->offPresence = l.presence;
+    s->offZeta = l.zeta;
+    s->offSpectrum = l.spectrum;
+    s->offHistory = l.history;
+    s->offOverlap = l.overlap;
+    s->offFftForward = l.fftForward;
+    s->offFftInverse = l.fftInverse;
+    s->fftReserve = fftReserveFor(static_cast<uint32_t>(n));
+
+    const float hopSeconds = static_cast<float>(s->frameStep) / static_cast<float>(rate);
+    const float binHz = static_cast<float>(rate) / static_cast<float>(n);
+    s->initFrames = static_cast<uint32_t>(std::lround(kNoiseInitSeconds / hopSeconds));
+    if (s->initFrames < 1) s->initFrames = 1;
+    s->hangoverFrames = static_cast<uint32_t>(std::lround(kVadHangoverSeconds / hopSeconds));
+    s->vadLow = static_cast<uint32_t>(std::lround(kVadLowHz / binHz));
+    s->vadHigh = static_cast<uint32_t>(std::lround(kVadHighHz / binHz));
+    if (s->vadHigh > s->bins) s->vadHigh = s->bins;
+    s->localHalf = static_cast<uint32_t>(std::lround(kLocalHalfWidthHz / binHz));
+    if (s->localHalf < 1) s->localHalf = 1;
+    s->globalHalf = static_cast<uint32_t>(std::lround(kGlobalHalfWidthHz / binHz));
+    s->zetaPeak = kZetaPeakMin;
+
+    float* window = at<float>(block, s->offWindow);
+    for (int i = 0; i <= n / 2; ++i)
+        window[i] = static_cast<float>(std::sin(M_PI * static_cast<double>(i) / n));
+    float* noise = at<float>(block, s->offNoise);
+    for (uint32_t k = 0; k < s->bins; ++k) noise[k] = kNoiseFloorPower;
+
+    applyParameters(s, method, limitDb, noiseRate, musicalRate);
+    if (!buildTransforms(s, block)) {
+        // Cannot happen with the reserve above; leave a block that passes audio
+        // through as silence rather than one that crashes.
+        s->magic = 0;
+        return;
+    }
+    s->magic = kMagic;
+}
+
+VELDRA_API void Veldra_Destroyed(void* block) {
+    if (block != nullptr) std::memset(block, 0, VELDRA_BLOCK_SIZE);
+}
+
+VELDRA_API void Veldra_Reset(void* block, uint8_t method, float limitDb, float noiseRate,
+                             float musicalRate) {
+    State* s = stateOf(block);
+    if (s == nullptr) return;
+    applyParameters(s, method, limitDb, noiseRate, musicalRate);
+}
+
+VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16_t* input) {
+    State* s = stateOf(block);
+    if (s == nullptr) return;
+    if (s->fftBuiltAt != reinterpret_cast<uintptr_t>(block) && !buildTransforms(s, block)) return;
+
+    const int n = static_cast<int>(s->frameLength);
+    const int step = static_cast<int>(s->frameStep);
+    const int bins = static_cast<int>(s->bins);
+    const float* window = at<float>(block, s->offWindow);
+    int16_t* history = at<int16_t>(block, s->offHistory);
+    float* noise = at<float>(block, s->offNoise);
+    float* speechPrev = at<float>(block, s->offSpeechPrev);
+    float* presence = at<float>(block, s->offPresence);
+    float* zeta = at<float>(block, s->offZeta);
+    kiss_fft_cpx* spectrum = at<kiss_fft_cpx>(block, s->offSpectrum);
+
+    // Analysis: previous half frame followed by the new samples, windowed.
+    alignas(16) float frame[kMaxFrameLength];
+    for (int i = 0; i < step; ++i) frame[i] = static_cast<float>(history[i]) * window[i];
+    for (int j = 0; j < step; ++j) {
+        const float x = input != nullptr ? static_cast<float>(input[j]) : 0.0f;
+        frame[step + j] = x * windowAt(window, n, step + j);
+    }
+    if (input != nullptr)
+        std::memcpy(history, input, static_cast<size_t>(step) * sizeof(int16_t));
+    else
+        std::memset(history, 0, static_cast<size_t>(step) * sizeof(int16_t));
+    kiss_fftr(reinterpret_cast<kiss_fftr_cfg>(at<void>(block, s->offFftForward)), frame, spectrum);
+
+    alignas(16) float power[kMaxBins];
+    for (int k = 0; k < bins; ++k)
+        power[k] = spectrum[k].r * spectrum[k].r + spectrum[k].i * spectrum[k].i;
+
+    // Noise power. The first frames are averaged plainly: recordings usually
+    // start before the talker, and this gives a usable estimate at once.
+    if (s->framesSeen < s->initFrames) {
+        const float w = 1.0f / static_cast<float>(s->framesSeen + 1);
+        for (int k = 0; k < bins; ++k) {
+            const float v = noise[k] + (power[k] - noise[k]) * (s->framesSeen == 0 ? 1.0f : w);
+            noise[k] = v < kNoiseFloorPower ? kNoiseFloorPower : v;
+        }
+    } else {
+        const float alpha = s->noiseAlpha;
+        const float slope = kPresenceSnr / (1.0f + kPresenceSnr);
+        for (int k = 0; k < bins; ++k) {
+            float gammaK = power[k] / noise[k];
+            gammaK = gammaK > kSnrMax ? kSnrMax : gammaK;
+            float post = 1.0f / (1.0f + (1.0f + kPresenceSnr) * fastExp(-gammaK * slope));
+            presence[k] = kStagnationSmoothing * presence[k] + (1.0f - kStagnationSmoothing) * post;
+            if (presence[k] > kStagnationLimit && post > kStagnationLimit) post = kStagnationLimit;
+            const float expected = (1.0f - post) * power[k] + post * noise[k];
+            const float v = alpha * noise[k] + (1.0f - alpha) * expected;
+            noise[k] = v < kNoiseFloorPower ? kNoiseFloorPower : v;
+        }
+    }
+    ++s->framesSeen;
+
+    // A-priori SNR (decision-directed) and the a-posteriori SNR.
+    alignas(16) float xi[kMaxBins];
+    alignas(16) float gammaPost[kMaxBins];
+    const float beta = s->ddBeta;
+    for (int k = 0; k < bins; ++k) {
+        const float inv = 1.0f / noise[k];
+        float g = power[k] * inv;
+        g = g > kSnrMax ? kSnrMax : g;
+        gammaPost[k] = g;
+        const float ml = g - 1.0f > 0.0f ? g - 1.0f : 0.0f;
+        float x = beta * speechPrev[k] * inv + (1.0f - beta) * ml;
+        x = x < kXiMin ? kXiMin : (x > kSnrMax ? kSnrMax : x);
+        xi[k] = x;
+    }
+
+    // Voice activity: mean log likelihood ratio over the speech band.
+    {
+        float sum = 0.0f;
+        const int lo = static_cast<int>(s->vadLow), hi = static_cast<int>(s->vadHigh);
+        for (int k = lo; k < hi; ++k) {
+            const float r = xi[k] / (1.0f + xi[k]);
+            sum += gammaPost[k] * r - fastLog(1.0f + xi[k]);
+        }
+        const float mean = hi > lo ? sum / static_cast<float>(hi - lo) : 0.0f;
+        if (mean > kVadThreshold) {
+            s->hangoverLeft = s->hangoverFrames;
+            s->voiceActive = 1;
+        } else if (s->hangoverLeft > 0) {
+            --s->hangoverLeft;
+            s->voiceActive = 1;
+        } else {
+            s->voiceActive = 0;
+        }
+    }
+
+    alignas(16) float gain[kMaxBins];
+    const float floorGain = s->gainFloor;
+    if (s->method == 0 || s->method == 1) {
+        // 0: power spectral subtraction, 1: Wiener; both written with the
+        // decision-directed a-priori SNR, which keeps the residual smooth.
+        for (int k = 0; k < bins; ++k) {
+            const float wiener = xi[k] / (1.0f + xi[k]);
+            const float g = s->method == 0 ? std::sqrt(wiener) : wiener;
+            speechPrev[k] = g * g * power[k];
+            gain[k] = g < floorGain ? floorGain : g;
+        }
+    } else {
+        // OM-LSA: a-priori absence probability from the smoothed a-priori SNR.
+        alignas(16) float prefix[kMaxBins + 1];
+        prefix[0] = 0.0f;
+        float zetaSum = 0.0f;
+        for (int k = 0; k < bins; ++k) {
+            zeta[k] = kZetaSmoothing * zeta[k] + (1.0f - kZetaSmoothing) * xi[k];
+            prefix[k + 1] = prefix[k] + zeta[k];
+            zetaSum += zeta[k];
+        }
+        const float zetaFrame = zetaSum / static_cast<float>(bins);
+        float frameP;
+        if (zetaFrame > kZetaMin) {
+            if (zetaFrame > s->zetaFramePrev) {
+                frameP = 1.0f;
+                s->zetaPeak = zetaFrame < kZetaPeakMin ? kZetaPeakMin
+                                                       : (zetaFrame > kZetaPeakMax ? kZetaPeakMax : zetaFrame);
+            } else {
+                frameP = presenceOf(zetaFrame, s->zetaPeak * kZetaMin, s->zetaPeak * kZetaMax);
+            }
+        } else {
+            frameP = 0.0f;
+        }
+        s->zetaFramePrev = zetaFrame;
+
+        const int localHalf = static_cast<int>(s->localHalf);
+        const int globalHalf = static_cast<int>(s->globalHalf);
+        const float logFloor = s->logGainFloor;
+        for (int k = 0; k < bins; ++k) {
+            const int l0 = k - localHalf < 0 ? 0 : k - localHalf;
+            const int l1 = k + localHalf + 1 > bins ? bins : k + localHalf + 1;
+            const int g0 = k - globalHalf < 0 ? 0 : k - globalHalf;
+            const int g1 = k + globalHalf + 1 > bins ? bins : k + globalHalf + 1;
+            const float local = (prefix[l1] - prefix[l0]) / static_cast<float>(l1 - l0);
+            const float global = (prefix[g1] - prefix[g0]) / static_cast<float>(g1 - g0);
+            float q = 1.0f - presenceOf(local, kZetaMin, kZetaMax) *
+                                 presenceOf(global, kZetaMin, kZetaMax) * frameP;
+            q = q > kAbsenceMax ? kAbsenceMax : q;
+
+            const float r = xi[k] / (1.0f + xi[k]);
+            const float v = r * gammaPost[k];
+            float logGh1 = fastLog(r) + 0.5f * expint1(v);
+            logGh1 = logGh1 > 0.0f ? 0.0f : logGh1;
+            const float gh1 = fastExp(logGh1);
+            speechPrev[k] = gh1 * gh1 * power[k];
+
+            const float expv = v > 80.0f ? 0.0f : fastExp(-v);
+            const float p = 1.0f / (1.0f + q / (1.0f - q) * (1.0f + xi[k]) * expv);
+            const float g = fastExp(p * logGh1 + (1.0f - p) * logFloor);
+            gain[k] = g < floorGain ? floorGain : (g > 1.0f ? 1.0f : g);
+        }
+    }
+
+    // Speech (clear) or what was removed (background): the two add up to the input.
+    const bool clear = selectClearSpeech != 0;
+    for (int k = 0; k < bins; ++k) {
+        const float g = clear ? gain[k] : 1.0f - gain[k];
+        spectrum[k].r *= g;
+        spectrum[k].i *= g;
+    }
+    s->selectClear = clear ? 1 : 0;
+    s->framePending = 1;
+}
+
+VELDRA_API void Veldra_Equalizer(void* block, int32_t pointCount, const float* gains) {
+    State* s = stateOf(block);
+    if (s == nullptr || !s->framePending || pointCount <= 0 || gains == nullptr) return;
+    kiss_fft_cpx* spectrum = at<kiss_fft_cpx>(block, s->offSpectrum);
+    const int bins = static_cast<int>(s->bins);
+    auto point = [&](int i) {
+        const float g = gains[i];
+        if (std::isnan(g)) return 1.0f;
+        return g < 0.0f ? 0.0f : (g > kMaxEqGain ? kMaxEqGain : g);
+    };
+    // Point i stands for i / (pointCount - 1) of half the sample rate; bins
+    // between two points get the linear interpolation of the two.
+    const float scale = pointCount > 1 ? static_cast<float>(pointCount - 1) / static_cast<float>(bins - 1) : 0.0f;
+    for (int k = 0; k < bins; ++k) {
+        const float pos = static_cast<float>(k) * scale;
+        int i = static_cast<int>(pos);
+        if (i > pointCount - 1) i = pointCount - 1;
+        const int j = i + 1 < pointCount ? i + 1 : i;
+        const float f = pos - static_cast<float>(i);
+        const float g = point(i) + (point(j) - point(i)) * f;
+        spectrum[k].r *= g;
+        spectrum[k].i *= g;
+    }
+}
+
+VELDRA_API void Veldra_Restore(void* block, int16_t* output) {
+    State* s = stateOf(block);
+    if (s == nullptr) return;
+    if (s->fftBuiltAt != reinterpret_cast<uintptr_t>(block) && !buildTransforms(s, block)) return;
+
+    const int n = static_cast<int>(s->frameLength);
+    const int step = static_cast<int>(s->frameStep);
+    const float* window = at<float>(block, s->offWindow);
+    float* overlap = at<float>(block, s->offOverlap);
+
+    // Without a pending frame the synthesis continues with a silent frame.
+    alignas(16) float frame[kMaxFrameLength];
+    if (s->framePending)
+        kiss_fftri(reinterpret_cast<kiss_fftr_cfg>(at<void>(block, s->offFftInverse)),
+                   at<kiss_fft_cpx>(block, s->offSpectrum), frame);
+    else
+        std::memset(frame, 0, static_cast<size_t>(n) * sizeof(float));
+    s->framePending = 0;
+
+    const float scale = 1.0f / static_cast<float>(n);  // the inverse transform is unnormalised
+    for (int i = 0; i < step; ++i) {
+        float y = overlap[i] + frame[i] * window[i] * scale;
+        y = y > 32767.0f ? 32767.0f : (y < -32768.0f ? -32768.0f : y);
+        if (output != nullptr) output[i] = static_cast<int16_t>(std::lrint(y));
+    }
+    for (int i = 0; i < step; ++i) overlap[i] = frame[step + i] * windowAt(window, n, step + i) * scale;
+}
+
+}  // extern "C"
