@@ -98,10 +98,11 @@ bool decodePcm(const WavHeaderInfo& h, std::FILE* f, uint64_t bytes, Decoded& ou
     }
     // Other widths: stream through a buffer of whole frames. Samples wider than
     // 16 bits keep their 16 most significant bits.
-    std::vector<unsigned char> buf(std::size_t(B) * 4096);
+    const std::size_t chunkFrames = std::max<std::size_t>(1, (std::size_t(1) << 18) / B);
+    std::vector<unsigned char> buf(std::size_t(B) * chunkFrames);
     uint64_t frame = 0;
     while (frame < uint64_t(F)) {
-        std::size_t want = std::size_t(std::min<uint64_t>(4096, F - frame));
+        std::size_t want = std::size_t(std::min<uint64_t>(chunkFrames, F - frame));
         std::size_t got = readUpTo(f, buf.data(), want * B) / B;
         for (std::size_t i = 0; i < got; ++i) {
             const unsigned char* fr = buf.data() + i * B;
@@ -184,6 +185,7 @@ bool decodeG711(const WavHeaderInfo& h, std::FILE* f, uint64_t bytes, Decoded& o
 const int msAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614,
                               768, 614, 512, 409, 307, 230, 230, 230};
 const int msCoef1[7] = {256, 512, 0, 192, 240, 460, 392};
+constexpr int kMaxMsDelta = std::numeric_limits<int>::max() / 768;
 const int msCoef2[7] = {0, -256, 0, 64, 0, -208, -232};
 
 // Decodes one Microsoft ADPCM block of B bytes into S interleaved frames.
@@ -209,8 +211,10 @@ void decodeMsAdpcmBlock(const unsigned char* in, unsigned B, unsigned C, int32_t
         int n = (idx % 2 == 0) ? byte >> 4 : byte & 0x0F;
         unsigned c = unsigned(k % C);
         int d = delta[c];
-        int nd = (msAdaptation[n] * d) >> 8;
-        delta[c] = nd < 16 ? 16 : nd;
+        // The delta only grows on hostile data; it is held where the products
+        // below stay inside int.
+        int nd = int((int64_t(msAdaptation[n]) * d) >> 8);
+        delta[c] = std::clamp(nd, 16, kMaxMsDelta);
         int signedCode = n >= 8 ? n - 16 : n;
         int prediction = (out[k - C] * msCoef1[pred[c]] + out[k - 2 * C] * msCoef2[pred[c]]) >> 8;
         out[k] = clip16(prediction + signedCode * d);
@@ -345,6 +349,7 @@ bool sameId(const char* a, const char* b) { return std::memcmp(a, b, 4) == 0; }
 int16_t pcm8ToSample(uint8_t b) { return int16_t((int(b) - 128) * 256); }
 
 int16_t floatToSample(float x) {
+    if (x >= -1.0f && x <= 1.0f) return int16_t(std::lrint(32767.0 * double(x)));
     if (std::isnan(x)) return 0;
     if (std::isinf(x)) return x > 0 ? 32767 : -32767;
     // Nearest integer to 32767 x (ties to even), keeping only its low 16 bits:

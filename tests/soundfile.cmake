@@ -5,3 +5,5 @@ target_include_directories(test_soundfile PRIVATE ${CMAKE_CURRENT_LIST_DIR}/soun
 target_compile_definitions(test_soundfile PRIVATE
   SILVANE_TEST_DATA_DIR="${SILVANE_TEST_DATA_DIR}")
 gtest_discover_tests(test_soundfile TEST_PREFIX "soundfile." DISCOVERY_TIMEOUT 60)
+target_compile_definitions(test_soundfile PRIVATE
+  SILVANE_FUZZ_CORPUS="${CMAKE_SOURCE_DIR}/fuzz/corpus/wav")
