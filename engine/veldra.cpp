@@ -64,9 +64,20 @@ constexpr float kStagnationSmoothing = 0.9f; // smoothing of the posterior for s
 constexpr float kStagnationLimit = 0.99f;    // posterior cap when it has been high for long
 constexpr float kNoiseFloorPower = 1e-2f;    // keeps ratios finite on digital silence
 
-// A-priori SNR limits.
+// A-priori SNR. The tracked noise power is scaled up by kNoiseOverestimate in
+// the gain rules: a recursive average of periodograms has a skewed ratio
+// P / estimate (its mean is above one), which otherwise leaves isolated bins of
+// residual noise open. The decision-directed smoothing factor drops to
+// kOnsetSmoothing where the a-posteriori SNR exceeds kOnsetSnr (about 5 dB,
+// which pure noise reaches in only 5 % of bins), so word onsets are not
+// swallowed while the slow smoothing still holds down the residual noise.
+// The two-step refinement (Plapous, Marro, Scalart 2006) then removes the
+// one-frame lag of the decision-directed estimate.
 constexpr float kXiMin = 0.0031622777f;  // -25 dB
 constexpr float kSnrMax = 1e5f;          // 50 dB: cap of a-posteriori and a-priori SNR
+constexpr float kNoiseOverestimate = 1.3f;
+constexpr float kOnsetSnr = 3.0f;
+constexpr float kOnsetSmoothing = 0.7f;
 
 // Speech presence (OM-LSA): recursive smoothing of the a-priori SNR and the
 // mapping of its local, global and frame averages to presence.
@@ -75,7 +86,7 @@ constexpr float kZetaMin = 0.1f;         // -10 dB
 constexpr float kZetaMax = 0.31622777f;  // -5 dB
 constexpr float kZetaPeakMin = 1.0f;     // 0 dB
 constexpr float kZetaPeakMax = 10.0f;    // 10 dB
-constexpr float kAbsenceMax = 0.95f;     // a-priori speech absence probability cap
+constexpr float kAbsenceMax = 0.95f;     // cap of the absence probability while the frame holds speech
 constexpr float kLocalHalfWidthHz = 40.0f;
 constexpr float kGlobalHalfWidthHz = 470.0f;
 
@@ -225,12 +236,11 @@ bool buildTransforms(State* s, void* block) {
     return true;
 }
 
-// Speech presence from a smoothed a-priori SNR: 0 below kZetaMin, 1 above
-// kZetaMax, logarithmic in between.
-inline float presenceOf(float zeta, float lo, float hi) {
-    if (zeta <= lo) return 0.0f;
-    if (zeta >= hi) return 1.0f;
-    return fastLog(zeta / lo) / fastLog(hi / lo);
+// Speech presence from a smoothed a-priori SNR: 0 below lo, 1 above hi,
+// logarithmic in between (invLogSpan = 1 / ln(hi / lo)).
+inline float presenceOf(float zeta, float lo, float invLogSpan) {
+    const float t = fastLog(zeta / lo) * invLogSpan;
+    return t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
 }
 
 inline float windowAt(const float* halfWindow, int n, int i) {
@@ -366,29 +376,31 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     }
     ++s->framesSeen;
 
-    // A-priori SNR (decision-directed) and the a-posteriori SNR.
+    // A-posteriori SNR, then the decision-directed a-priori SNR refined by a
+    // second step.
     alignas(16) float xi[kMaxBins];
     alignas(16) float gammaPost[kMaxBins];
     const float beta = s->ddBeta;
+    const float onsetBeta = beta < kOnsetSmoothing ? beta : kOnsetSmoothing;
     for (int k = 0; k < bins; ++k) {
-        const float inv = 1.0f / noise[k];
+        const float inv = 1.0f / (noise[k] * kNoiseOverestimate);
         float g = power[k] * inv;
         g = g > kSnrMax ? kSnrMax : g;
         gammaPost[k] = g;
         const float ml = g - 1.0f > 0.0f ? g - 1.0f : 0.0f;
-        float x = beta * speechPrev[k] * inv + (1.0f - beta) * ml;
+        const float b = g > kOnsetSnr ? onsetBeta : beta;
+        float x = b * speechPrev[k] * inv + (1.0f - b) * ml;
         x = x < kXiMin ? kXiMin : (x > kSnrMax ? kSnrMax : x);
-        xi[k] = x;
+        const float w = x / (1.0f + x);
+        x = w * w * g;
+        xi[k] = x < kXiMin ? kXiMin : x;
     }
 
     // Voice activity: mean log likelihood ratio over the speech band.
     {
         float sum = 0.0f;
         const int lo = static_cast<int>(s->vadLow), hi = static_cast<int>(s->vadHigh);
-        for (int k = lo; k < hi; ++k) {
-            const float r = xi[k] / (1.0f + xi[k]);
-            sum += gammaPost[k] * r - fastLog(1.0f + xi[k]);
-        }
+        for (int k = lo; k < hi; ++k) sum += gammaPost[k] * (xi[k] / (1.0f + xi[k])) - fastLog(1.0f + xi[k]);
         const float mean = hi > lo ? sum / static_cast<float>(hi - lo) : 0.0f;
         if (mean > kVadThreshold) {
             s->hangoverLeft = s->hangoverFrames;
@@ -405,7 +417,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     const float floorGain = s->gainFloor;
     if (s->method == 0 || s->method == 1) {
         // 0: power spectral subtraction, 1: Wiener; both written with the
-        // decision-directed a-priori SNR, which keeps the residual smooth.
+        // a-priori SNR, which keeps the residual smooth.
         for (int k = 0; k < bins; ++k) {
             const float wiener = xi[k] / (1.0f + xi[k]);
             const float g = s->method == 0 ? std::sqrt(wiener) : wiener;
@@ -413,16 +425,18 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             gain[k] = g < floorGain ? floorGain : g;
         }
     } else {
-        // OM-LSA: a-priori absence probability from the smoothed a-priori SNR.
+        // OM-LSA. The a-priori absence probability q comes from the smoothed
+        // a-priori SNR averaged locally, globally and over the frame; a frame
+        // whose average is below kZetaMin holds no speech at all (q = 1), so
+        // its bins get exactly the floor and the residual stays even.
         alignas(16) float prefix[kMaxBins + 1];
         prefix[0] = 0.0f;
-        float zetaSum = 0.0f;
         for (int k = 0; k < bins; ++k) {
             zeta[k] = kZetaSmoothing * zeta[k] + (1.0f - kZetaSmoothing) * xi[k];
             prefix[k + 1] = prefix[k] + zeta[k];
-            zetaSum += zeta[k];
         }
-        const float zetaFrame = zetaSum / static_cast<float>(bins);
+        const float zetaFrame = prefix[bins] / static_cast<float>(bins);
+        const float invLogSpan = 1.0f / std::log(kZetaMax / kZetaMin);
         float frameP;
         if (zetaFrame > kZetaMin) {
             if (zetaFrame > s->zetaFramePrev) {
@@ -430,36 +444,44 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
                 s->zetaPeak = zetaFrame < kZetaPeakMin ? kZetaPeakMin
                                                        : (zetaFrame > kZetaPeakMax ? kZetaPeakMax : zetaFrame);
             } else {
-                frameP = presenceOf(zetaFrame, s->zetaPeak * kZetaMin, s->zetaPeak * kZetaMax);
+                frameP = presenceOf(zetaFrame, s->zetaPeak * kZetaMin, invLogSpan);
             }
         } else {
             frameP = 0.0f;
         }
         s->zetaFramePrev = zetaFrame;
 
-        const int localHalf = static_cast<int>(s->localHalf);
-        const int globalHalf = static_cast<int>(s->globalHalf);
+        alignas(16) float absence[kMaxBins];
+        if (frameP <= 0.0f) {
+            for (int k = 0; k < bins; ++k) absence[k] = 1.0f;
+        } else {
+            const int localHalf = static_cast<int>(s->localHalf);
+            const int globalHalf = static_cast<int>(s->globalHalf);
+            for (int k = 0; k < bins; ++k) {
+                const int l0 = k - localHalf < 0 ? 0 : k - localHalf;
+                const int l1 = k + localHalf + 1 > bins ? bins : k + localHalf + 1;
+                const int g0 = k - globalHalf < 0 ? 0 : k - globalHalf;
+                const int g1 = k + globalHalf + 1 > bins ? bins : k + globalHalf + 1;
+                const float local = (prefix[l1] - prefix[l0]) / static_cast<float>(l1 - l0);
+                const float global = (prefix[g1] - prefix[g0]) / static_cast<float>(g1 - g0);
+                const float q = 1.0f - presenceOf(local, kZetaMin, invLogSpan) *
+                                           presenceOf(global, kZetaMin, invLogSpan) * frameP;
+                absence[k] = q > kAbsenceMax ? kAbsenceMax : q;
+            }
+        }
+
         const float logFloor = s->logGainFloor;
         for (int k = 0; k < bins; ++k) {
-            const int l0 = k - localHalf < 0 ? 0 : k - localHalf;
-            const int l1 = k + localHalf + 1 > bins ? bins : k + localHalf + 1;
-            const int g0 = k - globalHalf < 0 ? 0 : k - globalHalf;
-            const int g1 = k + globalHalf + 1 > bins ? bins : k + globalHalf + 1;
-            const float local = (prefix[l1] - prefix[l0]) / static_cast<float>(l1 - l0);
-            const float global = (prefix[g1] - prefix[g0]) / static_cast<float>(g1 - g0);
-            float q = 1.0f - presenceOf(local, kZetaMin, kZetaMax) *
-                                 presenceOf(global, kZetaMin, kZetaMax) * frameP;
-            q = q > kAbsenceMax ? kAbsenceMax : q;
-
             const float r = xi[k] / (1.0f + xi[k]);
             const float v = r * gammaPost[k];
+            // LSA gain under speech presence, in the log domain.
             float logGh1 = fastLog(r) + 0.5f * expint1(v);
             logGh1 = logGh1 > 0.0f ? 0.0f : logGh1;
-            const float gh1 = fastExp(logGh1);
-            speechPrev[k] = gh1 * gh1 * power[k];
-
-            const float expv = v > 80.0f ? 0.0f : fastExp(-v);
-            const float p = 1.0f / (1.0f + q / (1.0f - q) * (1.0f + xi[k]) * expv);
+            speechPrev[k] = fastExp(2.0f * logGh1) * power[k];
+            // Posterior presence p = 1 / (1 + q / (1 - q) (1 + xi) e^-v), written
+            // so that q = 1 gives p = 0 without a division by zero.
+            const float q = absence[k];
+            const float p = (1.0f - q) / ((1.0f - q) + q * (1.0f + xi[k]) * fastExp(-v));
             const float g = fastExp(p * logGh1 + (1.0f - p) * logFloor);
             gain[k] = g < floorGain ? floorGain : (g > 1.0f ? 1.0f : g);
         }
