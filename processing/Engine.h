@@ -1,0 +1,46 @@
+#pragma once
+// The two process-wide engine blocks (Left and Right) and typed access to the
+// fields of a block that callers read.
+
+#include "veldra.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace engine {
+
+constexpr int kBlocks = 2;
+// Text the engine receives as the caller's identification.
+extern const char* const kCallerId;
+
+struct alignas(16) Block {
+    unsigned char bytes[VELDRA_BLOCK_SIZE];
+};
+
+// engineStates[c] belongs to channel c; zero-filled at start.
+extern Block engineStates[kBlocks];
+
+inline uint32_t readU32(const Block& b, int offset) {
+    uint32_t v;
+    std::memcpy(&v, b.bytes + offset, 4);
+    return v;
+}
+inline uint32_t frameLength(const Block& b) { return readU32(b, VELDRA_OFFSET_FRAME_LENGTH); }
+inline uint32_t frameStep(const Block& b) { return readU32(b, VELDRA_OFFSET_FRAME_STEP); }
+inline uint32_t delay(const Block& b) { return readU32(b, VELDRA_OFFSET_DELAY); }
+inline uint8_t voiceActive(const Block& b) { return b.bytes[VELDRA_OFFSET_VOICE_ACTIVE]; }
+
+struct Settings {
+    int32_t sampleRate = 8000;
+    uint8_t method = 0;
+    float limitDb = -20.0f;
+    float noiseRate = 0.95f;
+    float musicalRate = 0.98f;
+};
+
+// Veldra_Destroyed followed by Veldra_Init on one block.
+void restart(Block& b, const Settings& s);
+// Both blocks, as at window creation and on re-initialisation.
+void restartAll(const Settings& s);
+
+}  // namespace engine
