@@ -47,7 +47,7 @@ constexpr uint32_t kMagic = 0x564c4452u;  // marks an initialised block
 // Geometry. The frame is the power of two nearest to 32 ms; the smallest
 // (256) serves 8 and 11.025 kHz, the largest (2048) 48 kHz.
 constexpr int kMinFrameLength = 256;
-constexpr int kMaxFrameLength = 2048;
+constexpr int kMaxFrameLength = VELDRA_MAX_FRAME_LENGTH;
 constexpr int kMaxBins = kMaxFrameLength / 2 + 1;
 constexpr float kTargetFrameSeconds = 0.032f;
 constexpr int kMinRate = 8000;
@@ -78,6 +78,7 @@ constexpr float kSnrMax = 1e5f;          // 50 dB: cap of a-posteriori and a-pri
 constexpr float kNoiseOverestimate = 1.3f;
 constexpr float kOnsetSnr = 3.0f;
 constexpr float kOnsetSmoothing = 0.7f;
+constexpr float kOverSubtraction = 2.0f;  // method 0: noise power subtracted twice
 
 // Speech presence (OM-LSA): recursive smoothing of the a-priori SNR and the
 // mapping of its local, global and frame averages to presence.
@@ -95,6 +96,8 @@ constexpr float kVadLowHz = 250.0f;
 constexpr float kVadHighHz = 4000.0f;
 constexpr float kVadThreshold = 0.25f;
 constexpr float kVadHangoverSeconds = 0.2f;
+constexpr float kVadFloorRise = 0.02f;   // per frame
+constexpr float kVadFloorMargin = 3.0f;
 
 // Equalizer points are clamped to [0, kMaxEqGain]; a NaN point counts as 1.
 constexpr float kMaxEqGain = 100.0f;
@@ -132,6 +135,7 @@ struct State {
     float ddBeta;        // decision-directed smoothing
     float zetaFramePrev;
     float zetaPeak;
+    float vadFloor;      // recent floor of the mean log likelihood ratio
 
     // Byte offsets of the per-bin arrays, relative to the block's start.
     uint32_t offWindow;     // float[bins]: sin(pi n / N), n = 0..N/2
@@ -243,10 +247,6 @@ inline float presenceOf(float zeta, float lo, float invLogSpan) {
     return t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
 }
 
-inline float windowAt(const float* halfWindow, int n, int i) {
-    return i <= n / 2 ? halfWindow[i] : halfWindow[n - i];
-}
-
 }  // namespace
 
 extern "C" {
@@ -291,6 +291,7 @@ VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, flo
     if (s->localHalf < 1) s->localHalf = 1;
     s->globalHalf = static_cast<uint32_t>(std::lround(kGlobalHalfWidthHz / binHz));
     s->zetaPeak = kZetaPeakMin;
+    s->vadFloor = kVadThreshold;
 
     float* window = at<float>(block, s->offWindow);
     for (int i = 0; i <= n / 2; ++i)
@@ -324,7 +325,6 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     if (s == nullptr) return;
     if (s->fftBuiltAt != reinterpret_cast<uintptr_t>(block) && !buildTransforms(s, block)) return;
 
-    const int n = static_cast<int>(s->frameLength);
     const int step = static_cast<int>(s->frameStep);
     const int bins = static_cast<int>(s->bins);
     const float* window = at<float>(block, s->offWindow);
@@ -340,7 +340,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     for (int i = 0; i < step; ++i) frame[i] = static_cast<float>(history[i]) * window[i];
     for (int j = 0; j < step; ++j) {
         const float x = input != nullptr ? static_cast<float>(input[j]) : 0.0f;
-        frame[step + j] = x * windowAt(window, n, step + j);
+        frame[step + j] = x * window[step - j];  // the window is symmetric about n / 2
     }
     if (input != nullptr)
         std::memcpy(history, input, static_cast<size_t>(step) * sizeof(int16_t));
@@ -402,7 +402,13 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         const int lo = static_cast<int>(s->vadLow), hi = static_cast<int>(s->vadHigh);
         for (int k = lo; k < hi; ++k) sum += gammaPost[k] * (xi[k] / (1.0f + xi[k])) - fastLog(1.0f + xi[k]);
         const float mean = hi > lo ? sum / static_cast<float>(hi - lo) : 0.0f;
-        if (mean > kVadThreshold) {
+        // Babble and other speech-like noise leave the ratio high even in
+        // pauses, so the decision also asks for a margin over the ratio's own
+        // recent floor (a minimum that drops at once and rises slowly).
+        s->vadFloor = mean < s->vadFloor ? mean : s->vadFloor + (mean - s->vadFloor) * kVadFloorRise;
+        const float threshold = kVadFloorMargin * s->vadFloor > kVadThreshold ? kVadFloorMargin * s->vadFloor
+                                                                            : kVadThreshold;
+        if (mean > threshold) {
             s->hangoverLeft = s->hangoverFrames;
             s->voiceActive = 1;
         } else if (s->hangoverLeft > 0) {
@@ -413,44 +419,55 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         }
     }
 
+    // Frame-level speech presence (Cohen's P_frame) from the recursively
+    // smoothed a-priori SNR; a frame whose average is below kZetaMin holds no
+    // speech at all, and every rule gives its bins exactly the floor so the
+    // residual noise stays even instead of twinkling.
+    alignas(16) float prefix[kMaxBins + 1];
+    prefix[0] = 0.0f;
+    for (int k = 0; k < bins; ++k) {
+        zeta[k] = kZetaSmoothing * zeta[k] + (1.0f - kZetaSmoothing) * xi[k];
+        prefix[k + 1] = prefix[k] + zeta[k];
+    }
+    const float zetaFrame = prefix[bins] / static_cast<float>(bins);
+    const float invLogSpan = 1.0f / std::log(kZetaMax / kZetaMin);
+    float frameP;
+    if (zetaFrame > kZetaMin) {
+        if (zetaFrame > s->zetaFramePrev) {
+            frameP = 1.0f;
+            s->zetaPeak = zetaFrame < kZetaPeakMin ? kZetaPeakMin
+                                                   : (zetaFrame > kZetaPeakMax ? kZetaPeakMax : zetaFrame);
+        } else {
+            frameP = presenceOf(zetaFrame, s->zetaPeak * kZetaMin, invLogSpan);
+        }
+    } else {
+        frameP = 0.0f;
+    }
+    s->zetaFramePrev = zetaFrame;
+
     alignas(16) float gain[kMaxBins];
     const float floorGain = s->gainFloor;
     if (s->method == 0 || s->method == 1) {
-        // 0: power spectral subtraction, 1: Wiener; both written with the
-        // a-priori SNR, which keeps the residual smooth.
+        // 0: power spectral subtraction with over-subtraction (Berouti et al.
+        // 1979), 1: Wiener; both written with the a-priori SNR, which keeps
+        // the residual smooth.
+        const float absent = frameP <= 0.0f ? 0.0f : 1.0f;
         for (int k = 0; k < bins; ++k) {
             const float wiener = xi[k] / (1.0f + xi[k]);
-            const float g = s->method == 0 ? std::sqrt(wiener) : wiener;
-            speechPrev[k] = g * g * power[k];
+            float g;
+            if (s->method == 0) {
+                const float sub = 1.0f - kOverSubtraction / (1.0f + xi[k]);
+                g = std::sqrt(sub > 0.0f ? sub : 0.0f);
+            } else {
+                g = wiener;
+            }
+            speechPrev[k] = wiener * wiener * power[k];
+            g *= absent;
             gain[k] = g < floorGain ? floorGain : g;
         }
     } else {
         // OM-LSA. The a-priori absence probability q comes from the smoothed
-        // a-priori SNR averaged locally, globally and over the frame; a frame
-        // whose average is below kZetaMin holds no speech at all (q = 1), so
-        // its bins get exactly the floor and the residual stays even.
-        alignas(16) float prefix[kMaxBins + 1];
-        prefix[0] = 0.0f;
-        for (int k = 0; k < bins; ++k) {
-            zeta[k] = kZetaSmoothing * zeta[k] + (1.0f - kZetaSmoothing) * xi[k];
-            prefix[k + 1] = prefix[k] + zeta[k];
-        }
-        const float zetaFrame = prefix[bins] / static_cast<float>(bins);
-        const float invLogSpan = 1.0f / std::log(kZetaMax / kZetaMin);
-        float frameP;
-        if (zetaFrame > kZetaMin) {
-            if (zetaFrame > s->zetaFramePrev) {
-                frameP = 1.0f;
-                s->zetaPeak = zetaFrame < kZetaPeakMin ? kZetaPeakMin
-                                                       : (zetaFrame > kZetaPeakMax ? kZetaPeakMax : zetaFrame);
-            } else {
-                frameP = presenceOf(zetaFrame, s->zetaPeak * kZetaMin, invLogSpan);
-            }
-        } else {
-            frameP = 0.0f;
-        }
-        s->zetaFramePrev = zetaFrame;
-
+        // a-priori SNR averaged locally, globally and over the frame.
         alignas(16) float absence[kMaxBins];
         if (frameP <= 0.0f) {
             for (int k = 0; k < bins; ++k) absence[k] = 1.0f;
@@ -548,7 +565,7 @@ VELDRA_API void Veldra_Restore(void* block, int16_t* output) {
         y = y > 32767.0f ? 32767.0f : (y < -32768.0f ? -32768.0f : y);
         if (output != nullptr) output[i] = static_cast<int16_t>(std::lrint(y));
     }
-    for (int i = 0; i < step; ++i) overlap[i] = frame[step + i] * windowAt(window, n, step + i) * scale;
+    for (int i = 0; i < step; ++i) overlap[i] = frame[step + i] * window[step - i] * scale;
 }
 
 }  // extern "C"

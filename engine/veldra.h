@@ -12,6 +12,32 @@
  *   offset 12  uint32  frameStep    new samples consumed/produced per frame (<= 2050)
  *   offset 16  uint8   voiceActive  speech decision for the frame just analysed
  *   offset 20  uint32  delay        samples between an input sample and its cleaned copy
+ *
+ * Geometry: frameLength is the power of two nearest to 32 ms at the sample
+ * rate (256 at 8 and 11.025 kHz, 512 at 16 and 22.05 kHz, 1024 at 32 and
+ * 44.1 kHz, 2048 at 48 kHz), frameStep is half of it and delay is
+ * frameLength - frameStep. Rates below 8000 or above 48000 Hz get the geometry
+ * of the nearest supported rate.
+ *
+ * Alignment: output sample i of the stream is the cleaned copy of input sample
+ * i - delay. An offline caller that wants the result aligned with its input
+ * drops the first `delay` output samples and feeds `delay` (rounded up to whole
+ * frames) zero samples after the last input frame to flush the tail.
+ *
+ * The block must be aligned to 16 bytes (any malloc'd or alignas(16) array
+ * is). It may be moved or copied between calls; the engine notices and rebuilds
+ * its transform tables. Different blocks may be used from different threads at
+ * once; the engine has no global mutable state.
+ *
+ * Parameters are clamped to their ranges: limitDb to [-100, 0] (the lowest
+ * gain any bin gets; 0 means no suppression at all), noiseRate to
+ * [0.8, 0.999] (smoothing factor of the noise power estimate per 16 ms),
+ * musicalRate to [0.9, 0.999] (decision-directed smoothing of the a-priori
+ * SNR), method above 2 to 2; a NaN takes the default (-18, 0.95, 0.98).
+ * selectClearSpeech 0 outputs what was removed instead of the speech, so the
+ * two outputs add up to the delayed input. Veldra_Equalizer shapes only the
+ * frame passed to the Veldra_Frame just before it; a NaN point counts as 1,
+ * negative points as 0.
  */
 
 #include <stdint.h>
@@ -32,7 +58,8 @@ enum {
     VELDRA_OFFSET_FRAME_STEP = 12,
     VELDRA_OFFSET_VOICE_ACTIVE = 16,
     VELDRA_OFFSET_DELAY = 20,
-    VELDRA_MAX_FRAME_STEP = 2050
+    VELDRA_MAX_FRAME_STEP = 2050,
+    VELDRA_MAX_FRAME_LENGTH = 2048
 };
 
 /* Methods: 0 simple (spectral subtraction with a floor), 1 normal (Wiener gain,
