@@ -20,8 +20,10 @@ TEST(FuzzCorpus, EveryInputIsReadOrRefused) {
         try {
             if (readWavSamples(h, entry.path().string(), frames, block)) {
                 ++decoded;
-                // Compressed formats expand at most 320 samples per 65 bytes.
-                EXPECT_LE(uint64_t(frames) * h.channels, entry.file_size() * 5 + 1000) << entry.path();
+                // Compressed formats expand at most 320 samples per 65 bytes,
+                // plus one short last ADPCM block decoded whole (at most
+                // 2 x 65535 samples).
+                EXPECT_LE(uint64_t(frames) * h.channels, entry.file_size() * 5 + 2 * 65536) << entry.path();
                 int64_t sum = 0;
                 for (int64_t i = 0; i < int64_t(frames) * h.channels; ++i) sum += block[i];
                 (void)sum;
