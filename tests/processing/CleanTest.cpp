@@ -35,7 +35,7 @@ int cli(const std::string& args) {
     return WEXITSTATUS(status);
 }
 
-fs::path corpusFile(const char* id) { return fs::path(SILVANE_CORPUS_DIR) / "noisy" / (std::string(id) + ".wav"); }
+fs::path bundledSample() { return fs::path(SILVANE_SOURCE_DIR) / "samples" / "noisy-speech-stereo.wav"; }
 
 fs::path makeStereo(const std::string& name, int channels = 2) {
     const int frames = 16000 * 2;
@@ -58,14 +58,14 @@ TEST(Clean, CommandsAgreeBitForBit) {
     const fs::path out = scratchDir() / "batch-out";
     fs::create_directories(in);
     fs::create_directories(out);
-    const fs::path corpus = corpusFile("dev-0001");
-    ASSERT_TRUE(fs::exists(corpus)) << corpus;
-    fs::copy_file(corpus, in / "b.wav", fs::copy_options::overwrite_existing);
+    const fs::path sample = bundledSample();
+    ASSERT_TRUE(fs::exists(sample)) << sample;
+    fs::copy_file(sample, in / "b.wav", fs::copy_options::overwrite_existing);
     fs::copy_file(makeStereo("stereo.wav"), in / "a.wav", fs::copy_options::overwrite_existing);
 
     // clean in the opposite order of the batch, with a third file between.
     ASSERT_EQ(cli("clean " + (in / "b.wav").string() + " " + (scratchDir() / "b-clean.wav").string()), 0);
-    ASSERT_EQ(cli("clean " + corpusFile("dev-0002").string() + " " + (scratchDir() / "other.wav").string()), 0);
+    ASSERT_EQ(cli("clean " + makeStereo("between.wav", 1).string() + " " + (scratchDir() / "other.wav").string()), 0);
     ASSERT_EQ(cli("clean " + (in / "a.wav").string() + " " + (scratchDir() / "a-clean.wav").string()), 0);
     ASSERT_EQ(cli("batch " + in.string() + " " + out.string()), 0);
     EXPECT_EQ(bytesOf(out / "a.wav"), bytesOf(scratchDir() / "a-clean.wav"));
