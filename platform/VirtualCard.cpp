@@ -252,6 +252,10 @@ private:
     }
 
     void captureChunk(std::size_t n) {
+        // The source stands still until capture starts, so a recording
+        // begins with the source's first sample.
+        if (!stream_.running())
+            return;
         source_.fill(samples_.data(), n, format_.nChannels, format_.nSamplesPerSec);
         if (format_.wBitsPerSample == 16) {
             stream_.capture(samples_.data(), n);

@@ -124,6 +124,10 @@ public:
     // Takes `frames` frames from `in`.
     void capture(const void* in, std::size_t frames);
 
+    // Whether capture/playback is running (a hint for the backend: a virtual
+    // input source only moves on while it is).
+    bool running() const { return runningHint_.load(std::memory_order_relaxed); }
+
     // ---- API side (may block briefly); all return MMSYSERR codes
     MMRESULT prepare(WAVEHDR* h);
     MMRESULT unprepare(WAVEHDR* h);
