@@ -9,6 +9,7 @@
 // taken as zero pages: capacity that is never touched costs no memory.
 
 #include "ChannelLayout.h"
+#include "Display.h"
 #include "ProcessingRun.h"
 #include "WaveDevice.h"
 
@@ -20,11 +21,7 @@ using processing::MaxOrigSamples;
 using processing::MaxVadFrames;
 constexpr int32_t MaxColumns = 3000;
 
-// Extremes of one pixel column of a pane.
-struct ColumnRange {
-    int32_t min;
-    int32_t max;
-};
+using display::ColumnRange;
 
 struct PlayMarkRect {
     int left = 0, top = 0, right = 0, bottom = 0;
