@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 inline QCoreApplication& testApp() {
@@ -53,10 +54,12 @@ public:
 
 // Lets `ms` milliseconds pass on the test clock in steps of `stepMs` and hands
 // the posted messages to their windows after each step.
-inline void advanceMs(double ms, double stepMs = 5) {
-    for (double t = 0; t < ms; t += stepMs) {
-        virtualCardAdvance(uint64_t(stepMs * 1000));
+inline void advanceMs(uint64_t ms, uint64_t stepMs = 5) {
+    for (uint64_t done = 0; done < ms;) {
+        const uint64_t step = std::min(stepMs, ms - done);
+        virtualCardAdvance(step * 1000);
         QCoreApplication::sendPostedEvents();
+        done += step;
     }
 }
 
