@@ -582,3 +582,39 @@ bool writePcmWav(const std::string& fileName, uint32_t sampleRate, uint16_t chan
     }
     return true;
 }
+
+bool writePcmWavChannels(const std::string& fileName, uint32_t sampleRate, const int16_t* const* channels,
+                         uint16_t channelCount, std::size_t first, std::size_t count, std::string& error) {
+    const uint64_t bytes = uint64_t(count) * channelCount * 2;
+    if (channelCount == 0 || bytes > 0xFFFFFFFFull - 48) {
+        error = "cannot write " + fileName + ": signal too long for a WAV file";
+        return false;
+    }
+    WavHeaderInfo h;
+    WavHeaderInfo src;
+    src.sampleRate = sampleRate;
+    derivePcmHeader(src, channelCount, h);
+    h.dataSize = uint32_t(bytes);
+    SafeFileWriter out;
+    std::FILE* f = out.open(fileName);
+    if (!f) {
+        error = out.error();
+        return false;
+    }
+    writeWavHeader(h, f);
+    // Interleave through a small buffer rather than a copy of the signal.
+    constexpr std::size_t chunk = 8192;
+    std::vector<int16_t> buf(chunk * channelCount);
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t n = std::min(chunk, count - done);
+        for (std::size_t i = 0; i < n; ++i)
+            for (uint16_t c = 0; c < channelCount; ++c) buf[i * channelCount + c] = channels[c][first + done + i];
+        std::fwrite(buf.data(), sizeof(int16_t), n * channelCount, f);
+        done += n;
+    }
+    if (!out.commit()) {
+        error = out.error();
+        return false;
+    }
+    return true;
+}

@@ -98,3 +98,8 @@ void writeWavHeader(const WavHeaderInfo& h, std::FILE* stream);
 // says why and returns false.
 bool writePcmWav(const std::string& fileName, uint32_t sampleRate, uint16_t channels,
                  const int16_t* interleaved, std::size_t frames, std::string& error);
+
+// The same from planar channel arrays: frames first ... first + count - 1 of
+// channels[0 .. channelCount - 1], interleaved as they are written.
+bool writePcmWavChannels(const std::string& fileName, uint32_t sampleRate, const int16_t* const* channels,
+                         uint16_t channelCount, std::size_t first, std::size_t count, std::string& error);

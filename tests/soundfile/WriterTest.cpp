@@ -166,3 +166,31 @@ TEST(FailedSaves, FullDiskIsReported) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HeaderWriter, PlanarChannelsAreInterleavedFromTheFirstFrame) {
+    std::vector<int16_t> l(20000), r(20000);
+    for (int i = 0; i < 20000; ++i) {
+        l[i] = int16_t(i);
+        r[i] = int16_t(-i);
+    }
+    const int16_t* ch[2] = {l.data(), r.data()};
+    const std::string path = scratch("planar.wav");
+    std::string err;
+    ASSERT_TRUE(writePcmWavChannels(path, 11025, ch, 2, 100, 10000, err)) << err;
+    WavHeaderInfo h;
+    int32_t frames = 0;
+    int16_t* block = nullptr;
+    ASSERT_TRUE(readWavSamples(h, path, frames, block));
+    std::unique_ptr<int16_t[]> owned(block);
+    EXPECT_EQ(h.sampleRate, 11025u);
+    ASSERT_EQ(frames, 10000);
+    for (int i = 0; i < 10000; ++i) {
+        ASSERT_EQ(block[2 * i], 100 + i);
+        ASSERT_EQ(block[2 * i + 1], -(100 + i));
+    }
+    EXPECT_EQ(readBytes(path).size(), 56u + 40000u);
+}
+
+}  // namespace
