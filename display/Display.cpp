@@ -23,6 +23,18 @@ int32_t sampleRow(int32_t value, int height, double ampZoom, int32_t fullScale) 
     return int32_t(std::trunc(row));
 }
 
+// Kept apart so that the compiler scans many samples per instruction.
+static void scanExtremes(const int16_t* p, int64_t n, int16_t& hiOut, int16_t& loOut) {
+    int16_t hi = hiOut, lo = loOut;
+    for (int64_t i = 0; i < n; ++i) {
+        const int16_t v = p[i];
+        hi = v > hi ? v : hi;
+        lo = v < lo ? v : lo;
+    }
+    hiOut = hi;
+    loOut = lo;
+}
+
 int reduceColumns(const int16_t* samples, int32_t signalLength, PaneView view, int width, int height,
                   double ampZoom, int32_t fullScale, ColumnRange* out, int maxColumns) {
     if (width <= 0 || view.length <= 0 || signalLength <= 0 || maxColumns <= 0) return 0;
@@ -34,11 +46,8 @@ int reduceColumns(const int16_t* samples, int32_t signalLength, PaneView view, i
         const int64_t i0 = int64_t(std::trunc(view.start + x * k));
         if (i0 < 0 || i0 >= signalLength) return x;
         const int64_t i1 = std::min<int64_t>(int64_t(std::trunc(view.start + (x + 1) * k)), signalLength);
-        int32_t hi = samples[i0], lo = samples[i0];
-        for (int64_t i = i0; i < i1; ++i) {
-            hi = std::max<int32_t>(hi, samples[i]);
-            lo = std::min<int32_t>(lo, samples[i]);
-        }
+        int16_t hi = samples[i0], lo = samples[i0];
+        scanExtremes(samples + i0, i1 - i0, hi, lo);
         out[x].top = sampleRow(hi, height, ampZoom, fullScale);
         out[x].bottom = sampleRow(lo, height, ampZoom, fullScale);
     }
