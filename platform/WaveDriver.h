@@ -146,6 +146,9 @@ public:
                notifyCount_.load(std::memory_order_acquire) > 0;
     }
 
+    // Holds the lock the audio context try-locks, to exercise its busy path.
+    std::unique_lock<std::mutex> lockForTesting() { return std::unique_lock<std::mutex>(mutex_); }
+
     // Delivery target, fixed at open.
     DWORD callbackType = CALLBACK_NULL;
     QPointer<QObject> window;

@@ -33,6 +33,53 @@ TEST(SpscByteRing, WrapsAroundAndStopsWhenFull) {
     EXPECT_EQ(ring.read(out, 16), 0u);
 }
 
+TEST(WaveStreamBusy, InputArrivingWhileLockedIsDeliveredLaterInOrderAndOutputIsSilent) {
+    const WAVEFORMATEX f = pcmFormat(8000, 1);
+    WaveStream in(Direction::Input, f);
+    in.callbackType = CALLBACK_FUNCTION;
+    std::vector<int16_t> block(300, -1);
+    WAVEHDR h{};
+    h.lpData = reinterpret_cast<LPSTR>(block.data());
+    h.dwBufferLength = 600;
+    in.prepare(&h);
+    in.enqueue(&h);
+    in.setRunning(true);
+    std::vector<int16_t> a(100), b(100);
+    for (int i = 0; i < 100; ++i) {
+        a[i] = int16_t(i);
+        b[i] = int16_t(100 + i);
+    }
+    {
+        auto busy = in.lockForTesting();
+        in.capture(a.data(), 100);  // parked
+    }
+    in.capture(b.data(), 100);
+    in.reset();
+    ASSERT_EQ(in.collect().size(), 1u);
+    EXPECT_EQ(h.dwBytesRecorded, 400u);
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(block[i], i);
+    EXPECT_EQ(block[200], -1);
+
+    WaveStream out(Direction::Output, f);
+    std::vector<int16_t> data(100, 5);
+    WAVEHDR o{};
+    o.lpData = reinterpret_cast<LPSTR>(data.data());
+    o.dwBufferLength = 200;
+    out.prepare(&o);
+    out.enqueue(&o);
+    int16_t chunk[50];
+    {
+        auto busy = out.lockForTesting();
+        EXPECT_EQ(out.render(chunk, 50), 0u);
+    }
+    EXPECT_EQ(chunk[0], 0);
+    EXPECT_EQ(out.positionBytes(), 0u);
+    EXPECT_EQ(out.render(chunk, 50), 50u);
+    EXPECT_EQ(chunk[0], 5);
+    EXPECT_EQ(out.positionBytes(), 100u);
+}
+
 // Frames carry a 32-bit counter split over two channels, so the consumer can
 // tell the order and spot a lost or repeated frame.
 void putCounter(int16_t* frame, uint32_t n) {
