@@ -2,8 +2,11 @@
 
 #include "SafeFile.h"
 
-// Bytes are taken as they are (no wide-character variant, no UTF-8 checks).
+// Bytes are taken as they are (no wide-character variant, no UTF-8 checks);
+// the parser is compiled here rather than taken from the packaged library, so
+// the fuzz build instruments it too.
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
 #include <algorithm>
@@ -37,6 +40,28 @@ bool sameName(const char* stored, const std::string& wanted) {
     return true;
 }
 
+// A line that opens a section name without closing it would make the parser
+// file the keys after it under a name that runs into the next line; such a
+// line is dropped, as if it were not there.
+std::string withoutBrokenSectionLines(const char* data, std::size_t size) {
+    std::string out;
+    out.reserve(size);
+    std::size_t pos = 0;
+    while (pos < size) {
+        std::size_t end = pos;
+        while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
+        std::size_t next = end;
+        while (next < size && (data[next] == '\n' || data[next] == '\r')) ++next;
+        std::size_t first = pos;
+        while (first < end && (data[first] == ' ' || data[first] == '\t')) ++first;
+        bool broken = first < end && data[first] == '[' &&
+                      std::memchr(data + first, ']', end - first) == nullptr;
+        if (!broken) out.append(data + pos, next - pos);
+        pos = next;
+    }
+    return out;
+}
+
 bool hasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
 
 using Ini = CSimpleIniA;
@@ -56,8 +81,11 @@ bool isStorableSection(const std::string& name) {
 
 bool isStorableKey(const std::string& name) {
     std::string t = trimmed(name);
+    // A key that begins with a byte-order mark would lose it when it comes
+    // first in a file.
     return !t.empty() && !hasLineBreak(name) && name.find('=') == std::string::npos &&
-           name.find('\0') == std::string::npos && t[0] != '[' && t[0] != ';' && t[0] != '#';
+           name.find('\0') == std::string::npos && t[0] != '[' && t[0] != ';' && t[0] != '#' &&
+           t.compare(0, 3, "\xEF\xBB\xBF") != 0;
 }
 
 bool isStorableValue(const std::string& value) {
@@ -137,7 +165,21 @@ void Profile::loadData(const char* data, std::size_t size) {
     // or a length never sees bytes past it.
     const void* nul = std::memchr(data, 0, size);
     if (nul) size = std::size_t(static_cast<const char*>(nul) - data);
-    if (impl_->ini.LoadData(data, size) < 0) clear();
+    std::string text = withoutBrokenSectionLines(data, size);
+    if (impl_->ini.LoadData(text.data(), text.size()) < 0) {
+        clear();
+        return;
+    }
+    // Keys the writers would refuse could not be written back as they were
+    // read; drop them now rather than corrupt the file later.
+    Names sections;
+    impl_->ini.GetAllSections(sections);
+    for (const auto& sec : sections) {
+        Names keys;
+        impl_->ini.GetAllKeys(sec.pItem, keys);
+        for (const auto& key : keys)
+            if (!isStorableKey(key.pItem)) impl_->ini.Delete(sec.pItem, key.pItem, false);
+    }
 }
 
 std::optional<std::string> Profile::value(const std::string& section,
@@ -209,12 +251,20 @@ bool Profile::removeSection(const std::string& section) {
 std::string Profile::text() const {
     const Impl& d = *impl_;
     std::string out;
-    Names sections;
-    d.ini.GetAllSections(sections);
+    Names sections = inFileOrder([&] {
+        Names all;
+        d.ini.GetAllSections(all);
+        return all;
+    }());
+    // Keys of no section (before the first section line, or after a "[]"
+    // line) can only be written first; the writers never make them, but a
+    // loaded file may have them.
+    sections.sort([](const Ini::Entry& a, const Ini::Entry& b) { return *a.pItem == 0 && *b.pItem; });
     bool first = true;
-    for (const auto& sec : inFileOrder(sections)) {
-        // Keys outside any section can only come first; the writers never
-        // make them, but a loaded file may have them.
+    for (const auto& sec : sections) {
+        Names keys;
+        d.ini.GetAllKeys(sec.pItem, keys);
+        if (!*sec.pItem && keys.empty()) continue;
         if (!first) out += '\n';
         first = false;
         if (sec.pComment) {
@@ -226,8 +276,6 @@ std::string Profile::text() const {
             out += d.nameOf(sec.pItem);
             out += "]\n";
         }
-        Names keys;
-        d.ini.GetAllKeys(sec.pItem, keys);
         for (const auto& key : inFileOrder(keys)) {
             if (key.pComment) {
                 out += key.pComment;
