@@ -1,0 +1,21 @@
+#include "PaintBox.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+PaintBox::PaintBox(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+
+void PaintBox::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (onPaint) onPaint(p);
+}
+
+void PaintBox::mousePressEvent(QMouseEvent* e) {
+    QPoint pos = e->position().toPoint();
+    if (onMouseDown) onMouseDown(e->button(), pos.x(), pos.y());
+}
+
+void PaintBox::mouseMoveEvent(QMouseEvent* e) {
+    QPoint pos = e->position().toPoint();
+    if (onMouseMove) onMouseMove(e->buttons(), pos.x(), pos.y());
+}
