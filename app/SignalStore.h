@@ -89,8 +89,11 @@ struct SignalStore {
     ZeroPages<ColumnRange, MaxColumns> origColumns{2};
     ZeroPages<ColumnRange, MaxColumns> overlayColumns{2};
     ZeroPages<ColumnRange, MaxColumns> changedColumns{2};
+    // Columns filled in each table by the last refresh.
+    int32_t origColumnCount[2] = {0, 0}, overlayColumnCount[2] = {0, 0}, changedColumnCount[2] = {0, 0};
     double origAmpZoom = 1.0, changedAmpZoom = 1.0, timeZoom = 1.0;
     PlayMarkRect playMarkRects[4];
+    bool playMarkShown[4] = {false, false, false, false};  // the marker is currently inverted
 
     // Work state.
     uint8_t workMode = WorkStartup;  // written only through the window's setWorkMode

@@ -1,0 +1,21 @@
+#include "Application.h"
+
+#include "MessageBox.h"
+
+#include <exception>
+
+SilvaneApplication::SilvaneApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName("Silvane");
+    setOrganizationName("Quorvex");
+}
+
+bool SilvaneApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        showExceptionReport(e);
+    } catch (...) {
+        showExceptionReport(std::runtime_error("Unknown error"));
+    }
+    return false;
+}

@@ -1,0 +1,93 @@
+#include "ConfigLink.h"
+
+#include "Configu.h"
+#include "RadioGroup.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QSlider>
+#include <QTabWidget>
+
+#include <algorithm>
+
+KeptWindowState keptWindowState() {
+    KeptWindowState k;
+    if (!FconfAS) return k;
+    k.left = FconfAS->winLeft;
+    k.top = FconfAS->winTop;
+    k.width = FconfAS->winWidth;
+    k.height = FconfAS->winHeight;
+    k.fileListWidth = FconfAS->fileListWidth;
+    k.useEqualizer = FconfAS->useEqualizer;
+    k.showClearSignal = FconfAS->showClearSignal;
+    k.showFileList = FconfAS->showFileList;
+    k.processEnabled = FconfAS->processEnabled;
+    k.outputDir = FconfAS->outputDir.toStdString();
+    return k;
+}
+
+void keepWindowState(const KeptWindowState& k, bool withOutputDir) {
+    if (!FconfAS) return;
+    FconfAS->winLeft = k.left;
+    FconfAS->winTop = k.top;
+    FconfAS->winWidth = k.width;
+    FconfAS->winHeight = k.height;
+    FconfAS->fileListWidth = k.fileListWidth;
+    FconfAS->useEqualizer = k.useEqualizer;
+    FconfAS->showClearSignal = k.showClearSignal;
+    FconfAS->showFileList = k.showFileList;
+    FconfAS->processEnabled = k.processEnabled;
+    if (withOutputDir) FconfAS->outputDir = QString::fromStdString(k.outputDir);
+}
+
+void keepShowFileList(bool shown) {
+    if (FconfAS) FconfAS->showFileList = shown;
+}
+
+bool configSelectClearSpeech() { return FconfAS ? FconfAS->SelectClearSpeech->isChecked() : true; }
+
+void keepSelectClearSpeech(bool on) {
+    if (FconfAS) FconfAS->SelectClearSpeech->setChecked(on);
+}
+
+void keepProcessEnabled(bool on) {
+    if (FconfAS) FconfAS->processEnabled = on;
+}
+
+void showConfiguration(int page) {
+    if (!FconfAS) return;
+    FconfAS->PageControl1->setCurrentIndex(page);
+    FconfAS->show();
+    FconfAS->raise();
+    FconfAS->activateWindow();
+}
+
+processing::RunParameters configRunParameters(int32_t sampleRate, int channels) {
+    processing::RunParameters p;
+    p.sampleRate = sampleRate;
+    p.channels = channels;
+    if (!FconfAS) return p;
+    p.method = uint8_t(std::clamp(FconfAS->KindSubst->itemIndex(), 0, 2));
+    p.limitDb = float(FconfAS->limitDb());
+    p.noiseRate = float(FconfAS->pNoise->value());
+    p.musicalRate = float(FconfAS->pMusicNoise->value());
+    p.selectClearSpeech = FconfAS->SelectClearSpeech->isChecked() ? 1 : 0;
+    return p;
+}
+
+processing::FrameControls configFrameControls(bool useEqualizer, bool processEnabled) {
+    processing::FrameControls c;
+    c.useEqualizer = useEqualizer;
+    c.processEnabled = processEnabled;
+    if (!FconfAS) return c;
+    c.method = uint8_t(std::clamp(FconfAS->KindSubst->itemIndex(), 0, 2));
+    c.autoMix = FconfAS->AutoMix->isChecked();
+    c.methodMix = FconfAS->MethodMix->isChecked();
+    c.eqGains = FconfAS->eqGains;
+    c.eqPointCount = FconfAS->eqPointCount;
+    return c;
+}
+
+int configLanguageIndex() { return FconfAS ? FconfAS->languageIndex : 0; }
+
+bool configMethodMix() { return FconfAS ? FconfAS->MethodMix->isChecked() : true; }

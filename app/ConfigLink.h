@@ -1,0 +1,36 @@
+#pragma once
+// What the main window exchanges with the configuration window: the window
+// state it keeps between activations (and in the settings file), and the
+// settings a command reads at the moment of use. Only ConfigLink.cpp knows
+// the configuration window's controls.
+
+#include "ProcessingRun.h"
+
+#include <string>
+
+struct KeptWindowState {
+    int left = 0, top = 0, width = 1280, height = 600;
+    int fileListWidth = 165;
+    bool useEqualizer = false;
+    bool showClearSignal = true;
+    bool showFileList = true;
+    bool processEnabled = true;
+    std::string outputDir;
+};
+
+KeptWindowState keptWindowState();
+// Hands the state over; the output directory only when `withOutputDir`.
+void keepWindowState(const KeptWindowState& k, bool withOutputDir);
+void keepShowFileList(bool shown);
+bool configSelectClearSpeech();
+void keepSelectClearSpeech(bool on);
+// Shows the configuration window on the given page.
+void showConfiguration(int page);
+// The parameters a processing run takes at its start, and those it reads
+// again before every frame (the equalizer switch is the main window's).
+processing::RunParameters configRunParameters(int32_t sampleRate, int channels);
+processing::FrameControls configFrameControls(bool useEqualizer, bool processEnabled);
+// The interface language: 0 English, 1 Russian.
+int configLanguageIndex();
+bool configMethodMix();
+void keepProcessEnabled(bool on);

@@ -1,0 +1,69 @@
+// silvane: start-up. The about window comes first as the splash, then the main
+// window, the configuration window and the two windows of the batch, in that
+// order; the message loop runs until the main window closes.
+
+#include "Application.h"
+#include "Configu.h"
+#include "MessageBox.h"
+#include "Uabout.h"
+#include "Upanelsig.h"
+#include "Uprogress.h"
+#include "Usetdirectory.h"
+
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+static void usage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: silvane [FILE.wav]\n"
+                 "  Opens the speech-enhancement workstation; a WAV file named here is opened\n"
+                 "  as the original signal and cleaned, as a click in the file list does.\n");
+}
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            usage(stdout);
+            return 0;
+        }
+    }
+    SilvaneApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    QString startupFile;
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i].startsWith('-')) {
+            std::fprintf(stderr, "silvane: unknown option %s\n", qPrintable(args[i]));
+            usage(stderr);
+            return 2;
+        }
+        startupFile = args[i];
+    }
+    try {
+        new TFAbout(nullptr);
+        FAbout->show();
+        FAbout->repaint();
+        app.processEvents();
+
+        new TFPanelSignal(nullptr);
+        new TFconfAS(nullptr);
+        new TFProgress(nullptr);
+        new TFSetDirectory(nullptr);
+        FPanelSignal->startupFile = startupFile.toStdString();
+        FPanelSignal->show();
+        FAbout->raise();
+        if (!startupFile.isEmpty())
+            QTimer::singleShot(0, FPanelSignal, [] { FPanelSignal->openStartupFile(); });
+        app.exec();
+    } catch (const std::exception& e) {
+        showExceptionReport(e);
+    }
+    delete FSetDirectory;
+    delete FProgress;
+    delete FconfAS;
+    delete FPanelSignal;
+    delete FAbout;
+    return 0;
+}

@@ -1,0 +1,330 @@
+// The main window's waveform panes: refresh, painting, mouse, zoom and cut.
+// The arithmetic is in Display.h; these handlers read the controls and the
+// signal store and draw.
+
+#include "Display.h"
+#include "Upanelsig.h"
+#include "WavFile.h"
+
+#include <QPainter>
+
+namespace {
+
+const QColor kSelection(0, 128, 0);
+const QColor kVoice(0, 255, 0);
+const QColor kNoVoice(255, 0, 0);
+const QColor kOverlay(0, 0, 255);
+
+display::PaneView viewOf(const int32_t* start, const int32_t* length, int ch) {
+    return display::PaneView{start[ch], length[ch]};
+}
+
+void drawColumns(QPainter& p, const ColumnRange* cols, int count, int width, const QColor& colour) {
+    if (count <= 0) return;
+    p.setPen(colour);
+    // With as many columns as pixels the scale is 1; a pane wider than the
+    // tables spreads each column a little.
+    const double scale = double(width) / std::max(count, std::min(width, MaxColumns));
+    auto px = [&](int x) { return int(x * scale); };
+    QPoint last(px(0), (cols[0].top + cols[0].bottom) / 2);
+    for (int x = 0; x < count; ++x) {
+        QPoint next(px(x), (cols[x].top + cols[x].bottom) / 2);
+        p.drawLine(last, next);
+        last = next;
+    }
+    for (int x = 0; x < count; ++x) {
+        if (cols[x].bottom == cols[x].top) p.drawPoint(px(x), cols[x].top);
+        else p.drawLine(px(x), cols[x].bottom, px(x), cols[x].top + (cols[x].bottom > cols[x].top ? 1 : -1));
+    }
+}
+
+}  // namespace
+
+void TFPanelSignal::PanelSignalResize() {
+    samplesPerMs = samplesPerMsFor(player.sampleRate);
+    if (timeZoom == 1.0 && ScrollSignal->value() != 0) {
+        QSignalBlocker block(ScrollSignal);
+        ScrollSignal->setValue(0);
+    }
+    LabZoomY->setText(QString::fromStdString(display::zoomLabel(origAmpZoom)));
+    LabZoomX->setText(QString::fromStdString(display::zoomLabel(timeZoom)));
+    const QString start = QString::fromStdString(display::startText(selectionStart, samplesPerMs));
+    const QString length =
+        QString::fromStdString(display::lengthText(hasSelection, selectionStart, selectionEnd, samplesPerMs));
+    for (StatusBar* bar : {Status0, Status1}) {
+        bar->setPanelText(3, start);
+        bar->setPanelText(4, length);
+    }
+
+    const int pos = ScrollSignal->value(), max = ScrollSignal->maximum();
+    auto reduce = [&](const int16_t* samples, int32_t len, display::PaneView view, PaintBox* box, double zoom,
+                      ColumnRange* out) {
+        return display::reduceColumns(samples, len, view, box->width(), box->height(), zoom, fullScale, out,
+                                      MaxColumns);
+    };
+    auto original = [&](int ch, PaintBox* box) {
+        display::PaneView v = display::computeView(origLength, timeZoom, pos, max);
+        origViewStart[ch] = v.start;
+        origViewLength[ch] = v.length;
+        origColumnCount[ch] = reduce(origSamples.data(ch), origLength, v, box, origAmpZoom, origColumns[ch]);
+    };
+    auto overlay = [&](int ch, PaintBox* box) {
+        overlayColumnCount[ch] = reduce(changedSamples.data(ch), changedLength, viewOf(origViewStart, origViewLength, ch),
+                                        box, origAmpZoom, overlayColumns[ch]);
+    };
+    auto changed = [&](int ch, PaintBox* box) {
+        display::PaneView v = display::computeView(changedLength, timeZoom, pos, max);
+        changedViewStart[ch] = v.start;
+        changedViewLength[ch] = v.length;
+        changedColumnCount[ch] =
+            reduce(changedSamples.data(ch), changedLength, v, box, changedAmpZoom, changedColumns[ch]);
+    };
+
+    if (origLength > 0) {
+        Status0->setPanelText(1, QString::fromStdString(display::formatText(
+                                     sourceHeader.sampleRate, sourceHeader.channels, sourceHeader.bitsPerSample)));
+        Status0->setPanelText(2, QString::fromStdString(display::titleText(origLength, samplesPerMs)));
+        original(0, grSig0);
+        grSig0->repaint();
+    }
+    if (changedLength > 0 && origLength > 0) {
+        overlay(0, grSig0);
+        grSig0->repaint();
+    }
+    if (origLength > 0) {
+        original(1, grSig1);
+        grSig1->repaint();
+    }
+    if (changedLength > 0 && origLength > 0 && player.channels > 1) {
+        overlay(1, grSig1);
+        grSig1->repaint();
+    }
+    if (changedLength > 0) {
+        Status1->setPanelText(1, QString::fromStdString(display::formatText(
+                                     changedFormat.sampleRate, changedFormat.channels, changedFormat.bitsPerSample)));
+        Status1->setPanelText(2, QString::fromStdString(display::titleText(changedLength, samplesPerMs)));
+        changed(0, grSigNew0);
+        grSigNew0->repaint();
+        changed(1, grSigNew1);
+        grSigNew1->repaint();
+    }
+}
+
+void TFPanelSignal::ScrollBox1Resize() {
+    const int client = ScrollBox1->viewport()->height();
+    const int bar = ToolBar8->sizeHint().height();
+    const int h = std::max(20, display::paneHeight(client, bar, true, true));
+    for (PaintBox* box : {grSig0, grSig1, grSigNew0, grSigNew1}) box->setFixedHeight(h);
+}
+
+void TFPanelSignal::ShowSTATEVADClick() {
+    PanelSignalResize();
+    grSig0->update();
+    grSig1->update();
+    applyFocusRule();
+}
+
+void TFPanelSignal::ShowClearSigClick() {
+    PanelSignalResize();
+    grSig0->update();
+    grSig1->update();
+    applyFocusRule();
+}
+
+namespace {
+
+void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, bool original) {
+    const int W = box->width(), H = box->height();
+    const display::PaneView view = original ? display::PaneView{w->origViewStart[ch], w->origViewLength[ch]}
+                                            : display::PaneView{w->changedViewStart[ch], w->changedViewLength[ch]};
+    p.fillRect(box->rect(), Qt::black);
+    if (view.length > 0) {
+        display::Span band = display::selectionBand(view, W, w->selectionStart, w->selectionEnd);
+        if (band.right > band.left) p.fillRect(QRect(QPoint(band.left, 0), QPoint(band.right - 1, H - 1)), kSelection);
+    }
+    const bool rightAllowed = ch == 0 || w->player.channels > 1;
+    if (original && view.length > 0 && w->ShowSTATEVAD->isChecked() && rightAllowed) {
+        const engine::Block& b = engine::engineStates[ch];
+        const int32_t hop = int32_t(engine::frameStep(b)), len = int32_t(engine::frameLength(b));
+        const uint8_t* vad = w->vadStates.data(ch);
+        const int32_t count = std::min(w->vadCount, MaxVadFrames);
+        // Only the frames inside the view are drawn.
+        const int32_t first = hop > 0 ? std::max<int32_t>(0, (view.start - len) / hop) : 0;
+        for (int32_t r = first; r < count; ++r) {
+            display::Span s = display::vadSpan(view, W, r, hop, len);
+            if (s.left > W) break;
+            if (s.right <= s.left) continue;
+            p.fillRect(QRect(QPoint(s.left, H - 5), QPoint(s.right - 1, H - 1)), vad[r] ? kVoice : kNoVoice);
+        }
+    }
+    const display::ScaleLabels labels = display::scaleLabels(w->player.bitsPerSample, w->origAmpZoom);
+    if (labels.shown) {
+        p.setPen(QColor(255, 255, 0));
+        QFont f = p.font();
+        f.setPixelSize(10);
+        p.setFont(f);
+        const QFontMetrics fm(f);
+        auto label = [&](int y, const std::string& text) {
+            const QString t = QString::fromStdString(text);
+            QRect r(2, y, fm.horizontalAdvance(t) + 2, fm.height());
+            p.fillRect(r, Qt::black);
+            p.drawText(r, Qt::AlignLeft | Qt::AlignTop, t);
+        };
+        label(0, labels.top);
+        label(H / 2 - 5, labels.middle);
+        label(H - 10, labels.bottom);
+    }
+    const ColumnRange* cols = original ? w->origColumns[ch] : w->changedColumns[ch];
+    const int count = original ? w->origColumnCount[ch] : w->changedColumnCount[ch];
+    if (view.length > 0) drawColumns(p, cols, count, W, Qt::white);
+    if (original && w->ShowClearSig->isChecked() && w->origLength > 0 && w->changedLength > 0 && rightAllowed)
+        drawColumns(p, w->overlayColumns[ch], w->overlayColumnCount[ch], W, kOverlay);
+    if (view.length > 0) {
+        const int k = (original ? 0 : 2) + ch;
+        if (w->playMarkShown[k]) {
+            const PlayMarkRect& m = w->playMarkRects[k];
+            p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+            p.fillRect(QRect(QPoint(m.left, m.top), QPoint(m.right - 1, m.bottom - 1)), Qt::white);
+            p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        }
+        display::Span c = display::cursorLine(view, W, w->selectionStart);
+        p.fillRect(QRect(QPoint(c.left, 0), QPoint(std::max(c.left, c.right - 1), H - 1)), kSelection);
+    }
+}
+
+}  // namespace
+
+void TFPanelSignal::grSig0Paint(QPainter& p) { paintPane(this, p, grSig0, 0, true); }
+void TFPanelSignal::grSig1Paint(QPainter& p) { paintPane(this, p, grSig1, 1, true); }
+void TFPanelSignal::grSigNew0Paint(QPainter& p) { paintPane(this, p, grSigNew0, 0, false); }
+void TFPanelSignal::grSigNew1Paint(QPainter& p) { paintPane(this, p, grSigNew1, 1, false); }
+
+namespace {
+
+display::Selection selectionOf(const TFPanelSignal* w) {
+    return display::Selection{w->selectionStart, w->selectionEnd, w->hasSelection, w->dragStartEdge, w->dragEndEdge};
+}
+
+void storeSelection(TFPanelSignal* w, const display::Selection& s) {
+    w->selectionStart = s.start;
+    w->selectionEnd = s.end;
+    w->hasSelection = s.has;
+    w->dragStartEdge = s.dragStartEdge;
+    w->dragEndEdge = s.dragEndEdge;
+}
+
+void mouseDown(TFPanelSignal* w, Qt::MouseButton button, int x, PaintBox* box, int ch, bool original) {
+    if (button == Qt::RightButton) {
+        if (original) w->tPlayAllClick();
+        else w->tPlayNewAllClick();
+        return;
+    }
+    const display::PaneView view = original ? display::PaneView{w->origViewStart[ch], w->origViewLength[ch]}
+                                            : display::PaneView{w->changedViewStart[ch], w->changedViewLength[ch]};
+    const int32_t p = display::sampleAtPixel(view, x, box->width());
+    w->mouseSample = p;
+    display::Selection s = selectionOf(w);
+    const bool refresh = display::pressAt(s, p);
+    storeSelection(w, s);
+    if (refresh) w->PanelSignalResize();
+}
+
+void mouseMove(TFPanelSignal* w, Qt::MouseButtons buttons, int x, PaintBox* box, int ch, bool original) {
+    const display::PaneView view = original ? display::PaneView{w->origViewStart[ch], w->origViewLength[ch]}
+                                            : display::PaneView{w->changedViewStart[ch], w->changedViewLength[ch]};
+    w->changedPaneActive = original ? 0 : 1;
+    const int32_t p = display::sampleAtPixel(view, x, box->width());
+    w->mouseSample = p;
+    const int32_t length = original ? w->origLength : w->changedLength;
+    display::Selection s = selectionOf(w);
+    const display::MoveResult r =
+        display::moveTo(s, p, view.length, length, (buttons & Qt::LeftButton) != 0);
+    if (!r.acted) return;
+    const int16_t amp = p < length ? (original ? w->origSamples[ch][p] : w->changedSamples[ch][p]) : 0;
+    w->setWindowTitle(QString::fromStdString(display::captionText(p, w->samplesPerMs, amp)));
+    if (r.hover == display::Hover::Edge) box->setCursor(Qt::SizeHorCursor);
+    else if (r.hover == display::Hover::Away) box->setCursor(Qt::PointingHandCursor);
+    storeSelection(w, s);
+    if (r.refresh) w->PanelSignalResize();
+}
+
+}  // namespace
+
+void TFPanelSignal::grSig0MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSig0, 0, true); }
+void TFPanelSignal::grSig1MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSig1, 1, true); }
+void TFPanelSignal::grSigNew0MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSigNew0, 0, false); }
+void TFPanelSignal::grSigNew1MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSigNew1, 1, false); }
+void TFPanelSignal::grSig0MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSig0, 0, true); }
+void TFPanelSignal::grSig1MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSig1, 1, true); }
+void TFPanelSignal::grSigNew0MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSigNew0, 0, false); }
+void TFPanelSignal::grSigNew1MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSigNew1, 1, false); }
+
+// The up-down controls report a press only when their position moved.
+void TFPanelSignal::Zoom_YClick(bool next) {
+    if (next) {
+        origAmpZoom = display::zoomNext(origAmpZoom);
+        changedAmpZoom = display::zoomNext(changedAmpZoom);
+    } else {
+        origAmpZoom = display::zoomPrevious(origAmpZoom);
+        changedAmpZoom = display::zoomPrevious(changedAmpZoom);
+    }
+    PanelSignalResize();
+}
+
+void TFPanelSignal::Zoom_XClick(bool next) {
+    timeZoom = next ? display::zoomNext(timeZoom) : display::zoomPrevious(timeZoom);
+    PanelSignalResize();
+}
+
+void TFPanelSignal::ZoomOutClick() {
+    origAmpZoom = changedAmpZoom = timeZoom = 1.0;
+    PanelSignalResize();
+}
+
+void TFPanelSignal::ZoomOutYClick() {
+    origAmpZoom = changedAmpZoom = 1.0;
+    PanelSignalResize();
+}
+
+void TFPanelSignal::SpeedButton1Click() {
+    changedAmpZoom += 1000;
+    PanelSignalResize();
+}
+
+void TFPanelSignal::SpeedButton4Click() {
+    changedAmpZoom -= 1000;
+    if (!(changedAmpZoom >= 1.0)) changedAmpZoom = 1.0;
+    PanelSignalResize();
+}
+
+namespace {
+
+// Cuts the selection from `count` channels starting at `first` of a signal.
+void cutSignal(TFPanelSignal* w, bool original, int first, int count) {
+    int32_t& length = original ? w->origLength : w->changedLength;
+    if (length <= 0) return;
+    int16_t* channels[2];
+    for (int i = 0; i < count; ++i)
+        channels[i] = original ? w->origSamples.data(first + i) : w->changedSamples.data(first + i);
+    length = display::cutChannels(channels, count, length, w->selectionStart, w->selectionEnd);
+    int32_t* viewLength = original ? w->origViewLength : w->changedViewLength;
+    for (int i = 0; i < count; ++i) viewLength[first + i] = 0;
+    w->resetSelection();
+    w->PanelSignalResize();
+}
+
+// Channels of a whole-signal cut: those of the file read last, as far as the
+// signal has them (a mono changed signal of a stereo file cuts its one channel).
+int wholeCutChannels(uint32_t signalChannels) {
+    const int file = std::clamp<int>(sourceHeader.channels, 1, 2);
+    return std::min<int>(file, std::clamp<int>(int(signalChannels), 1, 2));
+}
+
+}  // namespace
+
+void TFPanelSignal::tCutClick() { cutSignal(this, true, 0, wholeCutChannels(recorder.channels)); }
+void TFPanelSignal::tCutNewClick() { cutSignal(this, false, 0, wholeCutChannels(changedFormat.channels)); }
+void TFPanelSignal::tCutLClick() { cutSignal(this, true, 0, 1); }
+void TFPanelSignal::tCutRClick() { cutSignal(this, true, 1, 1); }
+void TFPanelSignal::tCutNewLClick() { cutSignal(this, false, 0, 1); }
+void TFPanelSignal::tCutNewRClick() { cutSignal(this, false, 1, 1); }

@@ -1,0 +1,124 @@
+// The main window's processing commands: START/STOP over the processing run,
+// engine re-initialisation, the processing switch, the option boxes, and the
+// copy and mix of the changed channels.
+
+#include "ConfigLink.h"
+#include "Display.h"
+#include "Upanelsig.h"
+#include "Uprogress.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+void setStartTexts(TFPanelSignal* w, bool running) {
+    const int lang = configLanguageIndex();
+    w->bStart->setText(running ? "STOP" : "START");
+    if (lang == 0)
+        w->bStart->setToolTip(running ? "Stop process of noise cancellation" : "Start process of noise cancellation");
+    else if (lang == 1)
+        w->bStart->setToolTip(running ? QString::fromUtf8("Остановить процесс шумоподавления")
+                                      : QString::fromUtf8("Начать процесс шумоподавления"));
+}
+
+}  // namespace
+
+void TFPanelSignal::bStartClick() {
+    if (!processStopped) {
+        // A run is under way: ask it to stop after its current frame.
+        processStopped = true;
+        return;
+    }
+    // A stopped run that is still finishing (this click came through its
+    // message processing) is not entered a second time.
+    if (runActive) return;
+    runActive = true;
+    processStopped = false;
+    changedLength = 0;
+    vadCount = 0;
+    setStartTexts(this, true);
+
+    const processing::RunParameters params =
+        configRunParameters(int32_t(recorder.sampleRate), int(std::clamp<uint32_t>(recorder.channels, 1, 2)));
+    processing::RunSignal signal = runSignal();
+    processing::RunHooks hooks;
+    hooks.controls = [this] { return configFrameControls(UseFFTEQ->isChecked(), bEnabledPr->isChecked()); };
+    hooks.afterFrame = [this] {
+        QCoreApplication::processEvents();
+        return processStopped || (FProgress && FProgress->progressCancelled);
+    };
+    const processing::RunResult r = processing::runProcessing(params, signal, hooks);
+
+    const QString seconds = QString::fromStdString(processing::formatElapsedSeconds(r.elapsedMs));
+    const int lang = configLanguageIndex();
+    if (lang == 0) labelDTime->setText(" Time process: " + seconds + " sec");
+    else if (lang == 1) labelDTime->setText(QString::fromUtf8(" Время обработки: ") + seconds + " sec");
+    changedFormat.sampleRate = recorder.sampleRate;
+    changedFormat.bitsPerSample = recorder.bitsPerSample;
+    changedFormat.channels = recorder.channels;
+    if (changedFormat.channels == 2) Status1->setPanelText(0, "File: ");
+    Status1->setPanelText(1, QString::fromStdString(display::formatText(
+                                 changedFormat.sampleRate, changedFormat.channels, changedFormat.bitsPerSample)));
+    Status1->setPanelText(2, QString::fromStdString(display::titleText(changedLength, samplesPerMs)));
+    PanelSignalResize();
+    processStopped = true;
+    setStartTexts(this, false);
+    runActive = false;
+}
+
+void TFPanelSignal::bInitSVClick() {
+    const processing::RunParameters p = configRunParameters(int32_t(recorder.sampleRate), 2);
+    const processing::FrameControls c = configFrameControls(false, true);
+    engine::restartAll(engine::Settings{p.sampleRate, c.method, p.limitDb, p.noiseRate, p.musicalRate});
+}
+
+void TFPanelSignal::bEnabledPrClick() {
+    bEnabledPr->setChecked(!bEnabledPr->isChecked());
+    const bool on = bEnabledPr->isChecked();
+    const int lang = configLanguageIndex();
+    if (lang == 0) {
+        bEnabledPr->setText(on ? "Enabled" : "Disabled");
+        bEnabledPr->setToolTip(on ? "Click to Disable process" : "Click to Enable process");
+        mStatusProcess->setText(on ? "To Disable process" : "To Enable process");
+    } else if (lang == 1) {
+        bEnabledPr->setText(on ? "Enabled" : "Disabled");
+        bEnabledPr->setToolTip(on ? QString::fromUtf8("Нажмите для Отключения обработки")
+                                  : QString::fromUtf8("Нажмите для Включения обработки"));
+        mStatusProcess->setText(on ? QString::fromUtf8("Отключить обработку") : QString::fromUtf8("Включить обработку"));
+    }
+    keepProcessEnabled(on);
+}
+
+void TFPanelSignal::SelectClearSpeechClick() {
+    applyFocusRule();
+    keepSelectClearSpeech(SelectClearSpeech->isChecked());
+    mSelectClearSpeech->setChecked(SelectClearSpeech->isChecked());
+}
+
+void TFPanelSignal::mSelectClearSpeechClick() {
+    mSelectClearSpeech->setChecked(!mSelectClearSpeech->isChecked());
+    keepSelectClearSpeech(mSelectClearSpeech->isChecked());
+    SelectClearSpeech->setChecked(configSelectClearSpeech());
+}
+
+void TFPanelSignal::UseFFTEQClick() { applyFocusRule(); }
+
+void TFPanelSignal::SpeedButton2Click() {
+    if (changedLength > 0)
+        std::copy(changedSamples.data(0), changedSamples.data(0) + changedLength, changedSamples.data(1));
+    PanelSignalResize();
+}
+
+void TFPanelSignal::SpeedButton5Click() {
+    if (changedLength > 0)
+        std::copy(changedSamples.data(1), changedSamples.data(1) + changedLength, changedSamples.data(0));
+    PanelSignalResize();
+}
+
+void TFPanelSignal::bMixNewClick() {
+    const int sign = configMethodMix() ? 1 : -1;
+    int16_t* l = changedSamples.data(0);
+    int16_t* r = changedSamples.data(1);
+    for (int32_t i = 0; i < changedLength; ++i) r[i] = processing::mixChannels(l[i], r[i], sign);
+    PanelSignalResize();
+}

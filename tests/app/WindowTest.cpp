@@ -1,0 +1,282 @@
+// The main window on the offscreen platform: start-up state, the command
+// switch, the file list, window state handed to the configuration window,
+// and the main road: a file clicked in the list is opened, cleaned and saved.
+
+#include "AppFixture.h"
+
+#include "Configu.h"
+#include "Usetdirectory.h"
+#include "WavFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFileSystemModel>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+using apptest::windows;
+
+namespace {
+
+std::vector<char> bytesOf(const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool enabled(QObject* o) {
+    if (auto* w = qobject_cast<QWidget*>(o)) return w->isEnabled();
+    if (auto* a = qobject_cast<QAction*>(o)) return a->isEnabled();
+    return false;
+}
+
+// Writes a 16-bit file of `frames` frames.
+std::string makeWav(const std::string& name, int channels, int frames, uint32_t rate = 16000) {
+    std::vector<int16_t> s(std::size_t(frames) * channels);
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t((i * 37) % 2000 - 1000);
+    const std::string path = apptest::scratchDir() + "/" + name;
+    std::string err;
+    EXPECT_TRUE(writePcmWav(path, rate, uint16_t(channels), s.data(), std::size_t(frames), err)) << err;
+    return path;
+}
+
+TEST(Window, StartsWithTheSignalCommandsDisabled) {
+    TFPanelSignal* w = windows();
+    if (!w->formActivated) w->FormActivate();
+    ASSERT_EQ(w->origLength, 0);
+    EXPECT_EQ(w->workMode, WorkStartup);
+    EXPECT_EQ(w->windowTitle(), "Quorvex's Silvane");
+    for (QObject* o : w->signalCommands()) EXPECT_FALSE(enabled(o)) << o->objectName().toStdString();
+    for (QWidget* c : std::initializer_list<QWidget*>{w->tOpen, w->tRecord, w->tOptions, w->FileList})
+        EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
+    EXPECT_FALSE(w->TimerRec->isActive() || w->TimerPlayPos->isActive() || w->TimerSV->isActive() ||
+                 w->TimerRecord->isActive() || w->TimerPlay->isActive());
+    EXPECT_EQ(w->Status0->panelText(2), "Title: 0 ms/0");
+    EXPECT_EQ(w->StatusDir1->panelText(0).left(4), "Dir:");
+}
+
+TEST(Window, WorkModesSwitchTheCommandList) {
+    TFPanelSignal* w = windows();
+    const uint8_t before = w->workMode;
+    w->setWorkMode(WorkReady);
+    for (QObject* o : w->signalCommands()) EXPECT_TRUE(enabled(o)) << o->objectName().toStdString();
+    w->setWorkMode(WorkPlayOnce);  // changes no command
+    for (QObject* o : w->signalCommands()) EXPECT_TRUE(enabled(o));
+    w->setWorkMode(WorkDuplex);
+    for (QObject* o : w->signalCommands()) EXPECT_FALSE(enabled(o));
+    EXPECT_TRUE(w->tOpen->isEnabled());
+    w->setWorkMode(before);
+}
+
+TEST(Window, HidingTheFileListDisablesTheBatch) {
+    TFPanelSignal* w = windows();
+    ASSERT_TRUE(w->ShowFileList->isChecked());
+    w->ShowFileList->trigger();
+    EXPECT_FALSE(w->ShowFileList->isChecked());
+    EXPECT_FALSE(w->PanelFileList->isVisible());
+    EXPECT_FALSE(w->bAuto->isEnabled());
+    EXPECT_FALSE(w->tSetDirSaveNew->isEnabled());
+    EXPECT_FALSE(w->StatusDir1->isEnabled());
+    w->ShowFileList->trigger();
+    EXPECT_TRUE(w->PanelFileList->isVisible());
+    EXPECT_TRUE(w->bAuto->isEnabled());
+    EXPECT_TRUE(w->tSetDirSaveNew->isEnabled());
+    EXPECT_TRUE(w->StatusDir1->isEnabled());
+}
+
+TEST(Window, DeactivationKeepsPositionAndSizeForTheNextActivation) {
+    TFPanelSignal* w = windows();
+    w->setGeometry(100, 120, 900, 500);
+    QApplication::processEvents();
+    const QRect kept = w->geometry();
+    w->FormDeactivate();
+    w->setGeometry(10, 10, 700, 400);
+    w->FormActivate();
+    EXPECT_EQ(w->geometry(), kept);
+}
+
+TEST(Window, ToolBarDoubleClickShowsDuplex) {
+    TFPanelSignal* w = windows();
+    w->ToolBar4DblClick();
+    bool visible = false;
+    for (QAction* a : w->ToolBar2->actions())
+        if (w->ToolBar2->widgetForAction(a) == w->tDuplex) visible = a->isVisible();
+    EXPECT_TRUE(visible);
+}
+
+TEST(MainRoad, FileListOpensCleansAndSavesAsTheCommandLineDoes) {
+    TFPanelSignal* w = windows();
+    if (!w->formActivated) w->FormActivate();
+    ASSERT_TRUE(w->bEnabledPr->isChecked());  // the stored default: processing on
+    const std::string dir = apptest::scratchDir() + "/list";
+    fs::create_directories(dir);
+    fs::copy_file(apptest::bundledSample(), dir + "/speech.wav", fs::copy_options::overwrite_existing);
+    w->DirListChange(QString::fromStdString(dir));
+    // The file model lists the directory asynchronously.
+    for (int i = 0; i < 200 && w->fileModel->rowCount(w->FileList->rootIndex()) == 0; ++i) {
+        QApplication::processEvents();
+        usleep(10000);
+    }
+    ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), 1);
+    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    apptest::takeMessages();
+    w->FileListClick();
+    EXPECT_TRUE(apptest::takeMessages().isEmpty());
+    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->recorder.channels, 2u);
+    EXPECT_GT(w->changedLength, w->origLength - 2048);
+    EXPECT_LE(w->changedLength, w->origLength);
+    EXPECT_TRUE(w->processStopped);
+    EXPECT_EQ(w->bStart->text(), "START");
+    EXPECT_TRUE(w->labelDTime->text().startsWith(" Time process: "));
+
+    const std::string saved = apptest::scratchDir() + "/saved";
+    apptest::answerDialogs({QString::fromStdString(saved)});
+    w->tSaveNewClick();
+    const std::string savedName = saved + ".Wav";
+    ASSERT_TRUE(fs::exists(savedName));
+    EXPECT_EQ(w->Status1->panelText(0), "File: saved.Wav");
+    auto bytes = bytesOf(savedName);
+    ASSERT_EQ(bytes.size(), 56u + 4u * std::size_t(w->changedLength));
+    EXPECT_EQ(std::string(bytes.data() + 36, 4), "fact");
+    for (int32_t i = 0; i < w->changedLength; ++i) {
+        int16_t l, r;
+        std::memcpy(&l, bytes.data() + 56 + 4 * i, 2);
+        std::memcpy(&r, bytes.data() + 58 + 4 * i, 2);
+        ASSERT_EQ(l, w->changedSamples[0][i]) << i;
+        ASSERT_EQ(r, w->changedSamples[1][i]) << i;
+    }
+    const std::string cli = apptest::scratchDir() + "/cli.wav";
+    ASSERT_EQ(std::system((std::string(SILVANE_CLI) + " clean " + dir + "/speech.wav " + cli).c_str()), 0);
+    EXPECT_EQ(bytesOf(cli), bytes);
+}
+
+TEST(OpenSave, MonoOriginalGetsNoRightOverlay) {
+    TFPanelSignal* w = windows();
+    const std::string stereo = makeWav("st.wav", 2, 20000);
+    const std::string mono = makeWav("mono.wav", 1, 12000);
+    apptest::answerDialogs({QString::fromStdString(stereo)});
+    w->tOpenClick();
+    w->bStartClick();
+    apptest::answerDialogs({QString::fromStdString(mono)});
+    w->tOpenClick();
+    w->bStartClick();
+    EXPECT_EQ(w->origLength, 12000);
+    for (int i = 0; i < 12000; ++i) ASSERT_EQ(w->origSamples[1][i], 0) << i;
+    EXPECT_EQ(w->overlayColumnCount[1], 0);
+    EXPECT_GT(w->overlayColumnCount[0], 0);
+    EXPECT_EQ(w->Status0->panelText(0), "File: mono.wav");
+    EXPECT_EQ(w->selectionStart, 0);
+    EXPECT_FALSE(w->hasSelection);
+}
+
+TEST(OpenSave, FailuresAreReportedAndLoseNothing) {
+    TFPanelSignal* w = windows();
+    const std::string good = makeWav("keep.wav", 2, 10000);
+    apptest::answerDialogs({QString::fromStdString(good)});
+    w->tOpenClick();
+    w->bStartClick();
+    const int32_t changed = w->changedLength;
+    const int16_t right = w->changedSamples[1][100];
+    apptest::takeMessages();
+
+    apptest::answerDialogs({QString::fromStdString(apptest::scratchDir() + "/missing.wav")});
+    w->tOpenNewRClick();
+    QStringList m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_TRUE(m[0].contains("missing.wav")) << m[0].toStdString();
+    EXPECT_EQ(w->changedLength, changed);  // the changed signal survives a failed open
+    EXPECT_EQ(w->changedSamples[1][100], right);
+
+    const std::string bad = apptest::scratchDir() + "/bad.wav";
+    std::ofstream(bad) << "RIFF\x10\0\0\0WAVEfmt \x10\0\0\0\x55\0\x01\0";
+    apptest::answerDialogs({QString::fromStdString(bad)});
+    EXPECT_THROW(w->tOpenClick(), UnknownFormat);
+    EXPECT_EQ(w->origLength, 10000);
+
+    // Tag 85: a readable header with an encoding we do not decode.
+    std::vector<int16_t> none;
+    const std::string other = apptest::scratchDir() + "/other.wav";
+    {
+        std::ofstream f(other, std::ios::binary);
+        const char hdr[] = "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x55\0\x01\0\x40\x1f\0\0\x80\x3e\0\0\x02\0\x10\0data\x04\0\0\0\1\0\2\0";
+        f.write(hdr, sizeof hdr - 1);
+    }
+    apptest::answerDialogs({QString::fromStdString(other)});
+    w->tOpenClick();
+    m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_EQ(m[0], "Current input format data not support. ... ");
+    EXPECT_EQ(w->origLength, 10000);
+
+    apptest::answerDialogs({QString::fromStdString(apptest::scratchDir() + "/no-such-dir/x")});
+    w->tSaveNewClick();
+    m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_TRUE(m[0].contains("no-such-dir")) << m[0].toStdString();
+    EXPECT_FALSE(fs::exists(apptest::scratchDir() + "/no-such-dir/x.Wav"));
+}
+
+TEST(OpenSave, SelectionSavesWriteTheWholeSelection) {
+    TFPanelSignal* w = windows();
+    const std::string src = makeWav("sel.wav", 2, 8000, 8000);
+    apptest::answerDialogs({QString::fromStdString(src)});
+    w->tOpenClick();
+    w->setSelection(100, 199);
+    const std::string whole = apptest::scratchDir() + "/sel-whole.wav";
+    apptest::answerDialogs({QString::fromStdString(whole)});
+    w->tSaveSelectionClick();
+    EXPECT_EQ(fs::file_size(apptest::scratchDir() + "/sel-whole.Wav"), 56u + 100u * 4u);
+    const std::string left = apptest::scratchDir() + "/sel-left.WAV";
+    apptest::answerDialogs({QString::fromStdString(left)});
+    w->tSaveLClick();
+    const std::string leftName = apptest::scratchDir() + "/sel-left.Wav";
+    ASSERT_TRUE(fs::exists(leftName));
+    EXPECT_EQ(fs::file_size(leftName), 46u + 100u * 2u);
+    auto b = bytesOf(leftName);
+    int16_t first;
+    std::memcpy(&first, b.data() + 46, 2);
+    EXPECT_EQ(first, w->origSamples[0][100]);
+    w->resetSelection();
+}
+
+TEST(OpenSave, OriginalLongerThanTheCapacityIsCutWithAMessage) {
+    TFPanelSignal* w = windows();
+    const std::string big = makeWav("big.wav", 1, MaxOrigSamples + 1, 8000);
+    apptest::takeMessages();
+    apptest::answerDialogs({QString::fromStdString(big)});
+    w->tOpenClick();
+    QStringList m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_EQ(m[0], "Max length: 2500000 ms");
+    EXPECT_EQ(w->origLength, MaxOrigSamples);
+    fs::remove(big);
+}
+
+TEST(MixCopy, MixSaturatesAndCopiesAreWhole) {
+    TFPanelSignal* w = windows();
+    w->changedLength = 3;
+    int16_t* l = w->changedSamples.data(0);
+    int16_t* r = w->changedSamples.data(1);
+    l[0] = 30000; r[0] = -10000;
+    l[1] = 5; r[1] = 7;
+    l[2] = -30000; r[2] = 10000;
+    ASSERT_TRUE(FconfAS->MethodMix->isChecked());
+    w->bMixNewClick();
+    EXPECT_EQ(r[0], 32767);
+    EXPECT_EQ(r[1], -2);
+    EXPECT_EQ(r[2], -32768);
+    EXPECT_EQ(l[0], 30000);
+    w->SpeedButton5Click();
+    EXPECT_EQ(l[1], -2);
+    l[1] = 9;
+    w->SpeedButton2Click();
+    EXPECT_EQ(r[1], 9);
+}
+
+}  // namespace
