@@ -98,6 +98,9 @@ TFconfAS::TFconfAS(QWidget* parent)
     layout->addWidget(ToolBar1);
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName("PageControl1");
+    // Every tab stays readable in both languages: the window widens to them.
+    PageControl1->setUsesScrollButtons(false);
+    PageControl1->setElideMode(Qt::ElideNone);
     layout->addWidget(PageControl1);
     buildAudioPage();
     buildPostProcessingPage();
@@ -329,6 +332,9 @@ void TFconfAS::buildEqualizerPage() {
     PBox1->setObjectName("PBox1");
     PBox1->setToolTip("Click and draw");
     PBox1->setMinimumSize(300, 150);
+    QFont small = PBox1->font();
+    small.setPixelSize(10);
+    PBox1->setFont(small);
     PBox1->onPaint = [this](QPainter& p) { PBox1Paint(p); };
     PBox1->onMouseDown = [this](Qt::MouseButton b, int x, int y) { PBox1MouseDown(b, x, y); };
     PBox1->onMouseMove = [this](Qt::MouseButtons b, int x, int y) { PBox1MouseMove(b, x, y); };
@@ -579,9 +585,13 @@ void TFconfAS::PBox1Paint(QPainter& p) {
     const int unity = eq::unityY(h);
     p.fillRect(PBox1->rect(), PBox1->palette().color(QPalette::Button));
     p.setPen(PBox1->palette().color(QPalette::ButtonText));
-    // Texts are placed by their top edge, as the box's coordinates give them.
+    // Texts are placed by their top-left corner, moved in where the font is
+    // too large for the room the box's coordinates leave them.
     auto text = [&](int x, int y, const QString& s) {
-        p.drawText(QPoint(x, y + p.fontMetrics().ascent()), s);
+        const QFontMetrics m = p.fontMetrics();
+        x = std::max(0, std::min(x, w - m.horizontalAdvance(s) - 1));
+        y = std::max(0, std::min(y, h - m.height()));
+        p.drawText(QPoint(x, y + m.ascent()), s);
     };
     text(2, 0, QString::fromStdString(eq::scaleText(1.5)));
     text(2, unity - 5, QString::fromStdString(eq::scaleText(1.0)));

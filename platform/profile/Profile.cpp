@@ -267,20 +267,12 @@ std::string Profile::text() const {
         if (!*sec.pItem && keys.empty()) continue;
         if (!first) out += '\n';
         first = false;
-        if (sec.pComment) {
-            out += sec.pComment;
-            out += '\n';
-        }
         if (*sec.pItem) {
             out += '[';
             out += d.nameOf(sec.pItem);
             out += "]\n";
         }
         for (const auto& key : inFileOrder(keys)) {
-            if (key.pComment) {
-                out += key.pComment;
-                out += '\n';
-            }
             out += d.nameOf(key.pItem);
             out += '=';
             const char* v = d.ini.GetValue(sec.pItem, key.pItem, "");

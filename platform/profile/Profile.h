@@ -14,7 +14,9 @@
 // reduction " finds the key that a file spells "Musical noise reduction".
 // A name is written exactly as the caller spelled it, trailing blank
 // included. Values are read with the blanks around them removed. Lines that
-// start with ';' or '#' are comments.
+// start with ';' or '#' are comments; they are read over and not written
+// back (the parser's idea of which lines a comment spans cannot always be
+// written back faithfully).
 //
 // Hostile input: a file larger than kMaxProfileBytes reads as empty; bytes
 // after a NUL are ignored. Names and values that could not be read back as
@@ -66,7 +68,7 @@ public:
     bool removeSection(const std::string& section);
 
     // The file text: "[section]" lines, "key=value" lines, a blank line
-    // between sections, comments kept.
+    // between sections.
     std::string text() const;
     // Writes text() atomically. On failure returns false and, when `error`
     // is given, a one-line reason.
