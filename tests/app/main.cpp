@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include "Application.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     std::string dir = (std::filesystem::temp_directory_path() / "silvane-app-XXXXXX").string();
     if (!mkdtemp(dir.data()) || chdir(dir.c_str()) != 0) return 1;
-    QApplication app(argc, argv);
+    SilvaneApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     apptest::destroyWindows();
