@@ -556,52 +556,52 @@ void writeWavHeader(const WavHeaderInfo& h, std::FILE* stream) {
     putU32(stream, h.dataSize);
 }
 
-bool writePcmWav(const std::string& fileName, uint32_t sampleRate, uint16_t channels,
-                 const int16_t* interleaved, std::size_t frames, std::string& error) {
+namespace {
+
+// Opens the temporary file of a whole-signal save and writes its header.
+std::FILE* startPcmFile(SafeFileWriter& out, const std::string& fileName, uint32_t sampleRate, uint16_t channels,
+                        std::size_t frames, std::string& error) {
     const uint64_t bytes = uint64_t(frames) * channels * 2;
     if (channels == 0 || bytes > 0xFFFFFFFFull - 48) {
         error = "cannot write " + fileName + ": signal too long for a WAV file";
-        return false;
+        return nullptr;
     }
     WavHeaderInfo h;
     WavHeaderInfo src;
     src.sampleRate = sampleRate;
     derivePcmHeader(src, channels, h);
     h.dataSize = uint32_t(bytes);
-    SafeFileWriter out;
     std::FILE* f = out.open(fileName);
     if (!f) {
         error = out.error();
-        return false;
+        return nullptr;
     }
     writeWavHeader(h, f);
-    if (bytes) std::fwrite(interleaved, 1, std::size_t(bytes), f);
-    if (!out.commit()) {
-        error = out.error();
-        return false;
-    }
-    return true;
+    return f;
+}
+
+bool finishPcmFile(SafeFileWriter& out, std::string& error) {
+    if (out.commit()) return true;
+    error = out.error();
+    return false;
+}
+
+}  // namespace
+
+bool writePcmWav(const std::string& fileName, uint32_t sampleRate, uint16_t channels,
+                 const int16_t* interleaved, std::size_t frames, std::string& error) {
+    SafeFileWriter out;
+    std::FILE* f = startPcmFile(out, fileName, sampleRate, channels, frames, error);
+    if (!f) return false;
+    if (frames) std::fwrite(interleaved, sizeof(int16_t), frames * channels, f);
+    return finishPcmFile(out, error);
 }
 
 bool writePcmWavChannels(const std::string& fileName, uint32_t sampleRate, const int16_t* const* channels,
                          uint16_t channelCount, std::size_t first, std::size_t count, std::string& error) {
-    const uint64_t bytes = uint64_t(count) * channelCount * 2;
-    if (channelCount == 0 || bytes > 0xFFFFFFFFull - 48) {
-        error = "cannot write " + fileName + ": signal too long for a WAV file";
-        return false;
-    }
-    WavHeaderInfo h;
-    WavHeaderInfo src;
-    src.sampleRate = sampleRate;
-    derivePcmHeader(src, channelCount, h);
-    h.dataSize = uint32_t(bytes);
     SafeFileWriter out;
-    std::FILE* f = out.open(fileName);
-    if (!f) {
-        error = out.error();
-        return false;
-    }
-    writeWavHeader(h, f);
+    std::FILE* f = startPcmFile(out, fileName, sampleRate, channelCount, count, error);
+    if (!f) return false;
     // Interleave through a small buffer rather than a copy of the signal.
     constexpr std::size_t chunk = 8192;
     std::vector<int16_t> buf(chunk * channelCount);
@@ -612,9 +612,5 @@ bool writePcmWavChannels(const std::string& fileName, uint32_t sampleRate, const
         std::fwrite(buf.data(), sizeof(int16_t), n * channelCount, f);
         done += n;
     }
-    if (!out.commit()) {
-        error = out.error();
-        return false;
-    }
-    return true;
+    return finishPcmFile(out, error);
 }

@@ -124,32 +124,27 @@ void TFPanelSignal::tOpenClick() {
     if (origSaveDir.empty()) origSaveDir = origOpenDir;
 
     if (QFileInfo(path).suffix() == "pcm") {
-        // Raw 16-bit little-endian mono, taken as 16000 Hz.
+        // Raw 16-bit little-endian mono, taken as 16000 Hz; an odd last byte is ignored.
         std::FILE* f = std::fopen(path.toLocal8Bit().constData(), "rb");
         if (!f) {
             warn(this, "Cannot open " + path + ": " + QString::fromLocal8Bit(std::strerror(errno)));
             return;
         }
+        std::fseek(f, 0, SEEK_END);
+        const long bytes = std::max(0L, std::ftell(f));
+        std::fseek(f, 0, SEEK_SET);
+        // One sample beyond the capacity tells that the file is longer.
+        const int32_t want = int32_t(std::min<long>(bytes / 2, long(MaxOrigSamples) + 1));
+        auto* block = new int16_t[std::size_t(std::max(want, 1))];
         int32_t n = 0;
         unsigned char b[2];
-        while (n < MaxOrigSamples && std::fread(b, 1, 2, f) == 2) origSamples[0][n++] = int16_t(b[0] | b[1] << 8);
-        const bool more = n == MaxOrigSamples && std::fread(b, 1, 2, f) == 2;
+        while (n < want && std::fread(b, 1, 2, f) == 2) block[n++] = int16_t(b[0] | b[1] << 8);
         std::fclose(f);
-        if (more) warn(this, maxLengthText(16000));
+        delete[] decodedBuffer;
+        decodedBuffer = block;
+        decodedFrames = n;
         sourceHeader = WavHeaderInfo{16, 1, 1, 16000, 32000, 2, 16, uint32_t(n) * 2};
-        origLength = n;
-        std::fill(origSamples.data(1), origSamples.data(1) + n, int16_t(0));
-        recorder.sampleRate = 16000;
-        recorder.bitsPerSample = 16;
-        recorder.channels = 1;
-        derivePcmHeader(sourceHeader, 1, pcmHeader);
-        copyFormat(recorder, player);
-        samplesPerMs = 16;
-        overlayColumnCount[1] = 0;
-        setWorkMode(WorkReady);
-        Status0->setPanelText(0, "File: " + fileNameOf(path));
-        setScrollMax(this, origLength);
-        PanelSignalResize();
+        storeDecodedAsOriginal(path);
         return;
     }
     if (!readIntoDecoded(this, path)) return;

@@ -280,3 +280,30 @@ TEST(MixCopy, MixSaturatesAndCopiesAreWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OpenSave, RawPcmOpensAs16kMonoAndIgnoresAnOddByte) {
+    TFPanelSignal* w = windows();
+    const std::string raw = apptest::scratchDir() + "/voice.pcm";
+    {
+        std::ofstream f(raw, std::ios::binary);
+        for (int i = 0; i < 500; ++i) {
+            const int16_t v = int16_t(i * 10 - 2500);
+            f.write(reinterpret_cast<const char*>(&v), 2);
+        }
+        f.put('\x7f');
+    }
+    apptest::answerDialogs({QString::fromStdString(raw)});
+    w->tOpenClick();
+    EXPECT_EQ(w->origLength, 500);
+    EXPECT_EQ(w->origSamples[0][499], 4990 - 2500);
+    EXPECT_EQ(w->origSamples[1][10], 0);
+    EXPECT_EQ(w->recorder.sampleRate, 16000u);
+    EXPECT_EQ(w->recorder.channels, 1u);
+    EXPECT_EQ(sourceHeader.sampleRate, 16000u);
+    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->Status0->panelText(0), "File: voice.pcm");
+}
+
+}  // namespace
