@@ -25,8 +25,6 @@ void TFPanelSignal::TimerPlayTimer() {}
 void TFPanelSignal::waveOutDone(WAVEHDR*) {}
 void TFPanelSignal::waveInData(WAVEHDR*) {}
 
-void TFPanelSignal::bAutoClick() {}
-void TFPanelSignal::tSetDirSaveNewClick() {}
 
 
 void TFPanelSignal::applyLanguage(int) {}
