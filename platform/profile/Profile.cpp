@@ -48,6 +48,11 @@ std::string withoutBrokenSectionLines(const char* data, std::size_t size) {
     out.reserve(size);
     std::size_t pos = 0;
     while (pos < size) {
+        // Byte-order marks at the start of what is kept say nothing to a
+        // byte-for-byte reader (and the parser would drop one itself, after
+        // this check).
+        while (out.empty() && size - pos >= 3 && std::memcmp(data + pos, "\xEF\xBB\xBF", 3) == 0)
+            pos += 3;
         std::size_t end = pos;
         while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
         std::size_t next = end;

@@ -128,6 +128,10 @@ TEST(ProfileHostile, UnclosedSectionLineDoesNotSwallowTheNextLines) {
     EXPECT_EQ(p.sections(), (std::vector<std::string>{"Silvane", "B"}));
     EXPECT_EQ(p.value("Silvane", "Left").value_or("?"), "3");
     EXPECT_EQ(p.text(), "[Silvane]\nKind substration=1\nLeft=3\n\n[B]\nk=2\n");
+    // The same behind a byte-order mark, with a lone carriage return.
+    const std::string marked = "\xEF\xBB\xBF[Silva\rk=1\n[B]\nk=2\n";
+    p.loadData(marked.data(), marked.size());
+    EXPECT_EQ(p.text(), "k=1\n\n[B]\nk=2\n");
 }
 
 TEST(ProfileHostile, KeysThatCouldNotBeWrittenBackAreDropped) {
