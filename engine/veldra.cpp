@@ -247,6 +247,23 @@ inline float presenceOf(float zeta, float lo, float invLogSpan) {
     return t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
 }
 
+// Mean of x over the bins k - half .. k + half (cut at both ends) for every k,
+// from the prefix sums p (p[0] = 0, p[k + 1] = p[k] + x[k]). The interior,
+// where the window is whole, runs without index clamping so it vectorises.
+void windowMeans(const float* p, int bins, int half, float* out) {
+    auto clamped = [&](int k) {
+        const int a = k - half < 0 ? 0 : k - half;
+        const int b = k + half + 1 > bins ? bins : k + half + 1;
+        out[k] = (p[b] - p[a]) / static_cast<float>(b - a);
+    };
+    const int first = half < bins ? half : bins;
+    const int last = bins - half - 1;  // last k whose window is whole
+    for (int k = 0; k < first; ++k) clamped(k);
+    const float inv = 1.0f / static_cast<float>(2 * half + 1);
+    for (int k = first; k <= last; ++k) out[k] = (p[k + half + 1] - p[k - half]) * inv;
+    for (int k = (last + 1 > first ? last + 1 : first); k < bins; ++k) clamped(k);
+}
+
 }  // namespace
 
 extern "C" {
@@ -361,14 +378,21 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             noise[k] = v < kNoiseFloorPower ? kNoiseFloorPower : v;
         }
     } else {
-        const float alpha = s->noiseAlpha;
+        // The smoothing starts as a running mean and reaches the caller's
+        // factor once as many frames have been seen as its time constant
+        // spans; the few frames of the plain average alone leave single bins
+        // far below their true level, where the tracker would hold them.
+        const float ramp = 1.0f - 1.0f / static_cast<float>(s->framesSeen + 1);
+        const float alpha = s->noiseAlpha < ramp ? s->noiseAlpha : ramp;
         const float slope = kPresenceSnr / (1.0f + kPresenceSnr);
         for (int k = 0; k < bins; ++k) {
             float gammaK = power[k] / noise[k];
             gammaK = gammaK > kSnrMax ? kSnrMax : gammaK;
             float post = 1.0f / (1.0f + (1.0f + kPresenceSnr) * fastExp(-gammaK * slope));
-            presence[k] = kStagnationSmoothing * presence[k] + (1.0f - kStagnationSmoothing) * post;
-            if (presence[k] > kStagnationLimit && post > kStagnationLimit) post = kStagnationLimit;
+            const float smoothed = kStagnationSmoothing * presence[k] + (1.0f - kStagnationSmoothing) * post;
+            presence[k] = smoothed;
+            const float capped = post > kStagnationLimit ? kStagnationLimit : post;
+            post = smoothed > kStagnationLimit ? capped : post;
             const float expected = (1.0f - post) * power[k] + post * noise[k];
             const float v = alpha * noise[k] + (1.0f - alpha) * expected;
             noise[k] = v < kNoiseFloorPower ? kNoiseFloorPower : v;
@@ -472,17 +496,13 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         if (frameP <= 0.0f) {
             for (int k = 0; k < bins; ++k) absence[k] = 1.0f;
         } else {
-            const int localHalf = static_cast<int>(s->localHalf);
-            const int globalHalf = static_cast<int>(s->globalHalf);
+            alignas(16) float local[kMaxBins];
+            alignas(16) float global[kMaxBins];
+            windowMeans(prefix, bins, static_cast<int>(s->localHalf), local);
+            windowMeans(prefix, bins, static_cast<int>(s->globalHalf), global);
             for (int k = 0; k < bins; ++k) {
-                const int l0 = k - localHalf < 0 ? 0 : k - localHalf;
-                const int l1 = k + localHalf + 1 > bins ? bins : k + localHalf + 1;
-                const int g0 = k - globalHalf < 0 ? 0 : k - globalHalf;
-                const int g1 = k + globalHalf + 1 > bins ? bins : k + globalHalf + 1;
-                const float local = (prefix[l1] - prefix[l0]) / static_cast<float>(l1 - l0);
-                const float global = (prefix[g1] - prefix[g0]) / static_cast<float>(g1 - g0);
-                const float q = 1.0f - presenceOf(local, kZetaMin, invLogSpan) *
-                                           presenceOf(global, kZetaMin, invLogSpan) * frameP;
+                const float q = 1.0f - presenceOf(local[k], kZetaMin, invLogSpan) *
+                                           presenceOf(global[k], kZetaMin, invLogSpan) * frameP;
                 absence[k] = q > kAbsenceMax ? kAbsenceMax : q;
             }
         }
@@ -560,10 +580,13 @@ VELDRA_API void Veldra_Restore(void* block, int16_t* output) {
     s->framePending = 0;
 
     const float scale = 1.0f / static_cast<float>(n);  // the inverse transform is unnormalised
-    for (int i = 0; i < step; ++i) {
-        float y = overlap[i] + frame[i] * window[i] * scale;
-        y = y > 32767.0f ? 32767.0f : (y < -32768.0f ? -32768.0f : y);
-        if (output != nullptr) output[i] = static_cast<int16_t>(std::lrint(y));
+    if (output != nullptr) {
+        for (int i = 0; i < step; ++i) {
+            float y = overlap[i] + frame[i] * window[i] * scale;
+            y = y > 32767.0f ? 32767.0f : (y < -32768.0f ? -32768.0f : y);
+            // Round half away from zero; a plain conversion keeps the loop vectorised.
+            output[i] = static_cast<int16_t>(static_cast<int32_t>(y + (y < 0.0f ? -0.5f : 0.5f)));
+        }
     }
     for (int i = 0; i < step; ++i) overlap[i] = frame[step + i] * window[step - i] * scale;
 }
