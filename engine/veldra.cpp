@@ -370,11 +370,13 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         power[k] = spectrum[k].r * spectrum[k].r + spectrum[k].i * spectrum[k].i;
 
     // Noise power. The first frames are averaged plainly: recordings usually
-    // start before the talker, and this gives a usable estimate at once.
+    // start before the talker, and this gives a usable estimate at once. The
+    // very first frame is half made of the silence before the stream began,
+    // so the second replaces it instead of being averaged with it.
     if (s->framesSeen < s->initFrames) {
-        const float w = 1.0f / static_cast<float>(s->framesSeen + 1);
+        const float w = 1.0f / static_cast<float>(s->framesSeen);
         for (int k = 0; k < bins; ++k) {
-            const float v = noise[k] + (power[k] - noise[k]) * (s->framesSeen == 0 ? 1.0f : w);
+            const float v = noise[k] + (power[k] - noise[k]) * (s->framesSeen <= 1 ? 1.0f : w);
             noise[k] = v < kNoiseFloorPower ? kNoiseFloorPower : v;
         }
     } else {
