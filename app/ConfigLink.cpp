@@ -4,6 +4,7 @@
 #include "RadioGroup.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QSlider>
 #include <QTabWidget>
@@ -91,3 +92,24 @@ processing::FrameControls configFrameControls(bool useEqualizer, bool processEna
 int configLanguageIndex() { return FconfAS ? FconfAS->languageIndex : 0; }
 
 bool configMethodMix() { return FconfAS ? FconfAS->MethodMix->isChecked() : true; }
+
+uint32_t configRecordRate() { return FconfAS ? uint32_t(std::max(FconfAS->recSampleRate, 1000)) : 8000u; }
+
+uint32_t configRecordChannels() { return FconfAS && FconfAS->recChannels == 2 ? 2u : 1u; }
+
+namespace {
+// Position of the item whose text equals the box's text, case aside; -1 otherwise.
+uint32_t deviceNumberOf(const QComboBox* box) {
+    if (!box) return uint32_t(-1);
+    const int i = box->findText(box->currentText(), Qt::MatchFixedString);
+    return i < 0 ? uint32_t(-1) : uint32_t(i);
+}
+}  // namespace
+
+uint32_t configInputDevice() { return FconfAS ? deviceNumberOf(FconfAS->comboBoxRecDevices) : uint32_t(-1); }
+
+uint32_t configOutputDevice() { return FconfAS ? deviceNumberOf(FconfAS->comboBoxPlayDevices) : uint32_t(-1); }
+
+void enableConfigChannels(bool on) {
+    if (FconfAS) FconfAS->nChannels->setEnabled(on);
+}

@@ -6,6 +6,7 @@
 
 #include "ProcessingRun.h"
 
+#include <cstdint>
 #include <string>
 
 struct KeptWindowState {
@@ -34,3 +35,12 @@ processing::FrameControls configFrameControls(bool useEqualizer, bool processEna
 int configLanguageIndex();
 bool configMethodMix();
 void keepProcessEnabled(bool on);
+// Recording and full duplex: the configured rate and channel count, and the
+// device numbers of the input and output boxes (WAVE_MAPPER, -1, when the
+// box's text names no listed device).
+uint32_t configRecordRate();
+uint32_t configRecordChannels();
+uint32_t configInputDevice();
+uint32_t configOutputDevice();
+// The channel choice of the configuration window.
+void enableConfigChannels(bool on);

@@ -22,6 +22,8 @@ template class ZeroPages<int16_t, MaxOrigSamples>;
 template class ZeroPages<int16_t, MaxChangedSamples>;
 template class ZeroPages<uint8_t, MaxVadFrames>;
 template class ZeroPages<ColumnRange, MaxColumns>;
+template class ZeroPages<int16_t, StreamSlotSamples>;
+template class ZeroPages<int16_t, FifoCapacity>;
 
 namespace {
 void newRecord(WaveDevice& d) {

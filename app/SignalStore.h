@@ -10,6 +10,7 @@
 
 #include "ChannelLayout.h"
 #include "Display.h"
+#include "DuplexFlow.h"
 #include "ProcessingRun.h"
 #include "WaveDevice.h"
 
@@ -102,6 +103,23 @@ struct SignalStore {
     int32_t vadCount = 0;
     ZeroPages<uint8_t, MaxVadFrames> vadStates{2};
     bool formActivated = false;
+
+    // Playback, recording and full duplex
+    int32_t playLength = 0;   // length of the signal the last play command addressed
+    int32_t playFrom = 0, playTo = 0;  // selection at the last press
+    int32_t playPass = 0;     // pass now playing, 1 for the first
+    int32_t playFrames = 0;   // frames handed to the device per pass
+    int32_t recordElapsedMs = 0;
+    HWAVEIN duplexIn = nullptr;
+    HWAVEOUT duplexOut = nullptr;
+    WAVEFORMATEX duplexInFormat = {}, duplexOutFormat = {};
+    WAVEHDR duplexInHeaders[MaxStreamBuffers] = {}, duplexOutHeaders[MaxStreamBuffers] = {};
+    int32_t inBufferSamples = 0, inBufferCount = 0, inBufferIndex = 0;
+    int32_t outBufferSamples = 0, outBufferCount = 0, outBufferIndex = 0;
+    ZeroPages<int16_t, StreamSlotSamples> duplexInBuffers{MaxStreamBuffers};
+    ZeroPages<int16_t, StreamSlotSamples> duplexOutBuffers{MaxStreamBuffers};
+    ZeroPages<int16_t, FifoCapacity> inputFifo{1}, outputFifo{1};
+    int32_t inputFifoFill = 0, outputFifoFill = 0;
 
     // Directories seeding the open and save dialogs.
     std::string origOpenDir, origSaveDir, changedOpenDir, changedSaveDir;

@@ -648,6 +648,7 @@ void TFPanelSignal::FormClose() {
 void TFPanelSignal::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
+    closeSoundDevices();
     for (engine::Block& b : engine::engineStates) Veldra_Destroyed(b.bytes);
     releaseHeapBuffers();
 }

@@ -165,6 +165,8 @@ public:
     // Completions of the wave devices (messages 957 and 960).
     void waveOutDone(WAVEHDR* header);
     void waveInData(WAVEHDR* header);
+    // Stops every timer and closes every sound device (the window goes away).
+    void closeSoundDevices();
 
     // ---- Processing.
     void bStartClick();

@@ -1,0 +1,189 @@
+// The play commands of the main window: the eight play buttons, the done
+// message of the player (finish or play the next pass of a loop), the play
+// marker drawn across the four panes, and stopping before a signal changes.
+
+#include "ConfigLink.h"
+#include "MessageBox.h"
+#include "PlayRange.h"
+#include "Upanelsig.h"
+
+#include <algorithm>
+
+namespace {
+
+enum class Signal { Original, Changed };
+
+void setImage(QToolButton* b, int image) { b->setIcon(buttonImage(image)); }
+
+QString inLanguage(const char* english, const char* russian) {
+    return configLanguageIndex() == 1 ? QString::fromUtf8(russian) : QString::fromUtf8(english);
+}
+
+PaintBox* paneOf(TFPanelSignal* w, int k) {
+    PaintBox* panes[4] = {w->grSig0, w->grSig1, w->grSigNew0, w->grSigNew1};
+    return panes[k];
+}
+
+int32_t viewLengthOf(const TFPanelSignal* w, int k) {
+    return k < 2 ? w->origViewLength[k] : w->changedViewLength[k - 2];
+}
+int32_t viewStartOf(const TFPanelSignal* w, int k) {
+    return k < 2 ? w->origViewStart[k] : w->changedViewStart[k - 2];
+}
+
+QRect rectOf(const PlayMarkRect& r) { return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)); }
+
+// The pane painter draws a shown marker inverted; toggling it and repainting
+// its strip inverts those pixels on screen.
+void invertMarker(TFPanelSignal* w, int k) {
+    const PlayMarkRect& r = w->playMarkRects[k];
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    w->playMarkShown[k] = !w->playMarkShown[k];
+    paneOf(w, k)->update(rectOf(r));
+}
+
+void eraseMarkers(TFPanelSignal* w) {
+    for (int k = 0; k < 4; ++k) {
+        if (viewLengthOf(w, k) <= 0 && !w->playMarkShown[k]) continue;
+        if (w->playMarkShown[k]) invertMarker(w, k);
+        w->playMarkShown[k] = false;
+        w->playMarkRects[k] = PlayMarkRect{};
+    }
+}
+
+// Ends a playback: player closed, every play button back to its picture,
+// ready again, marker gone.
+void finishPlayback(TFPanelSignal* w) {
+    w->player.closeOutput();
+    for (QToolButton* b : {w->tPlayAll, w->tPlayNewAll, w->tPlay0, w->tPlay1, w->tPlayNew0, w->tPlayNew1})
+        setImage(b, ImgPlay);
+    setImage(w->tPlayLoopedAll, ImgPlayLoop);
+    setImage(w->tPlayLoopedNewAll, ImgPlayLoop);
+    w->setWorkMode(WorkReady);
+    w->TimerPlayPos->stop();
+    eraseMarkers(w);
+}
+
+void reportPlayFailure(TFPanelSignal* w) {
+    const uint32_t code = w->player.lastResult;
+    if (code == WAVE_NO_OUTPUT_DEVICE)
+        showMessageBox(w, inLanguage("No sound output device is present: nothing can be played.",
+                                     "Нет устройства вывода звука: воспроизведение невозможно."),
+                       "Silvane");
+    else
+        showMessageBox(w, inLanguage("The sound output device cannot play this signal (error %1).",
+                                     "Устройство вывода звука не может воспроизвести этот сигнал (ошибка %1).")
+                              .arg(code),
+                       "Silvane");
+}
+
+// One play command. `channel` is the one channel played, or -1 for all of
+// the signal's channels.
+void playCommand(TFPanelSignal* w, QToolButton* button, Signal which, int channel, bool looped) {
+    const bool original = which == Signal::Original;
+    w->playLength = original ? w->origLength : w->changedLength;
+    w->playFrom = w->selectionStart;
+    w->playTo = w->selectionEnd;
+
+    if (!looped && w->workMode == WorkPlayOnce) {
+        w->player.closeOutput();
+        setImage(button, ImgPlay);
+        return;
+    }
+    if (looped && w->workMode == WorkPlayLoop) {
+        // Mode 1 first: the done message of the close then finishes.
+        w->setWorkMode(WorkPlayOnce);
+        w->player.closeOutput();
+        setImage(button, ImgPlayLoop);
+        return;
+    }
+    if (w->workMode != WorkReady || w->playLength <= 0) return;
+
+    const PlayRange range = playRange(w->playLength, w->selectionStart, w->selectionEnd, w->hasSelection);
+    if (range.frames <= 0) return;
+
+    const WaveDevice& format = original ? w->recorder : w->changedFormat;
+    w->player.sampleRate = format.sampleRate;
+    w->player.bitsPerSample = format.bitsPerSample;
+    w->player.channels = std::clamp<uint32_t>(format.channels, 1, 2);
+    if (channel >= 0) w->player.channels = 1;
+
+    setImage(button, ImgStop);
+    w->setWorkMode(looped ? WorkPlayLoop : WorkPlayOnce);
+    w->player.callbackWindow = w;
+
+    const int16_t* source;
+    const uint32_t channels = w->player.channels;
+    if (channel >= 0) {
+        source = original ? w->origSamples[std::size_t(channel)] : w->changedSamples[std::size_t(channel)];
+    } else {
+        delete[] w->playBuffer;
+        w->playBuffer = new int16_t[std::size_t(channels) * std::size_t(w->playLength)];
+        const int16_t* const src[2] = {original ? w->origSamples.data(0) : w->changedSamples.data(0),
+                                       original ? w->origSamples.data(1) : w->changedSamples.data(1)};
+        processing::joinChannels(src, w->playLength, int(channels), w->playBuffer);
+        source = w->playBuffer;
+    }
+    w->playFrom = range.first;
+    w->playFrames = range.frames;
+    w->playPass = 1;
+    if (!w->player.play(WAVE_MAPPER, uint32_t(range.frames), source + std::size_t(channels) * range.first)) {
+        // Nothing plays and no done message will come: back to ready at once.
+        finishPlayback(w);
+        reportPlayFailure(w);
+        return;
+    }
+    w->TimerPlayPos->start();
+}
+
+}  // namespace
+
+void TFPanelSignal::tPlay0Click() { playCommand(this, tPlay0, Signal::Original, 0, false); }
+void TFPanelSignal::tPlay1Click() { playCommand(this, tPlay1, Signal::Original, 1, false); }
+void TFPanelSignal::tPlayNew0Click() { playCommand(this, tPlayNew0, Signal::Changed, 0, false); }
+void TFPanelSignal::tPlayNew1Click() { playCommand(this, tPlayNew1, Signal::Changed, 1, false); }
+void TFPanelSignal::tPlayAllClick() { playCommand(this, tPlayAll, Signal::Original, -1, false); }
+void TFPanelSignal::tPlayNewAllClick() { playCommand(this, tPlayNewAll, Signal::Changed, -1, false); }
+void TFPanelSignal::tPlayLoopedAllClick() { playCommand(this, tPlayLoopedAll, Signal::Original, -1, true); }
+void TFPanelSignal::tPlayLoopedNewAllClick() { playCommand(this, tPlayLoopedNewAll, Signal::Changed, -1, true); }
+
+void TFPanelSignal::waveOutDone(WAVEHDR* header) {
+    // Only the player's own buffer, and only once it is back: a message left
+    // over from an earlier close must not end the playback started since.
+    if (header != &player.header || (header->dwFlags & WHDR_INQUEUE)) return;
+    if (workMode == WorkPlayOnce) {
+        finishPlayback(this);
+    } else if (workMode == WorkPlayLoop) {
+        setWorkMode(WorkPlayLoop);
+        if (player.requeue()) ++playPass;
+        else finishPlayback(this);
+    }
+}
+
+void TFPanelSignal::stopPlayback() {
+    if (workMode == WorkPlayOnce) {
+        tPlayAllClick();
+        tPlayNewAllClick();
+    } else if (workMode == WorkPlayLoop) {
+        tPlayLoopedAllClick();
+        tPlayLoopedNewAllClick();
+    } else {
+        return;
+    }
+    // The caller replaces the signal next and makes the window ready itself,
+    // so the done message would find nothing to finish: finish here.
+    finishPlayback(this);
+}
+
+void TFPanelSignal::TimerPlayPosTimer() {
+    const int32_t pos = heardFrame(player.position(), playPass, playFrames);
+    for (int k = 0; k < 4; ++k) {
+        const int32_t N = viewLengthOf(this, k);
+        if (N <= 0) continue;
+        PaintBox* pane = paneOf(this, k);
+        if (playMarkShown[k]) invertMarker(this, k);
+        const int x = markerColumn(pane->width(), int64_t(playFrom) + pos, viewStartOf(this, k), N);
+        playMarkRects[k] = PlayMarkRect{x, 0, x + 1, pane->height()};
+        invertMarker(this, k);
+    }
+}
