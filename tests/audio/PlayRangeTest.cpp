@@ -1,0 +1,67 @@
+// Which frames a play command hands to the device, the frame being heard over
+// looped passes, and the marker's column in a pane.
+
+#include "PlayRange.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(PlayRange, CursorPlaysToTheEndAndASelectionIncludesBothEnds) {
+    EXPECT_EQ(playRange(5000, 0, 0, false).frames, 5000);  // cursor at 0: everything
+    const PlayRange last = playRange(5000, 4999, 4999, false);
+    EXPECT_EQ(last.first, 4999);
+    EXPECT_EQ(last.frames, 1);
+    const PlayRange sel = playRange(5000, 1000, 1999, true);
+    EXPECT_EQ(sel.first, 1000);
+    EXPECT_EQ(sel.frames, 1000);
+}
+
+TEST(PlayRange, NothingOutsideTheSignalReachesTheDevice) {
+    EXPECT_EQ(playRange(0, 0, 0, false).frames, 0);
+    EXPECT_EQ(playRange(-3, 0, 0, false).frames, 0);
+    // A cursor past the end plays the last frame, not memory beyond it.
+    PlayRange r = playRange(100, 250, 250, false);
+    EXPECT_EQ(r.first, 99);
+    EXPECT_EQ(r.frames, 1);
+    // A selection running past the end stops at the end.
+    r = playRange(100, 90, 400, true);
+    EXPECT_EQ(r.first, 90);
+    EXPECT_EQ(r.frames, 10);
+    // Reversed or negative values stay inside.
+    r = playRange(100, 50, 20, true);
+    EXPECT_EQ(r.first, 50);
+    EXPECT_EQ(r.frames, 1);
+    r = playRange(100, -20, 9, true);
+    EXPECT_EQ(r.first, 0);
+    EXPECT_EQ(r.frames, 10);
+}
+
+TEST(PlayRange, HeardFrameRestartsEachPassAndStaysInTheRange) {
+    EXPECT_EQ(heardFrame(0, 1, 1000), 0);
+    EXPECT_EQ(heardFrame(640, 1, 1000), 640);
+    // The device position keeps counting over a requeued buffer.
+    EXPECT_EQ(heardFrame(1640, 2, 1000), 640);
+    EXPECT_EQ(heardFrame(5999, 6, 1000), 999);
+    // Between the end of a pass and its done message the position runs ahead;
+    // the marker stays on the last frame instead of leaving the selection.
+    EXPECT_EQ(heardFrame(2000, 2, 1000), 999);
+    // A position behind the pass (the device was reset) keeps the first frame.
+    EXPECT_EQ(heardFrame(10, 3, 1000), 0);
+    EXPECT_EQ(heardFrame(123, 1, 0), 0);
+}
+
+TEST(PlayRange, MarkerColumnScalesTheViewAndTruncates) {
+    EXPECT_EQ(markerColumn(800, 0, 0, 8000), 0);
+    EXPECT_EQ(markerColumn(800, 4000, 0, 8000), 400);
+    EXPECT_EQ(markerColumn(800, 4009, 0, 8000), 400);  // truncated
+    EXPECT_EQ(markerColumn(800, 6000, 4000, 4000), 400);
+    EXPECT_EQ(markerColumn(3, 1, 0, 2), 1);            // 1.5 -> 1
+    // Outside the view the marker falls outside the pane.
+    EXPECT_EQ(markerColumn(800, 100, 4000, 4000), -1);
+    EXPECT_EQ(markerColumn(800, 9000, 0, 8000), 800);
+    EXPECT_EQ(markerColumn(800, int64_t(1) << 40, 0, 8000), 800);  // no overflow
+    EXPECT_EQ(markerColumn(800, 10, 0, 0), -1);
+}
+
+}  // namespace
