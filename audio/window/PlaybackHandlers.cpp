@@ -64,8 +64,7 @@ void finishPlayback(TFPanelSignal* w) {
     eraseMarkers(w);
 }
 
-void reportPlayFailure(TFPanelSignal* w) {
-    const uint32_t code = w->player.lastResult;
+void reportPlayFailure(TFPanelSignal* w, uint32_t code) {
     if (code == WAVE_NO_OUTPUT_DEVICE)
         showMessageBox(w, inLanguage("No sound output device is present: nothing can be played.",
                                      "Нет устройства вывода звука: воспроизведение невозможно."),
@@ -129,8 +128,9 @@ void playCommand(TFPanelSignal* w, QToolButton* button, Signal which, int channe
     w->playPass = 1;
     if (!w->player.play(WAVE_MAPPER, uint32_t(range.frames), source + std::size_t(channels) * range.first)) {
         // Nothing plays and no done message will come: back to ready at once.
+        const uint32_t code = w->player.lastResult;
         finishPlayback(w);
-        reportPlayFailure(w);
+        reportPlayFailure(w, code);
         return;
     }
     w->TimerPlayPos->start();

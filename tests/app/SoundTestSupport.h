@@ -1,0 +1,92 @@
+#pragma once
+// The window's sound tests run on the virtual card's test clock: time passes
+// only when a test lets it, the completions are handed to the window right
+// after, and the window's stream timers are driven by hand.
+
+#include "AppFixture.h"
+
+#include "Configu.h"
+#include "RadioGroup.h"
+#include "VirtualCard.h"
+#include "Widgets.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace soundtest {
+
+inline bool shows(QToolButton* b, int image) { return b->icon().cacheKey() == buttonImage(image).cacheKey(); }
+
+// Lets `ms` pass on the test clock and delivers the device messages.
+inline void advance(uint64_t ms, uint64_t stepMs = 5) {
+    for (uint64_t done = 0; done < ms; done += stepMs) {
+        virtualCardAdvance(std::min(stepMs, ms - done) * 1000);
+        QCoreApplication::sendPostedEvents();
+    }
+}
+
+// The configuration window's recording rate and channel count.
+inline void configure(int rate, int channels) {
+    for (int i = 0; i < FconfAS->SRate->count(); ++i)
+        if (settings::sampleRateOf(i) == rate) FconfAS->SRate->setItemIndex(i);
+    FconfAS->SRateClick();
+    FconfAS->nChannels->setItemIndex(channels - 1);
+    FconfAS->nChannelsClick();
+    ASSERT_EQ(FconfAS->recSampleRate, rate);
+    ASSERT_EQ(FconfAS->recChannels, channels);
+}
+
+// Interleaved test signal: a different value at every sample.
+inline std::vector<int16_t> pattern(int32_t frames, int channels, int seed = 1) {
+    std::vector<int16_t> v(static_cast<std::size_t>(frames) * channels);
+    uint32_t s = uint32_t(seed);
+    for (auto& x : v) {
+        s = s * 1103515245u + 12345u;
+        x = int16_t((s >> 16) % 20000 - 10000);
+    }
+    return v;
+}
+
+class SoundTest : public ::testing::Test {
+protected:
+    TFPanelSignal* w = nullptr;
+
+    void install(VirtualCardConfig c) {
+        c.testClock = true;
+        c.keepPlayed = true;
+        ASSERT_TRUE(installVirtualCard(c)) << "a sound device was left open";
+    }
+    void SetUp() override {
+        w = apptest::windows();
+        if (!w->isVisible()) w->show();
+        apptest::takeMessages();
+        install(VirtualCardConfig{});
+    }
+    void TearDown() override {
+        w->closeSoundDevices();
+        QCoreApplication::sendPostedEvents();
+        if (w->workMode != WorkStartup) w->setWorkMode(WorkReady);
+        w->resetSelection();
+        for (bool& shown : w->playMarkShown) shown = false;
+    }
+    // Loads an original (and optionally a changed) signal as an open does.
+    void load(const std::vector<int16_t>& orig, int channels, uint32_t rate,
+              const std::vector<int16_t>* changed = nullptr, int changedChannels = 1) {
+        w->storeOriginal(orig.data(), int32_t(orig.size() / std::size_t(channels)), channels, rate);
+        w->player = w->recorder;
+        if (changed)
+            w->storeChanged(changed->data(), int32_t(changed->size() / std::size_t(changedChannels)),
+                            changedChannels, rate);
+        else
+            w->changedLength = 0;
+        w->resetSelection();
+        w->setWorkMode(WorkReady);
+        w->PanelSignalResize();
+    }
+    std::vector<int16_t> played() const { return virtualCardPlayed().samples; }
+};
+
+}  // namespace soundtest
