@@ -395,7 +395,11 @@ void TFPanelSignal::TimerPlayTimer() {
         outBufferIndex = (outBufferIndex + 1) % outBufferCount;
         played = true;
     }
-    if (played) showLengths(this);
+    if (played) {
+        showLengths(this);
+        // The panes follow the live signals.
+        PanelSignalResize();
+    }
 }
 
 void TFPanelSignal::closeSoundDevices() {

@@ -53,6 +53,12 @@ inline std::vector<int16_t> pattern(int32_t frames, int channels, int seed = 1) 
 class SoundTest : public ::testing::Test {
 protected:
     TFPanelSignal* w = nullptr;
+    // What the window showed before the test; it is given back afterwards.
+    int32_t keptOrigLength = 0, keptChangedLength = 0;
+    uint8_t keptMode = WorkStartup;
+    QStringList keptStatus;
+    int keptRate = 0, keptChannels = 0;
+    bool keptClearSig = true;
 
     void install(VirtualCardConfig c) {
         c.testClock = true;
@@ -63,14 +69,33 @@ protected:
         w = apptest::windows();
         if (!w->isVisible()) w->show();
         apptest::takeMessages();
+        keptOrigLength = w->origLength;
+        keptChangedLength = w->changedLength;
+        keptMode = w->workMode;
+        keptRate = FconfAS->SRate->itemIndex();
+        keptChannels = FconfAS->nChannels->itemIndex();
+        keptClearSig = w->ShowClearSig->isChecked();
+        for (StatusBar* bar : {w->Status0, w->Status1})
+            for (int i = 0; i < bar->panelCount(); ++i) keptStatus << bar->panelText(i);
         install(VirtualCardConfig{});
     }
     void TearDown() override {
         w->closeSoundDevices();
         QCoreApplication::sendPostedEvents();
-        if (w->workMode != WorkStartup) w->setWorkMode(WorkReady);
         w->resetSelection();
         for (bool& shown : w->playMarkShown) shown = false;
+        w->origLength = keptOrigLength;
+        w->changedLength = keptChangedLength;
+        w->setWorkMode(keptMode);
+        FconfAS->SRate->setItemIndex(keptRate);
+        FconfAS->SRateClick();
+        FconfAS->nChannels->setItemIndex(keptChannels);
+        FconfAS->nChannelsClick();
+        w->ShowClearSig->setChecked(keptClearSig);
+        int k = 0;
+        for (StatusBar* bar : {w->Status0, w->Status1})
+            for (int i = 0; i < bar->panelCount(); ++i) bar->setPanelText(i, keptStatus.value(k++));
+        w->PanelSignalResize();
     }
     // Loads an original (and optionally a changed) signal as an open does.
     void load(const std::vector<int16_t>& orig, int channels, uint32_t rate,
