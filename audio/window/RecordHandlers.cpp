@@ -191,6 +191,14 @@ void showLengths(TFPanelSignal* w) {
     w->Status1->setPanelText(2, QString::fromStdString(display::titleText(w->changedLength, w->samplesPerMs)));
 }
 
+// A stream that cannot be opened ends the duplex run with a message instead
+// of running on with nothing arriving.
+void stopAfterFailure(TFPanelSignal* w, uint32_t code) {
+    w->tDuplexClick();
+    say(w, "The sound devices cannot run full duplex in this format (error %1).",
+        "Звуковые устройства не могут работать в дуплексе в этом формате (ошибка %1).", code);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- recording
@@ -295,10 +303,7 @@ void TFPanelSignal::tDuplexClick() {
         const bool out = in && openOutputStream(this);
         startSignals(this);
         if (!in || !out) {
-            const uint32_t code = in ? duplexDevice.lastResult : recorder.lastResult;
-            tDuplexClick();
-            say(this, "The sound devices cannot run full duplex in this format (error %1).",
-                "Звуковые устройства не могут работать в дуплексе в этом формате (ошибка %1).", code);
+            stopAfterFailure(this, in ? duplexDevice.lastResult : recorder.lastResult);
             return;
         }
         waveInStart(duplexIn);
@@ -326,10 +331,14 @@ void TFPanelSignal::TimerRecordTimer() {
     if (configRecordRate() != recorder.sampleRate || configRecordChannels() != recorder.channels) {
         closeCapture(this);
         setFormat(recorder, configRecordRate(), configRecordChannels());
-        openCapture(this);
+        const bool opened = openCapture(this);
         startSignals(this);
         bInitSVClick();
-        if (duplexIn) waveInStart(duplexIn);
+        if (!opened) {
+            stopAfterFailure(this, recorder.lastResult);
+            return;
+        }
+        waveInStart(duplexIn);
         PanelSignalResize();
         return;
     }
@@ -374,7 +383,7 @@ void TFPanelSignal::TimerPlayTimer() {
     if (configRecordRate() != duplexDevice.sampleRate || configRecordChannels() != duplexDevice.channels) {
         closeOutputStream(this);
         setFormat(duplexDevice, configRecordRate(), configRecordChannels());
-        openOutputStream(this);
+        if (!openOutputStream(this)) stopAfterFailure(this, duplexDevice.lastResult);
         return;
     }
     if (!duplexOut || outBufferCount <= 0) return;
