@@ -1,6 +1,7 @@
 // The play commands of the main window: the eight play buttons, the done
 // message of the player (finish or play the next pass of a loop), the play
-// marker drawn across the four panes, and stopping before a signal changes.
+// marker drawn across the four panes, and stopping whatever uses the sound
+// devices before a signal is replaced.
 
 #include "ConfigLink.h"
 #include "MessageBox.h"
@@ -161,6 +162,18 @@ void TFPanelSignal::waveOutDone(WAVEHDR* header) {
 }
 
 void TFPanelSignal::stopPlayback() {
+    // Opening a file stays possible while recording or in full duplex; what
+    // runs ends first, so no device is left open behind a ready window. A
+    // recording is kept as the original signal until the new one is read.
+    if (workMode == WorkRecording) {
+        setWorkMode(WorkReady);
+        tStopClick();
+        return;
+    }
+    if (workMode == WorkDuplex) {
+        tDuplexClick();
+        return;
+    }
     if (workMode == WorkPlayOnce) {
         tPlayAllClick();
         tPlayNewAllClick();

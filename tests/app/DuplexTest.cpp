@@ -8,6 +8,7 @@
 
 #include "ConfigLink.h"
 #include "Engine.h"
+#include "WavFile.h"
 
 namespace {
 
@@ -207,6 +208,27 @@ TEST_F(Duplex, CloseStopsTheDuplexRunFirst) {
     w->show();
     // Every device is closed: another card can be installed.
     install(VirtualCardConfig{});
+}
+
+TEST_F(Duplex, OpeningAFileStopsTheRunFirst) {
+    std::vector<int16_t> file = pattern(2000, 1, 33);
+    const std::string path = apptest::scratchDir() + "/during-duplex.wav";
+    std::string err;
+    ASSERT_TRUE(writePcmWav(path, 8000, 1, file.data(), 2000, err)) << err;
+    feed(8000, 1, 8000 * 2);
+    start();
+    run(300);
+    apptest::answerDialogs({QString::fromStdString(path)});
+    w->tOpenClick();
+    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->duplexIn, nullptr);
+    EXPECT_EQ(w->duplexOut, nullptr);
+    EXPECT_TRUE(shows(w->tDuplex, ImgDuplex));
+    ASSERT_EQ(w->origLength, 2000);
+    EXPECT_TRUE(std::equal(file.begin(), file.end(), w->origSamples.data(0)));
+    // The button starts a new run rather than stopping a lost one.
+    w->tDuplexClick();
+    EXPECT_EQ(w->workMode, WorkDuplex);
 }
 
 TEST_F(Duplex, MissingDevicesAreSaidInWords) {

@@ -92,6 +92,36 @@ TEST_F(Recording, AFullBufferEndsTheRecordingByItself) {
     EXPECT_EQ(w->origSamples[1][last], input[std::size_t(last % 32000) * 2 + 1]);
 }
 
+TEST_F(Recording, OpeningAFileEndsTheRecordingFirst) {
+    soundtest::configure(8000, 1);
+    const std::vector<int16_t> input = feed(8000, 1, 8000, 24);
+    std::vector<int16_t> file = pattern(900, 2, 25);
+    const std::string path = apptest::scratchDir() + "/during-recording.wav";
+    std::string err;
+    ASSERT_TRUE(writePcmWav(path, 16000, 2, file.data(), 900, err)) << err;
+    w->tRecordClick();
+    advance(200);
+    // A file that cannot be read keeps what was recorded.
+    apptest::answerDialogs({QString::fromStdString(apptest::scratchDir() + "/missing.wav")});
+    w->tOpenClick();
+    apptest::takeMessages();
+    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_FALSE(w->TimerRec->isActive());
+    EXPECT_EQ(w->recorder.handle, nullptr);
+    ASSERT_EQ(w->origLength, 1600);
+    EXPECT_TRUE(std::equal(input.begin(), input.begin() + 1600, w->origSamples.data(0)));
+    // Recording again, then a readable file replaces the recording.
+    w->tRecordClick();
+    advance(100);
+    apptest::answerDialogs({QString::fromStdString(path)});
+    w->tOpenClick();
+    EXPECT_EQ(w->origLength, 900);
+    EXPECT_EQ(w->recorder.sampleRate, 16000u);
+    QCoreApplication::sendPostedEvents();  // the late data message changes nothing
+    EXPECT_EQ(w->origLength, 900);
+    EXPECT_TRUE(shows(w->tRecord, ImgRecord));
+}
+
 TEST_F(Recording, NoInputDeviceIsSaidInWordsAndNothingStarts) {
     VirtualCardConfig none;
     none.inputs = 0;
