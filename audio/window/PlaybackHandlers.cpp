@@ -189,6 +189,7 @@ void TFPanelSignal::stopPlayback() {
 }
 
 void TFPanelSignal::TimerPlayPosTimer() {
+    if (workMode != WorkPlayOnce && workMode != WorkPlayLoop) return;
     const int32_t pos = heardFrame(player.position(), playPass, playFrames);
     for (int k = 0; k < 4; ++k) {
         const int32_t N = viewLengthOf(this, k);
