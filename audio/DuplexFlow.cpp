@@ -77,18 +77,23 @@ int32_t liveStep(LiveStreams& io, const std::function<LiveControls()>& controls,
     const int16_t* const in[2] = {inBuf[0], inBuf[1]};
     int16_t* const out[2] = {outBuf[0], outBuf[1]};
     int32_t steps = 0;
-    while (*io.inFill >= int64_t(cin) * F) {
+    // The FIFO is moved down once for all the hops taken here: a backlog
+    // costs one move, not one per hop.
+    int32_t read = 0;
+    while (*io.inFill - read >= int64_t(cin) * F) {
         LiveControls c = controls();
         c.params.channels = cin;
+        const int16_t* front = io.inFifo + read;
         for (uint32_t j = 0; j < H; ++j)
-            for (int ch = 0; ch < cin; ++ch) inBuf[ch][j] = io.inFifo[j * cin + ch];
+            for (int ch = 0; ch < cin; ++ch) inBuf[ch][j] = front[j * cin + ch];
         uint8_t vad[2] = {0, 0};
         processing::frameStepRule(c.params, c.frame, in, out, vad, blocks);
         for (uint32_t j = 0; j < H; ++j)
             for (int ch = 0; ch < cout; ++ch) block[j * cout + ch] = outBuf[std::min(ch, cin - 1)][j];
         fifoAppend(io.outFifo, *io.outFill, io.outCapacity, block, int32_t(H) * cout, cout);
-        fifoConsume(io.inFifo, *io.inFill, int32_t(H) * cin);
+        read += int32_t(H) * cin;
         ++steps;
     }
+    fifoConsume(io.inFifo, *io.inFill, read);
     return steps;
 }
