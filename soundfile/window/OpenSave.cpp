@@ -208,6 +208,8 @@ void TFPanelSignal::tOpenNewRClick() {
     if (changedSaveDir.empty()) changedSaveDir = changedOpenDir;
     // The changed signal is kept until the new Right channel is in hand.
     if (!readIntoDecoded(this, path)) return;
+    // A playback under way would never finish once the window is back in ready mode.
+    stopPlayback();
     const int channels = std::max<int>(1, sourceHeader.channels);
     const int32_t frames = std::min(decodedFrames, MaxChangedSamples);
     if (decodedFrames > MaxChangedSamples) warn(this, maxLengthText(sourceHeader.sampleRate));
