@@ -20,5 +20,8 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     apptest::destroyWindows();
+    std::error_code ec;
+    std::filesystem::current_path(std::filesystem::temp_directory_path(), ec);
+    std::filesystem::remove_all(dir, ec);
     return rc;
 }

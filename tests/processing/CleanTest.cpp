@@ -2,6 +2,7 @@
 // give the same bytes; failures are reported and do not stop a batch.
 
 #include "CleanFile.h"
+#include "TestFiles.h"
 #include "WavFile.h"
 
 #include <gtest/gtest.h>
@@ -17,13 +18,7 @@ using namespace processing;
 
 namespace {
 
-fs::path scratchDir() {
-    static fs::path dir = [] {
-        std::string t = (fs::temp_directory_path() / "silvane-clean-XXXXXX").string();
-        return fs::path(mkdtemp(t.data()));
-    }();
-    return dir;
-}
+using testfiles::scratchDir;
 
 std::vector<char> bytesOf(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

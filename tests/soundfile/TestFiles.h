@@ -15,13 +15,27 @@
 
 namespace testfiles {
 
+// A fresh directory for this test process, removed with everything in it when
+// the process exits.
 inline std::filesystem::path scratchDir() {
-    static std::filesystem::path dir = [] {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "silvane-sf-XXXXXX").string();
-        char* made = mkdtemp(tmpl.data());
-        return std::filesystem::path(made ? made : "/tmp");
-    }();
-    return dir;
+    struct Scratch {
+        std::filesystem::path path;
+        Scratch() {
+            std::string tmpl = (std::filesystem::temp_directory_path() / "silvane-sf-XXXXXX").string();
+            if (mkdtemp(tmpl.data())) path = tmpl;
+        }
+        ~Scratch() {
+            std::error_code ec;
+            if (!path.empty()) std::filesystem::remove_all(path, ec);
+        }
+    };
+    static Scratch dir;
+    if (dir.path.empty()) {
+        std::fprintf(stderr, "cannot make a scratch directory under %s\n",
+                     std::filesystem::temp_directory_path().c_str());
+        std::abort();
+    }
+    return dir.path;
 }
 
 inline std::string scratch(const std::string& name) { return (scratchDir() / name).string(); }
