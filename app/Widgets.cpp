@@ -1,5 +1,6 @@
 #include "Widgets.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -163,7 +164,12 @@ QIcon buttonImage(int index) {
 }
 
 QPixmap logoPixmap(int height) {
-    const int w = height * 3;
+    // The wave glyph takes a square at the left; the name follows at its own width.
+    QFont f;
+    f.setBold(true);
+    f.setPixelSize(height * 5 / 8);
+    const char* const name = "Silvane";
+    const int w = height + QFontMetrics(f).horizontalAdvance(name) + height / 3;
     QPixmap pm(w, height);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -183,11 +189,8 @@ QPixmap logoPixmap(int height) {
     }
     p.drawPath(path);
     p.setPen(Qt::white);
-    QFont f = p.font();
-    f.setBold(true);
-    f.setPixelSize(height * 5 / 8);
     p.setFont(f);
-    p.drawText(QRect(height, 0, w - height, height), Qt::AlignVCenter | Qt::AlignLeft, "Silvane");
+    p.drawText(QRect(height, 0, w - height, height), Qt::AlignVCenter | Qt::AlignLeft, name);
     return pm;
 }
 
