@@ -88,6 +88,19 @@ constexpr float kZetaMax = 0.31622777f;  // -5 dB
 constexpr float kZetaPeakMin = 1.0f;     // 0 dB
 constexpr float kZetaPeakMax = 10.0f;    // 10 dB
 constexpr float kAbsenceMax = 0.95f;     // cap of the absence probability while the frame holds speech
+
+// Buried speech (OM-LSA). In a voiced frame whose smoothed a-priori SNR is low,
+// the bins near speech that are judged speech-free still carry weak speech
+// cues; pushing them to a deep floor costs intelligibility. In such frames the
+// bins in spectral regions holding speech (the wide presence average) get a
+// floor no deeper than kBuriedFloorDb, blended in from kBuriedZetaHigh (10 dB,
+// no change) down to kBuriedZetaLow (0 dB, fully applied); regions without
+// speech keep the limit, so the residual noise does not swell with every word. Frames without voice activity of their
+// own (pauses, and the hangover after speech) keep the caller's limit, and a
+// limit shallower than kBuriedFloorDb is never deepened.
+constexpr float kBuriedFloorDb = -12.0f;
+constexpr float kBuriedZetaLow = 1.0f;
+constexpr float kBuriedZetaHigh = 10.0f;
 constexpr float kLocalHalfWidthHz = 40.0f;
 constexpr float kGlobalHalfWidthHz = 470.0f;
 
@@ -423,6 +436,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     }
 
     // Voice activity: mean log likelihood ratio over the speech band.
+    bool voicedNow = false;  // this frame's own decision, before the hangover
     {
         float sum = 0.0f;
         const int lo = static_cast<int>(s->vadLow), hi = static_cast<int>(s->vadHigh);
@@ -434,7 +448,8 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         s->vadFloor = mean < s->vadFloor ? mean : s->vadFloor + (mean - s->vadFloor) * kVadFloorRise;
         const float threshold = kVadFloorMargin * s->vadFloor > kVadThreshold ? kVadFloorMargin * s->vadFloor
                                                                             : kVadThreshold;
-        if (mean > threshold) {
+        voicedNow = mean > threshold;
+        if (voicedNow) {
             s->hangoverLeft = s->hangoverFrames;
             s->voiceActive = 1;
         } else if (s->hangoverLeft > 0) {
@@ -495,6 +510,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         // OM-LSA. The a-priori absence probability q comes from the smoothed
         // a-priori SNR averaged locally, globally and over the frame.
         alignas(16) float absence[kMaxBins];
+        alignas(16) float nearSpeech[kMaxBins];  // presence from the wide average, per bin
         if (frameP <= 0.0f) {
             for (int k = 0; k < bins; ++k) absence[k] = 1.0f;
         } else {
@@ -503,13 +519,23 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             windowMeans(prefix, bins, static_cast<int>(s->localHalf), local);
             windowMeans(prefix, bins, static_cast<int>(s->globalHalf), global);
             for (int k = 0; k < bins; ++k) {
-                const float q = 1.0f - presenceOf(local[k], kZetaMin, invLogSpan) *
-                                           presenceOf(global[k], kZetaMin, invLogSpan) * frameP;
+                nearSpeech[k] = presenceOf(global[k], kZetaMin, invLogSpan);
+                const float q = 1.0f - presenceOf(local[k], kZetaMin, invLogSpan) * nearSpeech[k] * frameP;
                 absence[k] = q > kAbsenceMax ? kAbsenceMax : q;
             }
         }
 
         const float logFloor = s->logGainFloor;
+        float buriedLift = 0.0f;  // how far the floor of bins near speech rises, in ln units
+        if (voicedNow && frameP > 0.0f && zetaFrame < kBuriedZetaHigh) {
+            const float buried = kBuriedFloorDb * (std::log(10.0f) / 20.0f);
+            if (buried > logFloor) {
+                const float w = zetaFrame > kBuriedZetaLow
+                                    ? std::log(kBuriedZetaHigh / zetaFrame) / std::log(kBuriedZetaHigh / kBuriedZetaLow)
+                                    : 1.0f;
+                buriedLift = w * frameP * (buried - logFloor);
+            }
+        }
         for (int k = 0; k < bins; ++k) {
             const float r = xi[k] / (1.0f + xi[k]);
             const float v = r * gammaPost[k];
@@ -521,7 +547,8 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             // so that q = 1 gives p = 0 without a division by zero.
             const float q = absence[k];
             const float p = (1.0f - q) / ((1.0f - q) + q * (1.0f + xi[k]) * fastExp(-v));
-            const float g = fastExp(p * logGh1 + (1.0f - p) * logFloor);
+            const float floorK = buriedLift > 0.0f ? logFloor + buriedLift * nearSpeech[k] : logFloor;
+            const float g = fastExp(p * logGh1 + (1.0f - p) * floorK);
             gain[k] = g < floorGain ? floorGain : (g > 1.0f ? 1.0f : g);
         }
     }

@@ -153,6 +153,71 @@ TEST(Suppression, AToneInNoiseSurvives) {
     }
 }
 
+namespace {
+
+// Power of v[from, to) between loHz and hiHz, from its DFT at the frequencies
+// the segment's length resolves.
+double bandPower(const std::vector<int16_t>& v, size_t from, size_t to, double loHz, double hiHz, int rate) {
+    const double n = static_cast<double>(to - from);
+    double e = 0.0;
+    for (double f = std::ceil(loHz * n / rate) * rate / n; f < hiHz; f += rate / n) {
+        const double w = 2.0 * M_PI * f / rate;
+        double c = 0.0, si = 0.0;
+        for (size_t i = from; i < to; ++i) {
+            c += v[i] * std::cos(w * static_cast<double>(i - from));
+            si += v[i] * std::sin(w * static_cast<double>(i - from));
+        }
+        e += c * c + si * si;
+    }
+    return e / (n * n);
+}
+
+}  // namespace
+
+TEST(Suppression, BuriedVoicedSpeechKeepsAShallowerFloorNearItself) {
+    // One second of a voiced sound (150 Hz and its harmonics up to 3 kHz, in
+    // syllable-like swells) a little above the level of a white noise. While it
+    // sounds, the noise between its harmonics is held less deep than the limit;
+    // the noise far from it (5-7.5 kHz) and the pause after it stay at the limit. A limit shallower than the buried-speech floor is never deepened.
+    const int rate = 16000;
+    std::vector<double> voiced(rate * 3, 0.0);
+    for (size_t i = rate; i < 2u * rate; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        const double env = 0.3 + 0.7 * std::fabs(std::sin(2.0 * M_PI * 2.0 * t));  // syllables
+        for (int h = 1; h <= 20; ++h) voiced[i] += env * 1400.0 / h * std::sin(2.0 * M_PI * 150.0 * h * t);
+    }
+    const auto in = mix(voiced, whiteNoise(voiced.size(), 1000.0, 17));
+    const size_t speechFrom = 19200, speechTo = 30400, pauseFrom = 38400, pauseTo = 46400;
+    auto attenuation = [&](const std::vector<int16_t>& out, size_t from, size_t to, double lo, double hi) {
+        return dB(bandPower(out, from, to, lo, hi, rate) / bandPower(in, from, to, lo, hi, rate));
+    };
+    // The noise between the strong harmonics (300 Hz ... 1.5 kHz).
+    auto between = [&](const std::vector<int16_t>& out, size_t from, size_t to) {
+        double o = 0.0, i = 0.0;
+        for (int h = 2; h < 10; ++h) {
+            o += bandPower(out, from, to, 150.0 * h + 40.0, 150.0 * h + 110.0, rate);
+            i += bandPower(in, from, to, 150.0 * h + 40.0, 150.0 * h + 110.0, rate);
+        }
+        return dB(o / i);
+    };
+    for (float limit : {-18.0f, -6.0f}) {
+        Settings s;
+        s.limitDb = limit;
+        Channel ch(rate, s);
+        const auto out = ch.process(in);
+        const double near = between(out, speechFrom, speechTo);
+        const double far = attenuation(out, speechFrom, speechTo, 5000.0, 7500.0);
+        const double pause = between(out, pauseFrom, pauseTo);
+        if (limit < -12.0f) {
+            EXPECT_GT(near, far + 2.0);
+            EXPECT_LT(far, -16.5) << "the residual noise swells with the voice far from it";
+            EXPECT_LT(pause, -17.0);
+        } else {
+            for (double a : {near, far, pause}) EXPECT_GT(a, limit - 0.5) << "a shallow limit was deepened";
+        }
+    }
+}
+
 TEST(Background, SpeechAndBackgroundAddUpToTheInput) {
     const int rate = 16000;
     // Syllable-like bursts of a harmonic tone over pink-ish noise.
@@ -160,7 +225,7 @@ TEST(Background, SpeechAndBackgroundAddUpToTheInput) {
     for (size_t i = 0; i < speech.size(); ++i) {
         const double t = static_cast<double>(i) / rate;
         const double env = std::max(0.0, std::sin(2.0 * M_PI * 3.0 * t));
-        for (int h = 1; h <= 8; ++h) speech[i] += env * 2000.0 / h * std::sin(2.0 * M_PI * 150.0 * h * t);
+        for (int h = 1; h <= 8; ++h) speech[i] += env * 1400.0 / h * std::sin(2.0 * M_PI * 150.0 * h * t);
     }
     const auto in = mix(speech, whiteNoise(speech.size(), 700.0, 9));
     for (uint8_t method : {0, 1, 2}) {
