@@ -10,6 +10,7 @@
 #include <QTabWidget>
 
 #include <algorithm>
+#include <utility>
 
 KeptWindowState keptWindowState() {
     KeptWindowState k;
@@ -90,6 +91,15 @@ processing::FrameControls configFrameControls(bool useEqualizer, bool processEna
 }
 
 int configLanguageIndex() { return FconfAS ? FconfAS->languageIndex : 0; }
+
+QString configText(int languageIndex, const char* english, const char* russian) {
+    return languageText(languageIndex, english, russian);
+}
+
+LanguageFollower::LanguageFollower(std::function<void(int)> apply)
+    : id_(registerLanguageListener(std::move(apply))) {}
+
+LanguageFollower::~LanguageFollower() { unregisterLanguageListener(id_); }
 
 bool configMethodMix() { return FconfAS ? FconfAS->MethodMix->isChecked() : true; }
 

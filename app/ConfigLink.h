@@ -6,7 +6,10 @@
 
 #include "ProcessingRun.h"
 
+#include <QString>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct KeptWindowState {
@@ -33,6 +36,23 @@ processing::RunParameters configRunParameters(int32_t sampleRate, int channels);
 processing::FrameControls configFrameControls(bool useEqualizer, bool processEnabled);
 // The interface language: 0 English, 1 Russian.
 int configLanguageIndex();
+// One text in two languages (UTF-8), chosen as the configuration window
+// chooses its own: the Russian one for index 1, the English one otherwise.
+QString configText(int languageIndex, const char* english, const char* russian);
+// While it lives, `apply` gets the language index whenever the configuration
+// window applies a language: once when that window is created and has read
+// the settings file, then at every choice in its language box, each time
+// after the configuration and about windows have been re-labelled.
+class LanguageFollower {
+public:
+    explicit LanguageFollower(std::function<void(int languageIndex)> apply);
+    ~LanguageFollower();
+    LanguageFollower(const LanguageFollower&) = delete;
+    LanguageFollower& operator=(const LanguageFollower&) = delete;
+
+private:
+    int id_;
+};
 bool configMethodMix();
 void keepProcessEnabled(bool on);
 // Recording and full duplex: the configured rate and channel count, and the

@@ -5,6 +5,7 @@
 // their control and event; those of each subsystem live in that subsystem's
 // window/ folder, the lifecycle ones here.
 
+#include "ConfigLink.h"
 #include "SignalStore.h"
 #include "Widgets.h"
 
@@ -216,8 +217,21 @@ public:
     // True while bStartClick's run is under way, including its finishing steps.
     bool runActive = false;
 
-    // Texts of the current interface language.
+    // Every caption and hint of the window for language 0 (English) or 1
+    // (Russian); any other index changes nothing. The record, duplex and
+    // START buttons get their idle texts whatever they are doing.
     void applyLanguage(int languageIndex);
+    // Texts that both applyLanguage and the commands write. A language other
+    // than 0 or 1 keeps the texts, except bStart's caption (the same in both).
+    // bStart's caption and hint, for a run under way or not:
+    void setStartTexts(bool running, int languageIndex);
+    // bEnabledPr's caption and hint and mStatusProcess's caption, after
+    // whether bEnabledPr is down:
+    void setProcessSwitchTexts(int languageIndex);
+    // tRecord's hint, and mDuplex's caption, for a recording or duplex run
+    // under way or not:
+    void setRecordHint(bool recording, int languageIndex);
+    void setDuplexMenuText(bool running, int languageIndex);
 
 protected:
     bool event(QEvent* e) override;
@@ -248,6 +262,8 @@ private:
 
     bool destroyed_ = false;
     bool closing_ = false;
+    // Re-labels the window whenever the configuration window applies a language.
+    LanguageFollower languageFollower_{[this](int languageIndex) { applyLanguage(languageIndex); }};
 };
 
 extern TFPanelSignal* FPanelSignal;

@@ -67,11 +67,6 @@ QLabel* picture(const QString& resource, QWidget* parent) {
     return l;
 }
 
-// Two languages of one text; index 1 picks the second.
-QString pick(int language, const char* english, const char* russian) {
-    return QString::fromUtf8(language == 1 ? russian : english);
-}
-
 constexpr const char* kNoOutputDevices = "NO Output Devices Found..";
 constexpr const char* kNoInputDevices = "NO Input Devices Found..";
 
@@ -84,6 +79,10 @@ int registerLanguageListener(std::function<void(int)> apply) {
 }
 
 void unregisterLanguageListener(int id) { languageListeners().erase(id); }
+
+QString languageText(int languageIndex, const char* english, const char* russian) {
+    return QString::fromUtf8(languageIndex == 1 ? russian : english);
+}
 
 TFconfAS::TFconfAS(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
@@ -623,7 +622,7 @@ void TFconfAS::applyLanguage(int lang) {
         setWindowTitle("System configuration");
         return;
     }
-    auto t = [lang](const char* en, const char* ru) { return pick(lang, en, ru); };
+    auto t = [lang](const char* en, const char* ru) { return languageText(lang, en, ru); };
     const QString byDefault = t("Set by default", "Установить по умолчанию");
     const QString byDoubleClick =
         t("Set by default (double click)", "Установить по умолчанию (дважды кликните)");

@@ -63,28 +63,21 @@ ChannelPair changedOf(TFPanelSignal* w) {
 
 void setRecordTexts(TFPanelSignal* w, bool recording) {
     w->tRecord->setIcon(buttonImage(recording ? ImgStop : ImgRecord));
-    if (english())
-        w->tRecord->setToolTip(recording ? "Stop audio recording" : "Start audio recording");
-    else if (russian())
-        w->tRecord->setToolTip(recording ? QString::fromUtf8("Остановить аудио запись")
-                                         : QString::fromUtf8("Начать аудио запись во внутрений буфер"));
+    w->setRecordHint(recording, configLanguageIndex());
 }
 
 // ---- full duplex
 
 void setDuplexTexts(TFPanelSignal* w, bool running) {
     w->tDuplex->setIcon(buttonImage(running ? ImgStop : ImgDuplex));
-    if (english()) {
+    if (english())
         w->tDuplex->setToolTip(running ? "Stop audio recording with Playback (Duplex mode)"
                                        : "Start audio recording with Playback (Duplex mode)");
-        w->mDuplex->setText(running ? "Stop audio recording with Playback" : "Start audio recording with Playback");
-    } else if (russian()) {
+    else if (russian())
         w->tDuplex->setToolTip(
             running ? QString::fromUtf8("Остановить аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)")
                     : QString::fromUtf8("Начать аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)"));
-        w->mDuplex->setText(running ? QString::fromUtf8("Остановить аудио запись с воспроизведением")
-                                    : QString::fromUtf8("Начать аудио запись с воспроизведением"));
-    }
+    w->setDuplexMenuText(running, configLanguageIndex());
 }
 
 // Zeroes the buffers of a stream that the plan uses.
@@ -200,6 +193,22 @@ void stopAfterFailure(TFPanelSignal* w, uint32_t code) {
 }
 
 }  // namespace
+
+void TFPanelSignal::setRecordHint(bool recording, int lang) {
+    if (lang == 0)
+        tRecord->setToolTip(recording ? "Stop audio recording" : "Start audio recording");
+    else if (lang == 1)
+        tRecord->setToolTip(recording ? QString::fromUtf8("Остановить аудио запись")
+                                      : QString::fromUtf8("Начать аудио запись во внутрений буфер"));
+}
+
+void TFPanelSignal::setDuplexMenuText(bool running, int lang) {
+    if (lang == 0)
+        mDuplex->setText(running ? "Stop audio recording with Playback" : "Start audio recording with Playback");
+    else if (lang == 1)
+        mDuplex->setText(running ? QString::fromUtf8("Остановить аудио запись с воспроизведением")
+                                 : QString::fromUtf8("Начать аудио запись с воспроизведением"));
+}
 
 // ---------------------------------------------------------------- recording
 

@@ -9,19 +9,14 @@
 
 #include <QCoreApplication>
 
-namespace {
-
-void setStartTexts(TFPanelSignal* w, bool running) {
-    const int lang = configLanguageIndex();
-    w->bStart->setText(running ? "STOP" : "START");
+void TFPanelSignal::setStartTexts(bool running, int lang) {
+    bStart->setText(running ? "STOP" : "START");
     if (lang == 0)
-        w->bStart->setToolTip(running ? "Stop process of noise cancellation" : "Start process of noise cancellation");
+        bStart->setToolTip(running ? "Stop process of noise cancellation" : "Start process of noise cancellation");
     else if (lang == 1)
-        w->bStart->setToolTip(running ? QString::fromUtf8("Остановить процесс шумоподавления")
-                                      : QString::fromUtf8("Начать процесс шумоподавления"));
+        bStart->setToolTip(running ? QString::fromUtf8("Остановить процесс шумоподавления")
+                                   : QString::fromUtf8("Начать процесс шумоподавления"));
 }
-
-}  // namespace
 
 void TFPanelSignal::bStartClick() {
     if (!processStopped) {
@@ -36,7 +31,7 @@ void TFPanelSignal::bStartClick() {
     processStopped = false;
     changedLength = 0;
     vadCount = 0;
-    setStartTexts(this, true);
+    setStartTexts(true, configLanguageIndex());
 
     const processing::RunParameters params =
         configRunParameters(int32_t(recorder.sampleRate), int(std::clamp<uint32_t>(recorder.channels, 1, 2)));
@@ -62,7 +57,7 @@ void TFPanelSignal::bStartClick() {
     Status1->setPanelText(2, QString::fromStdString(display::titleText(changedLength, samplesPerMs)));
     PanelSignalResize();
     processStopped = true;
-    setStartTexts(this, false);
+    setStartTexts(false, configLanguageIndex());
     runActive = false;
 }
 
@@ -74,8 +69,12 @@ void TFPanelSignal::bInitSVClick() {
 
 void TFPanelSignal::bEnabledPrClick() {
     bEnabledPr->setChecked(!bEnabledPr->isChecked());
+    setProcessSwitchTexts(configLanguageIndex());
+    keepProcessEnabled(bEnabledPr->isChecked());
+}
+
+void TFPanelSignal::setProcessSwitchTexts(int lang) {
     const bool on = bEnabledPr->isChecked();
-    const int lang = configLanguageIndex();
     if (lang == 0) {
         bEnabledPr->setText(on ? "Enabled" : "Disabled");
         bEnabledPr->setToolTip(on ? "Click to Disable process" : "Click to Enable process");
@@ -86,7 +85,6 @@ void TFPanelSignal::bEnabledPrClick() {
                                   : QString::fromUtf8("Нажмите для Включения обработки"));
         mStatusProcess->setText(on ? QString::fromUtf8("Отключить обработку") : QString::fromUtf8("Включить обработку"));
     }
-    keepProcessEnabled(on);
 }
 
 void TFPanelSignal::SelectClearSpeechClick() {
