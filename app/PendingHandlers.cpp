@@ -2,5 +2,3 @@
 // subsystem takes it over (and removes it from here).
 
 #include "Upanelsig.h"
-
-void TFPanelSignal::applyLanguage(int) {}
