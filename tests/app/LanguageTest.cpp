@@ -1,13 +1,15 @@
 // The main window's interface language: every caption and hint after a switch
 // to Russian and back, the processing switch after its state, unknown
 // indices, the stored language applied when the configuration window is
-// created, and the idle record hint written while a recording goes on.
+// created, and the idle texts written while a recording, a full-duplex run or a
+// processing run goes on.
 
 #include "SoundTestSupport.h"
 
 #include "Configu.h"
 
 #include <QMenuBar>
+#include <QTimer>
 
 #include <filesystem>
 #include <fstream>
@@ -222,6 +224,49 @@ TEST_F(LanguageWhileRunning, ARecordingShowsTheIdleHintAndGoesOn) {
     EXPECT_EQ(w->workMode, WorkReady);
     EXPECT_GT(w->origLength, 0);
     EXPECT_EQ(w->tRecord->toolTip(), QString::fromUtf8("Начать аудио запись во внутрений буфер"));
+}
+
+TEST_F(LanguageWhileRunning, FullDuplexShowsTheIdleTextsAndGoesOn) {
+    soundtest::configure(8000, 1);
+    switchTo(0);
+    w->tDuplexClick();
+    ASSERT_EQ(w->workMode, WorkDuplex);
+    EXPECT_EQ(w->tDuplex->toolTip(), "Stop audio recording with Playback (Duplex mode)");
+    EXPECT_EQ(w->mDuplex->text(), "Stop audio recording with Playback");
+    switchTo(1);
+    EXPECT_EQ(w->tDuplex->toolTip(),
+              QString::fromUtf8("Начать аудио запись с воспроизведением (Full duplex mode - режим говори и слушай)"));
+    EXPECT_EQ(w->mDuplex->text(), QString::fromUtf8("Начать аудио запись с воспроизведением"));
+    EXPECT_EQ(w->workMode, WorkDuplex);  // the switch does not stop the run
+    soundtest::advance(200);
+    w->tDuplexClick();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->tDuplex->toolTip(),
+              QString::fromUtf8("Начать аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)"));
+    EXPECT_EQ(w->mDuplex->text(), QString::fromUtf8("Начать аудио запись с воспроизведением"));
+}
+
+TEST_F(LanguageWhileRunning, AProcessingRunShowsTheIdleStartTextsAndFinishes) {
+    // The switch arrives while the run processes its pending messages between
+    // two frames, as a choice in the configuration window would.
+    switchTo(0);
+    bool switched = false;
+    QString hintWhileRunning;
+    QTimer::singleShot(0, [&] {
+        switched = true;
+        hintWhileRunning = w->bStart->toolTip();
+        switchTo(1);
+    });
+    w->openAndClean(QString::fromStdString(apptest::bundledSample()));
+    ASSERT_TRUE(switched);
+    EXPECT_EQ(hintWhileRunning, "Stop process of noise cancellation");
+    EXPECT_TRUE(w->processStopped);
+    EXPECT_EQ(w->bStart->text(), "START");
+    EXPECT_EQ(w->bStart->toolTip(), QString::fromUtf8("Начать процесс шумоподавления"));
+    EXPECT_TRUE(w->labelDTime->text().startsWith(QString::fromUtf8(" Время обработки: ")));
+    // The run went on to the end: the whole signal is cleaned.
+    EXPECT_GT(w->changedLength, w->origLength - 2048);
 }
 
 }  // namespace
