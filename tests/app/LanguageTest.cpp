@@ -197,8 +197,8 @@ TEST_F(Language, TheStoredLanguageLabelsTheWindowWhenTheConfigurationIsCreated) 
     std::filesystem::remove(ini);
 }
 
-// Switching while a recording runs: the idle hint, the recording goes on, and
-// its stop writes the hint again.
+// Switching while a recording, a full-duplex run or a processing run goes on:
+// the idle texts, the run goes on, and its end writes the texts again.
 class LanguageWhileRunning : public soundtest::SoundTest {
 protected:
     void TearDown() override {
