@@ -9,29 +9,6 @@
 
 #include <cmath>
 
-UpDown::UpDown(QWidget* parent) : QWidget(parent) {
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    prev_ = new QToolButton(this);
-    prev_->setArrowType(Qt::LeftArrow);
-    next_ = new QToolButton(this);
-    next_->setArrowType(Qt::RightArrow);
-    for (QToolButton* b : {prev_, next_}) {
-        b->setAutoRepeat(true);
-        b->setFixedSize(18, 20);
-        layout->addWidget(b);
-    }
-    connect(prev_, &QToolButton::clicked, this, [this] { click(false); });
-    connect(next_, &QToolButton::clicked, this, [this] { click(true); });
-}
-
-void UpDown::click(bool next) {
-    if (next && position < max) ++position;
-    if (!next && position > min) --position;
-    emit clicked(next);
-}
-
 StatusBar::StatusBar(const std::vector<int>& widths, const QStringList& texts, QWidget* parent)
     : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);

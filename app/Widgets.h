@@ -1,35 +1,18 @@
 #pragma once
-// Small controls of the main window: a two-arrow up-down control, a status
-// bar of fixed-width panels, and the tool-button pictures. (The panes are
-// PaintBox widgets of the configuration library.)
+// Small controls of the main window: a status bar of fixed-width panels and
+// the tool-button pictures. (The panes are PaintBox widgets and the zoom
+// controls UpDown widgets, both of gui/.)
 
 #include <QIcon>
 #include <QLabel>
 #include <QToolButton>
 #include <QWidget>
 
-#include "PaintBox.h"
+#include "gui/PaintBox.h"
+#include "gui/UpDown.h"
 
 #include <functional>
 #include <vector>
-
-// Two arrow buttons; a press reports "next" (right arrow) or "previous".
-// The position moves between min and max with each press.
-class UpDown : public QWidget {
-    Q_OBJECT
-public:
-    explicit UpDown(QWidget* parent = nullptr);
-    int min = 1;
-    int max = 100;
-    int position = 1;
-    void click(bool next);  // as a press of one arrow
-signals:
-    void clicked(bool next);
-
-private:
-    QToolButton* prev_;
-    QToolButton* next_;
-};
 
 // A status bar of panels with fixed widths.
 class StatusBar : public QWidget {
