@@ -18,8 +18,10 @@ extern const float kInputT[kFeatures * kHidden];
 extern const float kInputBias[kHidden];
 extern const GruWeights kGru1;
 extern const GruWeights kGru2;
-extern const float kOutputT[2 * kHidden * kOutputs];
-extern const float kOutputBias[kOutputs];
+// The output layer is padded with zero rows to a whole number of the inference's blocks.
+constexpr int kOutputsPadded = (kOutputs + 15) / 16 * 16;
+extern const float kOutputT[2 * kHidden * kOutputsPadded];
+extern const float kOutputBias[kOutputsPadded];
 
 }  // namespace neural
 }  // namespace veldra

@@ -302,10 +302,11 @@ void windowMeans(const float* p, int bins, int half, float* out) {
 // OM-LSA gain per bin (Cohen and Berdugo 2001): G = G_H1^p * floor^(1-p), with the LSA gain
 // under speech presence G_H1 and the posterior presence p from the a-priori absence q. Also
 // records the speech power estimate the next frame's decision-directed rule starts from.
-// logFloorOf(k) gives bin k's floor in ln units; the caller's limit is never undercut.
-template <typename LogFloorOf>
+// logGainOf(k, p, logGh1) combines them into bin k's gain in ln units (the rule above with the
+// bin's floor); the caller's limit is never undercut.
+template <typename LogGainOf>
 void omlsaGains(int bins, const float* xi, const float* gammaPost, const float* power, const float* absence,
-                LogFloorOf logFloorOf, float floorGain, float* speechPrev, float* gain) {
+                LogGainOf logGainOf, float floorGain, float* speechPrev, float* gain) {
     for (int k = 0; k < bins; ++k) {
         const float r = xi[k] / (1.0f + xi[k]);
         const float v = r * gammaPost[k];
@@ -317,16 +318,17 @@ void omlsaGains(int bins, const float* xi, const float* gammaPost, const float* 
         // so that q = 1 gives p = 0 without a division by zero.
         const float q = absence[k];
         const float p = (1.0f - q) / ((1.0f - q) + q * (1.0f + xi[k]) * fastExp(-v));
-        const float g = fastExp(p * logGh1 + (1.0f - p) * logFloorOf(k));
+        const float g = fastExp(logGainOf(k, p, logGh1));
         gain[k] = g < floorGain ? floorGain : (g > 1.0f ? 1.0f : g);
     }
 }
 
 // Method 3's estimate for one frame: runs the network on the frame's band features, turns its
 // band noise share into a per-bin noise power (smoothed over frames), and spreads its band
-// presence and gain over the bins. Above 8 kHz the tracker's noise and the top band serve.
+// presence and gain (in ln units) over the bins. Above 8 kHz the tracker's noise and the top
+// band serve.
 void neuralStep(State* s, const float* power, float* neuralNoise, const float* trackerNoise,
-                veldra::neural::Estimate& estimate, float* presence, float* bandGain) {
+                veldra::neural::Estimate& estimate, float* presence, float* logBandGain) {
     namespace nn = veldra::neural;
     const int bins = static_cast<int>(s->bins);
     const int n = static_cast<int>(s->frameLength);
@@ -349,11 +351,17 @@ void neuralStep(State* s, const float* power, float* neuralNoise, const float* t
         const float v = a * neuralNoise[k] + (1.0f - a) * instant[k];
         neuralNoise[k] = v < kNoiseFloorPower ? kNoiseFloorPower : v;
     }
+    // The band gain goes to the bins in ln units, never below the caller's floor.
+    float logGain[nn::kBands];
+    for (int b = 0; b < nn::kBands; ++b) {
+        const float g = estimate.gain[b] < s->gainFloor ? s->gainFloor : estimate.gain[b];
+        logGain[b] = fastLog(g);
+    }
     nn::toBins(estimate.presence, bins, n, rate, presence);
-    nn::toBins(estimate.gain, bins, n, rate, bandGain);
+    nn::toBins(logGain, bins, n, rate, logBandGain);
     for (int k = covered; k < bins; ++k) {
         presence[k] = estimate.presence[nn::kBands - 1];
-        bandGain[k] = estimate.gain[nn::kBands - 1];
+        logBandGain[k] = logGain[nn::kBands - 1];
     }
     ++s->neuralFrames;
 }
@@ -501,7 +509,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     const bool neural = s->method == 3;
     veldra::neural::Estimate estimate;
     alignas(16) float bandPresence[kMaxBins];  // method 3: a-priori presence per bin
-    alignas(16) float bandGain[kMaxBins];      // method 3: band gain per bin
+    alignas(16) float bandGain[kMaxBins];      // method 3: ln of the band gain per bin
     float* neuralNoise = at<float>(block, s->offNeuralNoise);
     if (neural) neuralStep(s, power, neuralNoise, noise, estimate, bandPresence, bandGain);
     const float* noiseUsed = neural ? neuralNoise : noise;
@@ -532,13 +540,14 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     bool voicedNow = false;  // this frame's own decision, before the hangover
     {
         float sum = 0.0f;
-        const int lo = static_cast<int>(s->vadLow), hi = static_cast<int>(s->vadHigh);
+        const int lo = static_cast<int>(s->vadLow), hi = neural ? lo : static_cast<int>(s->vadHigh);
         for (int k = lo; k < hi; ++k) sum += gammaPost[k] * (xi[k] / (1.0f + xi[k])) - fastLog(1.0f + xi[k]);
         const float mean = hi > lo ? sum / static_cast<float>(hi - lo) : 0.0f;
         // Babble and other speech-like noise leave the ratio high even in
         // pauses, so the decision also asks for a margin over the ratio's own
         // recent floor (a minimum that drops at once and rises slowly).
-        s->vadFloor = mean < s->vadFloor ? mean : s->vadFloor + (mean - s->vadFloor) * kVadFloorRise;
+        if (!neural)  // method 3 decides without the ratio, and leaves its floor alone
+            s->vadFloor = mean < s->vadFloor ? mean : s->vadFloor + (mean - s->vadFloor) * kVadFloorRise;
         const float threshold = kVadFloorMargin * s->vadFloor > kVadThreshold ? kVadFloorMargin * s->vadFloor
                                                                             : kVadThreshold;
         voicedNow = neural ? estimate.voice > kNeuralVoiceThreshold : mean > threshold;
@@ -608,13 +617,14 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             const float q = 1.0f - bandPresence[k];
             absence[k] = q > kNeuralAbsenceMax ? kNeuralAbsenceMax : q;
         }
-        omlsaGains(bins, xi, gammaPost, power, absence, [&](int) { return logFloor; }, floorGain, speechPrev, gain);
-        for (int k = 0; k < bins; ++k) {
-            const float band = bandGain[k] < floorGain ? floorGain : bandGain[k];
-            const float g = fastExp((1.0f - kNeuralBandGainWeight) * fastLog(gain[k]) +
-                                    kNeuralBandGainWeight * fastLog(band));
-            gain[k] = g < floorGain ? floorGain : (g > 1.0f ? 1.0f : g);
-        }
+        const float* logBand = bandGain;  // neuralStep gives the band gain in ln units
+        omlsaGains(
+            bins, xi, gammaPost, power, absence,
+            [&](int k, float p, float logGh1) {
+                return (1.0f - kNeuralBandGainWeight) * (p * logGh1 + (1.0f - p) * logFloor) +
+                       kNeuralBandGainWeight * logBand[k];
+            },
+            floorGain, speechPrev, gain);
     } else {
         // OM-LSA. The a-priori absence probability q comes from the smoothed
         // a-priori SNR averaged locally, globally and over the frame.
@@ -645,10 +655,17 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             }
         }
         if (buriedLift > 0.0f)
-            omlsaGains(bins, xi, gammaPost, power, absence,
-                       [&](int k) { return logFloor + buriedLift * nearSpeech[k]; }, floorGain, speechPrev, gain);
+            omlsaGains(
+                bins, xi, gammaPost, power, absence,
+                [&](int k, float p, float logGh1) {
+                    return p * logGh1 + (1.0f - p) * (logFloor + buriedLift * nearSpeech[k]);
+                },
+                floorGain, speechPrev, gain);
         else
-            omlsaGains(bins, xi, gammaPost, power, absence, [&](int) { return logFloor; }, floorGain, speechPrev, gain);
+            omlsaGains(
+                bins, xi, gammaPost, power, absence,
+                [&](int, float p, float logGh1) { return p * logGh1 + (1.0f - p) * logFloor; }, floorGain,
+                speechPrev, gain);
     }
 
     // Speech (clear) or what was removed (background): the two add up to the input.

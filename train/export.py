@@ -62,8 +62,9 @@ def weights_cpp(model, source):
         out.append("}  // namespace\n")
         out.append(f"const GruWeights kGru{i} = {{kGru{i}InputT, kGru{i}InputBias, kGru{i}RecurrentT, "
                    f"kGru{i}RecurrentBias}};\n")
-    out.append(c_array("kOutputT", sd["fc_out.weight"].T))
-    out.append(c_array("kOutputBias", sd["fc_out.bias"]))
+    pad = (net.NOUT + 15) // 16 * 16 - net.NOUT  # whole blocks of 16 outputs for the inference
+    out.append(c_array("kOutputT", np.pad(sd["fc_out.weight"].T, ((0, 0), (0, pad)))))
+    out.append(c_array("kOutputBias", np.pad(sd["fc_out.bias"], (0, pad))))
     out.append("}  // namespace neural\n}  // namespace veldra\n")
     return "\n".join(out)
 

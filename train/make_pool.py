@@ -56,10 +56,15 @@ def sentences(rng):
 
 
 def to_pool(src, dst, rate=RATE):
-    """Any audio file -> 16 kHz mono 16-bit WAV; returns seconds or 0 when unusable."""
+    """Any audio file -> 16 kHz mono 16-bit WAV; returns seconds or 0 when unusable. sox starts
+    much faster than ffmpeg; ffmpeg takes what sox cannot read (G.722)."""
     os.makedirs(os.path.dirname(dst), exist_ok=True)
-    r = subprocess.run(["ffmpeg", "-v", "quiet", "-y", "-i", src, "-ac", "1", "-ar", str(rate),
-                        "-sample_fmt", "s16", dst], stdin=subprocess.DEVNULL)
+    if src.endswith(".g722"):
+        cmd = ["ffmpeg", "-v", "quiet", "-y", "-f", "g722", "-i", src, "-ac", "1", "-ar", str(rate),
+               "-sample_fmt", "s16", dst]
+    else:
+        cmd = ["sox", "-q", src, "-r", str(rate), "-c", "1", "-b", "16", "-e", "signed-integer", dst]
+    r = subprocess.run(cmd, stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if r.returncode != 0 or not os.path.exists(dst):
         return 0.0
     sr, x = wavfile.read(dst)
@@ -112,6 +117,10 @@ def festival_voice(voice, texts, count, rng):
     out = []
     d = os.path.join(POOL, "speech", "festival", voice)
     os.makedirs(d, exist_ok=True)
+    split = "heldout" if voice in HELDOUT_FESTIVAL else "train"
+    done = sorted(glob.glob(os.path.join(d, "*.wav")))
+    if done:  # made before (a voice that fails to load leaves nothing and is tried again)
+        return [(f, "festival", voice, split, len(wavfile.read(f)[1]) / RATE) for f in done]
     with tempfile.TemporaryDirectory() as tmpd:
         scm = os.path.join(tmpd, "s.scm")
         raws = []
@@ -123,7 +132,6 @@ def festival_voice(voice, texts, count, rng):
                 raws.append((raw, os.path.join(d, f"{i:04d}.wav")))
                 fh.write(f'(set! u (Utterance Text "{t}"))(utt.synth u)(utt.save.wave u "{raw}" \'riff)\n')
         subprocess.run(["festival", "-b", scm], capture_output=True, stdin=subprocess.DEVNULL, timeout=3600)
-        split = "heldout" if voice in HELDOUT_FESTIVAL else "train"
         for raw, dst in raws:
             if os.path.exists(raw):
                 secs = to_pool(raw, dst)
@@ -152,7 +160,6 @@ SPEECH_PACKAGES = {
 NOISE_PACKAGES = {
     "ufoai-sound": ["*.ogg", "*.wav"],
     "openclonk-data": ["*.ogg", "*.wav"],
-    "openttd-opensfx": ["*.wav"],
     "bucklespring-data": ["*.wav"],
     "searchandrescue-data": ["*.wav"],
 }
@@ -163,14 +170,55 @@ def convert_job(args):
     if os.path.exists(dst):
         sr, x = wavfile.read(dst)
         return (dst, source, voice, split, len(x) / sr)
-    if src.endswith(".g722"):
-        with tempfile.NamedTemporaryFile(suffix=".wav") as tmp:
-            r = subprocess.run(["ffmpeg", "-v", "quiet", "-y", "-f", "g722", "-i", src, tmp.name],
-                               stdin=subprocess.DEVNULL)
-            secs = to_pool(tmp.name, dst) if r.returncode == 0 else 0.0
-    else:
-        secs = to_pool(src, dst)
+    secs = to_pool(src, dst)
     return (dst, source, voice, split, secs) if secs > 0 else None
+
+
+def unpack_archives():
+    """Noise packages that keep their sounds in archives: ufoai-sound's 0snd.pk3 is a zip;
+    openclonk-data's Sound.ocg is gzip with its first two bytes changed, holding RIFF and Ogg
+    streams back to back. Members go to PKG/<package>/unpacked."""
+    import gzip
+    import zipfile
+    for pk3 in glob.glob(os.path.join(PKG, "ufoai-sound", "**", "*.pk3"), recursive=True):
+        out = os.path.join(PKG, "ufoai-sound", "unpacked")
+        if os.path.isdir(out):
+            continue
+        with zipfile.ZipFile(pk3) as z:
+            for m in z.namelist():
+                if m.lower().endswith((".ogg", ".wav")):
+                    z.extract(m, out)
+    for ocg in glob.glob(os.path.join(PKG, "openclonk-data", "**", "Sound.ocg"), recursive=True):
+        out = os.path.join(PKG, "openclonk-data", "unpacked")
+        if os.path.isdir(out):
+            continue
+        b = bytearray(open(ocg, "rb").read())
+        b[0], b[1] = 0x1F, 0x8B
+        raw = gzip.decompress(bytes(b))
+        os.makedirs(out)
+        n, pos = 0, 0
+        while True:
+            r = raw.find(b"RIFF", pos)
+            if r < 0:
+                break
+            size = int.from_bytes(raw[r + 4:r + 8], "little")
+            if raw[r + 8:r + 12] == b"WAVE" and r + 8 + size <= len(raw):
+                open(os.path.join(out, f"{n:04d}.wav"), "wb").write(raw[r:r + 8 + size])
+                n += 1
+                pos = r + 8 + size
+            else:
+                pos = r + 4
+        starts = []
+        pos = raw.find(b"OggS")
+        while pos >= 0:
+            if raw[pos + 5] & 2:  # beginning of a stream
+                starts.append(pos)
+            pos = raw.find(b"OggS", pos + 4)
+        for i, s0 in enumerate(starts):
+            end = starts[i + 1] if i + 1 < len(starts) else len(raw)
+            # the stream ends with its last page; cut at the last "OggS" page that follows
+            open(os.path.join(out, f"{n:04d}.ogg"), "wb").write(raw[s0:end])
+            n += 1
 
 
 def main():
@@ -179,7 +227,7 @@ def main():
     ap.add_argument("--espeak", type=int, default=3000)
     ap.add_argument("--festival", type=int, default=100)
     ap.add_argument("--flite", type=int, default=150)
-    ap.add_argument("--per-package", type=int, default=400, help="recorded speech files per package")
+    ap.add_argument("--per-package", type=int, default=150, help="recorded files per package")
     a = ap.parse_args()
     rng = random.Random(1234)
     texts = sentences(rng)
@@ -220,13 +268,14 @@ def main():
             speech += res
     print("festival done", len(speech), file=sys.stderr, flush=True)
 
+    unpack_archives()
     conv = []
     for pkg, pats in NOISE_PACKAGES.items():
         split = "heldout" if pkg in HELDOUT_PACKAGES else "train"
-        for i, f in enumerate(package_files(pkg, pats)):
-            low = f.lower()
-            if any(w in low for w in ("radio", "tv", "voice", "speech", "talk", "music")):
-                continue
+        files = [f for f in package_files(pkg, pats)
+                 if not any(w in f.lower() for w in ("radio", "tv", "voice", "speech", "talk", "music"))]
+        files = sorted(random.Random(7).sample(files, min(len(files), a.per_package)))
+        for i, f in enumerate(files):
             conv.append((f, os.path.join(POOL, "noise", pkg, f"{i:05d}.wav"), pkg, pkg, split))
     with ThreadPoolExecutor(a.jobs) as ex:
         noise += [r for r in ex.map(convert_job, conv) if r]

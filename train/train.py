@@ -2,7 +2,7 @@
 
   /usr/bin/python3 train/train.py [--steps N] [--resume CHECKPOINT]
 
-Every batch is made from (seed, step), so a resumed run continues the same data stream. Every
+Every batch is made from (seed, batch number), so a resumed run continues the same data stream. Every
 --save-minutes it writes train/run/last.pt (full state, not committed) and train/checkpoint.pt
 (weights and optimizer moments in bfloat16, the one committed); it resumes from run/last.pt, else
 from checkpoint.pt, when present. Progress goes to train/log.txt.
@@ -43,13 +43,13 @@ def loss_fn(y, gain, presence, share, mask, vad):
     return total, {"gain": l_gain.item(), "pres": l_pres.item(), "share": l_share.item(), "vad": l_vad.item()}
 
 
-def producer(seed, start, batch, q, stop):
+def producer(seed, start, batch, q, stop, parent):
     torch.set_num_threads(1)
     maker = data.Maker("train", seed)
     step = start
-    while not stop.is_set():
+    while not stop.is_set() and os.getppid() == parent:  # ends with the trainer, even if killed
         item = (step,) + data.make_inputs(*maker.batch(step, batch))
-        while not stop.is_set():
+        while not stop.is_set() and os.getppid() == parent:
             try:
                 q.put(item, timeout=1.0)
                 break
@@ -76,12 +76,15 @@ def validate(model, sets):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--steps", type=int, default=12000)
-    ap.add_argument("--batch", type=int, default=24)
+    ap.add_argument("--steps", type=int, default=6000)
+    ap.add_argument("--batch", type=int, default=32)
     ap.add_argument("--lr", type=float, default=2e-3)
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--save-minutes", type=float, default=10.0)
     ap.add_argument("--val-every", type=int, default=500)
+    ap.add_argument("--updates-per-batch", type=int, default=2,
+                    help="optimizer steps on each generated batch (making batches costs more than "
+                         "learning from them on this machine)")
     ap.add_argument("--resume", default=None, help="checkpoint to continue from (default: run/last.pt if present)")
     a = ap.parse_args()
 
@@ -132,7 +135,9 @@ def main():
     ctx = mp.get_context("fork")
     q = ctx.Queue(maxsize=4)
     stop = ctx.Event()
-    th = ctx.Process(target=producer, args=(a.seed, step, a.batch, q, stop), daemon=True)
+    upb = a.updates_per_batch
+    step -= step % upb  # saves happen at batch boundaries; this only guards odd checkpoints
+    th = ctx.Process(target=producer, args=(a.seed, step // upb, a.batch, q, stop, os.getpid()), daemon=True)
     th.start()
 
     def lr_at(s):
@@ -160,9 +165,12 @@ def main():
     t_prev = time.time()
     acc = {}
     n_acc = 0
+    item = None
     while step < a.steps:
-        s, feats, gain, pres, share, mask, vad = q.get()
-        assert s == step
+        if step % upb == 0:
+            item = q.get()
+            assert item[0] == step // upb
+        s, feats, gain, pres, share, mask, vad = item
         for grp in opt.param_groups:
             grp["lr"] = lr_at(step)
         y, _ = model(feats)
@@ -186,7 +194,7 @@ def main():
         if step % a.val_every == 0:
             v = validate(model, sets)
             say(f"validation step {step} " + " ".join(f"{k} {x:.4f}" for k, x in v.items()))
-        if now - last_save > a.save_minutes * 60:
+        if now - last_save > a.save_minutes * 60 and step % upb == 0:
             save()
             last_save = now
     save()
