@@ -102,17 +102,21 @@ def golden(model):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--checkpoint", default=os.path.join(HERE, "checkpoint.pt"))
+    ap.add_argument("--weights", default=os.path.join(ROOT, "engine", "NeuralWeights.cpp"))
+    ap.add_argument("--golden", default=os.path.join(ROOT, "tests", "engine", "data", "neural-golden.bin"),
+                    help="where the golden vectors go; '' writes none")
     a = ap.parse_args()
     ck = torch.load(a.checkpoint, map_location="cpu")
     model = net.Estimator()
     model.load_state_dict(ck["model"])
     model.eval()
     src = f"train/checkpoint.pt (step {ck.get('step', 0)}, {ck.get('hours', 0.0):.2f} h of training)"
-    with open(os.path.join(ROOT, "engine", "NeuralWeights.cpp"), "w") as fh:
+    with open(a.weights, "w") as fh:
         fh.write(weights_cpp(model, src))
-    os.makedirs(os.path.join(ROOT, "tests", "engine", "data"), exist_ok=True)
-    with open(os.path.join(ROOT, "tests", "engine", "data", "neural-golden.bin"), "wb") as fh:
-        fh.write(golden(model))
+    if a.golden:
+        os.makedirs(os.path.dirname(a.golden), exist_ok=True)
+        with open(a.golden, "wb") as fh:
+            fh.write(golden(model))
     print(f"exported {src}: {net.parameter_count(model)} parameters")
 
 
