@@ -114,8 +114,12 @@ bool walkToData(Input& in, bool rf64, Located& out, AudioMetadata& meta, std::st
         const bool small = !std::memcmp(id, "fmt ", 4) || !std::memcmp(id, "ds64", 4) ||
                            ((!std::memcmp(id, "LIST", 4) || !std::memcmp(id, "bext", 4)) && size <= kMaxMetadataChunk);
         if (small) {
+            if (size > kMaxMetadataChunk) {
+                error = "chunk too large";
+                return false;
+            }
             std::vector<unsigned char> body(size);
-            if (size > (1u << 20) || !in.read(body.data(), size)) {
+            if (!in.read(body.data(), size)) {
                 error = "truncated chunk";
                 return false;
             }
