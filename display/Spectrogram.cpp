@@ -166,7 +166,8 @@ ScaleLabels spectrogramLabels(int32_t sampleRate, bool logFrequency, int height,
     };
     l.shown = true;
     l.top = std::to_string(sampleRate / 2) + " Hz";
-    l.middle = hz(rowFrequency(height / 2, height, sampleRate, logFrequency));
+    // The middle label stands at the boundary above row height / 2.
+    l.middle = hz(rowEdge(height - height / 2, height, sampleRate / 2.0, logFrequency));
     l.bottom = (logFrequency ? hz(rowFrequency(height - 1, height, sampleRate, true)) : std::string("0")) +
                " Hz, " + db(floorDb) + ".." + db(ceilingDb) + " dB";
     return l;

@@ -50,12 +50,15 @@ void drawColumns(QPainter& p, const ColumnRange* cols, int count, int width, con
 }
 
 // Over a spectrogram a filled waveform would hide the picture: only the
-// envelope, the columns' tops and bottoms, is traced.
+// envelope, the columns' tops and bottoms, is traced, and not where the
+// signal is too quiet to show (a flat line there would read as a tone).
 void drawEnvelope(QPainter& p, const ColumnRange* cols, int count, int width, const QColor& colour) {
     if (count <= 0) return;
     p.setPen(colour);
     const double scale = double(width) / std::max(count, std::min(width, MaxColumns));
+    auto quiet = [&](int x) { return std::abs(cols[x].bottom - cols[x].top) <= 2; };
     for (int x = 1; x < count; ++x) {
+        if (quiet(x - 1) && quiet(x)) continue;
         const int x0 = int((x - 1) * scale), x1 = int(x * scale);
         p.drawLine(x0, cols[x - 1].top, x1, cols[x].top);
         p.drawLine(x0, cols[x - 1].bottom, x1, cols[x].bottom);
