@@ -150,7 +150,7 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
     for (;;) {
         std::size_t got = 0;
         if (!reader->read(block.data(), kBlockFrames, got, error)) {
-            error = input + ": " + error;
+            error = (input == "-" ? std::string("standard input") : input) + ": " + error;
             return false;
         }
         if (got == 0) break;

@@ -104,8 +104,14 @@ public:
         info_.channels = si.channels;
         info_.container = containerName(si.format);
         info_.encoding = subtypeName(si.format);
-        info_.frames = si.frames >= 0 ? si.frames : -1;
-        info_.exactFrames = si.frames >= 0 && !lossySubtype(si.format);
+        const bool lengthKnown = si.frames >= 0 && si.frames != SF_COUNT_MAX;
+        if (!lengthKnown && (si.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG) {
+            // A whole Ogg file ends on a page that gives its length.
+            error = "damaged or truncated: the stream's end cannot be found";
+            return false;
+        }
+        info_.frames = lengthKnown ? si.frames : -1;
+        info_.exactFrames = lengthKnown && !lossySubtype(si.format);
         for (const auto& t : kTagMap)
             if (const char* v = sf_get_string(sf_, t.sfType); v && *v) info_.metadata.info.emplace_back(t.infoId, v);
         return true;
@@ -132,7 +138,12 @@ public:
         }
         got = std::size_t(n);
         delivered_ += n;
-        if (got == 0 && info_.exactFrames && delivered_ < info_.frames) {
+        // Decoders stop quietly at a damaged or missing part; the length the
+        // container announced tells. An MP3 length may be an estimate (no
+        // frame count in the file), so only a clear shortfall counts there.
+        const bool mp3 = (format_ & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+        const int64_t expected = mp3 ? info_.frames - info_.frames / 100 : info_.frames;
+        if (got == 0 && info_.frames > 0 && delivered_ < expected) {
             error = "damaged or truncated: " + std::to_string(delivered_) + " of " + std::to_string(info_.frames) +
                     " frames decodable";
             return false;

@@ -114,8 +114,12 @@ bool walkToData(Input& in, bool rf64, Located& out, AudioMetadata& meta, std::st
         const bool small = !std::memcmp(id, "fmt ", 4) || !std::memcmp(id, "ds64", 4) ||
                            ((!std::memcmp(id, "LIST", 4) || !std::memcmp(id, "bext", 4)) && size <= kMaxMetadataChunk);
         if (small) {
+            if (size > kMaxMetadataChunk) {
+                error = "chunk too large";
+                return false;
+            }
             std::vector<unsigned char> body(size);
-            if (size > (1u << 20) || !in.read(body.data(), size)) {
+            if (!in.read(body.data(), size)) {
                 error = "truncated chunk";
                 return false;
             }
@@ -244,6 +248,13 @@ public:
             std::fseek(in_.f, here, SEEK_SET);
             const uint64_t left = (here >= 0 && end > here) ? uint64_t(end - here) : 0;
             remaining_ = std::min(loc.dataBytes, left);
+            // The window reads a short file as far as it goes; a copy made for
+            // an archive must not come out shorter without a word.
+            if (loc.dataBytes != kToEnd && loc.dataBytes - remaining_ >= std::max<uint64_t>(header_.blockAlign, 2)) {
+                error = "truncated: the data chunk declares " + std::to_string(loc.dataBytes) +
+                        " bytes, the file holds " + std::to_string(remaining_);
+                return false;
+            }
         } else {
             remaining_ = loc.dataBytes;
         }
@@ -277,6 +288,10 @@ public:
         }
         if (std::ferror(in_.f)) {
             error = "read error";
+            return false;
+        }
+        if (got == 0 && missing_ > 0) {
+            error = "truncated: the stream ended " + std::to_string(missing_) + " bytes before the data chunk's end";
             return false;
         }
         return true;
@@ -331,7 +346,10 @@ private:
     std::size_t take(unsigned char* dst, std::size_t n) {
         if (remaining_ != kToEnd) n = std::size_t(std::min<uint64_t>(n, remaining_));
         std::size_t got = std::fread(dst, 1, n, in_.f);
-        if (remaining_ != kToEnd) remaining_ -= got;
+        if (remaining_ != kToEnd) {
+            if (got < n) missing_ = remaining_ - got;
+            remaining_ -= got;
+        }
         return got;
     }
 
@@ -430,6 +448,7 @@ private:
     Input in_;
     WavHeaderInfo header_;
     uint64_t remaining_ = 0;
+    uint64_t missing_ = 0;  // bytes of the data chunk the stream did not deliver
     int32_t S_ = 0;
     int16_t g711_[256] = {};
     gsm gsm_ = nullptr;
