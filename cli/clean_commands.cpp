@@ -29,12 +29,12 @@ int runBatch(const std::vector<std::string>& args);
 
 #define CLEAN_OPTIONS \
     "[--method 0|1|2] [--limit DB] [--noise-rate R] [--musical-rate R] [--background] " \
-    "[--mix l-r|r-l] [--eq FILE] [--no-process] [--format wav|flac] [-y|--overwrite] [--report FILE.csv|.json]"
+    "[--mix l-r|r-l] [--eq FILE] [--no-process] [--format wav|flac] [-y|--overwrite] [--report FILE.csv|.json] [-q]"
 
 const cli::Command cleanCommand{"clean", "clean IN OUT " CLEAN_OPTIONS "   (IN/OUT may be - for a WAV pipe)", 30,
                                 runClean};
 const cli::Command batchCommand{
-    "batch", "batch INDIR OUTDIR " CLEAN_OPTIONS " [--recursive] [--jobs N] [--skip-existing] [-q]", 40, runBatch};
+    "batch", "batch INDIR OUTDIR " CLEAN_OPTIONS " [--recursive] [--jobs N] [--skip-existing]", 40, runBatch};
 cli::CommandRegistration cleanReg(cleanCommand);
 cli::CommandRegistration batchReg(batchCommand);
 
@@ -104,7 +104,7 @@ std::string parseOptions(const std::vector<std::string>& args, std::vector<std::
             all.recursive = true;
         } else if (batch && a == "--skip-existing") {
             all.skipExisting = true;
-        } else if (batch && (a == "-q" || a == "--quiet")) {
+        } else if (a == "-q" || a == "--quiet") {
             all.quiet = true;
         } else if (batch && (a == "--jobs" || a == "-j")) {
             if (!value(v) || !parseNumber(v, x) || x < 1 || x > 1024 || x != int(x))
@@ -143,7 +143,23 @@ int runClean(const std::vector<std::string>& args) {
     if (files.size() != 2) return cli::usageError(cleanCommand, "expected input and output files");
     processing::CleanStats stats;
     std::string error;
+    // A long file on a terminal shows how far it is, twice a second at most.
+    const bool terminal = !all.quiet && ::isatty(fileno(stderr));
+    auto last = std::chrono::steady_clock::now();
+    bool shown = false;
+    if (terminal)
+        all.clean.progress = [&](int64_t done, int64_t total) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - last < std::chrono::milliseconds(500)) return;
+            last = now;
+            shown = true;
+            if (total > 0)
+                std::fprintf(stderr, "\r\033[Kcleaning: %d %%", int(100 * done / total));
+            else
+                std::fprintf(stderr, "\r\033[Kcleaning: %lld frames", static_cast<long long>(done));
+        };
     const bool ok = processing::cleanFile(files[0], files[1], all.clean, stats, error);
+    if (shown) std::fprintf(stderr, "\r\033[K");
     for (const auto& note : stats.notes) std::fprintf(stderr, "silvane-cli clean: %s\n", note.c_str());
     if (!ok) std::fprintf(stderr, "silvane-cli clean: %s\n", error.c_str());
     if (!all.report.empty()) {

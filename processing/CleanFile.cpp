@@ -156,6 +156,7 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
         if (got == 0) break;
         cleaned.clear();
         cleaner.push(block.data(), got, in.channels, cleaned);
+        if (o.progress) o.progress(int64_t(cleaner.framesIn()), in.frames);
         if (!writer->write(cleaned.data(), cleaned.size() / channels, error)) return false;
     }
     cleaned.clear();
