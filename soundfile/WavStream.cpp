@@ -29,6 +29,11 @@ inline int16_t le16s(const unsigned char* p) { return int16_t(uint16_t(p[0] | p[
 
 constexpr uint64_t kToEnd = std::numeric_limits<uint64_t>::max();
 
+// Data sizes written by programs that could not know the length (writing to a
+// pipe): 0, the largest 32-bit value, and the 2 GiB - 4096 that some write. The
+// data then go to the end of the stream, and may well pass 2 or 4 GiB.
+bool sizeFromAPipe(uint32_t size) { return size == 0 || size == 0xFFFFFFFFu || size == 0x7FFFF000u; }
+
 // Sequential reading that skips by seeking when it can and by reading when not.
 struct Input {
     std::FILE* f = nullptr;
@@ -106,7 +111,7 @@ bool walkToData(Input& in, bool rf64, Located& out, AudioMetadata& meta, std::st
             }
             uint64_t bytes = size;
             if (rf64 && size == 0xFFFFFFFFu) bytes = ds64Data ? ds64Data : kToEnd;
-            else if (size == 0 || size == 0xFFFFFFFFu) bytes = kToEnd;  // written by a pipe
+            else if (sizeFromAPipe(size)) bytes = kToEnd;
             out.dataBytes = bytes;
             out.rf64 = rf64;
             return true;
@@ -230,7 +235,7 @@ public:
             long at = std::ftell(in_.f);
             in_.pos = at < 0 ? 0 : uint64_t(at);
             const uint32_t d = loc.header.dataSize;
-            loc.dataBytes = (d == 0 || d == 0xFFFFFFFFu) ? kToEnd : d;
+            loc.dataBytes = sizeFromAPipe(d) ? kToEnd : d;
             scanMetadata(in_.f, info_.metadata);
         } else {
             std::string why;

@@ -83,7 +83,7 @@ TEST(StreamReader, EveryEncodingAsTheWholeFileReader) {
 
 TEST(StreamReader, SizesWrittenByAPipeAreReadToTheEnd) {
     const auto sig = testSignal(5000, 1, 8000);
-    for (uint32_t size : {0u, 0xFFFFFFFFu}) {
+    for (uint32_t size : {0u, 0xFFFFFFFFu, 0x7FFFF000u}) {
         const std::string p = scratch("pipe-size.wav");
         writeBytes(p, wavImage(Fmt{}, le16(sig), size));
         EXPECT_EQ(streamed(p, false), sig);
@@ -276,8 +276,8 @@ TEST(StreamReader, FuzzCorpusAsTheWholeFileReaderOrRefused) {
                 whole = readWavSamples(h, path, frames, block);
             } catch (const UnknownFormat&) {
             }
-            // A data size of 0 is read to the end here (a pipe wrote it), not as nothing.
-            if (whole && h.dataSize != 0) {
+            // Sizes a pipe writes are read to the end here; 0 is not nothing.
+            if (whole && h.dataSize != 0 && h.dataSize != 0x7FFFF000u) {
                 ++compared;
                 EXPECT_TRUE(stream == std::vector<int16_t>(block, block + std::size_t(frames) * h.channels)) << path;
             }
