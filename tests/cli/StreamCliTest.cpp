@@ -137,6 +137,13 @@ TEST(CleanCli, NeverReplacesAFileUnlessAsked) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(readBytes(in), source);
 
+    // convert follows the same rule.
+    EXPECT_EQ(sh("$CLI convert " + in + " " + out).status, 1);
+    EXPECT_EQ(readBytes(out).size(), 4u);
+    EXPECT_EQ(sh("$CLI convert " + in + " " + in).status, 1);
+    EXPECT_EQ(sh("$CLI convert -y " + in + " " + out).status, 0);
+    EXPECT_EQ(readBytes(out), source);
+
     EXPECT_EQ(sh("$CLI clean -y " + in + " " + out).status, 0);
     EXPECT_GT(readBytes(out).size(), 4u);
     // The input itself, replaced whole when asked.
