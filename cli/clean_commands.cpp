@@ -369,6 +369,15 @@ int runBatch(const std::vector<std::string>& args) {
                 r.error = r.source + ": " + j.conflict;
             } else if (all.skipExisting && fs::exists(j.output, fe)) {
                 r.status = "skipped";
+                // The report still describes the source (from its header).
+                std::unique_ptr<AudioReader> source;
+                if (openAudioReader(r.source, source, error)) {
+                    const AudioInfo& in = source->info();
+                    r.sampleRate = in.sampleRate;
+                    r.channels = in.channels;
+                    r.frames = std::max<int64_t>(in.frames, 0);
+                    r.seconds = in.sampleRate ? double(r.frames) / in.sampleRate : 0.0;
+                }
             } else {
                 fs::create_directories(j.output.parent_path(), fe);
                 if (processing::cleanFile(r.source, r.output, all.clean, stats, error,
