@@ -18,7 +18,8 @@
 namespace {
 
 double now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 bool readAll(const std::string& path, std::vector<int16_t>& samples, AudioInfo& info) {
@@ -31,20 +32,24 @@ bool readAll(const std::string& path, std::vector<int16_t>& samples, AudioInfo& 
     info = r->info();
     std::vector<int16_t> buf(8192 * std::size_t(info.channels));
     for (std::size_t got = 0;;) {
-        if (!r->read(buf.data(), 8192, got, err)) return false;
-        if (got == 0) return true;
-        samples.insert(samples.end(), buf.begin(), buf.begin() + std::ptrdiff_t(got * info.channels));
+        if (!r->read(buf.data(), 8192, got, err))
+            return false;
+        if (got == 0)
+            return true;
+        samples.insert(samples.end(), buf.begin(),
+                       buf.begin() + std::ptrdiff_t(got * info.channels));
     }
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "engine" && argc == 3) {
         std::vector<int16_t> s;
         AudioInfo info;
-        if (!readAll(argv[2], s, info)) return 1;
+        if (!readAll(argv[2], s, info))
+            return 1;
         processing::RunParameters p;
         p.sampleRate = int32_t(info.sampleRate);
         p.channels = std::min(info.channels, 2);
@@ -55,7 +60,8 @@ int main(int argc, char** argv) {
         const std::size_t step = 8192;
         for (std::size_t at = 0; at < s.size() / info.channels; at += step) {
             out.clear();
-            sc.push(s.data() + at * info.channels, std::min(step, s.size() / info.channels - at), info.channels, out);
+            sc.push(s.data() + at * info.channels, std::min(step, s.size() / info.channels - at),
+                    info.channels, out);
         }
         out.clear();
         sc.finish(out);
@@ -86,7 +92,8 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "%s\n", err.c_str());
                 return 1;
             }
-            if (got == 0) break;
+            if (got == 0)
+                break;
         }
         if (!w->finish(err)) {
             std::fprintf(stderr, "%s\n", err.c_str());

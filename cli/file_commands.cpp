@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <memory>
 #include <vector>
 
@@ -34,7 +35,7 @@ int runConvert(const std::vector<std::string>& args);
 const cli::Command infoCommand{"info", "info FILE                describe a sound file: format, frames, duration, peak, tags, bext",
                                10, runInfo};
 const cli::Command convertCommand{"convert",
-                                  "convert IN.wav OUT.wav    rewrite any readable WAV file as 16-bit PCM",
+                                  "convert IN.wav OUT.wav [-y] rewrite any readable WAV file as 16-bit PCM",
                                   20, runConvert};
 cli::CommandRegistration infoReg(infoCommand);
 cli::CommandRegistration convertReg(convertCommand);
@@ -119,14 +120,28 @@ int runInfo(const std::vector<std::string>& args) {
 }
 
 int runConvert(const std::vector<std::string>& args) {
-    if (args.size() != 2) return cli::usageError(convertCommand, "expected input and output files");
-    LoadedWav wav;
-    std::string message;
-    if (loadWav(args[0], wav, message) != WavLoadStatus::Ok) {
-        std::fprintf(stderr, "%s: %s\n", args[0].c_str(), message.c_str());
+    std::vector<std::string> files;
+    bool overwrite = false;
+    for (const auto& a : args) {
+        if (a == "-y" || a == "--overwrite") overwrite = true;
+        else if (a.size() > 1 && a[0] == '-') return cli::usageError(convertCommand, "unknown option " + a);
+        else files.push_back(a);
+    }
+    if (files.size() != 2) return cli::usageError(convertCommand, "expected input and output files");
+    // As clean: an existing file, the input included, only with -y.
+    struct stat so {}, si {};
+    if (!overwrite && ::stat(files[1].c_str(), &so) == 0) {
+        const bool same = ::stat(files[0].c_str(), &si) == 0 && si.st_dev == so.st_dev && si.st_ino == so.st_ino;
+        std::fprintf(stderr, "%s %s (use -y to replace it)\n", files[1].c_str(), same ? "is the input file" : "exists");
         return 1;
     }
-    if (!writePcmWav(args[1], wav.header.sampleRate, wav.header.channels, wav.samples.get(),
+    LoadedWav wav;
+    std::string message;
+    if (loadWav(files[0], wav, message) != WavLoadStatus::Ok) {
+        std::fprintf(stderr, "%s: %s\n", files[0].c_str(), message.c_str());
+        return 1;
+    }
+    if (!writePcmWav(files[1], wav.header.sampleRate, wav.header.channels, wav.samples.get(),
                      std::size_t(wav.frames), message)) {
         std::fprintf(stderr, "%s\n", message.c_str());
         return 1;

@@ -156,8 +156,11 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
         if (got == 0) break;
         cleaned.clear();
         cleaner.push(block.data(), got, in.channels, cleaned);
+        if (o.progress) o.progress(int64_t(cleaner.framesIn()), in.frames);
         if (!writer->write(cleaned.data(), cleaned.size() / channels, error)) return false;
     }
+    if (const std::string note = reader->endNote(); !note.empty())
+        stats.notes.push_back((input == "-" ? std::string("standard input") : input) + ": " + note);
     cleaned.clear();
     cleaner.finish(cleaned);
     if (!writer->write(cleaned.data(), cleaned.size() / channels, error)) return false;

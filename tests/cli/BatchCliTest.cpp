@@ -37,7 +37,9 @@ Shell sh(const std::string& line) {
 std::string makePcm(const std::string& path, int frames, int channels, int rate) {
     std::string err;
     const auto sig = testSignal(frames, channels, rate, 8000);
-    EXPECT_TRUE(writePcmWav(path, uint32_t(rate), uint16_t(channels), sig.data(), std::size_t(frames), err)) << err;
+    EXPECT_TRUE(
+        writePcmWav(path, uint32_t(rate), uint16_t(channels), sig.data(), std::size_t(frames), err))
+        << err;
     return path;
 }
 
@@ -50,17 +52,22 @@ fs::path makeCollection(const std::string& name, bool broken) {
     makePcm((in / "a.wav").string(), 9000, 1, 16000);
     makePcm((in / "b.wav").string(), 7000, 2, 8000);
     makePcm(scratch("c-src.wav"), 8000, 1, 16000);
-    EXPECT_EQ(run("flac -s -f -o " + (in / "day2" / "c.take").string() + " " + scratch("c-src.wav")), 0);
-    EXPECT_EQ(run("lame --quiet " + scratch("c-src.wav") + " " + (in / "day2" / "deep" / "d.mp3").string()), 0);
+    EXPECT_EQ(
+        run("flac -s -f -o " + (in / "day2" / "c.take").string() + " " + scratch("c-src.wav")), 0);
+    EXPECT_EQ(run("lame --quiet " + scratch("c-src.wav") + " " +
+                  (in / "day2" / "deep" / "d.mp3").string()),
+              0);
     writeBytes((in / "notes.txt").string(), {'n', 'o', 't', 'e'});
-    if (broken) writeBytes((in / "day2" / "e.wav").string(), {'R', 'I', 'F', 'F', 1, 2, 3});
+    if (broken)
+        writeBytes((in / "day2" / "e.wav").string(), {'R', 'I', 'F', 'F', 1, 2, 3});
     return in;
 }
 
 std::vector<fs::path> filesUnder(const fs::path& dir) {
     std::vector<fs::path> v;
     for (auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) v.push_back(e.path().lexically_relative(dir));
+        if (e.is_regular_file())
+            v.push_back(e.path().lexically_relative(dir));
     std::sort(v.begin(), v.end());
     return v;
 }
@@ -77,7 +84,8 @@ TEST(BatchCli, MirrorsATreeFoundByContentAndJobsChangeNothing) {
     const std::vector<fs::path> expected = {"a.wav", "b.wav", "day2/c.wav", "day2/deep/d.wav"};
     EXPECT_EQ(filesUnder(one), expected);
     EXPECT_EQ(filesUnder(two), expected);
-    for (const auto& f : expected) EXPECT_EQ(readBytes((one / f).string()), readBytes((two / f).string())) << f;
+    for (const auto& f : expected)
+        EXPECT_EQ(readBytes((one / f).string()), readBytes((two / f).string())) << f;
     // Without --recursive only the top directory is cleaned.
     const fs::path flat = scratchDir() / "out-flat";
     fs::create_directories(flat);
@@ -112,8 +120,15 @@ TEST(BatchCli, ResumeSkipsFinishedResultsAndRefusesToReplaceOthers) {
     r = sh("$CLI batch -r --skip-existing " + in.string() + " " + out.string());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("1 cleaned, 3 skipped, 0 failed"), std::string::npos) << r.out;
+    // A skipped file's record still describes it.
+    const std::string csv = scratch("resume.csv");
+    ASSERT_EQ(sh("$CLI batch -r -q --skip-existing --report " + csv + " " + in.string() + " " + out.string()).status, 0);
+    const auto rep = readBytes(csv);
+    const std::string text(rep.begin(), rep.end());
+    EXPECT_NE(text.find(",8000,2,7000,0.875,0.000,skipped,"), std::string::npos) << text;
     EXPECT_EQ(readBytes((out / "a.wav").string()).size(), 3u);
-    EXPECT_EQ(readBytes((out / "day2" / "c.wav").string()), readBytes((ref / "day2" / "c.wav").string()));
+    EXPECT_EQ(readBytes((out / "day2" / "c.wav").string()),
+              readBytes((ref / "day2" / "c.wav").string()));
     EXPECT_EQ(sh("$CLI batch --skip-existing -y " + in.string() + " " + out.string()).status, 2);
 }
 
@@ -128,7 +143,7 @@ TEST(BatchCli, ReportsProgressAndExitStatus) {
     fs::create_directories(out);
     const std::string csv = scratch("report.csv"), json = scratch("report.json");
     Shell r = sh("$CLI batch -r --jobs 2 --report " + csv + " " + in.string() + " " + out.string());
-    EXPECT_EQ(r.status, 1);  // the broken file failed, the others are done
+    EXPECT_EQ(r.status, 1); // the broken file failed, the others are done
     EXPECT_NE(r.out.find("5 file(s): 4 cleaned, 0 skipped, 1 failed"), std::string::npos) << r.out;
     // Not a terminal: one line per file on stderr, the failure in words.
     EXPECT_NE(r.err.find("[5/5]"), std::string::npos) << r.err;
@@ -137,7 +152,8 @@ TEST(BatchCli, ReportsProgressAndExitStatus) {
     const std::string text(bytes.begin(), bytes.end());
     EXPECT_EQ(text.rfind("# silvane-cli ", 0), 0u) << text;
     EXPECT_NE(text.find("method 2"), std::string::npos);
-    EXPECT_NE(text.find("source,source_sha256,output,output_sha256,rate,channels,frames,seconds"), std::string::npos);
+    EXPECT_NE(text.find("source,source_sha256,output,output_sha256,rate,channels,frames,seconds"),
+              std::string::npos);
     const std::string a = (in / "a.wav").string();
     std::string line = text.substr(text.find(a + ","));
     line = line.substr(0, line.find('\n'));
@@ -145,7 +161,8 @@ TEST(BatchCli, ReportsProgressAndExitStatus) {
     for (std::size_t at = 0;;) {
         const std::size_t comma = line.find(',', at);
         f.push_back(line.substr(at, comma - at));
-        if (comma == std::string::npos) break;
+        if (comma == std::string::npos)
+            break;
         at = comma + 1;
     }
     ASSERT_EQ(f.size(), 11u) << line;
@@ -159,11 +176,14 @@ TEST(BatchCli, ReportsProgressAndExitStatus) {
 
     fs::remove_all(out);
     fs::create_directories(out);
-    ASSERT_EQ(sh("$CLI batch -r -q --report " + json + " " + in.string() + " " + out.string()).status, 1);
-    Shell py = sh("/usr/bin/python3 -c \"import json,sys; d=json.load(open('" + json +
-                  "')); print(d['version'], len(d['files']), sorted(f['status'] for f in d['files']))\"");
+    ASSERT_EQ(
+        sh("$CLI batch -r -q --report " + json + " " + in.string() + " " + out.string()).status, 1);
+    Shell py =
+        sh("/usr/bin/python3 -c \"import json,sys; d=json.load(open('" + json +
+           "')); print(d['version'], len(d['files']), sorted(f['status'] for f in d['files']))\"");
     EXPECT_EQ(py.status, 0) << py.err;
-    EXPECT_NE(py.out.find(" 5 ['done', 'done', 'done', 'done', 'failed']"), std::string::npos) << py.out;
+    EXPECT_NE(py.out.find(" 5 ['done', 'done', 'done', 'done', 'failed']"), std::string::npos)
+        << py.out;
     // -q: nothing but the failure on stderr.
     fs::remove_all(out);
     fs::create_directories(out);
@@ -184,30 +204,37 @@ TEST(MetadataCli, InfoAndBextTravelAndAreShown) {
     // A broadcast-wave source with LIST/INFO before the format and bext after the data.
     const auto sig = testSignal(6000, 1, 16000);
     std::vector<uint8_t> bext(602, 0);
-    const std::string desc = "Interview with the keeper", hist = "A=PCM,F=16000,W=16,M=mono,T=field recorder\r\n";
+    const std::string desc = "Interview with the keeper",
+                      hist = "A=PCM,F=16000,W=16,M=mono,T=field recorder\r\n";
     std::copy(desc.begin(), desc.end(), bext.begin());
     bext.insert(bext.end(), hist.begin(), hist.end());
     Bytes b;
     b.id("RIFF").u32(0).id("WAVE");
-    b.id("LIST").u32(4 + 8 + 8).id("INFO").id("INAM").u32(8).raw({'K', 'e', 'e', 'p', 'e', 'r', ' ', 0});
+    b.id("LIST").u32(4 + 8 + 8).id("INFO").id("INAM").u32(8).raw(
+        {'K', 'e', 'e', 'p', 'e', 'r', ' ', 0});
     fmtChunk(b, Fmt{16, 1, 1, 16000, 2, 16});
     b.id("data").u32(uint32_t(sig.size() * 2)).raw(le16(sig));
     b.id("bext").u32(uint32_t(bext.size())).raw(bext);
-    const std::string src = scratch("bwf.wav"), out = scratch("bwf-clean.wav"), flac = scratch("bwf-clean.flac");
+    const std::string src = scratch("bwf.wav"), out = scratch("bwf-clean.wav"),
+                      flac = scratch("bwf-clean.flac");
     writeBytes(src, b.v);
     ASSERT_EQ(sh("$CLI clean --limit -24 " + src + " " + out).status, 0);
     Shell info = sh("$CLI info " + out);
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("INAM (title):     Keeper"), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("bext description: Interview with the keeper"), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("coding history:   A=PCM,F=16000,W=16,M=mono,T=field recorder\n"), std::string::npos);
-    EXPECT_NE(info.out.find("coding history:   A=PCM,F=16000,W=16,M=mono,T=Silvane silvane-cli "), std::string::npos);
+    EXPECT_NE(info.out.find("bext description: Interview with the keeper"), std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find("coding history:   A=PCM,F=16000,W=16,M=mono,T=field recorder\n"),
+              std::string::npos);
+    EXPECT_NE(info.out.find("coding history:   A=PCM,F=16000,W=16,M=mono,T=Silvane silvane-cli "),
+              std::string::npos);
     EXPECT_NE(info.out.find("; method 2; limit -24 dB;"), std::string::npos) << info.out;
     // Into FLAC the tags go; the bext chunk cannot, which is said.
     Shell r = sh("$CLI clean " + src + " " + flac);
     ASSERT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("bext"), std::string::npos) << r.err;
-    Shell tags = sh("metaflac --export-tags-to=- " + flac + " | tr a-z A-Z");  // names are case-blind
+    Shell tags =
+        sh("metaflac --export-tags-to=- " + flac + " | tr a-z A-Z"); // names are case-blind
     EXPECT_NE(tags.out.find("TITLE=KEEPER"), std::string::npos) << tags.out;
     // And FLAC tags come back into a WAV file as INFO fields.
     const std::string back = scratch("bwf-back.wav");
@@ -215,4 +242,4 @@ TEST(MetadataCli, InfoAndBextTravelAndAreShown) {
     EXPECT_NE(sh("$CLI info " + back).out.find("INAM (title):     Keeper"), std::string::npos);
 }
 
-}  // namespace
+} // namespace
