@@ -243,28 +243,3 @@ TEST(Neural, SwitchingMethodsMidStreamHasNoClick) {
         EXPECT_LE(outStep, inStep) << int(from) << " -> " << int(to);
     }
 }
-
-TEST(Neural, VoiceDecisionFollowsTheTalker) {
-    const int rate = 16000;
-    const size_t n = static_cast<size_t>(rate) * 6;
-    const auto in = mix(talker(n, rate, 4000.0), whiteNoise(n, 300.0, 9));
-    Channel ch(rate, neuralSettings());
-    ch.process(in);
-    const int s = ch.frameStep();
-    int onInPauses = 0, pauseFrames = 0, onInSpeech = 0, speechFrames = 0;
-    for (size_t f = 0; f < ch.voice().size(); ++f) {
-        // Output frame f decides on input frame f (the decision is taken when the frame is analysed).
-        const double t = double(f * s) / rate;
-        const double inCycle = std::fmod(t, 2.0);
-        if (inCycle > 1.65 && inCycle < 1.95) {
-            ++pauseFrames;
-            onInPauses += ch.voice()[f];
-        } else if (inCycle > 0.2 && inCycle < 0.45) {
-            ++speechFrames;
-            onInSpeech += ch.voice()[f];
-        }
-    }
-    ASSERT_GT(pauseFrames, 0);
-    EXPECT_GT(onInSpeech, speechFrames * 8 / 10);
-    EXPECT_LT(onInPauses, pauseFrames * 3 / 10);
-}
