@@ -1,6 +1,7 @@
 #include "Upanelsig.h"
 
 #include "ConfigLink.h"
+#include "display/Display.h"
 #include "Uabout.h"
 #include "Usetdirectory.h"
 #include "WaveMessage.h"
@@ -699,6 +700,20 @@ void TFPanelSignal::ShowFileListClick() {
     StatusDir1->setEnabled(shown);
     bAuto->setEnabled(shown);
     tSetDirSaveNew->setEnabled(shown);
+}
+
+void TFPanelSignal::showFormatText(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits) {
+    bar->setPanelText(1, QString::fromStdString(display::formatText(rate, channels, bits)));
+}
+
+void TFPanelSignal::showLengthText(StatusBar* bar, int32_t length) {
+    bar->setPanelText(2, QString::fromStdString(display::titleText(length, samplesPerMs)));
+}
+
+void TFPanelSignal::showSignalStatus(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits,
+                                     int32_t length) {
+    showFormatText(bar, rate, channels, bits);
+    showLengthText(bar, length);
 }
 
 void TFPanelSignal::ToolBar4DblClick() {

@@ -217,6 +217,12 @@ public:
     // True while bStartClick's run is under way, including its finishing steps.
     bool runActive = false;
 
+    // The status bar of a signal: panel 1 its format, panel 2 its length
+    // in milliseconds and samples.
+    void showFormatText(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits);
+    void showLengthText(StatusBar* bar, int32_t length);
+    void showSignalStatus(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits, int32_t length);
+
     // Every caption and hint of the window for language 0 (English) or 1
     // (Russian); any other index changes nothing. The record, duplex and
     // START buttons get their idle texts whatever they are doing.

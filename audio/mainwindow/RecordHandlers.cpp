@@ -27,18 +27,6 @@ void say(TFPanelSignal* w, const char* english, const char* russianText, uint32_
     showMessageBox(w, text, "Silvane");
 }
 
-void setFormat(WaveDevice& d, uint32_t rate, uint32_t channels) {
-    d.sampleRate = rate;
-    d.bitsPerSample = 16;
-    d.channels = channels;
-}
-
-void copyFormat(const WaveDevice& from, WaveDevice& to) {
-    to.sampleRate = from.sampleRate;
-    to.bitsPerSample = from.bitsPerSample;
-    to.channels = from.channels;
-}
-
 WavHeaderInfo recordingHeader(uint32_t rate, uint32_t channels, uint32_t bits) {
     WavHeaderInfo h = sourceHeader;  // its data size stays as it was
     h.fmtSize = 16;
@@ -49,14 +37,6 @@ WavHeaderInfo recordingHeader(uint32_t rate, uint32_t channels, uint32_t bits) {
     h.blockAlign = uint16_t(channels * 2);
     h.bitsPerSample = uint16_t(bits);
     return h;
-}
-
-ChannelPair originalOf(TFPanelSignal* w) {
-    return ChannelPair{{w->origSamples.data(0), w->origSamples.data(1)}, &w->origLength, MaxOrigSamples};
-}
-ChannelPair changedOf(TFPanelSignal* w) {
-    return ChannelPair{{w->changedSamples.data(0), w->changedSamples.data(1)}, &w->changedLength,
-                       MaxChangedSamples};
 }
 
 // ---- recording
@@ -81,7 +61,7 @@ void setDuplexTexts(TFPanelSignal* w, bool running) {
 }
 
 // Zeroes the buffers of a stream that the plan uses.
-void clearBuffers(ZeroPages<int16_t, StreamSlotSamples>& buffers, int32_t count, int32_t samples) {
+void clearBuffers(ZeroPages<int16_t>& buffers, int32_t count, int32_t samples) {
     for (int32_t b = 0; b < count; ++b) std::memset(buffers.data(std::size_t(b)), 0, std::size_t(samples) * 2);
 }
 
@@ -354,7 +334,7 @@ void TFPanelSignal::TimerRecordTimer() {
     if (!duplexIn || inBufferCount <= 0) return;
     const int32_t C = int32_t(std::max<uint32_t>(recorder.channels, 1));
     const int32_t n = inBufferSamples / C;
-    ChannelPair orig = originalOf(this), changed = changedOf(this);
+    ChannelPair origPair = orig.pair(), changedPair = changed.pair();
     const int32_t changedStep = outBufferSamples / int32_t(std::max<uint32_t>(changedFormat.channels, 1));
     // Every buffer that came back full, in rotation: late or merged ticks
     // lose nothing.
@@ -362,12 +342,12 @@ void TFPanelSignal::TimerRecordTimer() {
         WAVEHDR& h = duplexInHeaders[inBufferIndex];
         if (h.dwBytesRecorded != uint32_t(inBufferSamples) * 2) break;
         const int16_t* buffer = duplexInBuffers.data(std::size_t(inBufferIndex));
-        appendFrames(orig, buffer, n, C);
+        appendFrames(origPair, buffer, n, C);
         fifoAppend(inputFifo.data(0), inputFifoFill, FifoCapacity, buffer, inBufferSamples, C);
         recorder.releaseInput(duplexIn, h);
         recorder.initHeader(uint32_t(inBufferSamples), duplexInBuffers.data(std::size_t(inBufferIndex)), h);
         recorder.queueInput(duplexIn, h);
-        scrollCaptureWindow(orig, changed, n, int32_t(recorder.sampleRate) * DuplexWindowSeconds, changedStep,
+        scrollCaptureWindow(origPair, changedPair, n, int32_t(recorder.sampleRate) * DuplexWindowSeconds, changedStep,
                             selectionStart, selectionEnd);
         inBufferIndex = (inBufferIndex + 1) % inBufferCount;
     }
@@ -398,7 +378,7 @@ void TFPanelSignal::TimerPlayTimer() {
     if (!duplexOut || outBufferCount <= 0) return;
     const int32_t C = int32_t(std::max<uint32_t>(duplexDevice.channels, 1));
     const int32_t k = outBufferSamples / C;
-    ChannelPair changed = changedOf(this);
+    ChannelPair changedPair = changed.pair();
     bool played = false;
     for (int32_t round = 0; round < outBufferCount && outputFifoFill >= outBufferSamples; ++round) {
         WAVEHDR& h = duplexOutHeaders[outBufferIndex];
@@ -408,8 +388,8 @@ void TFPanelSignal::TimerPlayTimer() {
         std::memcpy(buffer, outputFifo.data(0), std::size_t(outBufferSamples) * 2);
         fifoConsume(outputFifo.data(0), outputFifoFill, outBufferSamples);
         duplexDevice.queueOutput(duplexOut, h);
-        appendFrames(changed, buffer, k, C);
-        if (changedLength > int32_t(duplexDevice.sampleRate) * DuplexWindowSeconds) dropFrontFrames(changed, k);
+        appendFrames(changedPair, buffer, k, C);
+        if (changedLength > int32_t(duplexDevice.sampleRate) * DuplexWindowSeconds) dropFrontFrames(changedPair, k);
         outBufferIndex = (outBufferIndex + 1) % outBufferCount;
         played = true;
     }

@@ -2,10 +2,9 @@
 // engine re-initialisation, the processing switch, the option boxes, and the
 // copy and mix of the changed channels.
 
-#include "ConfigLink.h"
-#include "Display.h"
-#include "Upanelsig.h"
-#include "Uprogress.h"
+#include "app/ConfigLink.h"
+#include "app/Upanelsig.h"
+#include "processing/batchwindows/Uprogress.h"
 
 #include <QCoreApplication>
 
@@ -48,13 +47,10 @@ void TFPanelSignal::bStartClick() {
     const int lang = configLanguageIndex();
     if (lang == 0) labelDTime->setText(" Time process: " + seconds + " sec");
     else if (lang == 1) labelDTime->setText(QString::fromUtf8(" Время обработки: ") + seconds + " sec");
-    changedFormat.sampleRate = recorder.sampleRate;
-    changedFormat.bitsPerSample = recorder.bitsPerSample;
-    changedFormat.channels = recorder.channels;
-    if (changedFormat.channels == 2) Status1->setPanelText(0, "File: ");
-    Status1->setPanelText(1, QString::fromStdString(display::formatText(
-                                 changedFormat.sampleRate, changedFormat.channels, changedFormat.bitsPerSample)));
-    Status1->setPanelText(2, QString::fromStdString(display::titleText(changedLength, samplesPerMs)));
+    copyFormat(orig.format, changed.format);
+    if (changed.format.channels == 2) Status1->setPanelText(0, "File: ");
+    showSignalStatus(Status1, changed.format.sampleRate, changed.format.channels, changed.format.bitsPerSample,
+                     changed.length);
     PanelSignalResize();
     processStopped = true;
     setStartTexts(false, configLanguageIndex());
