@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <stdio.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,7 +37,7 @@ std::FILE* SafeFileWriter::open(const std::string& target) {
     return file_;
 }
 
-bool SafeFileWriter::commit() {
+bool SafeFileWriter::commit(bool replaceExisting) {
     if (!file_) {
         if (error_.empty()) error_ = "no file open";
         return false;
@@ -61,6 +62,22 @@ bool SafeFileWriter::commit() {
         ::unlink(temp_.c_str());
         temp_.clear();
         return false;
+    }
+    if (!replaceExisting) {
+        // The rename itself refuses an existing target; where the file system
+        // cannot do that, a hard link does the same.
+        int rc = ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE);
+        if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) rc = ::link(temp_.c_str(), target_.c_str());
+        if (rc != 0) {
+            error_ = errno == EEXIST ? target_ + " exists (use -y to replace it)"
+                                     : "cannot write " + target_ + ": " + std::strerror(errno);
+            ::unlink(temp_.c_str());
+            temp_.clear();
+            return false;
+        }
+        ::unlink(temp_.c_str());  // gone already after a rename
+        temp_.clear();
+        return true;
     }
     if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
         error_ = "cannot write " + target_ + ": " + std::strerror(errno);

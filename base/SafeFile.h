@@ -19,10 +19,15 @@ public:
     // with error() set.
     std::FILE* open(const std::string& target);
     std::FILE* stream() const { return file_; }
+    const std::string& tempPath() const { return temp_; }
 
     // Flushes, closes and renames the temporary file over the target. Any
     // write error met on the stream since open() makes the commit fail.
-    bool commit();
+    bool commit() { return commit(true); }
+    // With replaceExisting false an existing target is left alone and the
+    // commit fails (checked at the rename itself, so no other writer can slip
+    // in between a check and the rename).
+    bool commit(bool replaceExisting);
     // Drops the temporary file.
     void discard();
 

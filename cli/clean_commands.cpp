@@ -1,15 +1,23 @@
-// silvane-cli clean and batch: offline cleaning of one file or of every WAV
-// file of a directory, through the same processing run as the window.
+// silvane-cli clean and batch: offline cleaning of one file or of a whole
+// collection, streamed through the frame rule of the window's processing run.
 
 #include "Command.h"
 
+#include "BatchReport.h"
 #include "CleanFile.h"
+#include "FileDigest.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -21,10 +29,12 @@ int runBatch(const std::vector<std::string>& args);
 
 #define CLEAN_OPTIONS \
     "[--method 0|1|2] [--limit DB] [--noise-rate R] [--musical-rate R] [--background] " \
-    "[--mix l-r|r-l] [--eq FILE] [--no-process]"
+    "[--mix l-r|r-l] [--eq FILE] [--no-process] [--format wav|flac] [-y|--overwrite] [--report FILE.csv|.json]"
 
-const cli::Command cleanCommand{"clean", "clean IN.wav OUT.wav " CLEAN_OPTIONS, 30, runClean};
-const cli::Command batchCommand{"batch", "batch INDIR OUTDIR " CLEAN_OPTIONS, 40, runBatch};
+const cli::Command cleanCommand{"clean", "clean IN OUT " CLEAN_OPTIONS "   (IN/OUT may be - for a WAV pipe)", 30,
+                                runClean};
+const cli::Command batchCommand{
+    "batch", "batch INDIR OUTDIR " CLEAN_OPTIONS " [--recursive] [--jobs N] [--skip-existing] [-q]", 40, runBatch};
 cli::CommandRegistration cleanReg(cleanCommand);
 cli::CommandRegistration batchReg(batchCommand);
 
@@ -34,9 +44,20 @@ bool parseNumber(const std::string& text, double& value) {
     return end != text.c_str() && *end == '\0';
 }
 
+struct CommonOptions {
+    processing::CleanOptions clean;
+    std::string report;
+    // batch only
+    bool recursive = false;
+    bool skipExisting = false;
+    bool quiet = false;
+    int jobs = 0;  // 0: one per core
+};
+
 // Splits arguments into positional ones and options; returns "" or the reason.
 std::string parseOptions(const std::vector<std::string>& args, std::vector<std::string>& positional,
-                         processing::CleanOptions& o) {
+                         CommonOptions& all, bool batch) {
+    processing::CleanOptions& o = all.clean;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -71,87 +92,272 @@ std::string parseOptions(const std::vector<std::string>& args, std::vector<std::
             if (!processing::readEqualizerFile(v, o.eqGains, err)) return err;
         } else if (a == "--no-process") {
             o.processEnabled = false;
+        } else if (a == "--format") {
+            if (!value(v) || !parseOutputFormat(v, o.format)) return "--format takes wav or flac";
+            o.formatGiven = true;
+        } else if (a == "-y" || a == "--overwrite") {
+            o.overwrite = true;
+        } else if (a == "--report") {
+            if (!value(v) || !reportFormatKnown(v)) return "--report takes a file ending in .csv or .json";
+            all.report = v;
+        } else if (batch && (a == "--recursive" || a == "-r")) {
+            all.recursive = true;
+        } else if (batch && a == "--skip-existing") {
+            all.skipExisting = true;
+        } else if (batch && (a == "-q" || a == "--quiet")) {
+            all.quiet = true;
+        } else if (batch && (a == "--jobs" || a == "-j")) {
+            if (!value(v) || !parseNumber(v, x) || x < 1 || x > 1024 || x != int(x))
+                return "--jobs takes a whole number from 1";
+            all.jobs = int(x);
         } else if (a.size() > 1 && a[0] == '-') {
             return "unknown option " + a;
         } else {
             positional.push_back(a);
         }
     }
+    if (all.skipExisting && o.overwrite) return "--skip-existing and --overwrite exclude each other";
     return processing::validate(o);
+}
+
+// Fills the file parts of a report record from a finished clean.
+void completeRecord(ReportRecord& r, const processing::CleanStats& stats) {
+    r.sampleRate = stats.sampleRate;
+    r.channels = stats.sourceChannels;
+    r.frames = stats.inputFrames;
+    r.seconds = stats.audioSeconds;
+    r.processSeconds = stats.processSeconds;
+}
+
+void hashFiles(ReportRecord& r) {
+    std::string err;
+    if (r.source != "-") sha256File(r.source, r.sourceSha256, err);
+    if (r.output != "-" && (r.status == "done" || r.status == "skipped")) sha256File(r.output, r.outputSha256, err);
 }
 
 int runClean(const std::vector<std::string>& args) {
     std::vector<std::string> files;
-    processing::CleanOptions o;
-    std::string why = parseOptions(args, files, o);
+    CommonOptions all;
+    std::string why = parseOptions(args, files, all, false);
     if (!why.empty()) return cli::usageError(cleanCommand, why);
     if (files.size() != 2) return cli::usageError(cleanCommand, "expected input and output files");
     processing::CleanStats stats;
     std::string error;
-    if (!processing::cleanFile(files[0], files[1], o, stats, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
+    const bool ok = processing::cleanFile(files[0], files[1], all.clean, stats, error);
+    for (const auto& note : stats.notes) std::fprintf(stderr, "silvane-cli clean: %s\n", note.c_str());
+    if (!ok) std::fprintf(stderr, "silvane-cli clean: %s\n", error.c_str());
+    if (!all.report.empty()) {
+        ReportRecord r;
+        r.source = files[0];
+        r.output = files[1];
+        r.status = ok ? "done" : "failed";
+        r.error = ok ? "" : error;
+        completeRecord(r, stats);
+        hashFiles(r);
+        std::string err;
+        if (!writeReport(all.report, {r}, describeSettingsLine(all.clean), err)) {
+            std::fprintf(stderr, "silvane-cli clean: %s\n", err.c_str());
+            return 1;
+        }
     }
-    return 0;
+    return ok ? 0 : 1;
 }
 
-bool isWav(const fs::path& p) {
-    std::string ext = p.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return ext == ".wav";
+// ---------------------------------------------------------------------------
+// batch
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return s;
+}
+
+bool knownAudioExtension(const fs::path& p) {
+    static const char* const exts[] = {".wav", ".flac", ".ogg", ".oga", ".opus", ".mp3", ".aif",
+                                       ".aiff", ".aifc", ".caf", ".w64", ".rf64", ".bwf"};
+    const std::string e = lower(p.extension().string());
+    return std::find(std::begin(exts), std::end(exts), e) != std::end(exts);
+}
+
+// The output of a source: the same relative name, with the extension of the
+// output format unless it has it already (in any case).
+fs::path outputFor(const fs::path& rel, const fs::path& outDir, OutputFormat f) {
+    fs::path name = rel;
+    if (lower(rel.extension().string()) != extensionOf(f)) name.replace_extension(extensionOf(f));
+    return outDir / name;
+}
+
+bool inside(const fs::path& dir, const fs::path& p) {
+    auto d = dir.begin(), q = p.begin();
+    for (; d != dir.end(); ++d, ++q)
+        if (q == p.end() || *d != *q) return false;
+    return true;
+}
+
+struct Job {
+    fs::path source, rel, output;
+    std::string conflict;  // set when another source already claims the output
+};
+
+std::string hms(double s) {
+    const long t = long(s + 0.5);
+    char b[32];
+    std::snprintf(b, sizeof b, "%ld:%02ld:%02ld", t / 3600, t / 60 % 60, t % 60);
+    return b;
 }
 
 int runBatch(const std::vector<std::string>& args) {
     std::vector<std::string> dirs;
-    processing::CleanOptions o;
-    std::string why = parseOptions(args, dirs, o);
+    CommonOptions all;
+    std::string why = parseOptions(args, dirs, all, true);
     if (!why.empty()) return cli::usageError(batchCommand, why);
     if (dirs.size() != 2) return cli::usageError(batchCommand, "expected input and output directories");
-    const fs::path inDir = dirs[0], outDir = dirs[1];
     std::error_code ec;
+    const fs::path inDir = fs::weakly_canonical(dirs[0], ec), outDir = fs::weakly_canonical(dirs[1], ec);
     if (!fs::is_directory(inDir, ec)) {
-        std::fprintf(stderr, "%s: not a directory\n", inDir.c_str());
+        std::fprintf(stderr, "silvane-cli batch: %s: not a directory\n", dirs[0].c_str());
         return 1;
     }
     if (!fs::is_directory(outDir, ec)) {
-        std::fprintf(stderr, "%s: directory does not exist\n", outDir.c_str());
+        std::fprintf(stderr, "silvane-cli batch: %s: directory does not exist\n", dirs[1].c_str());
         return 1;
     }
-    std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(inDir, ec))
-        if (e.is_regular_file(ec) && isWav(e.path())) files.push_back(e.path());
-    if (ec) {
-        std::fprintf(stderr, "%s: %s\n", inDir.c_str(), ec.message().c_str());
-        return 1;
-    }
-    std::sort(files.begin(), files.end(),
-              [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
+    const OutputFormat format = all.clean.formatGiven ? all.clean.format : OutputFormat::Wav;
+    all.clean.formatGiven = true;
+    all.clean.format = format;
 
-    int failed = 0, done = 0;
-    double audio = 0, work = 0;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const fs::path target = outDir / files[i].filename();
-        processing::CleanStats stats;
-        std::string error;
-        std::printf("[%zu/%zu] %s ", i + 1, files.size(), files[i].filename().c_str());
-        std::fflush(stdout);
-        if (processing::cleanFile(files[i].string(), target.string(), o, stats, error)) {
-            ++done;
-            audio += stats.audioSeconds;
-            work += stats.processSeconds;
-            std::printf("%.2f s of audio in %.3f s\n", stats.audioSeconds, stats.processSeconds);
-        } else {
-            ++failed;
-            std::printf("FAILED\n");
-            std::fprintf(stderr, "%s\n", error.c_str());
-        }
-        std::fflush(stdout);
+    // The collection: audio by extension or by content; never our own
+    // results (an output tree inside the input tree) or unfinished writes.
+    std::vector<Job> jobs;
+    auto consider = [&](const fs::directory_entry& e) {
+        std::error_code fe;
+        if (!e.is_regular_file(fe)) return;
+        const fs::path p = e.path();
+        if (p.filename().string().find(".partial-") != std::string::npos) return;
+        if (outDir != inDir && inside(outDir, p)) return;
+        if (!knownAudioExtension(p) && !fileLooksLikeAudio(p.string())) return;
+        Job j;
+        j.source = p;
+        j.rel = p.lexically_relative(inDir);
+        j.output = outputFor(j.rel, outDir, format);
+        jobs.push_back(j);
+    };
+    if (all.recursive) {
+        for (auto it = fs::recursive_directory_iterator(inDir, fs::directory_options::skip_permission_denied, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+            consider(*it);
+    } else {
+        for (auto it = fs::directory_iterator(inDir, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+            consider(*it);
     }
-    std::printf("%d file(s) cleaned, %d failed; %.2f s of audio in %.3f s of processing", done, failed, audio,
-                work);
-    if (work > 0) std::printf(" (%.0f x real time)", audio / work);
-    std::printf("\n");
-    return failed ? 1 : 0;
+    if (ec) {
+        std::fprintf(stderr, "silvane-cli batch: %s: %s\n", inDir.c_str(), ec.message().c_str());
+        return 1;
+    }
+    std::sort(jobs.begin(), jobs.end(), [](const Job& a, const Job& b) { return a.rel < b.rel; });
+    std::map<fs::path, fs::path> claimed;
+    for (auto& j : jobs) {
+        auto [it, fresh] = claimed.emplace(j.output, j.source);
+        if (!fresh) j.conflict = "same output as " + it->second.string();
+    }
+
+    const std::size_t total = jobs.size();
+    int workers = all.jobs > 0 ? all.jobs : int(std::max(1u, std::thread::hardware_concurrency()));
+    workers = int(std::min<std::size_t>(std::size_t(workers), std::max<std::size_t>(total, 1)));
+    const bool terminal = !all.quiet && ::isatty(fileno(stderr));
+    const auto start = std::chrono::steady_clock::now();
+
+    std::vector<ReportRecord> records(total);
+    std::vector<std::string> notes(total);
+    std::mutex mutex;
+    std::atomic<std::size_t> next{0};
+    std::size_t finished = 0;
+    double audioDone = 0;
+
+    auto progress = [&](std::size_t i) {  // under the mutex
+        const ReportRecord& r = records[i];
+        ++finished;
+        audioDone += r.seconds;
+        if (!notes[i].empty()) std::fprintf(stderr, "%s%s\n", terminal ? "\r\033[K" : "", notes[i].c_str());
+        if (r.status == "failed")
+            std::fprintf(stderr, "%ssilvane-cli batch: %s\n", terminal ? "\r\033[K" : "", r.error.c_str());
+        if (all.quiet) return;
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (terminal) {
+            const double speed = wall > 0 ? audioDone / wall : 0;
+            const double left = finished ? wall / double(finished) * double(total - finished) : 0;
+            std::fprintf(stderr, "\r\033[K%zu/%zu files, %.2f h of audio, %.0f x real time, %s left", finished, total,
+                         audioDone / 3600, speed, hms(left).c_str());
+        } else if (r.status == "done") {
+            std::fprintf(stderr, "[%zu/%zu] %s: %.2f s of audio in %.3f s\n", finished, total,
+                         jobs[i].rel.c_str(), r.seconds, r.processSeconds);
+        } else {
+            std::fprintf(stderr, "[%zu/%zu] %s: %s\n", finished, total, jobs[i].rel.c_str(), r.status.c_str());
+        }
+        std::fflush(stderr);
+    };
+
+    auto work = [&] {
+        auto blocks = std::make_unique<engine::Block[]>(2);
+        for (;;) {
+            const std::size_t i = next.fetch_add(1);
+            if (i >= total) return;
+            const Job& j = jobs[i];
+            ReportRecord r;
+            r.source = j.source.string();
+            r.output = j.output.string();
+            processing::CleanStats stats;
+            std::string error;
+            std::error_code fe;
+            if (!j.conflict.empty()) {
+                r.status = "failed";
+                r.error = r.source + ": " + j.conflict;
+            } else if (all.skipExisting && fs::exists(j.output, fe)) {
+                r.status = "skipped";
+            } else {
+                fs::create_directories(j.output.parent_path(), fe);
+                if (processing::cleanFile(r.source, r.output, all.clean, stats, error, blocks.get())) {
+                    r.status = "done";
+                } else {
+                    r.status = "failed";
+                    r.error = error;
+                }
+                completeRecord(r, stats);
+            }
+            if (!all.report.empty()) hashFiles(r);
+            std::string joined;
+            for (const auto& n : stats.notes) joined += (joined.empty() ? "" : "\n") + ("silvane-cli batch: " + n);
+            std::lock_guard<std::mutex> lock(mutex);
+            records[i] = r;
+            notes[i] = joined;
+            progress(i);
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int w = 1; w < workers; ++w) pool.emplace_back(work);
+    work();
+    for (auto& t : pool) t.join();
+    if (terminal) std::fprintf(stderr, "\n");
+
+    std::size_t done = 0, skipped = 0, failed = 0;
+    double audio = 0;
+    for (const auto& r : records) {
+        done += r.status == "done";
+        skipped += r.status == "skipped";
+        failed += r.status == "failed";
+        audio += r.status == "done" ? r.seconds : 0;
+    }
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    int status = failed ? 1 : 0;
+    if (!all.report.empty()) {
+        std::string err;
+        if (!writeReport(all.report, records, describeSettingsLine(all.clean), err)) {
+            std::fprintf(stderr, "silvane-cli batch: %s\n", err.c_str());
+            status = 1;
+        }
+    }
+    std::printf("%zu file(s): %zu cleaned, %zu skipped, %zu failed; %.2f h of audio in %s (%.0f x real time)\n",
+                 total, done, skipped, failed, audio / 3600, hms(wall).c_str(), wall > 0 ? audio / wall : 0.0);
+    return status;
 }
 
 }  // namespace

@@ -35,17 +35,24 @@ static void scanExtremes(const int16_t* p, int64_t n, int16_t& hiOut, int16_t& l
     loOut = lo;
 }
 
+int columnCount(int width, int maxColumns) { return std::max(0, std::min(width, maxColumns)); }
+
+ColumnSpan columnSpan(PaneView view, int columns, int x) {
+    const double k = columns > 0 ? double(view.length) / columns : 0.0;
+    return {int64_t(std::trunc(view.start + x * k)), int64_t(std::trunc(view.start + (x + 1) * k))};
+}
+
 int reduceColumns(const int16_t* samples, int32_t signalLength, PaneView view, int width, int height,
                   double ampZoom, int32_t fullScale, ColumnRange* out, int maxColumns) {
     if (width <= 0 || view.length <= 0 || signalLength <= 0 || maxColumns <= 0) return 0;
     // A pane wider than the tables gets as many columns as the tables hold,
     // each spread over a little more than one pixel.
-    const int columns = std::min(width, maxColumns);
-    const double k = double(view.length) / columns;
+    const int columns = columnCount(width, maxColumns);
     for (int x = 0; x < columns; ++x) {
-        const int64_t i0 = int64_t(std::trunc(view.start + x * k));
+        const ColumnSpan span = columnSpan(view, columns, x);
+        const int64_t i0 = span.first;
         if (i0 < 0 || i0 >= signalLength) return x;
-        const int64_t i1 = std::min<int64_t>(int64_t(std::trunc(view.start + (x + 1) * k)), signalLength);
+        const int64_t i1 = std::min<int64_t>(span.end, signalLength);
         int16_t hi = samples[i0], lo = samples[i0];
         scanExtremes(samples + i0, i1 - i0, hi, lo);
         out[x].top = sampleRow(hi, height, ampZoom, fullScale);

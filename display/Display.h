@@ -25,6 +25,16 @@ struct PaneView {
 // position out of `scrollMax` steps.
 PaneView computeView(int32_t signalLength, double timeZoom, int scrollPosition, int scrollMax);
 
+// Columns of a pane `width` pixels wide whose tables hold `maxColumns`.
+int columnCount(int width, int maxColumns);
+// Samples [first, end) of column x when `view` is spread over `columns`
+// columns; a column of a zoomed-in view may hold no whole sample (end == first).
+struct ColumnSpan {
+    int64_t first;
+    int64_t end;
+};
+ColumnSpan columnSpan(PaneView view, int columns, int x);
+
 // Reduces the view of `samples` (valid below `signalLength`) to at most
 // `maxColumns` columns of a pane `width` x `height` pixels and returns the
 // number of columns filled. Columns whose first sample lies at or beyond

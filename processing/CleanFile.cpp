@@ -1,9 +1,11 @@
 #include "CleanFile.h"
 
-#include "ChannelLayout.h"
-#include "WavLoad.h"
+#include "StreamClean.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -55,42 +57,72 @@ bool readEqualizerFile(const std::string& path, std::vector<float>& gains, std::
     return true;
 }
 
-bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o,
-               CleanStats& stats, std::string& error) {
+const char* programVersion() { return SILVANE_VERSION; }
+
+std::string describeSettings(const CleanOptions& o) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "method %u; limit %g dB; noise rate %g; musical rate %g", unsigned(o.method),
+                  double(o.limitDb), double(o.noiseRate), double(o.musicalRate));
+    std::string s = buf;
+    if (o.background) s += "; background";
+    if (o.autoMix) s += o.methodMix ? "; mix L-R" : "; mix R-L";
+    if (!o.eqGains.empty()) s += "; equalizer " + std::to_string(o.eqGains.size()) + " points";
+    if (!o.processEnabled) s += "; processing off";
+    return s;
+}
+
+namespace {
+
+// Whether two names lead to the same file (or, for names not yet made, the same path).
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    std::error_code ec1, ec2;
+    return std::filesystem::weakly_canonical(a, ec1) == std::filesystem::weakly_canonical(b, ec2) && !ec1 && !ec2;
+}
+
+}  // namespace
+
+bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o, CleanStats& stats,
+               std::string& error, engine::Block* blocks) {
     stats = CleanStats{};
-    LoadedWav wav;
-    if (loadWav(input, wav, error) != WavLoadStatus::Ok) {
-        error = input + ": " + error;
+    const auto t0 = std::chrono::steady_clock::now();
+    if (input != "-" && output != "-" && !o.overwrite && sameFile(input, output)) {
+        error = output + " is the input file (use -y to replace it)";
         return false;
     }
-    const int channels = wav.header.channels >= 2 ? 2 : 1;
-    const int32_t length = std::min(wav.frames, MaxOrigSamples);
-    const std::size_t n = std::size_t(length);
-    std::vector<int16_t> orig0(n), orig1(n);
-    int16_t* origDst[2] = {orig0.data(), orig1.data()};
-    splitChannels(wav.samples.get(), length, wav.header.channels, origDst, length);
-    wav.samples.reset();
+    std::unique_ptr<AudioReader> reader;
+    if (!openAudioReader(input, reader, error)) return false;
+    const AudioInfo& in = reader->info();
+    const int channels = in.channels >= 2 ? 2 : 1;
+    if (in.channels > 2)
+        stats.notes.push_back(input + ": " + std::to_string(in.channels) + " channels, the first two are cleaned");
 
-    std::vector<int16_t> changed0(n), changed1(n);
-    const int32_t vadCap = std::min<int32_t>(MaxVadFrames, length + 1);
-    const std::size_t nv = std::size_t(vadCap);
-    std::vector<uint8_t> vad0(nv), vad1(nv);
-    int32_t changedLength = 0, vadCount = 0;
-    RunSignal s;
-    s.orig[0] = orig0.data();
-    s.orig[1] = orig1.data();
-    s.origLength = length;
-    s.changed[0] = changed0.data();
-    s.changed[1] = changed1.data();
-    s.changedCapacity = length;
-    s.vad[0] = vad0.data();
-    s.vad[1] = vad1.data();
-    s.vadCapacity = vadCap;
-    s.changedLength = &changedLength;
-    s.vadCount = &vadCount;
+    OutputSpec spec;
+    spec.format = o.formatGiven ? o.format : formatForPath(output);
+    spec.sampleRate = in.sampleRate;
+    spec.channels = channels;
+    spec.expectedFrames = in.exactFrames ? in.frames : -1;
+    spec.overwrite = o.overwrite;
+    spec.rf64Threshold = o.rf64Threshold;
+    spec.metadata = in.metadata;
+    if (!spec.metadata.bext.empty()) {
+        char line[400];
+        std::snprintf(line, sizeof line, "A=PCM,F=%u,W=16,M=%s,T=Silvane silvane-cli %s; %s", unsigned(in.sampleRate),
+                      channels == 2 ? "stereo" : "mono", programVersion(), describeSettings(o).c_str());
+        appendCodingHistory(spec.metadata.bext, line);
+        if (spec.format == OutputFormat::Flac)
+            stats.notes.push_back(input + ": the broadcast-wave (bext) chunk is not carried into FLAC");
+    }
+    if (output == "-" && spec.expectedFrames < 0 && !spec.metadata.empty())
+        stats.notes.push_back(input + ": metadata is not written to a stream of unknown length");
+
+    std::unique_ptr<AudioWriter> writer;
+    if (!openAudioWriter(output, spec, writer, error)) return false;
 
     RunParameters p;
-    p.sampleRate = int32_t(wav.header.sampleRate);
+    p.sampleRate = int32_t(in.sampleRate);
     p.channels = channels;
     p.method = o.method;
     p.limitDb = o.limitDb;
@@ -105,25 +137,47 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
     fc.useEqualizer = !o.eqGains.empty();
     fc.eqGains = o.eqGains.empty() ? nullptr : o.eqGains.data();
     fc.eqPointCount = int32_t(o.eqGains.size());
-    RunHooks hooks;
-    hooks.controls = [&fc] { return fc; };
-
-    const auto t0 = std::chrono::steady_clock::now();
-    runProcessing(p, s, hooks);
-    stats.processSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-
-    std::vector<int16_t> interleaved(std::size_t(changedLength) * channels);
-    const int16_t* src[2] = {changed0.data(), changed1.data()};
-    joinChannels(src, changedLength, channels, interleaved.data());
-    if (!writePcmWav(output, wav.header.sampleRate, uint16_t(channels), interleaved.data(),
-                     std::size_t(changedLength), error))
+    StreamCleaner cleaner(p, fc, blocks);
+    if (!cleaner.usable()) {
+        error = input + ": the engine cannot clean at " + std::to_string(in.sampleRate) + " Hz";
         return false;
-    stats.sampleRate = wav.header.sampleRate;
+    }
+
+    constexpr std::size_t kBlockFrames = 8192;
+    std::vector<int16_t> block(kBlockFrames * std::size_t(in.channels));
+    std::vector<int16_t> cleaned;
+    cleaned.reserve((kBlockFrames + kFrameBufferSamples) * 2);
+    for (;;) {
+        std::size_t got = 0;
+        if (!reader->read(block.data(), kBlockFrames, got, error)) {
+            error = input + ": " + error;
+            return false;
+        }
+        if (got == 0) break;
+        cleaned.clear();
+        cleaner.push(block.data(), got, in.channels, cleaned);
+        if (!writer->write(cleaned.data(), cleaned.size() / channels, error)) return false;
+    }
+    cleaned.clear();
+    cleaner.finish(cleaned);
+    if (!writer->write(cleaned.data(), cleaned.size() / channels, error)) return false;
+    if (!writer->finish(error)) return false;
+
+    stats.sampleRate = in.sampleRate;
+    stats.sourceChannels = in.channels;
     stats.channels = channels;
-    stats.inputFrames = wav.frames;
-    stats.outputFrames = changedLength;
-    stats.audioSeconds = wav.header.sampleRate ? double(wav.frames) / wav.header.sampleRate : 0.0;
+    stats.inputFrames = int64_t(cleaner.framesIn());
+    stats.outputFrames = int64_t(cleaner.framesOut());
+    stats.audioSeconds = in.sampleRate ? double(stats.inputFrames) / in.sampleRate : 0.0;
+    stats.container = in.container;
+    stats.processSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     return true;
+}
+
+bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o, CleanStats& stats,
+               std::string& error) {
+    auto blocks = std::make_unique<engine::Block[]>(2);
+    return cleanFile(input, output, o, stats, error, blocks.get());
 }
 
 }  // namespace processing

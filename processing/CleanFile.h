@@ -1,8 +1,11 @@
 #pragma once
-// Cleaning a WAV file into a new 16-bit PCM file through the processing run,
-// as the command line and the batch do it. The result is the one the window
-// computes for the same file and settings.
+// Cleaning a sound file into a new 16-bit file (WAV, or FLAC) as the command
+// line and its batch do it: streamed block by block through the frame rule of
+// the processing run, so any length fits in the same small memory, and the
+// output is exactly as long as the input. For a file the window can hold the
+// samples are the ones the window computes for the same file and settings.
 
+#include "AudioStream.h"
 #include "ProcessingRun.h"
 
 #include <string>
@@ -20,7 +23,19 @@ struct CleanOptions {
     bool methodMix = true;       // L - R when set, R - L otherwise
     bool processEnabled = true;
     std::vector<float> eqGains;  // empty: no equalizer
+
+    // Where the result goes.
+    bool formatGiven = false;    // false: by the output name's extension
+    OutputFormat format = OutputFormat::Wav;
+    bool overwrite = false;      // replace an existing output, even the input itself
+    uint64_t rf64Threshold = OutputSpec{}.rf64Threshold;
 };
+
+// The program's version, as named in the coding history and the reports.
+const char* programVersion();
+
+// The settings in words, as the coding-history line and the reports give them.
+std::string describeSettings(const CleanOptions& o);
 
 // Checks the ranges the configuration window allows; returns "" or the reason.
 std::string validate(const CleanOptions& o);
@@ -31,13 +46,22 @@ bool readEqualizerFile(const std::string& path, std::vector<float>& gains, std::
 
 struct CleanStats {
     uint32_t sampleRate = 0;
-    int channels = 0;
-    int32_t inputFrames = 0;
-    int32_t outputFrames = 0;
+    int sourceChannels = 0;
+    int channels = 0;            // of the output: the first two of the source at most
+    int64_t inputFrames = 0;
+    int64_t outputFrames = 0;
     double audioSeconds = 0;
     double processSeconds = 0;
+    std::string container;       // of the source
+    std::vector<std::string> notes;  // things the user should hear about (channels dropped, ...)
 };
 
+// Cleans `input` ("-": standard input) into `output` ("-": standard output).
+// The output appears only when complete; an existing output, or the input
+// itself, is refused unless o.overwrite. `blocks` are the two engine blocks to
+// use (each concurrent call needs its own).
+bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o, CleanStats& stats,
+               std::string& error, engine::Block* blocks);
 bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o,
                CleanStats& stats, std::string& error);
 

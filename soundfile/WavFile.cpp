@@ -346,6 +346,20 @@ bool sameId(const char* a, const char* b) { return std::memcmp(a, b, 4) == 0; }
 
 // ---------------------------------------------------------------------------
 
+void decodeMsAdpcmBlockInto(const unsigned char* in, uint16_t blockAlign, uint16_t channels, int16_t* out,
+                            std::vector<int>& pred, std::vector<int>& delta) {
+    pred.resize(channels);
+    delta.resize(channels);
+    decodeMsAdpcmBlock(in, blockAlign, channels, msAdpcmSamplesPerBlock(blockAlign, channels), out, pred, delta);
+}
+
+void decodeImaBlockInto(const unsigned char* in, uint16_t blockAlign, uint16_t channels, int16_t* out,
+                        std::vector<int>& index, std::vector<int32_t>& frameOf) {
+    index.resize(channels);
+    frameOf.resize(channels);
+    decodeImaBlock(in, blockAlign, channels, imaAdpcmSamplesPerBlock(blockAlign, channels), out, index, frameOf);
+}
+
 int16_t pcm8ToSample(uint8_t b) { return int16_t((int(b) - 128) * 256); }
 
 int16_t floatToSample(float x) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #pragma pack(push, 1)
 struct WavHeaderInfo {
@@ -71,6 +72,14 @@ bool readWavStream(WavHeaderInfo& header, std::FILE* file, int32_t& frames, int1
 // geometry is unusable. Exposed for the callers that size buffers and for tests.
 int32_t msAdpcmSamplesPerBlock(uint16_t blockAlign, uint16_t channels);
 int32_t imaAdpcmSamplesPerBlock(uint16_t blockAlign, uint16_t channels);
+
+// One compressed block (blockAlign bytes, a short last block zero-padded by
+// the caller) into its interleaved frames, exactly as the whole-file reader
+// decodes it; the vectors are scratch space. Used by the streaming reader.
+void decodeMsAdpcmBlockInto(const unsigned char* in, uint16_t blockAlign, uint16_t channels, int16_t* out,
+                            std::vector<int>& pred, std::vector<int>& delta);
+void decodeImaBlockInto(const unsigned char* in, uint16_t blockAlign, uint16_t channels, int16_t* out,
+                        std::vector<int>& index, std::vector<int32_t>& frameOf);
 
 // Single-sample conversions of the simple formats.
 int16_t pcm8ToSample(uint8_t b);

@@ -21,11 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<char> bytesOf(const std::string& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<char>(std::istreambuf_iterator<char>(in), {});
-}
-
 std::string makeDir(const std::string& name, int files) {
     const std::string dir = apptest::scratchDir() + "/" + name;
     fs::remove_all(dir);
@@ -81,7 +76,7 @@ TEST(Batch, FromTheSelectedFileToTheLastIntoTheOutputDirectory) {
         ASSERT_TRUE(fs::exists(out + "/" + f)) << f;
         const std::string ref = apptest::scratchDir() + "/ref-" + f;
         ASSERT_EQ(std::system((std::string(SILVANE_CLI) + " clean " + in + "/" + f + " " + ref).c_str()), 0);
-        EXPECT_EQ(bytesOf(out + "/" + f), bytesOf(ref)) << f;
+        EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/" + f, ref)) << f;
     }
     EXPECT_TRUE(w->bAuto->isEnabled());
     EXPECT_TRUE(w->bStart->isEnabled());
@@ -98,7 +93,7 @@ TEST(Batch, OutputIntoTheSourceDirectoryReplacesEachFile) {
     w->FileList->clearSelection();
     w->FileList->setCurrentIndex(QModelIndex());
     w->bAutoClick();
-    EXPECT_EQ(bytesOf(dir + "/f1.wav"), bytesOf(ref));
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(dir + "/f1.wav", ref));
     int entries = 0;
     for (auto& e : fs::directory_iterator(dir)) { (void)e; ++entries; }
     EXPECT_EQ(entries, 2);

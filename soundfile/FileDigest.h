@@ -1,0 +1,7 @@
+#pragma once
+// SHA-256 of a whole file, for the reports archivists keep beside a collection.
+
+#include <string>
+
+// Lower-case hex digest of the file's bytes; false with `error` when it cannot be read.
+bool sha256File(const std::string& path, std::string& hex, std::string& error);

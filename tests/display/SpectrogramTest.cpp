@@ -1,0 +1,266 @@
+// Spectrograms of the panes: tones in their rows, flat noise, the silent
+// floor, the waveform's columns, and recomputing only when the view changes.
+
+#include "Spectrogram.h"
+#include "Display.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+using namespace display;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+std::vector<int16_t> tone(int32_t length, double hz, int32_t rate, double amplitude) {
+    std::vector<int16_t> s(length);
+    for (int32_t i = 0; i < length; ++i)
+        s[i] = int16_t(std::lround(amplitude * std::sin(2 * kPi * hz * i / rate)));
+    return s;
+}
+
+std::vector<int16_t> noise(int32_t length, uint32_t seed) {
+    std::vector<int16_t> s(length);
+    for (auto& v : s) {
+        seed = seed * 1664525u + 1013904223u;
+        v = int16_t(int32_t(seed >> 16) - 32768) / 4; // uniform, about -8192 ... 8191
+    }
+    return s;
+}
+
+SpectrogramSettings at(int32_t rate, bool log = false) {
+    SpectrogramSettings s;
+    s.sampleRate = rate;
+    s.logFrequency = log;
+    return s;
+}
+
+float level(const SpectrogramImage& im, int x, int row) {
+    return im.levels[size_t(row) * im.width + x];
+}
+
+int loudestRow(const SpectrogramImage& im, int x) {
+    int best = 0;
+    for (int row = 1; row < im.height; ++row)
+        if (level(im, x, row) > level(im, x, best))
+            best = row;
+    return best;
+}
+
+TEST(Spectrogram, ATonePeaksInTheRowOfItsFrequencyAtItsLevel) {
+    for (int32_t rate : {8000, 16000, 44100}) {
+        for (bool log : {false, true}) {
+            for (double hz : {300.0, 1000.0, 2500.0, 0.4 * rate}) {
+                const auto s = tone(rate, hz, rate, 16384); // -6 dBFS
+                SpectrogramPane pane;
+                pane.update(s.data(), rate, PaneView{0, rate}, 40, 150, 3000, at(rate, log));
+                const SpectrogramImage& im = pane.image();
+                ASSERT_EQ(im.filled, 40);
+                for (int x = 0; x < im.width; x += 13) {
+                    const int row = loudestRow(im, x);
+                    SCOPED_TRACE(::testing::Message()
+                                 << rate << " Hz rate, " << hz << " Hz, log " << log);
+                    // The tone lies between the middles of the rows above and below.
+                    const double bin = double(rate) / spectrogramFftSize(rate);
+                    const double below =
+                        row + 1 < im.height ? rowFrequency(row + 1, im.height, rate, log) : 0;
+                    const double above =
+                        row > 0 ? rowFrequency(row - 1, im.height, rate, log) : rate / 2.0;
+                    EXPECT_GE(hz, below - bin);
+                    EXPECT_LE(hz, above + bin);
+                    // A row holds the mean power of its bins: the tone's
+                    // level, spread over the row's bins (its window's main
+                    // lobe holds 1.5 times the peak bin's power).
+                    const double bins = std::max(1.0, (above - below) / 2 / bin);
+                    EXPECT_GT(level(im, x, row), -6.0 - 10 * std::log10(bins) - 4.0);
+                    EXPECT_LT(level(im, x, row), -6.0 + 1.0);
+                    // Far from the tone the window's leakage is long gone.
+                    const int far = row > im.height / 2 ? 0 : im.height - 1;
+                    EXPECT_LT(level(im, x, far), -60.0);
+                }
+            }
+        }
+    }
+}
+
+TEST(Spectrogram, WhiteNoiseIsFlatAtItsLevel) {
+    const int32_t rate = 16000, length = 400000;
+    const auto s = noise(length, 7);
+    double var = 0;
+    for (int16_t v : s)
+        var += double(v) * v;
+    var /= length;
+    const int n = spectrogramFftSize(rate);
+    // Hann window: sum w = n/2, sum w^2 = 3n/8; a full-scale sine's bin reads 0 dB.
+    const double expected = 10 * std::log10(var * (3.0 * n / 8) / std::pow(32768.0 * n / 4, 2));
+    for (bool log : {false, true}) {
+        SpectrogramPane pane;
+        pane.update(s.data(), length, PaneView{0, length}, 200, 120, 3000, at(rate, log));
+        const SpectrogramImage& im = pane.image();
+        double lo = 1e9, hi = -1e9;
+        for (int row = 0; row < im.height; ++row) {
+            double mean = 0;
+            for (int x = 0; x < im.width; ++x)
+                mean += level(im, x, row);
+            mean /= im.width;
+            lo = std::min(lo, mean);
+            hi = std::max(hi, mean);
+        }
+        EXPECT_LT(hi - lo, 2.5) << "log " << log;
+        EXPECT_NEAR(lo, expected, 2.0) << "log " << log;
+        EXPECT_NEAR(hi, expected, 2.0) << "log " << log;
+    }
+}
+
+TEST(Spectrogram, SilenceIsTheFloorAndColumnsPastTheEndStayBlack) {
+    std::vector<int16_t> s(50000, 0);
+    SpectrogramPane pane;
+    // A view reaching past the signal, as the changed signal drawn through a
+    // longer original's view.
+    pane.update(s.data(), 30000, PaneView{0, 50000}, 100, 64, 3000, at(8000));
+    const SpectrogramImage& im = pane.image();
+    std::vector<ColumnRange> cols(100);
+    EXPECT_EQ(im.filled, reduceColumns(s.data(), 30000, PaneView{0, 50000}, 100, 64, 1.0, 32768,
+                                       cols.data(), 3000));
+    EXPECT_EQ(im.filled, 60);
+    const uint32_t floorColour = levelColour(-100.0f, -100.0, 0.0);
+    EXPECT_EQ(floorColour, 0xFF440154u);
+    for (int row = 0; row < im.height; ++row) {
+        for (int x = 0; x < im.width; ++x) {
+            if (x < im.filled) {
+                EXPECT_LE(level(im, x, row), -100.0f);
+                EXPECT_EQ(im.pixels[size_t(row) * im.width + x], floorColour);
+            } else {
+                EXPECT_EQ(im.pixels[size_t(row) * im.width + x], 0xFF000000u);
+            }
+        }
+    }
+}
+
+// A tone burst in silence shows in the same columns as on the waveform, also
+// in a zoomed and scrolled view and in a pane wider than the tables.
+TEST(Spectrogram, ColumnsAreTheWaveformsColumns) {
+    const int32_t rate = 16000, length = 200000;
+    std::vector<int16_t> s(length, 0);
+    const int32_t a = 120000, b = 150000;
+    const auto t = tone(b - a, 1000, rate, 20000);
+    std::copy(t.begin(), t.end(), s.begin() + a);
+    const int n = spectrogramFftSize(rate);
+    struct Case {
+        PaneView view;
+        int width, maxColumns;
+    };
+    for (const Case c : {Case{PaneView{0, length}, 300, 3000},
+                         Case{computeView(length, 2.25, 1500, 2000), 250, 3000},
+                         Case{PaneView{100000, 80000}, 400, 150}}) {
+        SpectrogramPane pane;
+        pane.update(s.data(), length, c.view, c.width, 100, c.maxColumns, at(rate));
+        const SpectrogramImage& im = pane.image();
+        std::vector<ColumnRange> cols(c.maxColumns);
+        const int count = reduceColumns(s.data(), length, c.view, c.width, 100, 1.0, 32768,
+                                        cols.data(), c.maxColumns);
+        ASSERT_EQ(im.width, std::min(c.width, c.maxColumns));
+        ASSERT_EQ(im.filled, count);
+        for (int x = 0; x < count; ++x) {
+            const ColumnSpan span = columnSpan(c.view, count, x);
+            const bool waveformSilent = cols[x].top == cols[x].bottom;
+            const float peak = level(im, x, loudestRow(im, x));
+            if (span.first >= a && span.end <= b) {
+                EXPECT_FALSE(waveformSilent) << x;
+                EXPECT_GT(peak, -10.0f) << x;
+            }
+            // A frame reaches at most one frame length beyond its column.
+            if (waveformSilent && (span.end + n <= a || span.first >= b + n)) {
+                EXPECT_LT(peak, -100.0f) << x;
+            }
+        }
+    }
+}
+
+TEST(Spectrogram, RecomputesOnlyWhenWhatItShowsChanges) {
+    const int32_t rate = 16000, length = 100000;
+    auto s = noise(length, 3);
+    SpectrogramPane pane;
+    SpectrogramSettings set = at(rate);
+    const PaneView view{0, length};
+    using W = SpectrogramPane::Work;
+    EXPECT_EQ(pane.update(s.data(), length, view, 200, 80, 3000, set), W::Computed);
+    EXPECT_EQ(pane.update(s.data(), length, view, 200, 80, 3000, set), W::None);
+    const std::vector<float> levels = pane.image().levels;
+    const std::vector<uint32_t> pixels = pane.image().pixels;
+
+    // The amplitude zoom only moves the level range: the same levels, new colours.
+    levelRangeForZoom(2.25, set.floorDb, set.ceilingDb);
+    EXPECT_EQ(pane.update(s.data(), length, view, 200, 80, 3000, set), W::Recoloured);
+    EXPECT_EQ(pane.image().levels, levels);
+    EXPECT_NE(pane.image().pixels, pixels);
+    EXPECT_EQ(pane.update(s.data(), length, view, 200, 80, 3000, set), W::None);
+
+    // Samples changed under the view (a mix, a new file of the same length).
+    s[length / 2] = int16_t(s[length / 2] ^ 0x40);
+    EXPECT_EQ(pane.update(s.data(), length, view, 200, 80, 3000, set), W::Computed);
+    EXPECT_EQ(pane.update(s.data(), length, view, 200, 80, 3000, set), W::None);
+    // Scrolled, resized, another scale, another rate, a shorter signal, forgotten.
+    EXPECT_EQ(pane.update(s.data(), length, PaneView{10, length - 10}, 200, 80, 3000, set),
+              W::Computed);
+    EXPECT_EQ(pane.update(s.data(), length, PaneView{10, length - 10}, 200, 81, 3000, set),
+              W::Computed);
+    EXPECT_EQ(pane.update(s.data(), length, PaneView{10, length - 10}, 201, 81, 3000, set),
+              W::Computed);
+    set.logFrequency = true;
+    EXPECT_EQ(pane.update(s.data(), length, PaneView{10, length - 10}, 201, 81, 3000, set),
+              W::Computed);
+    set.sampleRate = 8000;
+    EXPECT_EQ(pane.update(s.data(), length, PaneView{10, length - 10}, 201, 81, 3000, set),
+              W::Computed);
+    EXPECT_EQ(pane.update(s.data(), length - 5000, PaneView{10, length - 10}, 201, 81, 3000, set),
+              W::Computed);
+    pane.invalidate();
+    EXPECT_EQ(pane.update(s.data(), length - 5000, PaneView{10, length - 10}, 201, 81, 3000, set),
+              W::Computed);
+    // An empty view gives an empty, black image.
+    EXPECT_EQ(pane.update(s.data(), length, PaneView{0, 0}, 201, 81, 3000, set), W::Computed);
+    EXPECT_EQ(pane.image().filled, 0);
+    EXPECT_TRUE(std::all_of(pane.image().pixels.begin(), pane.image().pixels.end(),
+                            [](uint32_t p) { return p == 0xFF000000u; }));
+}
+
+TEST(Spectrogram, LevelRangeColoursAndTransformLength) {
+    double lo, hi;
+    levelRangeForZoom(1.0, lo, hi);
+    EXPECT_EQ(lo, -100.0);
+    EXPECT_EQ(hi, 0.0);
+    levelRangeForZoom(1.5, lo, hi);
+    EXPECT_NEAR(hi, -3.52, 0.01);
+    levelRangeForZoom(1e12, lo, hi);
+    EXPECT_EQ(hi, lo + 20.0);
+    levelRangeForZoom(0.0, lo, hi);
+    EXPECT_EQ(hi, 0.0);
+
+    EXPECT_EQ(levelColour(-150.0f, -100, 0), 0xFF440154u);
+    EXPECT_EQ(levelColour(0.0f, -100, 0), 0xFFFDE725u);
+    EXPECT_EQ(levelColour(20.0f, -100, 0), 0xFFFDE725u);
+    // The map grows lighter all the way up, so louder never looks darker.
+    double last = -1;
+    for (int i = 0; i <= 100; ++i) {
+        const uint32_t c = levelColour(float(-100 + i), -100, 0);
+        const double y =
+            0.2126 * ((c >> 16) & 255) + 0.7152 * ((c >> 8) & 255) + 0.0722 * (c & 255);
+        EXPECT_GE(y, last - 0.5) << i;
+        last = y;
+    }
+
+    EXPECT_EQ(spectrogramFftSize(8000), 256);
+    EXPECT_EQ(spectrogramFftSize(11025), 256);
+    EXPECT_EQ(spectrogramFftSize(16000), 512);
+    EXPECT_EQ(spectrogramFftSize(32000), 1024);
+    EXPECT_EQ(spectrogramFftSize(44100), 1024);
+    EXPECT_EQ(spectrogramFftSize(48000), 2048);
+    EXPECT_EQ(spectrogramFftSize(0), 256);
+}
+
+} // namespace
