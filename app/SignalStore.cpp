@@ -1,26 +1,6 @@
 #include "SignalStore.h"
 
 #include <cstdlib>
-#include <new>
-#include <sys/mman.h>
-
-template <typename T>
-ZeroPages<T>::ZeroPages(std::size_t rows, std::size_t perRow) : perRow_(perRow), bytes_(rows * perRow * sizeof(T)) {
-    // Anonymous mappings are zero-filled on first touch; nothing is written here.
-    void* p = ::mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                     -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    data_ = static_cast<T*>(p);
-}
-
-template <typename T>
-ZeroPages<T>::~ZeroPages() {
-    ::munmap(data_, bytes_);
-}
-
-template class ZeroPages<int16_t>;
-template class ZeroPages<uint8_t>;
-template class ZeroPages<ColumnRange>;
 
 namespace {
 void newRecord(WaveDevice& d) {
@@ -57,7 +37,6 @@ ChannelPair SignalSide::pair() { return ChannelPair{{samples.data(0), samples.da
 
 SignalStore::SignalStore() {
     newRecord(player);
-    newRecord(duplexDevice);
 }
 
 int32_t samplesPerMsFor(uint32_t rate) { return int32_t(rate / 1000); }

@@ -14,6 +14,7 @@
 // The sample arrays have their full capacity from the start, but they are
 // taken as zero pages: capacity that is never touched costs no memory.
 
+#include "base/ZeroPages.h"
 #include "ChannelLayout.h"
 #include "Display.h"
 #include "DuplexFlow.h"
@@ -32,27 +33,6 @@ using display::ColumnRange;
 
 struct PlayMarkRect {
     int left = 0, top = 0, right = 0, bottom = 0;
-};
-
-// One zero-page allocation of `rows` rows of `perRow` elements each,
-// released with its owner. Row r is rows[r] (a T*), indexed [sample].
-template <typename T>
-class ZeroPages {
-public:
-    ZeroPages(std::size_t rows, std::size_t perRow);
-    ~ZeroPages();
-    ZeroPages(const ZeroPages&) = delete;
-    ZeroPages& operator=(const ZeroPages&) = delete;
-    T* operator[](std::size_t r) { return data_ + r * perRow_; }
-    const T* operator[](std::size_t r) const { return data_ + r * perRow_; }
-    T* data(std::size_t r) { return (*this)[r]; }
-    const T* data(std::size_t r) const { return (*this)[r]; }
-    std::size_t perRow() const { return perRow_; }
-
-private:
-    T* data_;
-    std::size_t perRow_;
-    std::size_t bytes_;
 };
 
 // One signal, original or changed: its two channels with their one length,
@@ -124,7 +104,6 @@ struct SignalStore {
     int16_t* playBuffer = nullptr;     // interleaved block for stereo playback
 
     WaveDevice player;
-    WaveDevice duplexDevice;
 
     // Derived values.
     int32_t samplesPerMs = 8;
@@ -165,16 +144,8 @@ struct SignalStore {
     int32_t playPass = 0;     // pass now playing, 1 for the first
     int32_t playFrames = 0;   // frames handed to the device per pass
     int32_t recordElapsedMs = 0;
-    HWAVEIN duplexIn = nullptr;
-    HWAVEOUT duplexOut = nullptr;
-    WAVEFORMATEX duplexInFormat = {}, duplexOutFormat = {};
-    WAVEHDR duplexInHeaders[MaxStreamBuffers] = {}, duplexOutHeaders[MaxStreamBuffers] = {};
-    int32_t inBufferSamples = 0, inBufferCount = 0, inBufferIndex = 0;
-    int32_t outBufferSamples = 0, outBufferCount = 0, outBufferIndex = 0;
-    ZeroPages<int16_t> duplexInBuffers{MaxStreamBuffers, StreamSlotSamples};
-    ZeroPages<int16_t> duplexOutBuffers{MaxStreamBuffers, StreamSlotSamples};
-    ZeroPages<int16_t> inputFifo{1, FifoCapacity}, outputFifo{1, FifoCapacity};
-    int32_t inputFifoFill = 0, outputFifoFill = 0;
+    // (Full duplex keeps its streams, buffers and FIFOs in a DuplexSession
+    // of the window.)
 
     // Directories seeding the open and save dialogs.
     std::string& origOpenDir = orig.openDir;

@@ -8,6 +8,7 @@
 #include "ConfigLink.h"
 #include "SignalStore.h"
 #include "Widgets.h"
+#include "audio/DuplexSession.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -98,6 +99,11 @@ public:
     QSystemTrayIcon* TrayIcon1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction *mDuplex, *mStatusProcess, *mShowParameters, *mSelectClearSpeech, *mExit;
+
+    // ---- Full duplex: its streams, buffers and FIFOs, and its output
+    // device record under the name the commands know.
+    DuplexSession duplex;
+    WaveDevice& duplexDevice = duplex.output;
 
     // ---- Timers (disabled at start).
     QTimer *TimerRec, *TimerPlayPos, *TimerSV, *TimerRecord, *TimerPlay;

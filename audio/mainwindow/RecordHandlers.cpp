@@ -6,17 +6,15 @@
 // the output FIFO, and the output buffers, refilled in rotation, play it back
 // and append it to the changed signal. Both signals keep their last 30 s.
 
-#include "ConfigLink.h"
-#include "MessageBox.h"
-#include "Upanelsig.h"
-#include "WavFile.h"
+#include "app/ConfigLink.h"
+#include "app/Upanelsig.h"
+#include "gui/MessageBox.h"
+#include "soundfile/WavFile.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-constexpr UINT HeaderSize = sizeof(WAVEHDR);
 
 bool russian() { return configLanguageIndex() == 1; }
 bool english() { return configLanguageIndex() == 0; }
@@ -60,77 +58,19 @@ void setDuplexTexts(TFPanelSignal* w, bool running) {
     w->setDuplexMenuText(running, configLanguageIndex());
 }
 
-// Zeroes the buffers of a stream that the plan uses.
-void clearBuffers(ZeroPages<int16_t>& buffers, int32_t count, int32_t samples) {
-    for (int32_t b = 0; b < count; ++b) std::memset(buffers.data(std::size_t(b)), 0, std::size_t(samples) * 2);
-}
-
-// Timer interval of a stream: half the duration of one of its buffers.
-int intervalOf(int32_t samples, const WaveDevice& d) {
-    const uint32_t perSecond = std::max<uint32_t>(1, d.channels * 2 * d.sampleRate);
-    return int(std::max<uint32_t>(1, uint32_t(samples) * 1000u / perSecond));
-}
-
-void closeCapture(TFPanelSignal* w) {
-    if (!w->duplexIn) return;
-    waveInReset(w->duplexIn);
-    for (int32_t b = 0; b < w->inBufferCount; ++b) waveInUnprepareHeader(w->duplexIn, &w->duplexInHeaders[b], HeaderSize);
-    waveInClose(w->duplexIn);
-    w->duplexIn = nullptr;
-}
-
-void closeOutputStream(TFPanelSignal* w) {
-    if (!w->duplexOut) return;
-    waveOutReset(w->duplexOut);
-    for (int32_t b = 0; b < w->outBufferCount; ++b)
-        waveOutUnprepareHeader(w->duplexOut, &w->duplexOutHeaders[b], HeaderSize);
-    waveOutClose(w->duplexOut);
-    w->duplexOut = nullptr;
-}
-
-// Capture stream in the recorder's format, every buffer queued. False when
-// the device cannot be opened.
+// The capture stream in the recorder's format, every buffer queued; the
+// record timer follows its buffers. False when the device cannot be opened.
 bool openCapture(TFPanelSignal* w) {
-    const BufferPlan plan = bufferPlan(w->recorder.sampleRate, w->recorder.channels);
-    w->inBufferCount = plan.count;
-    w->inBufferSamples = plan.samples;
-    w->inBufferIndex = 0;
-    clearBuffers(w->duplexInBuffers, plan.count, plan.samples);
-    w->inputFifoFill = 0;
-    w->outputFifoFill = 0;
-    w->TimerRecord->setInterval(intervalOf(plan.samples, w->recorder));
-    w->recorder.fillFormat(w->duplexInFormat);
-    if (!w->recorder.openInputStream(w->duplexIn, configInputDevice(), w, w->duplexInFormat)) {
-        w->duplexIn = nullptr;
-        return false;
-    }
-    for (int32_t b = 0; b < plan.count; ++b) {
-        w->recorder.initHeader(uint32_t(plan.samples), w->duplexInBuffers.data(std::size_t(b)), w->duplexInHeaders[b]);
-        w->recorder.queueInput(w->duplexIn, w->duplexInHeaders[b]);
-    }
-    return true;
+    const bool opened = w->duplex.openCapture(w->recorder, configInputDevice(), w);
+    w->TimerRecord->setInterval(w->duplex.captureIntervalMs());
+    return opened;
 }
 
-// Output stream in duplexDevice's format; its silent buffers start playing
-// at once and make the playback delay.
+// The output stream in duplexDevice's format; the play timer follows its buffers.
 bool openOutputStream(TFPanelSignal* w) {
-    const BufferPlan plan = bufferPlan(w->duplexDevice.sampleRate, w->duplexDevice.channels);
-    w->outBufferCount = plan.count;
-    w->outBufferSamples = plan.samples;
-    w->outBufferIndex = 0;
-    clearBuffers(w->duplexOutBuffers, plan.count, plan.samples);
-    w->TimerPlay->setInterval(intervalOf(plan.samples, w->duplexDevice));
-    w->duplexDevice.fillFormat(w->duplexOutFormat);
-    if (!w->duplexDevice.openOutputStream(w->duplexOut, configOutputDevice(), w, w->duplexOutFormat)) {
-        w->duplexOut = nullptr;
-        return false;
-    }
-    for (int32_t b = 0; b < plan.count; ++b) {
-        w->duplexDevice.initHeader(uint32_t(plan.samples), w->duplexOutBuffers.data(std::size_t(b)),
-                                   w->duplexOutHeaders[b]);
-        w->duplexDevice.queueOutput(w->duplexOut, w->duplexOutHeaders[b]);
-    }
-    return true;
+    const bool opened = w->duplex.openOutput(configOutputDevice(), w);
+    w->TimerPlay->setInterval(w->duplex.outputIntervalMs());
+    return opened;
 }
 
 // The signals' formats, the status bars and the empty signals of a (re)started capture.
@@ -140,14 +80,11 @@ void startSignals(TFPanelSignal* w) {
     copyFormat(w->recorder, w->changedFormat);
     w->samplesPerMs = samplesPerMsFor(w->recorder.sampleRate);
     w->fullScale = 32768;
-    const QString format = QString::fromStdString(
-        display::formatText(w->recorder.sampleRate, w->recorder.channels, w->recorder.bitsPerSample));
-    const QString changedFormat = QString::fromStdString(display::formatText(
-        w->changedFormat.sampleRate, w->changedFormat.channels, w->changedFormat.bitsPerSample));
     w->Status0->setPanelText(0, "File: ");
-    w->Status0->setPanelText(1, format);
+    w->showFormatText(w->Status0, w->recorder.sampleRate, w->recorder.channels, w->recorder.bitsPerSample);
     w->Status1->setPanelText(0, "File: ");
-    w->Status1->setPanelText(1, changedFormat);
+    w->showFormatText(w->Status1, w->changedFormat.sampleRate, w->changedFormat.channels,
+                      w->changedFormat.bitsPerSample);
     if (w->recorder.channels == 1) {
         const std::size_t n = std::min<std::size_t>(std::size_t(w->recorder.sampleRate) * DuplexWindowSeconds,
                                                     MaxOrigSamples);
@@ -160,8 +97,8 @@ void startSignals(TFPanelSignal* w) {
 }
 
 void showLengths(TFPanelSignal* w) {
-    w->Status0->setPanelText(2, QString::fromStdString(display::titleText(w->origLength, w->samplesPerMs)));
-    w->Status1->setPanelText(2, QString::fromStdString(display::titleText(w->changedLength, w->samplesPerMs)));
+    w->showLengthText(w->Status0, w->origLength);
+    w->showLengthText(w->Status1, w->changedLength);
 }
 
 // A stream that cannot be opened ends the duplex run with a message instead
@@ -295,7 +232,7 @@ void TFPanelSignal::tDuplexClick() {
             stopAfterFailure(this, in ? duplexDevice.lastResult : recorder.lastResult);
             return;
         }
-        waveInStart(duplexIn);
+        duplex.startCapture();
         TimerRecord->start();
         TimerSV->start();
         TimerPlay->start();
@@ -305,8 +242,8 @@ void TFPanelSignal::tDuplexClick() {
         TimerRecord->stop();
         TimerSV->stop();
         TimerPlay->stop();
-        closeCapture(this);
-        closeOutputStream(this);
+        duplex.closeCapture();
+        duplex.closeOutput();
         setWorkMode(WorkReady);
         setDuplexTexts(this, false);
         bStart->setEnabled(true);
@@ -318,7 +255,7 @@ void TFPanelSignal::tDuplexClick() {
 void TFPanelSignal::TimerRecordTimer() {
     if (workMode != WorkDuplex) return;
     if (configRecordRate() != recorder.sampleRate || configRecordChannels() != recorder.channels) {
-        closeCapture(this);
+        duplex.closeCapture();
         setFormat(recorder, configRecordRate(), configRecordChannels());
         const bool opened = openCapture(this);
         startSignals(this);
@@ -327,73 +264,37 @@ void TFPanelSignal::TimerRecordTimer() {
             stopAfterFailure(this, recorder.lastResult);
             return;
         }
-        waveInStart(duplexIn);
+        duplex.startCapture();
         PanelSignalResize();
         return;
     }
-    if (!duplexIn || inBufferCount <= 0) return;
-    const int32_t C = int32_t(std::max<uint32_t>(recorder.channels, 1));
-    const int32_t n = inBufferSamples / C;
     ChannelPair origPair = orig.pair(), changedPair = changed.pair();
-    const int32_t changedStep = outBufferSamples / int32_t(std::max<uint32_t>(changedFormat.channels, 1));
-    // Every buffer that came back full, in rotation: late or merged ticks
-    // lose nothing.
-    for (int32_t round = 0; round < inBufferCount; ++round) {
-        WAVEHDR& h = duplexInHeaders[inBufferIndex];
-        if (h.dwBytesRecorded != uint32_t(inBufferSamples) * 2) break;
-        const int16_t* buffer = duplexInBuffers.data(std::size_t(inBufferIndex));
-        appendFrames(origPair, buffer, n, C);
-        fifoAppend(inputFifo.data(0), inputFifoFill, FifoCapacity, buffer, inBufferSamples, C);
-        recorder.releaseInput(duplexIn, h);
-        recorder.initHeader(uint32_t(inBufferSamples), duplexInBuffers.data(std::size_t(inBufferIndex)), h);
-        recorder.queueInput(duplexIn, h);
-        scrollCaptureWindow(origPair, changedPair, n, int32_t(recorder.sampleRate) * DuplexWindowSeconds, changedStep,
-                            selectionStart, selectionEnd);
-        inBufferIndex = (inBufferIndex + 1) % inBufferCount;
-    }
+    duplex.takeCaptured(recorder, origPair, changedPair, changedFormat.channels, selectionStart, selectionEnd);
 }
 
 void TFPanelSignal::TimerSVTimer() {
     if (workMode != WorkDuplex) return;
     const int cin = int(std::clamp<uint32_t>(recorder.channels, 1, 2));
-    LiveStreams io{inputFifo.data(0), &inputFifoFill, cin,
-                   outputFifo.data(0), &outputFifoFill, FifoCapacity,
-                   int(std::clamp<uint32_t>(duplexDevice.channels, 1, 2))};
-    liveStep(io, [this, cin] {
-        LiveControls c;
-        c.params = configRunParameters(int32_t(recorder.sampleRate), cin);
-        c.frame = configFrameControls(UseFFTEQ->isChecked(), bEnabledPr->isChecked());
-        return c;
-    });
+    duplex.clean(
+        [this, cin] {
+            LiveControls c;
+            c.params = configRunParameters(int32_t(recorder.sampleRate), cin);
+            c.frame = configFrameControls(UseFFTEQ->isChecked(), bEnabledPr->isChecked());
+            return c;
+        },
+        uint32_t(cin));
 }
 
 void TFPanelSignal::TimerPlayTimer() {
     if (workMode != WorkDuplex) return;
     if (configRecordRate() != duplexDevice.sampleRate || configRecordChannels() != duplexDevice.channels) {
-        closeOutputStream(this);
+        duplex.closeOutput();
         setFormat(duplexDevice, configRecordRate(), configRecordChannels());
         if (!openOutputStream(this)) stopAfterFailure(this, duplexDevice.lastResult);
         return;
     }
-    if (!duplexOut || outBufferCount <= 0) return;
-    const int32_t C = int32_t(std::max<uint32_t>(duplexDevice.channels, 1));
-    const int32_t k = outBufferSamples / C;
     ChannelPair changedPair = changed.pair();
-    bool played = false;
-    for (int32_t round = 0; round < outBufferCount && outputFifoFill >= outBufferSamples; ++round) {
-        WAVEHDR& h = duplexOutHeaders[outBufferIndex];
-        // A buffer still with the device waits for its turn to come back.
-        if ((h.dwFlags & WHDR_INQUEUE) && !(h.dwFlags & WHDR_DONE)) break;
-        int16_t* buffer = duplexOutBuffers.data(std::size_t(outBufferIndex));
-        std::memcpy(buffer, outputFifo.data(0), std::size_t(outBufferSamples) * 2);
-        fifoConsume(outputFifo.data(0), outputFifoFill, outBufferSamples);
-        duplexDevice.queueOutput(duplexOut, h);
-        appendFrames(changedPair, buffer, k, C);
-        if (changedLength > int32_t(duplexDevice.sampleRate) * DuplexWindowSeconds) dropFrontFrames(changedPair, k);
-        outBufferIndex = (outBufferIndex + 1) % outBufferCount;
-        played = true;
-    }
-    if (played) {
+    if (duplex.play(changedPair)) {
         showLengths(this);
         // The panes follow the live signals.
         PanelSignalResize();
@@ -402,8 +303,8 @@ void TFPanelSignal::TimerPlayTimer() {
 
 void TFPanelSignal::closeSoundDevices() {
     for (QTimer* t : {TimerRec, TimerPlayPos, TimerSV, TimerRecord, TimerPlay}) t->stop();
-    closeCapture(this);
-    closeOutputStream(this);
+    duplex.closeCapture();
+    duplex.closeOutput();
     recorder.closeInput();
     player.closeOutput();
     recorder.callbackWindow = player.callbackWindow = duplexDevice.callbackWindow = nullptr;

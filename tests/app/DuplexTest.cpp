@@ -106,9 +106,9 @@ TEST_F(Duplex, MonoAt8000CleansHopByHopAndPlaysBackAfter400Ms) {
     EXPECT_FALSE(w->bStart->isEnabled());
     EXPECT_FALSE(w->ShowClearSig->isEnabled() || w->ShowClearSig->isChecked());
     EXPECT_FALSE(w->tPlayAll->isEnabled());
-    EXPECT_EQ(w->inBufferCount, 10);
-    EXPECT_EQ(w->inBufferSamples, 320);
-    EXPECT_EQ(w->outBufferCount, 10);
+    EXPECT_EQ(w->duplex.inBufferCount(), 10);
+    EXPECT_EQ(w->duplex.inBufferSamples(), 320);
+    EXPECT_EQ(w->duplex.outBufferCount(), 10);
     EXPECT_EQ(w->TimerRecord->interval(), 20);
     EXPECT_EQ(w->TimerPlay->interval(), 20);
     EXPECT_EQ(w->Status0->panelText(1), "8000 Hz/1/16");
@@ -124,8 +124,8 @@ TEST_F(Duplex, MonoAt8000CleansHopByHopAndPlaysBackAfter400Ms) {
 
     w->tDuplexClick();
     EXPECT_EQ(w->workMode, WorkReady);
-    EXPECT_EQ(w->duplexIn, nullptr);
-    EXPECT_EQ(w->duplexOut, nullptr);
+    EXPECT_FALSE(w->duplex.captureOpen());
+    EXPECT_FALSE(w->duplex.outputOpen());
     EXPECT_FALSE(w->TimerRecord->isActive() || w->TimerSV->isActive() || w->TimerPlay->isActive());
     EXPECT_TRUE(shows(w->tDuplex, ImgDuplex));
     EXPECT_TRUE(w->bStart->isEnabled());
@@ -140,8 +140,8 @@ TEST_F(Duplex, MonoAt8000CleansHopByHopAndPlaysBackAfter400Ms) {
 TEST_F(Duplex, StereoAt16000UsesEightBuffersAndCleansEachChannel) {
     feed(16000, 2, 16000 * 4);
     start();
-    EXPECT_EQ(w->inBufferCount, 8);
-    EXPECT_EQ(w->inBufferSamples, 2000);
+    EXPECT_EQ(w->duplex.inBufferCount(), 8);
+    EXPECT_EQ(w->duplex.inBufferSamples(), 2000);
     EXPECT_EQ(w->TimerRecord->interval(), 31);
     EXPECT_EQ(w->TimerPlay->interval(), 31);
     run(1500);
@@ -182,13 +182,13 @@ TEST_F(Duplex, ARateChangeRestartsBothStreamsWithEmptySignals) {
     w->TimerRecordTimer();
     EXPECT_EQ(w->recorder.sampleRate, 16000u);
     EXPECT_EQ(w->recorder.channels, 2u);
-    EXPECT_EQ(w->inBufferSamples, 2000);
+    EXPECT_EQ(w->duplex.inBufferSamples(), 2000);
     EXPECT_EQ(w->origLength, 0);
     EXPECT_EQ(w->changedLength, 0);
-    EXPECT_EQ(w->inputFifoFill, 0);
+    EXPECT_EQ(w->duplex.inputFifoFill(), 0);
     w->TimerPlayTimer();
     EXPECT_EQ(w->duplexDevice.sampleRate, 16000u);
-    EXPECT_EQ(w->outBufferCount, 8);
+    EXPECT_EQ(w->duplex.outBufferCount(), 8);
     EXPECT_EQ(engine::frameStep(engine::engineStates[0]), engine::frameStep(engine::engineStates[1]));
     run(1000);
     EXPECT_GT(w->origLength, 16000 / 2);
@@ -202,8 +202,8 @@ TEST_F(Duplex, CloseStopsTheDuplexRunFirst) {
     run(500);
     w->Close1Click();
     EXPECT_EQ(w->workMode, WorkReady);
-    EXPECT_EQ(w->duplexIn, nullptr);
-    EXPECT_EQ(w->duplexOut, nullptr);
+    EXPECT_FALSE(w->duplex.captureOpen());
+    EXPECT_FALSE(w->duplex.outputOpen());
     EXPECT_FALSE(w->TimerSV->isActive());
     w->show();
     // Every device is closed: another card can be installed.
@@ -221,8 +221,8 @@ TEST_F(Duplex, OpeningAFileStopsTheRunFirst) {
     apptest::answerDialogs({QString::fromStdString(path)});
     w->tOpenClick();
     EXPECT_EQ(w->workMode, WorkReady);
-    EXPECT_EQ(w->duplexIn, nullptr);
-    EXPECT_EQ(w->duplexOut, nullptr);
+    EXPECT_FALSE(w->duplex.captureOpen());
+    EXPECT_FALSE(w->duplex.outputOpen());
     EXPECT_TRUE(shows(w->tDuplex, ImgDuplex));
     ASSERT_EQ(w->origLength, 2000);
     EXPECT_TRUE(std::equal(file.begin(), file.end(), w->origSamples.data(0)));
