@@ -587,7 +587,12 @@ void TFPanelSignal::FormCreate() {
     changedSaveDir.clear();
     changedPaneActive = 0;
     formActivated = false;
-    engine::restartAll(engine::Settings{8000, 0, -20.0f, 0.95f, 0.98f});
+    // The blocks' state before any start: 8000 Hz, method 0, -20 dB. Every
+    // start re-creates them with the configured parameters.
+    engine::Parameters creation;
+    creation.method = 0;
+    creation.limitDb = -20.0f;
+    engine::restartAll(engine::settingsAt(8000, creation));
 }
 
 void TFPanelSignal::FormActivate() {

@@ -35,7 +35,7 @@ LiveControls controls(int32_t rate) {
 // Seconds of step time for `seconds` of sound fed in `chunks` equal parts.
 double stepSeconds(int32_t rate, int channels, int seconds, int chunks) {
     engine::Block blocks[2] = {};
-    for (engine::Block& b : blocks) engine::restart(b, engine::Settings{rate, 2, -18.0f, 0.95f, 0.98f});
+    for (engine::Block& b : blocks) engine::restart(b, engine::settingsAt(rate, engine::Parameters{}));
     static std::vector<int16_t> in(static_cast<std::size_t>(FifoCapacity)), out(static_cast<std::size_t>(FifoCapacity));
     const std::vector<int16_t> sound = noise(std::size_t(rate) * channels * seconds);
     int32_t inFill = 0, outFill = 0;

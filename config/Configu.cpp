@@ -114,10 +114,10 @@ TFconfAS::TFconfAS(QWidget* parent)
     SRate->setItemIndex(0);
     nChannels->setItemIndex(0);
     KindSubst->setItemIndex(0);
-    TBardB->setValue(82);
-    LabMul->setText("-18 dB");
-    pNoise->setValue(0.95);
-    pMusicNoise->setValue(0.98);
+    TBardB->setValue(settings::sliderOfLimit(VELDRA_DEFAULT_LIMIT_DB));
+    TBardBChange();
+    pNoise->setValue(VELDRA_DEFAULT_NOISE_RATE);
+    pMusicNoise->setValue(VELDRA_DEFAULT_MUSICAL_RATE);
     MethodMix->setChecked(true);
     SelectClearSpeech->setChecked(true);
     AutoMix->setChecked(false);
@@ -478,12 +478,12 @@ void TFconfAS::DefaultLimitSuppresClick() {
     TBardBChange();
 }
 
-void TFconfAS::DefaultNoiseDblClick() { pNoise->setValue(0.95); }
+void TFconfAS::DefaultNoiseDblClick() { pNoise->setValue(VELDRA_DEFAULT_NOISE_RATE); }
 
-void TFconfAS::DefaultMusicNoiseDblClick() { pMusicNoise->setValue(0.98); }
+void TFconfAS::DefaultMusicNoiseDblClick() { pMusicNoise->setValue(VELDRA_DEFAULT_MUSICAL_RATE); }
 
 void TFconfAS::DefaultSVClick() {
-    KindSubst->setItemIndex(2);
+    KindSubst->setItemIndex(VELDRA_DEFAULT_METHOD);
     SelectClearSpeech->setChecked(true);
     DefaultLimitSuppresClick();
     DefaultNoiseDblClick();

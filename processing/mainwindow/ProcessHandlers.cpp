@@ -60,7 +60,9 @@ void TFPanelSignal::bStartClick() {
 void TFPanelSignal::bInitSVClick() {
     const processing::RunParameters p = configRunParameters(int32_t(recorder.sampleRate), 2);
     const processing::FrameControls c = configFrameControls(false, true);
-    engine::restartAll(engine::Settings{p.sampleRate, c.method, p.limitDb, p.noiseRate, p.musicalRate});
+    engine::Parameters now = p;
+    now.method = c.method;
+    engine::restartAll(engine::settingsAt(p.sampleRate, now));
 }
 
 void TFPanelSignal::bEnabledPrClick() {

@@ -53,8 +53,9 @@ protected:
         const processing::RunParameters base = configRunParameters(int32_t(w->recorder.sampleRate), 2);
         const processing::FrameControls c = configFrameControls(w->UseFFTEQ->isChecked(), w->bEnabledPr->isChecked());
         engine::Block blocks[2] = {};
-        for (engine::Block& b : blocks)
-            engine::restart(b, engine::Settings{base.sampleRate, c.method, base.limitDb, base.noiseRate, base.musicalRate});
+        engine::Parameters now = base;
+        now.method = c.method;
+        for (engine::Block& b : blocks) engine::restart(b, engine::settingsAt(base.sampleRate, now));
         processing::RunParameters p = configRunParameters(int32_t(w->recorder.sampleRate), channels);
         const uint32_t H = engine::frameStep(blocks[0]);
         std::vector<int16_t> out;

@@ -46,7 +46,7 @@ TEST_P(DuplexStreamTest, SixtySecondsWithoutLostOrRepeatedBuffers) {
 
     // The engine passes the signal through unchanged, so what plays is what
     // was captured.
-    engine::restartAll(engine::Settings{int32_t(rate), 2, -18.0f, 0.95f, 0.98f});
+    engine::restartAll(engine::settingsAt(int32_t(rate), engine::Parameters{}));
     auto controls = [rate] {
         LiveControls l;
         l.params.sampleRate = int32_t(rate);
