@@ -80,10 +80,6 @@ int registerLanguageListener(std::function<void(int)> apply) {
 
 void unregisterLanguageListener(int id) { languageListeners().erase(id); }
 
-QString languageText(int languageIndex, const char* english, const char* russian) {
-    return QString::fromUtf8(languageIndex == 1 ? russian : english);
-}
-
 TFconfAS::TFconfAS(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
     if (!FconfAS) FconfAS = this;
@@ -618,7 +614,7 @@ void TFconfAS::PBox1Paint(QPainter& p) {
 }
 
 void TFconfAS::applyLanguage(int lang) {
-    if (lang != 0 && lang != 1) {
+    if (!isLanguage(lang)) {
         setWindowTitle("System configuration");
         return;
     }

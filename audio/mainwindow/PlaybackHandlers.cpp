@@ -15,7 +15,7 @@ namespace {
 void setImage(QToolButton* b, int image) { b->setIcon(buttonImage(image)); }
 
 QString inLanguage(const char* english, const char* russian) {
-    return configLanguageIndex() == 1 ? QString::fromUtf8(russian) : QString::fromUtf8(english);
+    return languageText(configLanguageIndex(), english, russian);
 }
 
 PaintBox* paneOf(TFPanelSignal* w, int k) {

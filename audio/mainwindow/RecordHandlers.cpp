@@ -16,11 +16,8 @@
 
 namespace {
 
-bool russian() { return configLanguageIndex() == 1; }
-bool english() { return configLanguageIndex() == 0; }
-
-void say(TFPanelSignal* w, const char* english, const char* russianText, uint32_t code = 0) {
-    QString text = russian() ? QString::fromUtf8(russianText) : QString::fromUtf8(english);
+void say(TFPanelSignal* w, const char* english, const char* russian, uint32_t code = 0) {
+    QString text = languageText(configLanguageIndex(), english, russian);
     if (text.contains("%1")) text = text.arg(code);
     showMessageBox(w, text, "Silvane");
 }
@@ -48,14 +45,14 @@ void setRecordTexts(TFPanelSignal* w, bool recording) {
 
 void setDuplexTexts(TFPanelSignal* w, bool running) {
     w->tDuplex->setIcon(buttonImage(running ? ImgStop : ImgDuplex));
-    if (english())
-        w->tDuplex->setToolTip(running ? "Stop audio recording with Playback (Duplex mode)"
-                                       : "Start audio recording with Playback (Duplex mode)");
-    else if (russian())
+    const int lang = configLanguageIndex();
+    if (isLanguage(lang))
         w->tDuplex->setToolTip(
-            running ? QString::fromUtf8("Остановить аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)")
-                    : QString::fromUtf8("Начать аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)"));
-    w->setDuplexMenuText(running, configLanguageIndex());
+            running ? languageText(lang, "Stop audio recording with Playback (Duplex mode)",
+                                   "Остановить аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)")
+                    : languageText(lang, "Start audio recording with Playback (Duplex mode)",
+                                   "Начать аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)"));
+    w->setDuplexMenuText(running, lang);
 }
 
 // The capture stream in the recorder's format, every buffer queued; the
@@ -112,19 +109,17 @@ void stopAfterFailure(TFPanelSignal* w, uint32_t code) {
 }  // namespace
 
 void TFPanelSignal::setRecordHint(bool recording, int lang) {
-    if (lang == 0)
-        tRecord->setToolTip(recording ? "Stop audio recording" : "Start audio recording");
-    else if (lang == 1)
-        tRecord->setToolTip(recording ? QString::fromUtf8("Остановить аудио запись")
-                                      : QString::fromUtf8("Начать аудио запись во внутрений буфер"));
+    if (!isLanguage(lang)) return;
+    tRecord->setToolTip(recording ? languageText(lang, "Stop audio recording", "Остановить аудио запись")
+                                  : languageText(lang, "Start audio recording", "Начать аудио запись во внутрений буфер"));
 }
 
 void TFPanelSignal::setDuplexMenuText(bool running, int lang) {
-    if (lang == 0)
-        mDuplex->setText(running ? "Stop audio recording with Playback" : "Start audio recording with Playback");
-    else if (lang == 1)
-        mDuplex->setText(running ? QString::fromUtf8("Остановить аудио запись с воспроизведением")
-                                 : QString::fromUtf8("Начать аудио запись с воспроизведением"));
+    if (!isLanguage(lang)) return;
+    mDuplex->setText(running ? languageText(lang, "Stop audio recording with Playback",
+                                            "Остановить аудио запись с воспроизведением")
+                             : languageText(lang, "Start audio recording with Playback",
+                                            "Начать аудио запись с воспроизведением"));
 }
 
 // ---------------------------------------------------------------- recording

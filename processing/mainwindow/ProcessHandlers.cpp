@@ -10,11 +10,11 @@
 
 void TFPanelSignal::setStartTexts(bool running, int lang) {
     bStart->setText(running ? "STOP" : "START");
-    if (lang == 0)
-        bStart->setToolTip(running ? "Stop process of noise cancellation" : "Start process of noise cancellation");
-    else if (lang == 1)
-        bStart->setToolTip(running ? QString::fromUtf8("Остановить процесс шумоподавления")
-                                   : QString::fromUtf8("Начать процесс шумоподавления"));
+    if (!isLanguage(lang)) return;
+    bStart->setToolTip(running ? languageText(lang, "Stop process of noise cancellation",
+                                              "Остановить процесс шумоподавления")
+                               : languageText(lang, "Start process of noise cancellation",
+                                              "Начать процесс шумоподавления"));
 }
 
 void TFPanelSignal::bStartClick() {
@@ -45,8 +45,7 @@ void TFPanelSignal::bStartClick() {
 
     const QString seconds = QString::fromStdString(processing::formatElapsedSeconds(r.elapsedMs));
     const int lang = configLanguageIndex();
-    if (lang == 0) labelDTime->setText(" Time process: " + seconds + " sec");
-    else if (lang == 1) labelDTime->setText(QString::fromUtf8(" Время обработки: ") + seconds + " sec");
+    if (isLanguage(lang)) labelDTime->setText(languageText(lang, " Time process: ", " Время обработки: ") + seconds + " sec");
     copyFormat(orig.format, changed.format);
     if (changed.format.channels == 2) Status1->setPanelText(0, "File: ");
     showSignalStatus(Status1, changed.format.sampleRate, changed.format.channels, changed.format.bitsPerSample,
@@ -72,17 +71,14 @@ void TFPanelSignal::bEnabledPrClick() {
 }
 
 void TFPanelSignal::setProcessSwitchTexts(int lang) {
+    if (!isLanguage(lang)) return;
     const bool on = bEnabledPr->isChecked();
-    if (lang == 0) {
-        bEnabledPr->setText(on ? "Enabled" : "Disabled");
-        bEnabledPr->setToolTip(on ? "Click to Disable process" : "Click to Enable process");
-        mStatusProcess->setText(on ? "To Disable process" : "To Enable process");
-    } else if (lang == 1) {
-        bEnabledPr->setText(on ? "Enabled" : "Disabled");
-        bEnabledPr->setToolTip(on ? QString::fromUtf8("Нажмите для Отключения обработки")
-                                  : QString::fromUtf8("Нажмите для Включения обработки"));
-        mStatusProcess->setText(on ? QString::fromUtf8("Отключить обработку") : QString::fromUtf8("Включить обработку"));
-    }
+    // The caption is English in both languages.
+    bEnabledPr->setText(on ? "Enabled" : "Disabled");
+    bEnabledPr->setToolTip(on ? languageText(lang, "Click to Disable process", "Нажмите для Отключения обработки")
+                              : languageText(lang, "Click to Enable process", "Нажмите для Включения обработки"));
+    mStatusProcess->setText(on ? languageText(lang, "To Disable process", "Отключить обработку")
+                               : languageText(lang, "To Enable process", "Включить обработку"));
 }
 
 void TFPanelSignal::SelectClearSpeechClick() {
