@@ -64,6 +64,9 @@ void TFPanelSignal::applyLanguage(int lang) {
     setMenuCaption(ShowFileList, t("&View", "&Просмотр"));
     ShowFileList->setText(
         t("Show field with original files list", "Показать область со списком исходных файлов"));
+    mSpectrogram->setText(t("Spectrogram", "Спектрограмма"));
+    mSpectrogram->setToolTip(t("Show the panes as spectrograms", "Показать сигналы в виде спектрограмм"));
+    mLogFrequency->setText(t("Logarithmic frequency scale", "Логарифмическая шкала частот"));
     setMenuCaption(mAbout, t("&Help", "&Помощь"));
     mAbout->setText(t("About...", "О программе..."));
 

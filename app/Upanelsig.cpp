@@ -349,6 +349,11 @@ void TFPanelSignal::buildPanes() {
     // The voice-activity strip is worth seeing: the box is shown.
     ToolBar8->addWidget(ShowSTATEVAD);
     connect(ShowSTATEVAD, &QCheckBox::clicked, this, [this] { ShowSTATEVADClick(); });
+    tSpectrogram = new QToolButton(ToolBar8);
+    tSpectrogram->setObjectName("tSpectrogram");
+    paintCaption(tSpectrogram);
+    tSpectrogram->setDefaultAction(mSpectrogram);
+    ToolBar8->addWidget(tSpectrogram);
     grSig0 = pane("grSig0");
 
     ToolBar13 = paneBar("ToolBar13", LabelOrigR, "LabelOrigR", "  Original(R-channel)");
@@ -512,6 +517,13 @@ void TFPanelSignal::buildMenus() {
         ShowFileList->setChecked(!ShowFileList->isChecked());  // undo Qt's own toggle
         ShowFileListClick();
     });
+
+    mSpectrogram = view->addAction("Spectrogram");
+    mSpectrogram->setCheckable(true);
+    connect(mSpectrogram, &QAction::triggered, this, [this] { SpectrogramClick(); });
+    mLogFrequency = view->addAction("Logarithmic frequency scale");
+    mLogFrequency->setCheckable(true);
+    connect(mLogFrequency, &QAction::triggered, this, [this] { SpectrogramClick(); });
 
     QMenu* help = menuBar()->addMenu("&Help");
     mAbout = help->addAction("About ...", this, [this] { About1Click(); });

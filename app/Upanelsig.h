@@ -7,6 +7,7 @@
 
 #include "ConfigLink.h"
 #include "SignalStore.h"
+#include "Spectrogram.h"
 #include "Widgets.h"
 #include "audio/DuplexSession.h"
 
@@ -72,6 +73,9 @@ public:
     QToolButton *tCutL, *tCutR, *tCutNewL, *tCutNewR;
     QLabel *LabelOrigL, *LabelOrigR, *LabelChangL, *LabelChangR;
     QCheckBox *ShowSTATEVAD, *ShowClearSig;
+    QToolButton* tSpectrogram = nullptr;
+    // Spectrograms of original L, R and changed L, R, kept between refreshes.
+    display::SpectrogramPane spectrograms[4];
     QLabel* labelDTime = nullptr;
     QToolButton *SpeedButton5, *SpeedButton2, *bMixNew;
 
@@ -93,6 +97,8 @@ public:
         *mClose;
     QAction *mOptions, *mCutOriginal, *mCutClear;
     QAction* ShowFileList = nullptr;
+    QAction* mSpectrogram = nullptr;   // View: the panes as spectrograms (also tSpectrogram)
+    QAction* mLogFrequency = nullptr;  // View: spectrogram rows by octaves
     QAction* mAbout = nullptr;
 
     // ---- Tray icon and its pop-up menu.
@@ -193,6 +199,7 @@ public:
     void ScrollBox1Resize();
     void ShowSTATEVADClick();
     void ShowClearSigClick();
+    void SpectrogramClick();
     void grSig0Paint(QPainter& p);
     void grSig1Paint(QPainter& p);
     void grSigNew0Paint(QPainter& p);

@@ -17,12 +17,12 @@ struct ReportRecord {
     int64_t frames = 0;
     double seconds = 0;
     double processSeconds = 0;
-    std::string status;  // done, skipped, failed
+    std::string status; // done, skipped, failed
     std::string error;
 };
 
 bool reportFormatKnown(const std::string& path);
 std::string describeSettingsLine(const processing::CleanOptions& o);
 // Writes the report atomically (a temporary file renamed when complete).
-bool writeReport(const std::string& path, const std::vector<ReportRecord>& records, const std::string& settings,
-                 std::string& error);
+bool writeReport(const std::string& path, const std::vector<ReportRecord>& records,
+                 const std::string& settings, std::string& error);

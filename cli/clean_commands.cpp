@@ -27,14 +27,16 @@ namespace fs = std::filesystem;
 int runClean(const std::vector<std::string>& args);
 int runBatch(const std::vector<std::string>& args);
 
-#define CLEAN_OPTIONS \
-    "[--method 0|1|2] [--limit DB] [--noise-rate R] [--musical-rate R] [--background] " \
-    "[--mix l-r|r-l] [--eq FILE] [--no-process] [--format wav|flac] [-y|--overwrite] [--report FILE.csv|.json]"
+#define CLEAN_OPTIONS                                                                              \
+    "[--method 0|1|2] [--limit DB] [--noise-rate R] [--musical-rate R] [--background] "            \
+    "[--mix l-r|r-l] [--eq FILE] [--no-process] [--format wav|flac] [-y|--overwrite] [--report "   \
+    "FILE.csv|.json] [-q]"
 
-const cli::Command cleanCommand{"clean", "clean IN OUT " CLEAN_OPTIONS "   (IN/OUT may be - for a WAV pipe)", 30,
-                                runClean};
+const cli::Command cleanCommand{
+    "clean", "clean IN OUT " CLEAN_OPTIONS "   (IN/OUT may be - for a WAV pipe)", 30, runClean};
 const cli::Command batchCommand{
-    "batch", "batch INDIR OUTDIR " CLEAN_OPTIONS " [--recursive] [--jobs N] [--skip-existing] [-q]", 40, runBatch};
+    "batch", "batch INDIR OUTDIR " CLEAN_OPTIONS " [--recursive] [--jobs N] [--skip-existing]", 40,
+    runBatch};
 cli::CommandRegistration cleanReg(cleanCommand);
 cli::CommandRegistration batchReg(batchCommand);
 
@@ -51,7 +53,7 @@ struct CommonOptions {
     bool recursive = false;
     bool skipExisting = false;
     bool quiet = false;
-    int jobs = 0;  // 0: one per core
+    int jobs = 0; // 0: one per core
 };
 
 // Splits arguments into positional ones and options; returns "" or the reason.
@@ -61,7 +63,8 @@ std::string parseOptions(const std::vector<std::string>& args, std::vector<std::
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) return false;
+            if (i + 1 >= args.size())
+                return false;
             out = args[++i];
             return true;
         };
@@ -72,39 +75,47 @@ std::string parseOptions(const std::vector<std::string>& args, std::vector<std::
                 return "--method takes 0, 1 or 2";
             o.method = uint8_t(x);
         } else if (a == "--limit") {
-            if (!value(v) || !parseNumber(v, x)) return "--limit takes a number of dB";
+            if (!value(v) || !parseNumber(v, x))
+                return "--limit takes a number of dB";
             o.limitDb = float(x);
         } else if (a == "--noise-rate") {
-            if (!value(v) || !parseNumber(v, x)) return "--noise-rate takes a number";
+            if (!value(v) || !parseNumber(v, x))
+                return "--noise-rate takes a number";
             o.noiseRate = float(x);
         } else if (a == "--musical-rate") {
-            if (!value(v) || !parseNumber(v, x)) return "--musical-rate takes a number";
+            if (!value(v) || !parseNumber(v, x))
+                return "--musical-rate takes a number";
             o.musicalRate = float(x);
         } else if (a == "--background") {
             o.background = true;
         } else if (a == "--mix") {
-            if (!value(v) || (v != "l-r" && v != "r-l")) return "--mix takes l-r or r-l";
+            if (!value(v) || (v != "l-r" && v != "r-l"))
+                return "--mix takes l-r or r-l";
             o.autoMix = true;
             o.methodMix = v == "l-r";
         } else if (a == "--eq") {
-            if (!value(v)) return "--eq takes a file";
+            if (!value(v))
+                return "--eq takes a file";
             std::string err;
-            if (!processing::readEqualizerFile(v, o.eqGains, err)) return err;
+            if (!processing::readEqualizerFile(v, o.eqGains, err))
+                return err;
         } else if (a == "--no-process") {
             o.processEnabled = false;
         } else if (a == "--format") {
-            if (!value(v) || !parseOutputFormat(v, o.format)) return "--format takes wav or flac";
+            if (!value(v) || !parseOutputFormat(v, o.format))
+                return "--format takes wav or flac";
             o.formatGiven = true;
         } else if (a == "-y" || a == "--overwrite") {
             o.overwrite = true;
         } else if (a == "--report") {
-            if (!value(v) || !reportFormatKnown(v)) return "--report takes a file ending in .csv or .json";
+            if (!value(v) || !reportFormatKnown(v))
+                return "--report takes a file ending in .csv or .json";
             all.report = v;
         } else if (batch && (a == "--recursive" || a == "-r")) {
             all.recursive = true;
         } else if (batch && a == "--skip-existing") {
             all.skipExisting = true;
-        } else if (batch && (a == "-q" || a == "--quiet")) {
+        } else if (a == "-q" || a == "--quiet") {
             all.quiet = true;
         } else if (batch && (a == "--jobs" || a == "-j")) {
             if (!value(v) || !parseNumber(v, x) || x < 1 || x > 1024 || x != int(x))
@@ -116,7 +127,8 @@ std::string parseOptions(const std::vector<std::string>& args, std::vector<std::
             positional.push_back(a);
         }
     }
-    if (all.skipExisting && o.overwrite) return "--skip-existing and --overwrite exclude each other";
+    if (all.skipExisting && o.overwrite)
+        return "--skip-existing and --overwrite exclude each other";
     return processing::validate(o);
 }
 
@@ -131,21 +143,45 @@ void completeRecord(ReportRecord& r, const processing::CleanStats& stats) {
 
 void hashFiles(ReportRecord& r) {
     std::string err;
-    if (r.source != "-") sha256File(r.source, r.sourceSha256, err);
-    if (r.output != "-" && (r.status == "done" || r.status == "skipped")) sha256File(r.output, r.outputSha256, err);
+    if (r.source != "-")
+        sha256File(r.source, r.sourceSha256, err);
+    if (r.output != "-" && (r.status == "done" || r.status == "skipped"))
+        sha256File(r.output, r.outputSha256, err);
 }
 
 int runClean(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     CommonOptions all;
     std::string why = parseOptions(args, files, all, false);
-    if (!why.empty()) return cli::usageError(cleanCommand, why);
-    if (files.size() != 2) return cli::usageError(cleanCommand, "expected input and output files");
+    if (!why.empty())
+        return cli::usageError(cleanCommand, why);
+    if (files.size() != 2)
+        return cli::usageError(cleanCommand, "expected input and output files");
     processing::CleanStats stats;
     std::string error;
+    // A long file on a terminal shows how far it is, twice a second at most.
+    const bool terminal = !all.quiet && ::isatty(fileno(stderr));
+    auto last = std::chrono::steady_clock::now();
+    bool shown = false;
+    if (terminal)
+        all.clean.progress = [&](int64_t done, int64_t total) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - last < std::chrono::milliseconds(500))
+                return;
+            last = now;
+            shown = true;
+            if (total > 0)
+                std::fprintf(stderr, "\r\033[Kcleaning: %d %%", int(100 * done / total));
+            else
+                std::fprintf(stderr, "\r\033[Kcleaning: %lld frames", static_cast<long long>(done));
+        };
     const bool ok = processing::cleanFile(files[0], files[1], all.clean, stats, error);
-    for (const auto& note : stats.notes) std::fprintf(stderr, "silvane-cli clean: %s\n", note.c_str());
-    if (!ok) std::fprintf(stderr, "silvane-cli clean: %s\n", error.c_str());
+    if (shown)
+        std::fprintf(stderr, "\r\033[K");
+    for (const auto& note : stats.notes)
+        std::fprintf(stderr, "silvane-cli clean: %s\n", note.c_str());
+    if (!ok)
+        std::fprintf(stderr, "silvane-cli clean: %s\n", error.c_str());
     if (!all.report.empty()) {
         ReportRecord r;
         r.source = files[0];
@@ -167,12 +203,13 @@ int runClean(const std::vector<std::string>& args) {
 // batch
 
 std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
     return s;
 }
 
 bool knownAudioExtension(const fs::path& p) {
-    static const char* const exts[] = {".wav", ".flac", ".ogg", ".oga", ".opus", ".mp3", ".aif",
+    static const char* const exts[] = {".wav",  ".flac", ".ogg", ".oga", ".opus", ".mp3", ".aif",
                                        ".aiff", ".aifc", ".caf", ".w64", ".rf64", ".bwf"};
     const std::string e = lower(p.extension().string());
     return std::find(std::begin(exts), std::end(exts), e) != std::end(exts);
@@ -182,20 +219,22 @@ bool knownAudioExtension(const fs::path& p) {
 // output format unless it has it already (in any case).
 fs::path outputFor(const fs::path& rel, const fs::path& outDir, OutputFormat f) {
     fs::path name = rel;
-    if (lower(rel.extension().string()) != extensionOf(f)) name.replace_extension(extensionOf(f));
+    if (lower(rel.extension().string()) != extensionOf(f))
+        name.replace_extension(extensionOf(f));
     return outDir / name;
 }
 
 bool inside(const fs::path& dir, const fs::path& p) {
     auto d = dir.begin(), q = p.begin();
     for (; d != dir.end(); ++d, ++q)
-        if (q == p.end() || *d != *q) return false;
+        if (q == p.end() || *d != *q)
+            return false;
     return true;
 }
 
 struct Job {
     fs::path source, rel, output;
-    std::string conflict;  // set when another source already claims the output
+    std::string conflict; // set when another source already claims the output
 };
 
 std::string hms(double s) {
@@ -209,10 +248,13 @@ int runBatch(const std::vector<std::string>& args) {
     std::vector<std::string> dirs;
     CommonOptions all;
     std::string why = parseOptions(args, dirs, all, true);
-    if (!why.empty()) return cli::usageError(batchCommand, why);
-    if (dirs.size() != 2) return cli::usageError(batchCommand, "expected input and output directories");
+    if (!why.empty())
+        return cli::usageError(batchCommand, why);
+    if (dirs.size() != 2)
+        return cli::usageError(batchCommand, "expected input and output directories");
     std::error_code ec;
-    const fs::path inDir = fs::weakly_canonical(dirs[0], ec), outDir = fs::weakly_canonical(dirs[1], ec);
+    const fs::path inDir = fs::weakly_canonical(dirs[0], ec),
+                   outDir = fs::weakly_canonical(dirs[1], ec);
     if (!fs::is_directory(inDir, ec)) {
         std::fprintf(stderr, "silvane-cli batch: %s: not a directory\n", dirs[0].c_str());
         return 1;
@@ -230,11 +272,15 @@ int runBatch(const std::vector<std::string>& args) {
     std::vector<Job> jobs;
     auto consider = [&](const fs::directory_entry& e) {
         std::error_code fe;
-        if (!e.is_regular_file(fe)) return;
+        if (!e.is_regular_file(fe))
+            return;
         const fs::path p = e.path();
-        if (p.filename().string().find(".partial-") != std::string::npos) return;
-        if (outDir != inDir && inside(outDir, p)) return;
-        if (!knownAudioExtension(p) && !fileLooksLikeAudio(p.string())) return;
+        if (p.filename().string().find(".partial-") != std::string::npos)
+            return;
+        if (outDir != inDir && inside(outDir, p))
+            return;
+        if (!knownAudioExtension(p) && !fileLooksLikeAudio(p.string()))
+            return;
         Job j;
         j.source = p;
         j.rel = p.lexically_relative(inDir);
@@ -242,11 +288,13 @@ int runBatch(const std::vector<std::string>& args) {
         jobs.push_back(j);
     };
     if (all.recursive) {
-        for (auto it = fs::recursive_directory_iterator(inDir, fs::directory_options::skip_permission_denied, ec);
+        for (auto it = fs::recursive_directory_iterator(
+                 inDir, fs::directory_options::skip_permission_denied, ec);
              !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
             consider(*it);
     } else {
-        for (auto it = fs::directory_iterator(inDir, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+        for (auto it = fs::directory_iterator(inDir, ec); !ec && it != fs::directory_iterator();
+             it.increment(ec))
             consider(*it);
     }
     if (ec) {
@@ -257,7 +305,8 @@ int runBatch(const std::vector<std::string>& args) {
     std::map<fs::path, fs::path> claimed;
     for (auto& j : jobs) {
         auto [it, fresh] = claimed.emplace(j.output, j.source);
-        if (!fresh) j.conflict = "same output as " + it->second.string();
+        if (!fresh)
+            j.conflict = "same output as " + it->second.string();
     }
 
     const std::size_t total = jobs.size();
@@ -273,25 +322,31 @@ int runBatch(const std::vector<std::string>& args) {
     std::size_t finished = 0;
     double audioDone = 0;
 
-    auto progress = [&](std::size_t i) {  // under the mutex
+    auto progress = [&](std::size_t i) { // under the mutex
         const ReportRecord& r = records[i];
         ++finished;
         audioDone += r.seconds;
-        if (!notes[i].empty()) std::fprintf(stderr, "%s%s\n", terminal ? "\r\033[K" : "", notes[i].c_str());
+        if (!notes[i].empty())
+            std::fprintf(stderr, "%s%s\n", terminal ? "\r\033[K" : "", notes[i].c_str());
         if (r.status == "failed")
-            std::fprintf(stderr, "%ssilvane-cli batch: %s\n", terminal ? "\r\033[K" : "", r.error.c_str());
-        if (all.quiet) return;
-        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            std::fprintf(stderr, "%ssilvane-cli batch: %s\n", terminal ? "\r\033[K" : "",
+                         r.error.c_str());
+        if (all.quiet)
+            return;
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (terminal) {
             const double speed = wall > 0 ? audioDone / wall : 0;
             const double left = finished ? wall / double(finished) * double(total - finished) : 0;
-            std::fprintf(stderr, "\r\033[K%zu/%zu files, %.2f h of audio, %.0f x real time, %s left", finished, total,
-                         audioDone / 3600, speed, hms(left).c_str());
+            std::fprintf(stderr,
+                         "\r\033[K%zu/%zu files, %.2f h of audio, %.0f x real time, %s left",
+                         finished, total, audioDone / 3600, speed, hms(left).c_str());
         } else if (r.status == "done") {
             std::fprintf(stderr, "[%zu/%zu] %s: %.2f s of audio in %.3f s\n", finished, total,
                          jobs[i].rel.c_str(), r.seconds, r.processSeconds);
         } else {
-            std::fprintf(stderr, "[%zu/%zu] %s: %s\n", finished, total, jobs[i].rel.c_str(), r.status.c_str());
+            std::fprintf(stderr, "[%zu/%zu] %s: %s\n", finished, total, jobs[i].rel.c_str(),
+                         r.status.c_str());
         }
         std::fflush(stderr);
     };
@@ -300,7 +355,8 @@ int runBatch(const std::vector<std::string>& args) {
         auto blocks = std::make_unique<engine::Block[]>(2);
         for (;;) {
             const std::size_t i = next.fetch_add(1);
-            if (i >= total) return;
+            if (i >= total)
+                return;
             const Job& j = jobs[i];
             ReportRecord r;
             r.source = j.source.string();
@@ -315,7 +371,8 @@ int runBatch(const std::vector<std::string>& args) {
                 r.status = "skipped";
             } else {
                 fs::create_directories(j.output.parent_path(), fe);
-                if (processing::cleanFile(r.source, r.output, all.clean, stats, error, blocks.get())) {
+                if (processing::cleanFile(r.source, r.output, all.clean, stats, error,
+                                          blocks.get())) {
                     r.status = "done";
                 } else {
                     r.status = "failed";
@@ -323,9 +380,11 @@ int runBatch(const std::vector<std::string>& args) {
                 }
                 completeRecord(r, stats);
             }
-            if (!all.report.empty()) hashFiles(r);
+            if (!all.report.empty())
+                hashFiles(r);
             std::string joined;
-            for (const auto& n : stats.notes) joined += (joined.empty() ? "" : "\n") + ("silvane-cli batch: " + n);
+            for (const auto& n : stats.notes)
+                joined += (joined.empty() ? "" : "\n") + ("silvane-cli batch: " + n);
             std::lock_guard<std::mutex> lock(mutex);
             records[i] = r;
             notes[i] = joined;
@@ -333,10 +392,13 @@ int runBatch(const std::vector<std::string>& args) {
         }
     };
     std::vector<std::thread> pool;
-    for (int w = 1; w < workers; ++w) pool.emplace_back(work);
+    for (int w = 1; w < workers; ++w)
+        pool.emplace_back(work);
     work();
-    for (auto& t : pool) t.join();
-    if (terminal) std::fprintf(stderr, "\n");
+    for (auto& t : pool)
+        t.join();
+    if (terminal)
+        std::fprintf(stderr, "\n");
 
     std::size_t done = 0, skipped = 0, failed = 0;
     double audio = 0;
@@ -346,7 +408,8 @@ int runBatch(const std::vector<std::string>& args) {
         failed += r.status == "failed";
         audio += r.status == "done" ? r.seconds : 0;
     }
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     int status = failed ? 1 : 0;
     if (!all.report.empty()) {
         std::string err;
@@ -355,9 +418,11 @@ int runBatch(const std::vector<std::string>& args) {
             status = 1;
         }
     }
-    std::printf("%zu file(s): %zu cleaned, %zu skipped, %zu failed; %.2f h of audio in %s (%.0f x real time)\n",
-                 total, done, skipped, failed, audio / 3600, hms(wall).c_str(), wall > 0 ? audio / wall : 0.0);
+    std::printf("%zu file(s): %zu cleaned, %zu skipped, %zu failed; %.2f h of audio in %s (%.0f x "
+                "real time)\n",
+                total, done, skipped, failed, audio / 3600, hms(wall).c_str(),
+                wall > 0 ? audio / wall : 0.0);
     return status;
 }
 
-}  // namespace
+} // namespace

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <cstring>
 
 namespace display {
@@ -150,6 +152,25 @@ double rowFrequency(int row, int height, int32_t sampleRate, bool logFrequency) 
         return nyquist * (fromBottom + 0.5) / height;
     const double low = std::min(kLowestLogHz, nyquist / 4);
     return low * std::pow(nyquist / low, (fromBottom + 0.5) / height);
+}
+
+ScaleLabels spectrogramLabels(int32_t sampleRate, bool logFrequency, int height, double floorDb,
+                              double ceilingDb) {
+    ScaleLabels l;
+    if (sampleRate <= 0 || height <= 0) return l;
+    auto hz = [](double f) { return std::to_string(int64_t(std::lround(f / 10) * 10)); };
+    auto db = [](double v) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%.3g", v);
+        return std::string(buf);
+    };
+    l.shown = true;
+    l.top = std::to_string(sampleRate / 2) + " Hz";
+    // The middle label stands at the boundary above row height / 2.
+    l.middle = hz(rowEdge(height - height / 2, height, sampleRate / 2.0, logFrequency));
+    l.bottom = (logFrequency ? hz(rowFrequency(height - 1, height, sampleRate, true)) : std::string("0")) +
+               " Hz, " + db(floorDb) + ".." + db(ceilingDb) + " dB";
+    return l;
 }
 
 struct SpectrogramPane::Impl {

@@ -46,6 +46,11 @@ uint32_t levelColour(float levelDb, double floorDb, double ceilingDb);
 // `height` rows high.
 double rowFrequency(int row, int height, int32_t sampleRate, bool logFrequency);
 
+// Scale labels of a spectrogram pane `height` rows high: the frequencies at
+// the top, the middle and the bottom, and the level range under the bottom.
+ScaleLabels spectrogramLabels(int32_t sampleRate, bool logFrequency, int height, double floorDb,
+                              double ceilingDb);
+
 struct SpectrogramImage {
     int width = 0;                // columns: min(pane width, the tables' column limit)
     int height = 0;               // the pane's rows

@@ -19,8 +19,10 @@ UpDown::UpDown(QWidget* parent) : QWidget(parent) {
     connect(next_, &QToolButton::clicked, this, [this] { click(true); });
 }
 
+// A press at either end moves nothing and reports nothing.
 void UpDown::click(bool next) {
+    const int before = position;
     if (next && position < max) ++position;
     if (!next && position > min) --position;
-    emit clicked(next);
+    if (position != before) emit clicked(next);
 }

@@ -5,7 +5,8 @@
 #include <QWidget>
 
 // Two arrow buttons; a press reports "next" (right arrow) or "previous".
-// The position moves between min and max with each press.
+// The position moves between min and max with each press, and only a press
+// that moved it is reported.
 class UpDown : public QWidget {
     Q_OBJECT
 public:

@@ -150,12 +150,13 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
     for (;;) {
         std::size_t got = 0;
         if (!reader->read(block.data(), kBlockFrames, got, error)) {
-            error = input + ": " + error;
+            error = (input == "-" ? std::string("standard input") : input) + ": " + error;
             return false;
         }
         if (got == 0) break;
         cleaned.clear();
         cleaner.push(block.data(), got, in.channels, cleaned);
+        if (o.progress) o.progress(int64_t(cleaner.framesIn()), in.frames);
         if (!writer->write(cleaned.data(), cleaned.size() / channels, error)) return false;
     }
     cleaned.clear();

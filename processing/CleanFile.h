@@ -8,6 +8,7 @@
 #include "AudioStream.h"
 #include "ProcessingRun.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct CleanOptions : engine::Parameters {
     OutputFormat format = OutputFormat::Wav;
     bool overwrite = false;      // replace an existing output, even the input itself
     uint64_t rf64Threshold = OutputSpec{}.rf64Threshold;
+    // Called after each block: frames read so far, and the total (-1 when the
+    // source does not say).
+    std::function<void(int64_t done, int64_t total)> progress;
 };
 
 // The program's version, as named in the coding history and the reports.

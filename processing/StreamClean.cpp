@@ -9,7 +9,8 @@ StreamCleaner::StreamCleaner(const RunParameters& p, const FrameControls& c, eng
     : p_(p), c_(c), blocks_(blocks), channels_(std::clamp(p.channels, 1, 2)) {
     p_.channels = channels_;
     const engine::Settings settings = engine::settingsAt(p.sampleRate, p);
-    for (int ch = 0; ch < channels_; ++ch) engine::restart(blocks_[ch], settings);
+    for (int ch = 0; ch < channels_; ++ch)
+        engine::restart(blocks_[ch], settings);
     const uint32_t L = engine::frameLength(blocks_[0]);
     S_ = engine::frameStep(blocks_[0]);
     // Unprocessed frames are copied where they stand, so they have no delay.
@@ -26,8 +27,10 @@ void StreamCleaner::runFrame(std::vector<int16_t>& out, uint64_t limit) {
     const int64_t base = int64_t(frame_ * S_) - int64_t(D_);
     for (uint32_t j = 0; j < S_; ++j) {
         const int64_t pos = base + j;
-        if (pos < 0 || uint64_t(pos) >= limit) continue;
-        for (int ch = 0; ch < channels_; ++ch) out.push_back(res_[ch][j]);
+        if (pos < 0 || uint64_t(pos) >= limit)
+            continue;
+        for (int ch = 0; ch < channels_; ++ch)
+            out.push_back(res_[ch][j]);
         ++framesOut_;
     }
     ++frame_;
@@ -36,24 +39,28 @@ void StreamCleaner::runFrame(std::vector<int16_t>& out, uint64_t limit) {
 
 void StreamCleaner::push(const int16_t* interleaved, std::size_t frames, int srcChannels,
                          std::vector<int16_t>& out) {
-    if (!usable_) return;
+    if (!usable_)
+        return;
     const int second = srcChannels >= 2 ? 1 : 0;
     for (std::size_t i = 0; i < frames; ++i) {
         const int16_t* fr = interleaved + i * std::size_t(srcChannels);
         in_[0][fill_] = fr[0];
         in_[1][fill_] = fr[second];
-        if (++fill_ == S_) runFrame(out, std::numeric_limits<uint64_t>::max());
+        if (++fill_ == S_)
+            runFrame(out, std::numeric_limits<uint64_t>::max());
     }
     framesIn_ += frames;
 }
 
 void StreamCleaner::finish(std::vector<int16_t>& out) {
-    if (!usable_) return;
+    if (!usable_)
+        return;
     // Input beyond the end is silence, as in the processing run.
     while (framesOut_ < framesIn_) {
-        for (int ch = 0; ch < 2; ++ch) std::fill(in_[ch] + fill_, in_[ch] + S_, int16_t(0));
+        for (int ch = 0; ch < 2; ++ch)
+            std::fill(in_[ch] + fill_, in_[ch] + S_, int16_t(0));
         runFrame(out, framesIn_);
     }
 }
 
-}  // namespace processing
+} // namespace processing

@@ -14,7 +14,7 @@
 namespace processing {
 
 class StreamCleaner {
-public:
+  public:
     // Re-creates the blocks of the channels used (p.channels, 1 or 2) with p's
     // settings. The controls hold for the whole stream.
     StreamCleaner(const RunParameters& p, const FrameControls& c, engine::Block* blocks);
@@ -25,7 +25,8 @@ public:
     // Takes `frames` interleaved frames of `srcChannels` channels (the first
     // p.channels are used) and appends the cleaned frames that are complete,
     // interleaved with p.channels channels, to `out`.
-    void push(const int16_t* interleaved, std::size_t frames, int srcChannels, std::vector<int16_t>& out);
+    void push(const int16_t* interleaved, std::size_t frames, int srcChannels,
+              std::vector<int16_t>& out);
 
     // End of the input: appends the rest, so that everything appended equals
     // the number of frames pushed.
@@ -34,7 +35,7 @@ public:
     uint64_t framesIn() const { return framesIn_; }
     uint64_t framesOut() const { return framesOut_; }
 
-private:
+  private:
     void runFrame(std::vector<int16_t>& out, uint64_t limit);
 
     RunParameters p_;
@@ -52,4 +53,4 @@ private:
     uint64_t framesOut_ = 0;
 };
 
-}  // namespace processing
+} // namespace processing

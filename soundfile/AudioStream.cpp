@@ -13,7 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-std::unique_ptr<AudioWriter> makeWavFileWriter(std::unique_ptr<SafeFileWriter> file, const OutputSpec& spec);
+std::unique_ptr<AudioWriter> makeWavFileWriter(std::unique_ptr<SafeFileWriter> file,
+                                               const OutputSpec& spec);
 
 namespace {
 
@@ -23,9 +24,9 @@ const struct {
     int sfType;
     const char* infoId;
 } kTagMap[] = {
-    {SF_STR_TITLE, "INAM"},   {SF_STR_ARTIST, "IART"},  {SF_STR_COMMENT, "ICMT"},
-    {SF_STR_DATE, "ICRD"},    {SF_STR_COPYRIGHT, "ICOP"}, {SF_STR_SOFTWARE, "ISFT"},
-    {SF_STR_ALBUM, "IPRD"},   {SF_STR_GENRE, "IGNR"},   {SF_STR_TRACKNUMBER, "ITRK"},
+    {SF_STR_TITLE, "INAM"}, {SF_STR_ARTIST, "IART"},    {SF_STR_COMMENT, "ICMT"},
+    {SF_STR_DATE, "ICRD"},  {SF_STR_COPYRIGHT, "ICOP"}, {SF_STR_SOFTWARE, "ISFT"},
+    {SF_STR_ALBUM, "IPRD"}, {SF_STR_GENRE, "IGNR"},     {SF_STR_TRACKNUMBER, "ITRK"},
 };
 
 bool isWavForm(const unsigned char* h, std::size_t n) {
@@ -35,16 +36,24 @@ bool isWavForm(const unsigned char* h, std::size_t n) {
 
 const char* containerName(int format) {
     switch (format & SF_FORMAT_TYPEMASK) {
-    case SF_FORMAT_FLAC: return "FLAC";
+    case SF_FORMAT_FLAC:
+        return "FLAC";
     case SF_FORMAT_OGG:
         return (format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS ? "Ogg Opus" : "Ogg Vorbis";
-    case SF_FORMAT_MPEG: return "MP3";
-    case SF_FORMAT_AIFF: return "AIFF";
-    case SF_FORMAT_CAF: return "CAF";
-    case SF_FORMAT_W64: return "Wave64";
-    case SF_FORMAT_RF64: return "RF64";
-    case SF_FORMAT_WAV: return "WAV";
-    default: return "other";
+    case SF_FORMAT_MPEG:
+        return "MP3";
+    case SF_FORMAT_AIFF:
+        return "AIFF";
+    case SF_FORMAT_CAF:
+        return "CAF";
+    case SF_FORMAT_W64:
+        return "Wave64";
+    case SF_FORMAT_RF64:
+        return "RF64";
+    case SF_FORMAT_WAV:
+        return "WAV";
+    default:
+        return "other";
     }
 }
 
@@ -58,8 +67,10 @@ bool floatSubtype(int format) {
     case SF_FORMAT_OPUS:
     case SF_FORMAT_MPEG_LAYER_I:
     case SF_FORMAT_MPEG_LAYER_II:
-    case SF_FORMAT_MPEG_LAYER_III: return true;
-    default: return false;
+    case SF_FORMAT_MPEG_LAYER_III:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -69,22 +80,26 @@ bool lossySubtype(int format) {
     case SF_FORMAT_OPUS:
     case SF_FORMAT_MPEG_LAYER_I:
     case SF_FORMAT_MPEG_LAYER_II:
-    case SF_FORMAT_MPEG_LAYER_III: return true;
-    default: return false;
+    case SF_FORMAT_MPEG_LAYER_III:
+        return true;
+    default:
+        return false;
     }
 }
 
 std::string subtypeName(int format) {
     SF_FORMAT_INFO fi{};
     fi.format = format & SF_FORMAT_SUBMASK;
-    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &fi, sizeof fi) == 0 && fi.name) return fi.name;
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &fi, sizeof fi) == 0 && fi.name)
+        return fi.name;
     return "unknown";
 }
 
 class SndfileReader : public AudioReader {
-public:
+  public:
     ~SndfileReader() override {
-        if (sf_) sf_close(sf_);
+        if (sf_)
+            sf_close(sf_);
     }
 
     bool open(const std::string& path, std::string& error) {
@@ -104,23 +119,33 @@ public:
         info_.channels = si.channels;
         info_.container = containerName(si.format);
         info_.encoding = subtypeName(si.format);
-        info_.frames = si.frames >= 0 ? si.frames : -1;
-        info_.exactFrames = si.frames >= 0 && !lossySubtype(si.format);
+        const bool lengthKnown = si.frames >= 0 && si.frames != SF_COUNT_MAX;
+        if (!lengthKnown && (si.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG) {
+            // A whole Ogg file ends on a page that gives its length.
+            error = "damaged or truncated: the stream's end cannot be found";
+            return false;
+        }
+        info_.frames = lengthKnown ? si.frames : -1;
+        info_.exactFrames = lengthKnown && !lossySubtype(si.format);
         for (const auto& t : kTagMap)
-            if (const char* v = sf_get_string(sf_, t.sfType); v && *v) info_.metadata.info.emplace_back(t.infoId, v);
+            if (const char* v = sf_get_string(sf_, t.sfType); v && *v)
+                info_.metadata.info.emplace_back(t.infoId, v);
         return true;
     }
 
     bool read(int16_t* out, std::size_t maxFrames, std::size_t& got, std::string& error) override {
         got = 0;
-        if (maxFrames == 0) return true;
+        if (maxFrames == 0)
+            return true;
         sf_count_t n;
         if (floatSubtype(format_)) {
             buf_.resize(maxFrames * std::size_t(info_.channels));
             n = sf_readf_float(sf_, buf_.data(), sf_count_t(maxFrames));
-            for (std::size_t i = 0; i < std::size_t(std::max<sf_count_t>(n, 0)) * info_.channels; ++i) {
+            for (std::size_t i = 0; i < std::size_t(std::max<sf_count_t>(n, 0)) * info_.channels;
+                 ++i) {
                 const float x = buf_[i];
-                const long v = std::isnan(x) ? 0 : std::lrint(std::clamp(x, -2.0f, 2.0f) * 32767.0f);
+                const long v =
+                    std::isnan(x) ? 0 : std::lrint(std::clamp(x, -2.0f, 2.0f) * 32767.0f);
                 out[i] = int16_t(std::clamp<long>(v, -32768, 32767));
             }
         } else {
@@ -132,15 +157,20 @@ public:
         }
         got = std::size_t(n);
         delivered_ += n;
-        if (got == 0 && info_.exactFrames && delivered_ < info_.frames) {
-            error = "damaged or truncated: " + std::to_string(delivered_) + " of " + std::to_string(info_.frames) +
-                    " frames decodable";
+        // Decoders stop quietly at a damaged or missing part; the length the
+        // container announced tells. An MP3 length may be an estimate (no
+        // frame count in the file), so only a clear shortfall counts there.
+        const bool mp3 = (format_ & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+        const int64_t expected = mp3 ? info_.frames - info_.frames / 100 : info_.frames;
+        if (got == 0 && info_.frames > 0 && delivered_ < expected) {
+            error = "damaged or truncated: " + std::to_string(delivered_) + " of " +
+                    std::to_string(info_.frames) + " frames decodable";
             return false;
         }
         return true;
     }
 
-private:
+  private:
     SNDFILE* sf_ = nullptr;
     int format_ = 0;
     int64_t delivered_ = 0;
@@ -149,8 +179,9 @@ private:
 
 // Owns the FILE* of a WAV file read through our own reader.
 class OwnedFileReader : public AudioReader {
-public:
-    OwnedFileReader(std::FILE* f, std::unique_ptr<AudioReader> inner) : f_(f), inner_(std::move(inner)) {
+  public:
+    OwnedFileReader(std::FILE* f, std::unique_ptr<AudioReader> inner)
+        : f_(f), inner_(std::move(inner)) {
         info_ = inner_->info();
     }
     ~OwnedFileReader() override {
@@ -161,16 +192,18 @@ public:
         return inner_->read(out, maxFrames, got, error);
     }
 
-private:
+  private:
     std::FILE* f_;
     std::unique_ptr<AudioReader> inner_;
 };
 
 class FlacWriter : public AudioWriter {
-public:
-    FlacWriter(std::unique_ptr<SafeFileWriter> file, const OutputSpec& spec) : file_(std::move(file)), spec_(spec) {}
+  public:
+    FlacWriter(std::unique_ptr<SafeFileWriter> file, const OutputSpec& spec)
+        : file_(std::move(file)), spec_(spec) {}
     ~FlacWriter() override {
-        if (sf_) sf_close(sf_);
+        if (sf_)
+            sf_close(sf_);
     }
 
     bool open(std::string& error) {
@@ -185,7 +218,8 @@ public:
         }
         for (const auto& [id, value] : spec_.metadata.info)
             for (const auto& t : kTagMap)
-                if (id == t.infoId) sf_set_string(sf_, t.sfType, value.c_str());
+                if (id == t.infoId)
+                    sf_set_string(sf_, t.sfType, value.c_str());
         return true;
     }
 
@@ -211,40 +245,46 @@ public:
         return true;
     }
 
-private:
+  private:
     std::unique_ptr<SafeFileWriter> file_;
     OutputSpec spec_;
     SNDFILE* sf_ = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 bool looksLikeAudio(const unsigned char* h, std::size_t n) {
     auto is = [&](const char* magic, std::size_t at = 0) {
         const std::size_t len = std::strlen(magic);
         return n >= at + len && std::memcmp(h + at, magic, len) == 0;
     };
-    if (isWavForm(h, n)) return true;
-    if (is("fLaC") || is("OggS") || is("caff") || is("ID3")) return true;
-    if (is("FORM") && (is("AIFF", 8) || is("AIFC", 8))) return true;
-    if (is("riff") && n >= 16 && h[4] == 0x2E && h[5] == 0x91 && h[6] == 0xCF) return true;  // Wave64
+    if (isWavForm(h, n))
+        return true;
+    if (is("fLaC") || is("OggS") || is("caff") || is("ID3"))
+        return true;
+    if (is("FORM") && (is("AIFF", 8) || is("AIFC", 8)))
+        return true;
+    if (is("riff") && n >= 16 && h[4] == 0x2E && h[5] == 0x91 && h[6] == 0xCF)
+        return true; // Wave64
     // An MPEG audio frame: 11 sync bits, a layer, a valid bit rate and rate.
-    if (n >= 4 && h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && (h[1] & 0x06) != 0 && (h[2] & 0xF0) != 0xF0 &&
-        (h[2] & 0x0C) != 0x0C)
+    if (n >= 4 && h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && (h[1] & 0x06) != 0 &&
+        (h[2] & 0xF0) != 0xF0 && (h[2] & 0x0C) != 0x0C)
         return true;
     return false;
 }
 
 bool fileLooksLikeAudio(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    if (!f)
+        return false;
     unsigned char h[16];
     const std::size_t n = std::fread(h, 1, sizeof h, f);
     std::fclose(f);
     return looksLikeAudio(h, n);
 }
 
-bool openAudioReader(const std::string& path, std::unique_ptr<AudioReader>& reader, std::string& error) {
+bool openAudioReader(const std::string& path, std::unique_ptr<AudioReader>& reader,
+                     std::string& error) {
     if (path == "-") {
         if (!openWavStreamReader(stdin, false, reader, error)) {
             error = "standard input: " + error + " (a WAV stream is expected)";
@@ -289,24 +329,31 @@ bool openAudioReader(const std::string& path, std::unique_ptr<AudioReader>& read
 
 bool parseOutputFormat(const std::string& name, OutputFormat& format) {
     std::string n = name;
-    std::transform(n.begin(), n.end(), n.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    if (n == "wav") format = OutputFormat::Wav;
-    else if (n == "flac") format = OutputFormat::Flac;
-    else return false;
+    std::transform(n.begin(), n.end(), n.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (n == "wav")
+        format = OutputFormat::Wav;
+    else if (n == "flac")
+        format = OutputFormat::Flac;
+    else
+        return false;
     return true;
 }
 
 OutputFormat formatForPath(const std::string& path) {
     const auto dot = path.rfind('.');
     OutputFormat f = OutputFormat::Wav;
-    if (dot != std::string::npos && path.find('/', dot) == std::string::npos) parseOutputFormat(path.substr(dot + 1), f);
+    if (dot != std::string::npos && path.find('/', dot) == std::string::npos)
+        parseOutputFormat(path.substr(dot + 1), f);
     return f;
 }
 
-const char* extensionOf(OutputFormat f) { return f == OutputFormat::Flac ? ".flac" : ".wav"; }
+const char* extensionOf(OutputFormat f) {
+    return f == OutputFormat::Flac ? ".flac" : ".wav";
+}
 
-bool openAudioWriter(const std::string& path, const OutputSpec& spec, std::unique_ptr<AudioWriter>& writer,
-                     std::string& error) {
+bool openAudioWriter(const std::string& path, const OutputSpec& spec,
+                     std::unique_ptr<AudioWriter>& writer, std::string& error) {
     if (spec.channels < 1 || spec.channels > 2 || spec.sampleRate == 0) {
         error = "cannot write " + path + ": unsupported channel count or rate";
         return false;
@@ -330,7 +377,8 @@ bool openAudioWriter(const std::string& path, const OutputSpec& spec, std::uniqu
     }
     if (spec.format == OutputFormat::Flac) {
         auto w = std::make_unique<FlacWriter>(std::move(file), spec);
-        if (!w->open(error)) return false;
+        if (!w->open(error))
+            return false;
         writer = std::move(w);
         return true;
     }

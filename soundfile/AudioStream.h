@@ -17,27 +17,29 @@
 
 struct AudioInfo {
     uint32_t sampleRate = 0;
-    int channels = 0;           // channels of the source (readers deliver all of them)
-    int64_t frames = -1;        // -1 when the length is not known before the end
-    bool exactFrames = false;   // `frames` is exactly what the reader will deliver
-    std::string container;      // "WAV", "RF64", "FLAC", "Ogg Vorbis", ...
-    std::string encoding;       // "PCM 16-bit", "IMA ADPCM", ...
+    int channels = 0;         // channels of the source (readers deliver all of them)
+    int64_t frames = -1;      // -1 when the length is not known before the end
+    bool exactFrames = false; // `frames` is exactly what the reader will deliver
+    std::string container;    // "WAV", "RF64", "FLAC", "Ogg Vorbis", ...
+    std::string encoding;     // "PCM 16-bit", "IMA ADPCM", ...
     AudioMetadata metadata;
 };
 
 class AudioReader {
-public:
+  public:
     virtual ~AudioReader() = default;
     const AudioInfo& info() const { return info_; }
     // Reads up to `maxFrames` interleaved frames; `got` is 0 at the end.
-    virtual bool read(int16_t* interleaved, std::size_t maxFrames, std::size_t& got, std::string& error) = 0;
+    virtual bool read(int16_t* interleaved, std::size_t maxFrames, std::size_t& got,
+                      std::string& error) = 0;
 
-protected:
+  protected:
     AudioInfo info_;
 };
 
 // Opens `path` ("-": standard input) and recognises the format by content.
-bool openAudioReader(const std::string& path, std::unique_ptr<AudioReader>& reader, std::string& error);
+bool openAudioReader(const std::string& path, std::unique_ptr<AudioReader>& reader,
+                     std::string& error);
 
 // Whether the first bytes of a file look like a format the readers know.
 bool looksLikeAudio(const unsigned char* head, std::size_t n);
@@ -56,15 +58,15 @@ struct OutputSpec {
     OutputFormat format = OutputFormat::Wav;
     uint32_t sampleRate = 16000;
     int channels = 1;
-    int64_t expectedFrames = -1;  // -1: not known; the header is completed at the end
-    bool overwrite = false;       // replace an existing file (atomically)
+    int64_t expectedFrames = -1; // -1: not known; the header is completed at the end
+    bool overwrite = false;      // replace an existing file (atomically)
     AudioMetadata metadata;
     // WAV data above this many bytes is written as RF64. Tests lower it.
     uint64_t rf64Threshold = 0xFFFFFFFFull - 48;
 };
 
 class AudioWriter {
-public:
+  public:
     virtual ~AudioWriter() = default;
     virtual bool write(const int16_t* interleaved, std::size_t frames, std::string& error) = 0;
     // Completes the file and puts it under its name. A writer destroyed
@@ -75,8 +77,8 @@ public:
 // Opens a writer for `path` ("-": standard output, WAV only). The file goes
 // to a temporary name beside the target and appears only on finish(); an
 // existing target is refused unless spec.overwrite.
-bool openAudioWriter(const std::string& path, const OutputSpec& spec, std::unique_ptr<AudioWriter>& writer,
-                     std::string& error);
+bool openAudioWriter(const std::string& path, const OutputSpec& spec,
+                     std::unique_ptr<AudioWriter>& writer, std::string& error);
 
 // The same on an already open stream (no temporary file, no rename). The
 // header is completed at the end when the stream can seek, and says "to the

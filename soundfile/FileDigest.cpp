@@ -21,7 +21,8 @@ bool sha256File(const std::string& path, std::string& hex, std::string& error) {
     }
     std::vector<unsigned char> buf(1 << 16);
     std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0) EVP_DigestUpdate(ctx.get(), buf.data(), n);
+    while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0)
+        EVP_DigestUpdate(ctx.get(), buf.data(), n);
     if (std::ferror(f.get())) {
         error = "cannot read " + path;
         return false;

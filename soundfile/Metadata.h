@@ -12,7 +12,7 @@
 struct AudioMetadata {
     // INFO ids ("INAM", "IART", ...) with their text, in file order.
     std::vector<std::pair<std::string, std::string>> info;
-    std::vector<uint8_t> bext;  // body of the "bext" chunk, empty when there is none
+    std::vector<uint8_t> bext; // body of the "bext" chunk, empty when there is none
     bool empty() const { return info.empty() && bext.empty(); }
 };
 

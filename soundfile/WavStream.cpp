@@ -24,10 +24,21 @@ namespace {
 uint32_t le32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-uint64_t le64(const unsigned char* p) { return uint64_t(le32(p)) | uint64_t(le32(p + 4)) << 32; }
-inline int16_t le16s(const unsigned char* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
+uint64_t le64(const unsigned char* p) {
+    return uint64_t(le32(p)) | uint64_t(le32(p + 4)) << 32;
+}
+inline int16_t le16s(const unsigned char* p) {
+    return int16_t(uint16_t(p[0] | p[1] << 8));
+}
 
 constexpr uint64_t kToEnd = std::numeric_limits<uint64_t>::max();
+
+// Data sizes written by programs that could not know the length (writing to a
+// pipe): 0, the largest 32-bit value, and the 2 GiB - 4096 that some write. The
+// data then go to the end of the stream, and may well pass 2 or 4 GiB.
+bool sizeFromAPipe(uint32_t size) {
+    return size == 0 || size == 0xFFFFFFFFu || size == 0x7FFFF000u;
+}
 
 // Sequential reading that skips by seeking when it can and by reading when not.
 struct Input {
@@ -42,7 +53,8 @@ struct Input {
     }
     bool skip(uint64_t n) {
         if (seekable) {
-            if (n > uint64_t(std::numeric_limits<long>::max()) || std::fseek(f, long(n), SEEK_CUR) != 0)
+            if (n > uint64_t(std::numeric_limits<long>::max()) ||
+                std::fseek(f, long(n), SEEK_CUR) != 0)
                 return false;
             pos += n;
             return true;
@@ -50,7 +62,8 @@ struct Input {
         unsigned char buf[4096];
         while (n > 0) {
             std::size_t want = std::size_t(std::min<uint64_t>(n, sizeof buf));
-            if (!read(buf, want)) return false;
+            if (!read(buf, want))
+                return false;
             n -= want;
         }
         return true;
@@ -60,7 +73,8 @@ struct Input {
 // The fields of a "fmt " body, as the whole-file header reader takes them
 // (an extensible chunk records the encoding its sub-format names).
 bool parseFmt(const std::vector<unsigned char>& b, WavHeaderInfo& h) {
-    if (b.size() < 16) return false;
+    if (b.size() < 16)
+        return false;
     h.fmtSize = uint32_t(b.size());
     h.formatTag = uint16_t(b[0] | b[1] << 8);
     h.channels = uint16_t(b[2] | b[3] << 8);
@@ -68,11 +82,13 @@ bool parseFmt(const std::vector<unsigned char>& b, WavHeaderInfo& h) {
     h.avgBytesPerSec = le32(&b[8]);
     h.blockAlign = uint16_t(b[12] | b[13] << 8);
     h.bitsPerSample = uint16_t(b[14] | b[15] << 8);
-    if (h.formatTag == WavExtensible && b.size() >= 16 + 24) h.formatTag = uint16_t(b[16 + 8] | b[16 + 9] << 8);
+    if (h.formatTag == WavExtensible && b.size() >= 16 + 24)
+        h.formatTag = uint16_t(b[16 + 8] | b[16 + 9] << 8);
     return true;
 }
 
-void takeMetadataChunk(const char* id, const std::vector<unsigned char>& body, AudioMetadata& meta) {
+void takeMetadataChunk(const char* id, const std::vector<unsigned char>& body,
+                       AudioMetadata& meta) {
     if (!std::memcmp(id, "LIST", 4))
         parseInfoList(body.data(), body.size(), meta);
     else if (!std::memcmp(id, "bext", 4) && meta.bext.empty())
@@ -81,7 +97,7 @@ void takeMetadataChunk(const char* id, const std::vector<unsigned char>& body, A
 
 struct Located {
     WavHeaderInfo header;
-    uint64_t dataBytes = 0;  // kToEnd: read to the end of the stream
+    uint64_t dataBytes = 0; // kToEnd: read to the end of the stream
     bool rf64 = false;
 };
 
@@ -105,17 +121,24 @@ bool walkToData(Input& in, bool rf64, Located& out, AudioMetadata& meta, std::st
                 return false;
             }
             uint64_t bytes = size;
-            if (rf64 && size == 0xFFFFFFFFu) bytes = ds64Data ? ds64Data : kToEnd;
-            else if (size == 0 || size == 0xFFFFFFFFu) bytes = kToEnd;  // written by a pipe
+            if (rf64 && size == 0xFFFFFFFFu)
+                bytes = ds64Data ? ds64Data : kToEnd;
+            else if (sizeFromAPipe(size))
+                bytes = kToEnd;
             out.dataBytes = bytes;
             out.rf64 = rf64;
             return true;
         }
         const bool small = !std::memcmp(id, "fmt ", 4) || !std::memcmp(id, "ds64", 4) ||
-                           ((!std::memcmp(id, "LIST", 4) || !std::memcmp(id, "bext", 4)) && size <= kMaxMetadataChunk);
+                           ((!std::memcmp(id, "LIST", 4) || !std::memcmp(id, "bext", 4)) &&
+                            size <= kMaxMetadataChunk);
         if (small) {
+            if (size > kMaxMetadataChunk) {
+                error = "chunk too large";
+                return false;
+            }
             std::vector<unsigned char> body(size);
-            if (size > (1u << 20) || !in.read(body.data(), size)) {
+            if (!in.read(body.data(), size)) {
                 error = "truncated chunk";
                 return false;
             }
@@ -126,7 +149,8 @@ bool walkToData(Input& in, bool rf64, Located& out, AudioMetadata& meta, std::st
                 }
                 haveFmt = true;
             } else if (!std::memcmp(id, "ds64", 4)) {
-                if (size >= 24) ds64Data = le64(&body[8]);
+                if (size >= 24)
+                    ds64Data = le64(&body[8]);
             } else {
                 takeMetadataChunk(id, body, meta);
             }
@@ -145,7 +169,8 @@ bool walkToData(Input& in, bool rf64, Located& out, AudioMetadata& meta, std::st
 // data; stops quietly at anything malformed.
 void scanMetadata(std::FILE* f, AudioMetadata& meta) {
     long here = std::ftell(f);
-    if (here < 0 || std::fseek(f, 0, SEEK_END) != 0) return;
+    if (here < 0 || std::fseek(f, 0, SEEK_END) != 0)
+        return;
     const long end = std::ftell(f);
     unsigned char form[12];
     std::fseek(f, 0, SEEK_SET);
@@ -154,21 +179,27 @@ void scanMetadata(std::FILE* f, AudioMetadata& meta) {
         uint64_t ds64Data = 0;
         long pos = 12;
         unsigned char ch[8];
-        while (pos + 8 <= end && std::fseek(f, pos, SEEK_SET) == 0 && std::fread(ch, 1, 8, f) == 8) {
+        while (pos + 8 <= end && std::fseek(f, pos, SEEK_SET) == 0 &&
+               std::fread(ch, 1, 8, f) == 8) {
             const char* id = reinterpret_cast<const char*>(ch);
             uint64_t size = le32(ch + 4);
             if (!std::memcmp(id, "data", 4)) {
-                if (rf64 && size == 0xFFFFFFFFu) size = ds64Data;
-                if (size == 0 || size == 0xFFFFFFFFu) break;  // to the end: nothing follows
+                if (rf64 && size == 0xFFFFFFFFu)
+                    size = ds64Data;
+                if (size == 0 || size == 0xFFFFFFFFu)
+                    break; // to the end: nothing follows
             }
-            if (uint64_t(end - pos - 8) < size) break;
+            if (uint64_t(end - pos - 8) < size)
+                break;
             const bool wanted = !std::memcmp(id, "LIST", 4) || !std::memcmp(id, "bext", 4) ||
                                 !std::memcmp(id, "ds64", 4);
             if (wanted && size <= kMaxMetadataChunk) {
                 std::vector<unsigned char> body(std::size_t(size), 0);
-                if (std::fread(body.data(), 1, body.size(), f) != body.size()) break;
+                if (std::fread(body.data(), 1, body.size(), f) != body.size())
+                    break;
                 if (!std::memcmp(id, "ds64", 4)) {
-                    if (size >= 24) ds64Data = le64(&body[8]);
+                    if (size >= 24)
+                        ds64Data = le64(&body[8]);
                 } else {
                     takeMetadataChunk(id, body, meta);
                 }
@@ -182,23 +213,37 @@ void scanMetadata(std::FILE* f, AudioMetadata& meta) {
 
 const char* encodingName(const WavHeaderInfo& h) {
     switch (h.formatTag) {
-    case WavPcm: return h.bitsPerSample <= 8 ? "PCM 8-bit" : h.bitsPerSample <= 16 ? "PCM 16-bit"
-                     : h.bitsPerSample <= 24 ? "PCM 24-bit" : "PCM 32-bit";
-    case WavMsAdpcm: return "Microsoft ADPCM";
-    case WavFloat: return "IEEE float";
-    case WavALaw: return "A-law";
-    case WavMuLaw: return "mu-law";
-    case WavImaAdpcm: return "IMA ADPCM";
-    case WavGsm610: return "GSM 6.10";
-    default: return "unknown";
+    case WavPcm:
+        return h.bitsPerSample <= 8    ? "PCM 8-bit"
+               : h.bitsPerSample <= 16 ? "PCM 16-bit"
+               : h.bitsPerSample <= 24 ? "PCM 24-bit"
+                                       : "PCM 32-bit";
+    case WavMsAdpcm:
+        return "Microsoft ADPCM";
+    case WavFloat:
+        return "IEEE float";
+    case WavALaw:
+        return "A-law";
+    case WavMuLaw:
+        return "mu-law";
+    case WavImaAdpcm:
+        return "IMA ADPCM";
+    case WavGsm610:
+        return "GSM 6.10";
+    default:
+        return "unknown";
     }
 }
 
 class WavReader : public AudioReader {
-public:
-    WavReader(std::FILE* f, bool seekable) { in_.f = f; in_.seekable = seekable; }
+  public:
+    WavReader(std::FILE* f, bool seekable) {
+        in_.f = f;
+        in_.seekable = seekable;
+    }
     ~WavReader() override {
-        if (gsm_) gsm_destroy(gsm_);
+        if (gsm_)
+            gsm_destroy(gsm_);
     }
 
     bool open(std::string& error) {
@@ -226,7 +271,7 @@ public:
             long at = std::ftell(in_.f);
             in_.pos = at < 0 ? 0 : uint64_t(at);
             const uint32_t d = loc.header.dataSize;
-            loc.dataBytes = (d == 0 || d == 0xFFFFFFFFu) ? kToEnd : d;
+            loc.dataBytes = sizeFromAPipe(d) ? kToEnd : d;
             scanMetadata(in_.f, info_.metadata);
         } else {
             std::string why;
@@ -244,6 +289,14 @@ public:
             std::fseek(in_.f, here, SEEK_SET);
             const uint64_t left = (here >= 0 && end > here) ? uint64_t(end - here) : 0;
             remaining_ = std::min(loc.dataBytes, left);
+            // The window reads a short file as far as it goes; a copy made for
+            // an archive must not come out shorter without a word.
+            if (loc.dataBytes != kToEnd &&
+                loc.dataBytes - remaining_ >= std::max<uint64_t>(header_.blockAlign, 2)) {
+                error = "truncated: the data chunk declares " + std::to_string(loc.dataBytes) +
+                        " bytes, the file holds " + std::to_string(remaining_);
+                return false;
+            }
         } else {
             remaining_ = loc.dataBytes;
         }
@@ -273,29 +326,40 @@ public:
                 got += n;
                 continue;
             }
-            if (!decodeMore(std::max<std::size_t>(maxFrames - got, 1))) break;
+            if (!decodeMore(std::max<std::size_t>(maxFrames - got, 1)))
+                break;
         }
         if (std::ferror(in_.f)) {
             error = "read error";
             return false;
         }
+        if (got == 0 && missing_ > 0) {
+            error = "truncated: the stream ended " + std::to_string(missing_) +
+                    " bytes before the data chunk's end";
+            return false;
+        }
         return true;
     }
 
-private:
+  private:
     int64_t framesIn(uint64_t bytes) const {
         const uint64_t B = header_.blockAlign;
         switch (header_.formatTag) {
-        case WavMsAdpcm: return int64_t((bytes + B - 1) / B * uint64_t(S_));
-        case WavImaAdpcm: return int64_t(bytes / B * uint64_t(S_));
-        case WavGsm610: return int64_t(bytes / 65 * 320);
-        default: return int64_t(bytes / B);
+        case WavMsAdpcm:
+            return int64_t((bytes + B - 1) / B * uint64_t(S_));
+        case WavImaAdpcm:
+            return int64_t(bytes / B * uint64_t(S_));
+        case WavGsm610:
+            return int64_t(bytes / 65 * 320);
+        default:
+            return int64_t(bytes / B);
         }
     }
 
     bool setUpDecoder() {
         const unsigned C = header_.channels, B = header_.blockAlign;
-        if (C == 0 || B == 0) return false;
+        if (C == 0 || B == 0)
+            return false;
         switch (header_.formatTag) {
         case WavPcm: {
             const unsigned width = B / C;
@@ -308,7 +372,8 @@ private:
         case WavALaw:
         case WavMuLaw:
             for (int i = 0; i < 256; ++i)
-                g711_[i] = header_.formatTag == WavALaw ? aLawToSample(uint8_t(i)) : muLawToSample(uint8_t(i));
+                g711_[i] = header_.formatTag == WavALaw ? aLawToSample(uint8_t(i))
+                                                        : muLawToSample(uint8_t(i));
             return B == C;
         case WavMsAdpcm:
             S_ = msAdpcmSamplesPerBlock(header_.blockAlign, header_.channels);
@@ -317,21 +382,29 @@ private:
             S_ = imaAdpcmSamplesPerBlock(header_.blockAlign, header_.channels);
             return header_.bitsPerSample == 4 && S_ > 0;
         case WavGsm610: {
-            if (C != 1) return false;
+            if (C != 1)
+                return false;
             gsm_ = gsm_create();
             int one = 1;
-            if (gsm_) gsm_option(gsm_, GSM_OPT_WAV49, &one);
+            if (gsm_)
+                gsm_option(gsm_, GSM_OPT_WAV49, &one);
             return gsm_ != nullptr;
         }
-        default: return false;
+        default:
+            return false;
         }
     }
 
     // Reads up to n bytes of the data chunk.
     std::size_t take(unsigned char* dst, std::size_t n) {
-        if (remaining_ != kToEnd) n = std::size_t(std::min<uint64_t>(n, remaining_));
+        if (remaining_ != kToEnd)
+            n = std::size_t(std::min<uint64_t>(n, remaining_));
         std::size_t got = std::fread(dst, 1, n, in_.f);
-        if (remaining_ != kToEnd) remaining_ -= got;
+        if (remaining_ != kToEnd) {
+            if (got < n)
+                missing_ = remaining_ - got;
+            remaining_ -= got;
+        }
         return got;
     }
 
@@ -339,16 +412,19 @@ private:
     bool decodeMore(std::size_t wantFrames) {
         pending_.clear();
         pendingPos_ = 0;
-        if (remaining_ == 0) return false;
+        if (remaining_ == 0)
+            return false;
         const unsigned C = header_.channels, B = header_.blockAlign;
         switch (header_.formatTag) {
         case WavPcm:
         case WavFloat:
         case WavALaw:
         case WavMuLaw: {
-            const std::size_t frames = std::min<std::size_t>(wantFrames, std::max<std::size_t>(1, 65536 / B));
+            const std::size_t frames =
+                std::min<std::size_t>(wantFrames, std::max<std::size_t>(1, 65536 / B));
             raw_.resize(frames * B);
-            const std::size_t got = take(raw_.data(), raw_.size()) / B;  // a partial last frame is dropped
+            const std::size_t got =
+                take(raw_.data(), raw_.size()) / B; // a partial last frame is dropped
             if (got == 0) {
                 remaining_ = 0;
                 return false;
@@ -364,21 +440,21 @@ private:
                 remaining_ = 0;
                 return false;
             }
-            std::fill(raw_.begin() + got, raw_.end(), 0);  // a short last block, zero-padded
+            std::fill(raw_.begin() + got, raw_.end(), 0); // a short last block, zero-padded
             pending_.resize(std::size_t(S_) * C);
-            decodeMsAdpcmBlockInto(raw_.data(), header_.blockAlign, header_.channels, pending_.data(), scratchA_,
-                                   scratchB_);
+            decodeMsAdpcmBlockInto(raw_.data(), header_.blockAlign, header_.channels,
+                                   pending_.data(), scratchA_, scratchB_);
             return true;
         }
         case WavImaAdpcm: {
             raw_.resize(B);
-            if (take(raw_.data(), B) != B) {  // a trailing partial block is dropped
+            if (take(raw_.data(), B) != B) { // a trailing partial block is dropped
                 remaining_ = 0;
                 return false;
             }
             pending_.resize(std::size_t(S_) * C);
-            decodeImaBlockInto(raw_.data(), header_.blockAlign, header_.channels, pending_.data(), scratchA_,
-                               scratch32_);
+            decodeImaBlockInto(raw_.data(), header_.blockAlign, header_.channels, pending_.data(),
+                               scratchA_, scratch32_);
             return true;
         }
         case WavGsm610: {
@@ -392,7 +468,8 @@ private:
             gsm_decode(gsm_, raw_.data() + 33, pending_.data() + 160);
             return true;
         }
-        default: return false;
+        default:
+            return false;
         }
     }
 
@@ -407,7 +484,9 @@ private:
                 switch (header_.formatTag) {
                 case WavPcm:
                     // Samples wider than 16 bits keep their 16 most significant bits.
-                    s = width == 1 ? pcm8ToSample(p[0]) : width == 2 ? le16s(p) : le16s(p + width - 2);
+                    s = width == 1   ? pcm8ToSample(p[0])
+                        : width == 2 ? le16s(p)
+                                     : le16s(p + width - 2);
                     break;
                 case WavFloat:
                     if (width == 4) {
@@ -420,7 +499,9 @@ private:
                         s = floatToSample(float(x));
                     }
                     break;
-                default: s = g711_[p[0]]; break;
+                default:
+                    s = g711_[p[0]];
+                    break;
                 }
                 dst[i * C + c] = s;
             }
@@ -430,6 +511,7 @@ private:
     Input in_;
     WavHeaderInfo header_;
     uint64_t remaining_ = 0;
+    uint64_t missing_ = 0; // bytes of the data chunk the stream did not deliver
     int32_t S_ = 0;
     int16_t g711_[256] = {};
     gsm gsm_ = nullptr;
@@ -444,7 +526,8 @@ private:
 // Writer
 
 void put32(unsigned char* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
 }
 void put64(unsigned char* p, uint64_t v) {
     put32(p, uint32_t(v));
@@ -452,7 +535,7 @@ void put64(unsigned char* p, uint64_t v) {
 }
 
 class WavWriter : public AudioWriter {
-public:
+  public:
     // `file` null: write to `stream` as it is (standard output).
     WavWriter(std::unique_ptr<SafeFileWriter> file, std::FILE* stream, const OutputSpec& spec)
         : file_(std::move(file)), f_(file_ ? file_->stream() : stream), spec_(spec) {
@@ -460,14 +543,17 @@ public:
         trailer_ = infoListChunk(spec_.metadata);
         auto bext = bextChunk(spec_.metadata);
         trailer_.insert(trailer_.end(), bext.begin(), bext.end());
-        if (!seekable_ && spec_.expectedFrames < 0) trailer_.clear();  // a reader would take it for samples
-        const uint64_t expected = spec_.expectedFrames < 0 ? 0 : uint64_t(spec_.expectedFrames) * frameBytes();
+        if (!seekable_ && spec_.expectedFrames < 0)
+            trailer_.clear(); // a reader would take it for samples
+        const uint64_t expected =
+            spec_.expectedFrames < 0 ? 0 : uint64_t(spec_.expectedFrames) * frameBytes();
         rf64_ = expected + trailer_.size() > spec_.rf64Threshold;
         writeHeader(spec_.expectedFrames < 0 ? -1 : int64_t(expected));
     }
 
     bool write(const int16_t* interleaved, std::size_t frames, std::string& error) override {
-        if (frames == 0) return true;
+        if (frames == 0)
+            return true;
         // Little-endian on disk; this machine is little-endian as well.
         if (std::fwrite(interleaved, frameBytes(), frames, f_) != frames) {
             error = "cannot write " + where() + ": write error";
@@ -479,8 +565,10 @@ public:
 
     bool finish(std::string& error) override {
         const uint64_t bytes = frames_ * frameBytes();
-        const bool sizesRight = spec_.expectedFrames >= 0 && uint64_t(spec_.expectedFrames) == frames_;
-        if (!trailer_.empty() && std::fwrite(trailer_.data(), 1, trailer_.size(), f_) != trailer_.size()) {
+        const bool sizesRight =
+            spec_.expectedFrames >= 0 && uint64_t(spec_.expectedFrames) == frames_;
+        if (!trailer_.empty() &&
+            std::fwrite(trailer_.data(), 1, trailer_.size(), f_) != trailer_.size()) {
             error = "cannot write " + where() + ": write error";
             return false;
         }
@@ -491,7 +579,8 @@ public:
                     return false;
                 }
             } else {
-                if (!rf64_ && bytes + trailer_.size() > spec_.rf64Threshold && !becomeRf64(error)) return false;
+                if (!rf64_ && bytes + trailer_.size() > spec_.rf64Threshold && !becomeRf64(error))
+                    return false;
                 if (std::fseek(f_, 0, SEEK_SET) != 0) {
                     error = "cannot write " + where() + ": cannot seek";
                     return false;
@@ -514,7 +603,7 @@ public:
         return true;
     }
 
-private:
+  private:
     uint64_t frameBytes() const { return uint64_t(spec_.channels) * 2; }
     std::string where() const { return file_ ? "the output" : "standard output"; }
     std::size_t headerBytes() const { return rf64_ ? 80 : 56; }
@@ -547,10 +636,10 @@ private:
         put64(b + 20, dataBytes < 0 ? 0 : riff);
         put64(b + 28, data);
         put64(b + 36, data / frameBytes());
-        put32(b + 44, 0);  // no table
+        put32(b + 44, 0); // no table
         std::memcpy(b + 48, "fmt ", 4);
         put32(b + 52, 16);
-        b[56] = 1;  // PCM
+        b[56] = 1; // PCM
         b[58] = uint8_t(h.channels);
         put32(b + 60, h.sampleRate);
         put32(b + 64, h.avgBytesPerSec);
@@ -568,7 +657,8 @@ private:
         const int fd = fileno(f_);
         std::fseek(f_, 0, SEEK_END);
         const long endL = std::ftell(f_);
-        if (endL < 0) return false;
+        if (endL < 0)
+            return false;
         const uint64_t end = uint64_t(endL), shift = 80 - 56;
         std::vector<unsigned char> buf(1 << 20);
         uint64_t pos = end;
@@ -594,12 +684,13 @@ private:
     std::vector<unsigned char> trailer_;
 };
 
-}  // namespace
+} // namespace
 
 bool openWavStreamReader(std::FILE* stream, bool seekable, std::unique_ptr<AudioReader>& reader,
                          std::string& error) {
     auto r = std::make_unique<WavReader>(stream, seekable);
-    if (!r->open(error)) return false;
+    if (!r->open(error))
+        return false;
     reader = std::move(r);
     return true;
 }
@@ -608,6 +699,7 @@ std::unique_ptr<AudioWriter> wavStreamWriter(std::FILE* stream, const OutputSpec
     return std::make_unique<WavWriter>(nullptr, stream, spec);
 }
 
-std::unique_ptr<AudioWriter> makeWavFileWriter(std::unique_ptr<SafeFileWriter> file, const OutputSpec& spec) {
+std::unique_ptr<AudioWriter> makeWavFileWriter(std::unique_ptr<SafeFileWriter> file,
+                                               const OutputSpec& spec) {
     return std::make_unique<WavWriter>(std::move(file), nullptr, spec);
 }

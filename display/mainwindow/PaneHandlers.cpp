@@ -4,6 +4,7 @@
 
 #include "app/Upanelsig.h"
 #include "display/Display.h"
+#include "display/Spectrogram.h"
 #include "soundfile/WavFile.h"
 
 #include <QPainter>
@@ -14,9 +15,19 @@ const QColor kSelection(0, 128, 0);
 const QColor kVoice(0, 255, 0);
 const QColor kNoVoice(255, 0, 0);
 const QColor kOverlay(0, 0, 255);
+const QColor kOverlayOutline(80, 160, 255);  // blue that stays visible on the spectrogram's dark end
 
 display::PaneView viewOf(const SignalSide& side, int ch) {
     return display::PaneView{side.viewStart[ch], side.viewLength[ch]};
+}
+
+// Settings of the spectrograms of one pane group at its rate and amplitude zoom.
+display::SpectrogramSettings spectrogramSettings(const TFPanelSignal* w, uint32_t rate, double ampZoom) {
+    display::SpectrogramSettings s;
+    s.sampleRate = int32_t(rate);
+    s.logFrequency = w->mLogFrequency->isChecked();
+    display::levelRangeForZoom(ampZoom, s.floorDb, s.ceilingDb);
+    return s;
 }
 
 void drawColumns(QPainter& p, const ColumnRange* cols, int count, int width, const QColor& colour) {
@@ -35,6 +46,22 @@ void drawColumns(QPainter& p, const ColumnRange* cols, int count, int width, con
     for (int x = 0; x < count; ++x) {
         if (cols[x].bottom == cols[x].top) p.drawPoint(px(x), cols[x].top);
         else p.drawLine(px(x), cols[x].bottom, px(x), cols[x].top + (cols[x].bottom > cols[x].top ? 1 : -1));
+    }
+}
+
+// Over a spectrogram a filled waveform would hide the picture: only the
+// envelope, the columns' tops and bottoms, is traced, and not where the
+// signal is too quiet to show (a flat line there would read as a tone).
+void drawEnvelope(QPainter& p, const ColumnRange* cols, int count, int width, const QColor& colour) {
+    if (count <= 0) return;
+    p.setPen(colour);
+    const double scale = double(width) / std::max(count, std::min(width, MaxColumns));
+    auto quiet = [&](int x) { return std::abs(cols[x].bottom - cols[x].top) <= 2; };
+    for (int x = 1; x < count; ++x) {
+        if (quiet(x - 1) && quiet(x)) continue;
+        const int x0 = int((x - 1) * scale), x1 = int(x * scale);
+        p.drawLine(x0, cols[x - 1].top, x1, cols[x].top);
+        p.drawLine(x0, cols[x - 1].bottom, x1, cols[x].bottom);
     }
 }
 
@@ -67,6 +94,9 @@ void TFPanelSignal::PanelSignalResize() {
         origViewStart[ch] = v.start;
         origViewLength[ch] = v.length;
         origColumnCount[ch] = reduce(origSamples.data(ch), origLength, v, box, origAmpZoom, origColumns[ch]);
+        if (mSpectrogram->isChecked())
+            spectrograms[ch].update(origSamples.data(ch), origLength, v, box->width(), box->height(), MaxColumns,
+                                    spectrogramSettings(this, player.sampleRate, origAmpZoom));
     };
     auto overlay = [&](int ch, PaintBox* box) {
         overlayColumnCount[ch] = reduce(changedSamples.data(ch), changedLength, viewOf(orig, ch), box, origAmpZoom,
@@ -78,6 +108,9 @@ void TFPanelSignal::PanelSignalResize() {
         changedViewLength[ch] = v.length;
         changedColumnCount[ch] =
             reduce(changedSamples.data(ch), changedLength, v, box, changedAmpZoom, changedColumns[ch]);
+        if (mSpectrogram->isChecked())
+            spectrograms[2 + ch].update(changedSamples.data(ch), changedLength, v, box->width(), box->height(),
+                                        MaxColumns, spectrogramSettings(this, changedFormat.sampleRate, changedAmpZoom));
     };
 
     if (origLength > 0) {
@@ -122,6 +155,14 @@ void TFPanelSignal::ShowSTATEVADClick() {
     applyFocusRule();
 }
 
+// Both views share the columns, cursor, selection and zoom; only the pane's
+// picture changes.
+void TFPanelSignal::SpectrogramClick() {
+    PanelSignalResize();
+    for (PaintBox* box : {grSig0, grSig1, grSigNew0, grSigNew1}) box->update();
+    applyFocusRule();
+}
+
 void TFPanelSignal::ShowClearSigClick() {
     PanelSignalResize();
     grSig0->update();
@@ -135,10 +176,23 @@ void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, const Signa
     const int W = box->width(), H = box->height();
     const bool original = &side == &w->orig;
     const display::PaneView view = viewOf(side, ch);
+    const int k = (original ? 0 : 2) + ch;
+    const bool spectrogram = w->mSpectrogram->isChecked();
     p.fillRect(box->rect(), Qt::black);
+    if (spectrogram && view.length > 0) {
+        // The image has one pixel per column, spread over the pane as the waveform's columns are.
+        const display::SpectrogramImage& im = w->spectrograms[k].image();
+        if (im.width > 0 && im.height > 0) {
+            const QImage image(reinterpret_cast<const uchar*>(im.pixels.data()), im.width, im.height,
+                               im.width * 4, QImage::Format_RGB32);
+            p.drawImage(QRect(0, 0, W, H), image);
+        }
+    }
     if (view.length > 0) {
         display::Span band = display::selectionBand(view, W, w->selectionStart, w->selectionEnd);
-        if (band.right > band.left) p.fillRect(QRect(QPoint(band.left, 0), QPoint(band.right - 1, H - 1)), kSelection);
+        // Over a spectrogram the band is translucent so that the selection's spectrum stays readable.
+        const QColor colour = spectrogram ? QColor(0, 255, 0, 70) : kSelection;
+        if (band.right > band.left) p.fillRect(QRect(QPoint(band.left, 0), QPoint(band.right - 1, H - 1)), colour);
     }
     const bool rightAllowed = ch == 0 || w->player.channels > 1;
     if (original && view.length > 0 && w->ShowSTATEVAD->isChecked() && rightAllowed) {
@@ -155,7 +209,13 @@ void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, const Signa
             p.fillRect(QRect(QPoint(s.left, H - 5), QPoint(s.right - 1, H - 1)), vad[r] ? kVoice : kNoVoice);
         }
     }
-    const display::ScaleLabels labels = display::scaleLabels(w->player.bitsPerSample, w->origAmpZoom);
+    const uint32_t rate = original ? w->player.sampleRate : side.format.sampleRate;
+    const display::SpectrogramSettings settings =
+        spectrogramSettings(w, rate, original ? w->origAmpZoom : w->changedAmpZoom);
+    const display::ScaleLabels labels =
+        spectrogram ? display::spectrogramLabels(settings.sampleRate, settings.logFrequency, H, settings.floorDb,
+                                                 settings.ceilingDb)
+                    : display::scaleLabels(w->player.bitsPerSample, w->origAmpZoom);
     if (labels.shown) {
         p.setPen(QColor(255, 255, 0));
         QFont f = p.font();
@@ -172,11 +232,13 @@ void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, const Signa
         label(H / 2 - 5, labels.middle);
         label(H - 10, labels.bottom);
     }
-    if (view.length > 0) drawColumns(p, side.columns[std::size_t(ch)], side.columnCount[ch], W, Qt::white);
-    if (original && w->ShowClearSig->isChecked() && w->origLength > 0 && w->changedLength > 0 && rightAllowed)
-        drawColumns(p, w->overlayColumns[ch], w->overlayColumnCount[ch], W, kOverlay);
+    if (view.length > 0 && !spectrogram)
+        drawColumns(p, side.columns[std::size_t(ch)], side.columnCount[ch], W, Qt::white);
+    if (original && w->ShowClearSig->isChecked() && w->origLength > 0 && w->changedLength > 0 && rightAllowed) {
+        if (spectrogram) drawEnvelope(p, w->overlayColumns[ch], w->overlayColumnCount[ch], W, kOverlayOutline);
+        else drawColumns(p, w->overlayColumns[ch], w->overlayColumnCount[ch], W, kOverlay);
+    }
     if (view.length > 0) {
-        const int k = (original ? 0 : 2) + ch;
         if (w->playMarkShown[k]) {
             const PlayMarkRect& m = w->playMarkRects[k];
             p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
@@ -184,7 +246,8 @@ void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, const Signa
             p.setCompositionMode(QPainter::CompositionMode_SourceOver);
         }
         display::Span c = display::cursorLine(view, W, w->selectionStart);
-        p.fillRect(QRect(QPoint(c.left, 0), QPoint(std::max(c.left, c.right - 1), H - 1)), kSelection);
+        p.fillRect(QRect(QPoint(c.left, 0), QPoint(std::max(c.left, c.right - 1), H - 1)),
+                   spectrogram ? Qt::white : kSelection);
     }
 }
 

@@ -88,6 +88,7 @@ void TFPanelSignal::SelectClearSpeechClick() {
 }
 
 void TFPanelSignal::mSelectClearSpeechClick() {
+    applyFocusRule();
     mSelectClearSpeech->setChecked(!mSelectClearSpeech->isChecked());
     keepSelectClearSpeech(mSelectClearSpeech->isChecked());
     SelectClearSpeech->setChecked(configSelectClearSpeech());

@@ -50,11 +50,11 @@ QString withWavExtension(const QString& path) {
     return base + ".Wav";
 }
 
-// "Max length: " + the capacity in milliseconds at `rate`.
-QString maxLengthText(uint32_t rate) {
+// "Max length: " + the capacity of the signal being opened, in milliseconds at `rate`.
+QString maxLengthText(int32_t capacity, uint32_t rate) {
     int64_t ms = 0;
-    if (rate >= 1000) ms = MaxOrigSamples / int64_t(rate / 1000);
-    else if (rate > 0) ms = int64_t(MaxOrigSamples) * 1000 / rate;
+    if (rate >= 1000) ms = capacity / int64_t(rate / 1000);
+    else if (rate > 0) ms = int64_t(capacity) * 1000 / rate;
     return "Max length: " + QString::number(ms) + " ms";
 }
 
@@ -96,7 +96,7 @@ void setScrollMax(TFPanelSignal* w, int32_t length) {
 
 void TFPanelSignal::storeDecodedAsOriginal(const QString& path) {
     const int channels = std::max<int>(1, sourceHeader.channels);
-    if (decodedFrames > MaxOrigSamples) warn(this, maxLengthText(sourceHeader.sampleRate));
+    if (decodedFrames > MaxOrigSamples) warn(this, maxLengthText(MaxOrigSamples, sourceHeader.sampleRate));
     storeOriginal(decodedBuffer, decodedFrames, channels, sourceHeader.sampleRate);
     derivePcmHeader(sourceHeader, uint16_t(std::min(channels, 2)), pcmHeader);
     copyFormat(recorder, player);
@@ -174,7 +174,7 @@ void TFPanelSignal::tOpenNewClick() {
     if (!readIntoDecoded(this, path)) return;
     const int channels = std::max<int>(1, sourceHeader.channels);
     derivePcmHeader(sourceHeader, uint16_t(std::min(channels, 2)), pcmHeader);
-    if (decodedFrames > MaxChangedSamples) warn(this, maxLengthText(sourceHeader.sampleRate));
+    if (decodedFrames > MaxChangedSamples) warn(this, maxLengthText(MaxChangedSamples, sourceHeader.sampleRate));
     storeChanged(decodedBuffer, decodedFrames, channels, sourceHeader.sampleRate);
     samplesPerMs = samplesPerMsFor(changedFormat.sampleRate);
     setWorkMode(WorkReady);
@@ -195,7 +195,7 @@ void TFPanelSignal::tOpenNewRClick() {
     stopPlayback();
     const int channels = std::max<int>(1, sourceHeader.channels);
     const int32_t frames = std::min(decodedFrames, MaxChangedSamples);
-    if (decodedFrames > MaxChangedSamples) warn(this, maxLengthText(sourceHeader.sampleRate));
+    if (decodedFrames > MaxChangedSamples) warn(this, maxLengthText(MaxChangedSamples, sourceHeader.sampleRate));
     int16_t* right = changedSamples.data(1);
     for (int32_t i = 0; i < frames; ++i) right[i] = decodedBuffer[int64_t(i) * channels];
     // The Left channel keeps its samples; beyond its old end it is silence.

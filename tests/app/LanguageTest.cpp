@@ -44,7 +44,7 @@ Texts textsOf(TFPanelSignal* w) {
     for (QAction* menu : w->menuBar()->actions()) caption("menu" + QString::number(n++), menu->text());
     for (QAction* a : {w->mOpen, w->mSaveAs, w->mSaveSelection, w->mOpenChanged, w->mSaveChangedAs,
                        w->mSaveChangedSelection, w->mClose, w->mOptions, w->mCutOriginal, w->mCutClear,
-                       w->ShowFileList, w->mAbout, w->mDuplex, w->mStatusProcess, w->mShowParameters,
+                       w->ShowFileList, w->mSpectrogram, w->mLogFrequency, w->mAbout, w->mDuplex, w->mStatusProcess, w->mShowParameters,
                        w->mSelectClearSpeech, w->mExit})
         caption("item" + QString::number(n++), a->text());
     n = 0;

@@ -260,6 +260,28 @@ TEST(OpenSave, OriginalLongerThanTheCapacityIsCutWithAMessage) {
     fs::remove(big);
 }
 
+// The changed signal holds twice as much as the original: its opens warn
+// with its own capacity, and keep that much.
+TEST(OpenSave, ChangedLongerThanItsCapacityIsCutWithItsOwnMaximum) {
+    TFPanelSignal* w = windows();
+    const std::string big = makeWav("bigchanged.wav", 1, MaxChangedSamples + 1, 8000);
+    apptest::takeMessages();
+    apptest::answerDialogs({QString::fromStdString(big)});
+    w->tOpenNewClick();
+    QStringList m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_EQ(m[0], "Max length: 5000000 ms");
+    EXPECT_EQ(w->changedLength, MaxChangedSamples);
+    apptest::answerDialogs({QString::fromStdString(big)});
+    w->tOpenNewRClick();
+    m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_EQ(m[0], "Max length: 5000000 ms");
+    EXPECT_EQ(w->changedLength, MaxChangedSamples);
+    fs::remove(big);
+    w->changedLength = 0;
+}
+
 TEST(MixCopy, MixSaturatesAndCopiesAreWhole) {
     TFPanelSignal* w = windows();
     w->changedLength = 3;

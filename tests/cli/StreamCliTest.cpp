@@ -2,8 +2,8 @@
 // it can hold, exactly the input's length, pipes in both directions, and no
 // file ever replaced without -y.
 
-#include "CleanFile.h"
 #include "ChannelLayout.h"
+#include "CleanFile.h"
 #include "TestFiles.h"
 #include "WavLoad.h"
 
@@ -38,14 +38,17 @@ std::vector<int16_t> samplesOf(const std::string& path, int& channels) {
     std::string err;
     EXPECT_EQ(loadWav(path, w, err), WavLoadStatus::Ok) << path << ": " << err;
     channels = w.header.channels;
-    return std::vector<int16_t>(w.samples.get(), w.samples.get() + std::size_t(w.frames) * w.header.channels);
+    return std::vector<int16_t>(w.samples.get(),
+                                w.samples.get() + std::size_t(w.frames) * w.header.channels);
 }
 
 std::string makeWav(const std::string& name, int frames, int channels, int rate) {
     const std::string p = scratch(name);
     std::string err;
     const auto sig = testSignal(frames, channels, rate, 9000);
-    EXPECT_TRUE(writePcmWav(p, uint32_t(rate), uint16_t(channels), sig.data(), std::size_t(frames), err)) << err;
+    EXPECT_TRUE(
+        writePcmWav(p, uint32_t(rate), uint16_t(channels), sig.data(), std::size_t(frames), err))
+        << err;
     return p;
 }
 
@@ -82,14 +85,15 @@ std::vector<int16_t> windowResult(const std::string& path, int& channels) {
     std::vector<int16_t> out;
     for (int32_t i = 0; i < changedLength; ++i) {
         out.push_back(c0[i]);
-        if (channels == 2) out.push_back(c1[i]);
+        if (channels == 2)
+            out.push_back(c1[i]);
     }
     return out;
 }
 
 TEST(CleanCli, WindowSamplesThenTheTailExactlyAsLong) {
     struct {
-        const char* sox;  // encoding of the source, made by sox from a PCM file
+        const char* sox; // encoding of the source, made by sox from a PCM file
         int rate, channels, frames;
     } cases[] = {{"-e signed-integer -b 16", 48000, 2, 48000 + 384 + 3},
                  {"-e ima-adpcm", 16000, 1, 20000},
@@ -98,7 +102,8 @@ TEST(CleanCli, WindowSamplesThenTheTailExactlyAsLong) {
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sox);
-        const std::string pcm = makeWav("src" + std::to_string(n) + ".wav", c.frames, c.channels, c.rate);
+        const std::string pcm =
+            makeWav("src" + std::to_string(n) + ".wav", c.frames, c.channels, c.rate);
         const std::string src = scratch("enc" + std::to_string(n) + ".wav");
         const std::string out = scratch("out" + std::to_string(n++) + ".wav");
         ASSERT_EQ(run("sox -D " + pcm + " " + c.sox + " " + src), 0);
@@ -108,7 +113,7 @@ TEST(CleanCli, WindowSamplesThenTheTailExactlyAsLong) {
         ASSERT_EQ(sh("$CLI clean " + src + " " + out).status, 0);
         const auto cleaned = samplesOf(out, chOut);
         EXPECT_EQ(chOut, chWin);
-        EXPECT_EQ(cleaned.size() / chOut, input.size() / chIn);  // every frame of the input
+        EXPECT_EQ(cleaned.size() / chOut, input.size() / chIn); // every frame of the input
         ASSERT_LT(window.size(), cleaned.size());
         EXPECT_TRUE(std::equal(window.begin(), window.end(), cleaned.begin()));
     }
@@ -121,7 +126,7 @@ TEST(CleanCli, NeverReplacesAFileUnlessAsked) {
     Shell r = sh("$CLI clean " + in + " " + out);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(out), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // one line
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err; // one line
     EXPECT_EQ(readBytes(out).size(), 4u);
 
     const auto source = readBytes(in);
@@ -131,6 +136,13 @@ TEST(CleanCli, NeverReplacesAFileUnlessAsked) {
     r = sh("$CLI clean " + in + " " + scratchDir().string() + "/./keep-in.wav");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(readBytes(in), source);
+
+    // convert follows the same rule.
+    EXPECT_EQ(sh("$CLI convert " + in + " " + out).status, 1);
+    EXPECT_EQ(readBytes(out).size(), 4u);
+    EXPECT_EQ(sh("$CLI convert " + in + " " + in).status, 1);
+    EXPECT_EQ(sh("$CLI convert -y " + in + " " + out).status, 0);
+    EXPECT_EQ(readBytes(out), source);
 
     EXPECT_EQ(sh("$CLI clean -y " + in + " " + out).status, 0);
     EXPECT_GT(readBytes(out).size(), 4u);
@@ -155,7 +167,7 @@ TEST(CleanCli, PipesInAndOut) {
     const std::string fromPipe = scratch("from-pipe.wav");
     ASSERT_EQ(sh("sox " + in + " -t wav - | $CLI clean - " + fromPipe).status, 0);
     EXPECT_EQ(samplesOf(fromPipe, ch), expected);
-    EXPECT_EQ(readBytes(fromPipe), readBytes(ref));  // header completed at the end
+    EXPECT_EQ(readBytes(fromPipe), readBytes(ref)); // header completed at the end
     // A file to standard output, and a pipe on both sides.
     const std::string toPipe = scratch("to-pipe.wav");
     ASSERT_EQ(sh("$CLI clean " + in + " - > " + toPipe).status, 0);
@@ -184,4 +196,4 @@ TEST(CleanCli, FlacOutputByNameOrOption) {
     EXPECT_EQ(samplesOf(scratch("f-back2.wav"), ch), samplesOf(ref, ch));
 }
 
-}  // namespace
+} // namespace

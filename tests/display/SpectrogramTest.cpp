@@ -254,6 +254,17 @@ TEST(Spectrogram, LevelRangeColoursAndTransformLength) {
         last = y;
     }
 
+    const ScaleLabels lin = spectrogramLabels(16000, false, 100, -100, -3.52);
+    EXPECT_TRUE(lin.shown);
+    EXPECT_EQ(lin.top, "8000 Hz");
+    EXPECT_EQ(lin.middle, "4000");
+    EXPECT_EQ(spectrogramLabels(16000, false, 101, -100, 0).middle, "4040");  // above row 50 of 101
+    EXPECT_EQ(lin.bottom, "0 Hz, -100..-3.52 dB");
+    const ScaleLabels log = spectrogramLabels(16000, true, 100, -100, 0);
+    EXPECT_EQ(log.middle, "630");  // the geometric mean of 50 and 8000 Hz
+    EXPECT_EQ(log.bottom, "50 Hz, -100..0 dB");
+    EXPECT_FALSE(spectrogramLabels(0, false, 100, -100, 0).shown);
+
     EXPECT_EQ(spectrogramFftSize(8000), 256);
     EXPECT_EQ(spectrogramFftSize(11025), 256);
     EXPECT_EQ(spectrogramFftSize(16000), 512);

@@ -2,8 +2,8 @@
 // yields comes out the same, the stream adds exactly the missing tail, and
 // how the input is cut into blocks changes nothing.
 
-#include "ProcessingRun.h"
 #include "StreamClean.h"
+#include "ProcessingRun.h"
 
 #include <gtest/gtest.h>
 
@@ -68,12 +68,14 @@ std::vector<int16_t> runOf(const Case& k, const std::vector<int16_t>& in, int32_
     std::vector<int16_t> out(std::size_t(length) * ch);
     for (int i = 0; i < length; ++i) {
         out[std::size_t(i) * ch] = c0[i];
-        if (ch == 2) out[std::size_t(i) * ch + 1] = c1[i];
+        if (ch == 2)
+            out[std::size_t(i) * ch + 1] = c1[i];
     }
     return out;
 }
 
-std::vector<int16_t> streamOf(const Case& k, const std::vector<int16_t>& in, std::size_t blockFrames) {
+std::vector<int16_t> streamOf(const Case& k, const std::vector<int16_t>& in,
+                              std::size_t blockFrames) {
     RunParameters p;
     p.sampleRate = k.rate;
     p.channels = std::min(k.channels, 2);
@@ -108,13 +110,26 @@ TEST(StreamClean, SameSamplesAsTheRunAndExactlyAsLong) {
     FrameControls m1;
     m1.method = 1;
     const Case cases[] = {
-        {16000, 1, 40000, plain},       {48000, 2, 48000 * 2 + 384, plain}, {8000, 2, 20011, mixRL},
-        {22050, 1, 30000, off},         {16000, 2, 33333, off},            {11025, 1, 25000, eq},
-        {32000, 3, 40000, m1},          {16000, 1, 300, plain},            {16000, 1, 20000, plain, 0},
-        {16000, 2, 17000, [] { FrameControls c; c.autoMix = true; c.processEnabled = false; return c; }()},
+        {16000, 1, 40000, plain},
+        {48000, 2, 48000 * 2 + 384, plain},
+        {8000, 2, 20011, mixRL},
+        {22050, 1, 30000, off},
+        {16000, 2, 33333, off},
+        {11025, 1, 25000, eq},
+        {32000, 3, 40000, m1},
+        {16000, 1, 300, plain},
+        {16000, 1, 20000, plain, 0},
+        {16000, 2, 17000,
+         [] {
+             FrameControls c;
+             c.autoMix = true;
+             c.processEnabled = false;
+             return c;
+         }()},
     };
     for (const Case& k : cases) {
-        SCOPED_TRACE(::testing::Message() << k.rate << " Hz, " << k.channels << " ch, " << k.frames << " frames");
+        SCOPED_TRACE(::testing::Message()
+                     << k.rate << " Hz, " << k.channels << " ch, " << k.frames << " frames");
         const auto in = signal(k.frames, k.channels, uint32_t(k.frames));
         int32_t runLength = 0;
         const auto run = runOf(k, in, runLength);
@@ -130,9 +145,11 @@ TEST(StreamClean, SameSamplesAsTheRunAndExactlyAsLong) {
                     ASSERT_EQ(stream[i * ch + c], in[std::size_t(i) * k.channels + c]) << i;
         }
         // The tail beyond the run is cleaned signal, not silence (the input is never silent here).
-        if (k.controls.processEnabled && k.select && run.size() < stream.size() && k.frames > 1000) {
+        if (k.controls.processEnabled && k.select && run.size() < stream.size() &&
+            k.frames > 1000) {
             bool nonzero = false;
-            for (std::size_t i = run.size(); i < stream.size(); ++i) nonzero |= stream[i] != 0;
+            for (std::size_t i = run.size(); i < stream.size(); ++i)
+                nonzero |= stream[i] != 0;
             EXPECT_TRUE(nonzero);
         }
     }
@@ -157,4 +174,4 @@ TEST(StreamClean, EmptyInputGivesNothing) {
     EXPECT_TRUE(out.empty());
 }
 
-}  // namespace
+} // namespace

@@ -23,7 +23,8 @@ std::vector<int16_t> readAll(AudioReader& r, std::size_t block = 1000) {
     for (;;) {
         std::size_t got = 0;
         EXPECT_TRUE(r.read(buf.data(), block, got, err)) << err;
-        if (got == 0) break;
+        if (got == 0)
+            break;
         all.insert(all.end(), buf.begin(), buf.begin() + std::ptrdiff_t(got * r.info().channels));
     }
     return all;
@@ -51,11 +52,13 @@ std::vector<int16_t> streamed(const std::string& path, bool pipe, AudioInfo* inf
     }
     std::vector<int16_t> v;
     if (r) {
-        if (info) *info = r->info();
+        if (info)
+            *info = r->info();
         v = readAll(*r, 333);
     }
     r.reset();
-    if (f) pclose(f);
+    if (f)
+        pclose(f);
     return v;
 }
 
@@ -63,8 +66,14 @@ TEST(StreamReader, EveryEncodingAsTheWholeFileReader) {
     const std::string src = scratch("src.wav");
     const auto sig = testSignal(8000 * 3 + 77, 2, 16000);
     writeBytes(src, wavImage(Fmt{16, 1, 2, 16000, 4, 16}, le16(sig)));
-    const char* encodings[] = {"-e signed-integer -b 16", "-e unsigned-integer -b 8", "-e signed-integer -b 24",
-                               "-e floating-point -b 32", "-e a-law",  "-e u-law", "-e ms-adpcm", "-e ima-adpcm",
+    const char* encodings[] = {"-e signed-integer -b 16",
+                               "-e unsigned-integer -b 8",
+                               "-e signed-integer -b 24",
+                               "-e floating-point -b 32",
+                               "-e a-law",
+                               "-e u-law",
+                               "-e ms-adpcm",
+                               "-e ima-adpcm",
                                "-e gsm-full-rate -c 1 -r 8000"};
     int n = 0;
     for (const char* e : encodings) {
@@ -83,7 +92,7 @@ TEST(StreamReader, EveryEncodingAsTheWholeFileReader) {
 
 TEST(StreamReader, SizesWrittenByAPipeAreReadToTheEnd) {
     const auto sig = testSignal(5000, 1, 8000);
-    for (uint32_t size : {0u, 0xFFFFFFFFu}) {
+    for (uint32_t size : {0u, 0xFFFFFFFFu, 0x7FFFF000u}) {
         const std::string p = scratch("pipe-size.wav");
         writeBytes(p, wavImage(Fmt{}, le16(sig), size));
         EXPECT_EQ(streamed(p, false), sig);
@@ -122,12 +131,13 @@ TEST(StreamReader, ChunksBetweenFormatAndDataAndDamage) {
     EXPECT_EQ(err.find('\n'), std::string::npos);
 }
 
-std::vector<int16_t> writeThenRead(const OutputSpec& spec, const std::vector<int16_t>& sig, const std::string& path,
-                                   AudioInfo* info = nullptr) {
+std::vector<int16_t> writeThenRead(const OutputSpec& spec, const std::vector<int16_t>& sig,
+                                   const std::string& path, AudioInfo* info = nullptr) {
     std::unique_ptr<AudioWriter> w;
     std::string err;
     EXPECT_TRUE(openAudioWriter(path, spec, w, err)) << err;
-    if (!w) return {};
+    if (!w)
+        return {};
     const std::size_t frames = sig.size() / std::size_t(spec.channels);
     EXPECT_TRUE(w->write(sig.data(), frames / 2, err)) << err;
     EXPECT_TRUE(w->write(sig.data() + frames / 2 * spec.channels, frames - frames / 2, err)) << err;
@@ -150,7 +160,7 @@ TEST(StreamWriter, WavLayoutRf64AndUnknownLength) {
     spec.expectedFrames = -1;
     const std::string unknown = scratch("unknown.wav");
     EXPECT_EQ(writeThenRead(spec, sig, unknown), sig);
-    EXPECT_EQ(readBytes(unknown), readBytes(known));  // sizes completed at the end
+    EXPECT_EQ(readBytes(unknown), readBytes(known)); // sizes completed at the end
 
     // Above the threshold: RF64, whether the length was known or not.
     for (int64_t expected : {int64_t(4001), int64_t(-1)}) {
@@ -211,8 +221,8 @@ TEST(StreamWriter, FlacRoundTripIsExactAndKeepsTags) {
     ASSERT_EQ(info.metadata.info.size(), 2u);
     EXPECT_EQ(info.metadata.info[0], (std::pair<std::string, std::string>{"INAM", "Interview 3"}));
     // The reference decoder agrees sample for sample.
-    ASSERT_EQ(run("flac -d -s -f --force-raw-format --endian=little --sign=signed -o " + scratch("round.raw") +
-                  " " + p),
+    ASSERT_EQ(run("flac -d -s -f --force-raw-format --endian=little --sign=signed -o " +
+                  scratch("round.raw") + " " + p),
               0);
     EXPECT_EQ(readBytes(scratch("round.raw")), le16(sig));
 }
@@ -234,7 +244,62 @@ TEST(Metadata, InfoAndBextSurviveAWavWrite) {
               "A=PCM,F=8000,W=16,M=mono,T=first\r\nA=PCM,F=8000,W=16,M=mono,T=second\r\n");
     EXPECT_EQ(bextField(info.metadata.bext, 0, 256), "Description");
     int ch = 0;
-    EXPECT_EQ(wholeFile(p, ch), sig);  // the window's reader reads it too
+    EXPECT_EQ(wholeFile(p, ch), sig); // the window's reader reads it too
 }
 
-}  // namespace
+} // namespace
+
+namespace {
+
+// Every input the fuzzer kept: the block-by-block reader refuses it or reads
+// what the whole-file reader reads, sample for sample (but for a data size of
+// 0, which it reads to the end).
+TEST(StreamReader, FuzzCorpusAsTheWholeFileReaderOrRefused) {
+    int compared = 0;
+    for (const char* dir : {SILVANE_FUZZ_CORPUS, SILVANE_FUZZ_CORPUS "-seeds"})
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            if (!entry.is_regular_file())
+                continue;
+            const std::string path = entry.path().string();
+            std::unique_ptr<AudioReader> r;
+            std::string err;
+            if (!openAudioReader(path, r, err)) {
+                EXPECT_EQ(err.find('\n'), std::string::npos) << path;
+                continue;
+            }
+            std::vector<int16_t> stream, buf(std::size_t(r->info().channels) * 512);
+            bool ok = true;
+            for (int i = 0; i < 100000; ++i) {
+                std::size_t got = 0;
+                if (!r->read(buf.data(), 512, got, err)) {
+                    ok = false;
+                    break;
+                }
+                if (got == 0)
+                    break;
+                stream.insert(stream.end(), buf.begin(),
+                              buf.begin() + std::ptrdiff_t(got * r->info().channels));
+            }
+            if (!ok || r->info().container != "WAV")
+                continue;
+            WavHeaderInfo h;
+            int32_t frames = 0;
+            int16_t* block = nullptr;
+            bool whole = false;
+            try {
+                whole = readWavSamples(h, path, frames, block);
+            } catch (const UnknownFormat&) {
+            }
+            // Sizes a pipe writes are read to the end here; 0 is not nothing.
+            if (whole && h.dataSize != 0 && h.dataSize != 0x7FFFF000u) {
+                ++compared;
+                EXPECT_TRUE(stream ==
+                            std::vector<int16_t>(block, block + std::size_t(frames) * h.channels))
+                    << path;
+            }
+            delete[] block;
+        }
+    EXPECT_GT(compared, 5);
+}
+
+} // namespace
