@@ -21,7 +21,7 @@
 #include <functional>
 
 class DuplexSession {
-public:
+  public:
     DuplexSession();
     ~DuplexSession();
     DuplexSession(const DuplexSession&) = delete;
@@ -50,8 +50,8 @@ public:
     // queues it again, and scrolls the signals' window (the changed signal
     // moves by one output buffer of `changedChannels` channels). Returns the
     // buffers taken.
-    int32_t takeCaptured(WaveDevice& recorder, ChannelPair& orig, ChannelPair& changed, uint32_t changedChannels,
-                         int32_t& selectionStart, int32_t& selectionEnd);
+    int32_t takeCaptured(WaveDevice& recorder, ChannelPair& orig, ChannelPair& changed,
+                         uint32_t changedChannels, int32_t& selectionStart, int32_t& selectionEnd);
     // Cleans what the input FIFO holds, hop by hop, into the output FIFO
     // (see liveStep); `inChannels` is the capture's channel count. Returns
     // the hops taken.
@@ -76,7 +76,7 @@ public:
     int32_t inputFifoFill() const { return inputFifoFill_; }
     int32_t outputFifoFill() const { return outputFifoFill_; }
 
-private:
+  private:
     HWAVEIN in_ = nullptr;
     HWAVEOUT out_ = nullptr;
     WAVEFORMATEX inFormat_ = {}, outFormat_ = {};

@@ -10,14 +10,15 @@
 
 // `rows` rows of `perRow` elements of T (a trivially constructible type,
 // zero bytes meaning zero); row r is (*this)[r], a T*.
-template <typename T>
-class ZeroPages {
-public:
-    ZeroPages(std::size_t rows, std::size_t perRow) : perRow_(perRow), bytes_(rows * perRow * sizeof(T)) {
+template <typename T> class ZeroPages {
+  public:
+    ZeroPages(std::size_t rows, std::size_t perRow)
+        : perRow_(perRow), bytes_(rows * perRow * sizeof(T)) {
         // Nothing is written here: the pages stay unmapped until used.
-        void* p = ::mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                         -1, 0);
-        if (p == MAP_FAILED) throw std::bad_alloc();
+        void* p = ::mmap(nullptr, bytes_, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
         data_ = static_cast<T*>(p);
     }
     ~ZeroPages() { ::munmap(data_, bytes_); }
@@ -30,7 +31,7 @@ public:
     const T* data(std::size_t r) const { return (*this)[r]; }
     std::size_t perRow() const { return perRow_; }
 
-private:
+  private:
     T* data_;
     std::size_t perRow_;
     std::size_t bytes_;

@@ -26,7 +26,8 @@ bool readRawPcm(const std::string& path, int32_t maxFrames, WavHeaderInfo& heade
     auto* data = new int16_t[std::size_t(std::max(want, 1))];
     int32_t n = 0;
     unsigned char b[2];
-    while (n < want && std::fread(b, 1, 2, f) == 2) data[n++] = int16_t(b[0] | b[1] << 8);
+    while (n < want && std::fread(b, 1, 2, f) == 2)
+        data[n++] = int16_t(b[0] | b[1] << 8);
     std::fclose(f);
     delete[] block;
     block = data;

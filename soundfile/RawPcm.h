@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-constexpr uint32_t RawPcmRate = 16000;  // Hz
+constexpr uint32_t RawPcmRate = 16000; // Hz
 
 // True for a path whose extension is exactly "pcm".
 bool isRawPcmPath(const std::string& path);

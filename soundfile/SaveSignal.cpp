@@ -23,7 +23,8 @@ bool saveChannel(const std::string& path, const int16_t* samples, uint32_t sampl
         return writeMonoWav(sampleRate, 16, 1, path, uint32_t(count) * 2, samples + first, error);
     if (bitsPerSample == 8) {
         std::vector<uint8_t> bytes(static_cast<std::size_t>(count));
-        for (int32_t i = 0; i < count; ++i) bytes[std::size_t(i)] = uint8_t(samples[first + i]);
+        for (int32_t i = 0; i < count; ++i)
+            bytes[std::size_t(i)] = uint8_t(samples[first + i]);
         return writeMonoWav(sampleRate, 8, 1, path, uint32_t(count), bytes.data(), error);
     }
     error = "Signals of " + std::to_string(bitsPerSample) + " bits per sample cannot be saved.";

@@ -12,7 +12,7 @@
 struct PlanarSignal {
     const int16_t* planes[2] = {nullptr, nullptr};
     uint32_t sampleRate = 0;
-    uint32_t channels = 1;  // taken as 1 or 2
+    uint32_t channels = 1; // taken as 1 or 2
 };
 
 // Writes frames first ... first + count - 1 of `s` (negative values count as

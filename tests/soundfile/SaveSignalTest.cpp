@@ -1,9 +1,9 @@
 // Raw .pcm reading and the whole-signal and one-channel saves of the window
 // and the batch, through the files they leave.
 
-#include "soundfile/RawPcm.h"
 #include "soundfile/SaveSignal.h"
 #include "TestFiles.h"
+#include "soundfile/RawPcm.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +88,7 @@ TEST(SaveSignal, AFailedSaveGivesTheWritersReasonAndStillTheHeader) {
     PlanarSignal s;
     s.planes[0] = s.planes[1] = left.data();
     s.sampleRate = 8000;
-    s.channels = 7;  // taken as stereo
+    s.channels = 7; // taken as stereo
     WavHeaderInfo header;
     std::string error;
     EXPECT_FALSE(saveSignal(scratch("no-dir/x.wav"), s, 0, 2, WavHeaderInfo{}, header, error));
@@ -111,4 +111,4 @@ TEST(SaveChannel, EightBitSignalsKeepTheLowByteAndOtherSizesAreRefused) {
     EXPECT_EQ(error, "Signals of 12 bits per sample cannot be saved.");
 }
 
-}  // namespace
+} // namespace
