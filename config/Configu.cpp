@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
@@ -253,10 +254,10 @@ void TFconfAS::buildEnginePage() {
     TabSheet2->setObjectName("TabSheet2");
     auto* grid = new QGridLayout(TabSheet2);
 
-    KindSubst = new RadioGroup(" Method of noise substration ", {"0", "1", "2"}, TabSheet2);
+    KindSubst = new RadioGroup(" Method of noise substration ", {"0", "1", "2", "Neural"}, TabSheet2);
     KindSubst->setObjectName("KindSubst");
     KindSubst->setToolTip(
-        "Set method noise substration:\r\n0 - simple;\r\n1 - normal;\r\n2 - extended.");
+        "Set method noise substration:\r\n0 - simple;\r\n1 - normal;\r\n2 - extended;\r\nNeural - trained estimator.");
     grid->addWidget(KindSubst, 0, 0, 4, 1, Qt::AlignTop);
 
     Label1 = new QLabel("Limitation suppression noise (dB):", TabSheet2);
@@ -657,8 +658,10 @@ void TFconfAS::applyLanguage(int lang) {
     DefaultPostProcess->setToolTip(byDefault);
     KindSubst->setTitle(t(" Methods of noise substration ", " Методы шумоподавления "));
     KindSubst->setToolTip(
-        t("Set method of noise substration: 0 - simple, 1 - normal, 2 - extended",
-          "Установить метод шумоподавления: 0 - простой, 1 - обычный, 2 - агрессивный"));
+        t("Set method of noise substration: 0 - simple, 1 - normal, 2 - extended, Neural - trained estimator",
+          "Установить метод шумоподавления: 0 - простой, 1 - обычный, 2 - агрессивный, "
+          "Нейросеть - обученная модель"));
+    KindSubst->button(3)->setText(t("Neural", "Нейросеть"));
     SelectClearSpeech->setText(t("Select clearing speech", "Выделять очищенный сигнал"));
     SelectClearSpeech->setToolTip(t("Select clearing speech else background noise",
                                     "Выделять очищенный сигнал (иначе окружающий шум)"));

@@ -19,7 +19,7 @@ namespace settings {
 // The sampling rates offered for recording, by item index.
 constexpr int kSampleRates[] = {8000, 11025, 16000, 22050, 32000};
 constexpr int kSampleRateCount = 5;
-constexpr int kMethodCount = 3;     // 0 simple, 1 normal, 2 extended
+constexpr int kMethodCount = 4;     // 0 simple, 1 normal, 2 extended, 3 neural
 constexpr int kLanguageCount = 2;   // 0 English, 1 Russian
 constexpr int kLimitSlider = 100;   // track bar maximum; limit dB = position - 100
 constexpr int kMinLimitDb = -100;

@@ -191,6 +191,7 @@ class OwnedFileReader : public AudioReader {
     bool read(int16_t* out, std::size_t maxFrames, std::size_t& got, std::string& error) override {
         return inner_->read(out, maxFrames, got, error);
     }
+    std::string endNote() const override { return inner_->endNote(); }
 
   private:
     std::FILE* f_;
