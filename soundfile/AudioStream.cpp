@@ -3,6 +3,7 @@
 
 #include "AudioStream.h"
 #include "SafeFile.h"
+#include "WavLoad.h"
 
 #include <sndfile.h>
 
@@ -312,6 +313,14 @@ bool openAudioReader(const std::string& path, std::unique_ptr<AudioReader>& read
         const bool seekable = S_ISREG(st.st_mode);
         if (!openWavStreamReader(f, seekable, r, error)) {
             std::fclose(f);
+            // An encoding our reader does not decode may still be one
+            // libsndfile knows (G.721, 24-bit float, ...).
+            std::string other;
+            auto s = std::make_unique<SndfileReader>();
+            if (seekable && error == kFormatNotSupportedText && s->open(path, other)) {
+                reader = std::move(s);
+                return true;
+            }
             error = path + ": " + error;
             return false;
         }
