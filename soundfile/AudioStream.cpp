@@ -376,6 +376,11 @@ bool openAudioWriter(const std::string& path, const OutputSpec& spec,
         writer = wavStreamWriter(stdout, spec);
         return true;
     }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        error = path + " is a directory; name the output file";
+        return false;
+    }
     if (!spec.overwrite && ::access(path.c_str(), F_OK) == 0) {
         error = path + " exists (use -y to replace it)";
         return false;

@@ -137,6 +137,9 @@ TEST(CleanCli, NeverReplacesAFileUnlessAsked) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(readBytes(in), source);
 
+    r = sh("$CLI clean -y " + in + " " + scratchDir().string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("is a directory"), std::string::npos) << r.err;
     // convert follows the same rule.
     EXPECT_EQ(sh("$CLI convert " + in + " " + out).status, 1);
     EXPECT_EQ(readBytes(out).size(), 4u);
