@@ -35,7 +35,9 @@ LiveControls controls(int32_t rate, uint8_t method) {
 // Seconds of step time for `seconds` of sound fed in `chunks` equal parts.
 double stepSeconds(int32_t rate, int channels, int seconds, int chunks, uint8_t method = 2) {
     engine::Block blocks[2] = {};
-    for (engine::Block& b : blocks) engine::restart(b, engine::Settings{rate, method, -18.0f, 0.95f, 0.98f});
+    engine::Parameters parameters;
+    parameters.method = method;
+    for (engine::Block& b : blocks) engine::restart(b, engine::settingsAt(rate, parameters));
     static std::vector<int16_t> in(static_cast<std::size_t>(FifoCapacity)), out(static_cast<std::size_t>(FifoCapacity));
     const std::vector<int16_t> sound = noise(std::size_t(rate) * channels * seconds);
     int32_t inFill = 0, outFill = 0;

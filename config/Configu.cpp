@@ -81,10 +81,6 @@ int registerLanguageListener(std::function<void(int)> apply) {
 
 void unregisterLanguageListener(int id) { languageListeners().erase(id); }
 
-QString languageText(int languageIndex, const char* english, const char* russian) {
-    return QString::fromUtf8(languageIndex == 1 ? russian : english);
-}
-
 TFconfAS::TFconfAS(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
     if (!FconfAS) FconfAS = this;
@@ -115,10 +111,10 @@ TFconfAS::TFconfAS(QWidget* parent)
     SRate->setItemIndex(0);
     nChannels->setItemIndex(0);
     KindSubst->setItemIndex(0);
-    TBardB->setValue(82);
-    LabMul->setText("-18 dB");
-    pNoise->setValue(0.95);
-    pMusicNoise->setValue(0.98);
+    TBardB->setValue(settings::sliderOfLimit(VELDRA_DEFAULT_LIMIT_DB));
+    TBardBChange();
+    pNoise->setValue(VELDRA_DEFAULT_NOISE_RATE);
+    pMusicNoise->setValue(VELDRA_DEFAULT_MUSICAL_RATE);
     MethodMix->setChecked(true);
     SelectClearSpeech->setChecked(true);
     AutoMix->setChecked(false);
@@ -479,12 +475,12 @@ void TFconfAS::DefaultLimitSuppresClick() {
     TBardBChange();
 }
 
-void TFconfAS::DefaultNoiseDblClick() { pNoise->setValue(0.95); }
+void TFconfAS::DefaultNoiseDblClick() { pNoise->setValue(VELDRA_DEFAULT_NOISE_RATE); }
 
-void TFconfAS::DefaultMusicNoiseDblClick() { pMusicNoise->setValue(0.98); }
+void TFconfAS::DefaultMusicNoiseDblClick() { pMusicNoise->setValue(VELDRA_DEFAULT_MUSICAL_RATE); }
 
 void TFconfAS::DefaultSVClick() {
-    KindSubst->setItemIndex(2);
+    KindSubst->setItemIndex(VELDRA_DEFAULT_METHOD);
     SelectClearSpeech->setChecked(true);
     DefaultLimitSuppresClick();
     DefaultNoiseDblClick();
@@ -619,7 +615,7 @@ void TFconfAS::PBox1Paint(QPainter& p) {
 }
 
 void TFconfAS::applyLanguage(int lang) {
-    if (lang != 0 && lang != 1) {
+    if (!isLanguage(lang)) {
         setWindowTitle("System configuration");
         return;
     }

@@ -9,6 +9,7 @@
 // screen. One bad key never spoils the others.
 
 #include "Profile.h"
+#include "engine/veldra.h"
 
 #include <cstdint>
 #include <string>
@@ -41,10 +42,10 @@ struct Settings {
     int channelsIndex = 0;      // 0 mono, 1 stereo
     bool autoMix = false;
     bool methodMix = true;      // L - R when set, R - L otherwise
-    int method = 2;
-    int limitDb = -18;
-    double noiseRate = 0.95;
-    double musicalRate = 0.98;
+    int method = VELDRA_DEFAULT_METHOD;
+    int limitDb = VELDRA_DEFAULT_LIMIT_DB;
+    double noiseRate = VELDRA_DEFAULT_NOISE_RATE;
+    double musicalRate = VELDRA_DEFAULT_MUSICAL_RATE;
     bool selectClearSpeech = true;
     bool useEqualizer = false;
     std::string outputDir;

@@ -7,6 +7,7 @@
 #include "AudioStream.h"
 #include "SafeFile.h"
 #include "WavFile.h"
+#include "WavLoad.h"
 
 #include <algorithm>
 #include <cstring>
@@ -301,7 +302,7 @@ class WavReader : public AudioReader {
             remaining_ = loc.dataBytes;
         }
         if (!setUpDecoder()) {
-            error = "Current input format data not support. ... ";
+            error = kFormatNotSupportedText;
             return false;
         }
         info_.sampleRate = header_.sampleRate;
@@ -339,13 +340,14 @@ class WavReader : public AudioReader {
         return true;
     }
 
-      std::string endNote() const override {
-        if (missing_ == 0) return {};
+    std::string endNote() const override {
+        if (missing_ == 0)
+            return {};
         return "the stream ended " + std::to_string(missing_) +
                " bytes before its header said; all it held is cleaned";
     }
 
-private:
+  private:
     int64_t framesIn(uint64_t bytes) const {
         const uint64_t B = header_.blockAlign;
         switch (header_.formatTag) {
