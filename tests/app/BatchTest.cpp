@@ -1,21 +1,21 @@
 // The automatic batch over the file list.
 
-#include "AppFixture.h"
+#include "tests/app/AppFixture.h"
 
-#include "Uprogress.h"
-#include "Usetdirectory.h"
-#include "WavFile.h"
+#include "processing/batchwindows/Uprogress.h"
+#include "processing/batchwindows/Usetdirectory.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QFileSystemModel>
+#include <QTest>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -36,10 +36,8 @@ std::string makeDir(const std::string& name, int files) {
 
 void listDirectory(TFPanelSignal* w, const std::string& dir, int expected) {
     w->DirListChange(QString::fromStdString(dir));
-    for (int i = 0; i < 300 && w->fileModel->rowCount(w->FileList->rootIndex()) < expected; ++i) {
-        QApplication::processEvents();
-        usleep(10000);
-    }
+    // The file model lists the directory asynchronously.
+    ASSERT_TRUE(QTest::qWaitFor([w, expected] { return w->fileModel->rowCount(w->FileList->rootIndex()) >= expected; }, 3000));
     ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), expected);
     w->fileModel->sort(0);
     QApplication::processEvents();

@@ -10,7 +10,7 @@
 #include <memory>
 #include <tuple>
 
-#include "EngineHarness.h"
+#include "tests/engine/EngineHarness.h"
 
 using namespace enginetest;
 
