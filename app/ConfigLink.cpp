@@ -92,10 +92,6 @@ processing::FrameControls configFrameControls(bool useEqualizer, bool processEna
 
 int configLanguageIndex() { return FconfAS ? FconfAS->languageIndex : 0; }
 
-QString configText(int languageIndex, const char* english, const char* russian) {
-    return languageText(languageIndex, english, russian);
-}
-
 LanguageFollower::LanguageFollower(std::function<void(int)> apply)
     : id_(registerLanguageListener(std::move(apply))) {}
 

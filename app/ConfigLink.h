@@ -5,6 +5,7 @@
 // the configuration window's controls.
 
 #include "ProcessingRun.h"
+#include "config/Language.h"
 
 #include <QString>
 
@@ -36,9 +37,6 @@ processing::RunParameters configRunParameters(int32_t sampleRate, int channels);
 processing::FrameControls configFrameControls(bool useEqualizer, bool processEnabled);
 // The interface language: 0 English, 1 Russian.
 int configLanguageIndex();
-// One text in two languages (UTF-8), chosen as the configuration window
-// chooses its own: the Russian one for index 1, the English one otherwise.
-QString configText(int languageIndex, const char* english, const char* russian);
 // While it lives, `apply` gets the language index whenever the configuration
 // window applies a language: once when that window is created and has read
 // the settings file, then at every choice in its language box, each time

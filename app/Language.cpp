@@ -31,8 +31,8 @@ void setBandCaption(QToolBar* band, const QString& caption) {
 }  // namespace
 
 void TFPanelSignal::applyLanguage(int lang) {
-    if (lang != 0 && lang != 1) return;
-    auto t = [lang](const char* en, const char* ru) { return configText(lang, en, ru); };
+    if (!isLanguage(lang)) return;
+    auto t = [lang](const char* en, const char* ru) { return languageText(lang, en, ru); };
     const QString play = t("Play", "Проиграть");
     const QString cut = t("Cut", "Вырезать фрагмент");
     const QString saveAll = t("Save all", "Сохранить все");

@@ -1,45 +1,42 @@
 #include "SignalStore.h"
 
 #include <cstdlib>
-#include <new>
-#include <sys/mman.h>
-
-template <typename T, std::size_t N>
-ZeroPages<T, N>::ZeroPages(std::size_t rows) : bytes_(rows * sizeof(Row)) {
-    // Anonymous mappings are zero-filled on first touch; nothing is written here.
-    void* p = ::mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                     -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    rows_ = static_cast<Row*>(p);
-}
-
-template <typename T, std::size_t N>
-ZeroPages<T, N>::~ZeroPages() {
-    ::munmap(rows_, bytes_);
-}
-
-template class ZeroPages<int16_t, MaxOrigSamples>;
-template class ZeroPages<int16_t, MaxChangedSamples>;
-template class ZeroPages<uint8_t, MaxVadFrames>;
-template class ZeroPages<ColumnRange, MaxColumns>;
-template class ZeroPages<int16_t, StreamSlotSamples>;
-template class ZeroPages<int16_t, FifoCapacity>;
 
 namespace {
 void newRecord(WaveDevice& d) {
-    d.sampleRate = 8000;
-    d.bitsPerSample = 16;
-    d.channels = 1;
+    setFormat(d, 8000, 1);
     d.active = 0;
     d.callbackWindow = nullptr;
 }
 }  // namespace
 
+void copyFormat(const WaveDevice& from, WaveDevice& to) {
+    to.sampleRate = from.sampleRate;
+    to.bitsPerSample = from.bitsPerSample;
+    to.channels = from.channels;
+}
+
+void setFormat(WaveDevice& d, uint32_t rate, uint32_t channels) {
+    d.sampleRate = rate;
+    d.bitsPerSample = 16;
+    d.channels = channels;
+}
+
+SignalSide::SignalSide(int32_t capacity_) : samples(2, std::size_t(capacity_)), capacity(capacity_) {
+    newRecord(format);
+}
+
+bool SignalSide::store(const int16_t* block, int32_t frames, int channels, uint32_t rate) {
+    int16_t* dst[2] = {samples.data(0), samples.data(1)};
+    length = processing::splitChannels(block, frames, channels, dst, capacity);
+    setFormat(format, rate, channels >= 2 ? 2 : 1);
+    return frames > capacity;
+}
+
+ChannelPair SignalSide::pair() { return ChannelPair{{samples.data(0), samples.data(1)}, &length, capacity}; }
+
 SignalStore::SignalStore() {
     newRecord(player);
-    newRecord(recorder);
-    newRecord(changedFormat);
-    newRecord(duplexDevice);
 }
 
 int32_t samplesPerMsFor(uint32_t rate) { return int32_t(rate / 1000); }
@@ -49,22 +46,13 @@ int32_t msFromSamples(int64_t samples, int32_t samplesPerMs) {
 }
 
 bool SignalStore::storeOriginal(const int16_t* block, int32_t frames, int channels, uint32_t rate) {
-    int16_t* dst[2] = {origSamples.data(0), origSamples.data(1)};
-    origLength = processing::splitChannels(block, frames, channels, dst, MaxOrigSamples);
-    recorder.sampleRate = rate;
-    recorder.bitsPerSample = 16;
-    recorder.channels = channels >= 2 ? 2 : 1;
+    const bool cut = orig.store(block, frames, channels, rate);
     samplesPerMs = samplesPerMsFor(rate);
-    return frames > MaxOrigSamples;
+    return cut;
 }
 
 bool SignalStore::storeChanged(const int16_t* block, int32_t frames, int channels, uint32_t rate) {
-    int16_t* dst[2] = {changedSamples.data(0), changedSamples.data(1)};
-    changedLength = processing::splitChannels(block, frames, channels, dst, MaxChangedSamples);
-    changedFormat.sampleRate = rate;
-    changedFormat.bitsPerSample = 16;
-    changedFormat.channels = channels >= 2 ? 2 : 1;
-    return frames > MaxChangedSamples;
+    return changed.store(block, frames, channels, rate);
 }
 
 void SignalStore::resetSelection() {

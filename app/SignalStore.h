@@ -5,9 +5,16 @@
 // as its fields; this header has no UI dependency so the rules below are
 // tested directly.
 //
+// Threads: only the UI thread reads or writes the store (command, paint and
+// timer handlers, device completions delivered as window events). A wave
+// device fills a buffer the store lends it (recordBuffer) from the audio
+// driver's thread; the store's owner reads it only after the device handed
+// the buffer back with its completion message.
+//
 // The sample arrays have their full capacity from the start, but they are
 // taken as zero pages: capacity that is never touched costs no memory.
 
+#include "base/ZeroPages.h"
 #include "ChannelLayout.h"
 #include "Display.h"
 #include "DuplexFlow.h"
@@ -28,23 +35,42 @@ struct PlayMarkRect {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
 
-// One zero-page allocation of `T[rows][N]`, released with the store.
-template <typename T, std::size_t N>
-class ZeroPages {
-public:
-    using Row = T[N];
-    explicit ZeroPages(std::size_t rows);
-    ~ZeroPages();
-    ZeroPages(const ZeroPages&) = delete;
-    ZeroPages& operator=(const ZeroPages&) = delete;
-    Row& operator[](std::size_t r) { return rows_[r]; }
-    const Row& operator[](std::size_t r) const { return rows_[r]; }
-    T* data(std::size_t r) { return rows_[r]; }
+// One signal, original or changed: its two channels with their one length,
+// its format, the view and column tables of its two panes, and the
+// directories its open and save dialogs start in.
+struct SignalSide {
+    explicit SignalSide(int32_t capacity);
+    SignalSide(const SignalSide&) = delete;
+    SignalSide& operator=(const SignalSide&) = delete;
 
-private:
-    Row* rows_;
-    std::size_t bytes_;
+    // [channel][sample], 0 Left and 1 Right; `capacity` samples per channel.
+    ZeroPages<int16_t> samples;
+    int32_t length = 0;  // valid samples in each channel
+    const int32_t capacity;
+    // Only the format fields (sampleRate, bitsPerSample, channels) describe
+    // the signal; the original's record is also the wave-in recorder.
+    WaveDevice format;
+    // First visible sample and visible samples of the Left and Right pane.
+    int32_t viewStart[2] = {0, 0}, viewLength[2] = {0, 0};
+    // Per-pixel-column extremes of the two panes and how many the last
+    // refresh filled.
+    ZeroPages<ColumnRange> columns{2, MaxColumns};
+    int32_t columnCount[2] = {0, 0};
+    std::string openDir, saveDir;
+
+    // Stores `frames` interleaved frames of `channels` channels at `rate` Hz:
+    // cut at the capacity, the first two channels kept, a mono signal's Right
+    // channel zeroed over the new length; the format follows (16 bits).
+    // Returns true when the signal was cut at the capacity.
+    bool store(const int16_t* block, int32_t frames, int channels, uint32_t rate);
+    // Both channels as the sample arrays of a duplex or capture flow.
+    ChannelPair pair();
 };
+
+// The format fields of a wave-device record, copied (the device part stays).
+void copyFormat(const WaveDevice& from, WaveDevice& to);
+// Sets the format fields to `rate` Hz, 16 bits, `channels`.
+void setFormat(WaveDevice& d, uint32_t rate, uint32_t channels);
 
 enum WorkMode : uint8_t {
     WorkStartup = 0,
@@ -60,21 +86,24 @@ struct SignalStore {
     SignalStore(const SignalStore&) = delete;
     SignalStore& operator=(const SignalStore&) = delete;
 
-    // Samples.
-    int32_t origLength = 0;
-    ZeroPages<int16_t, MaxOrigSamples> origSamples{2};
-    ZeroPages<int16_t, MaxOrigSamples> recordBuffer{1};
-    int32_t changedLength = 0;
-    ZeroPages<int16_t, MaxChangedSamples> changedSamples{2};
+    // The two signals. The names below are the fields' names everywhere
+    // else; they refer into these two records.
+    SignalSide orig{MaxOrigSamples};
+    SignalSide changed{MaxChangedSamples};
+
+    ZeroPages<int16_t>& origSamples = orig.samples;
+    int32_t& origLength = orig.length;
+    ZeroPages<int16_t>& changedSamples = changed.samples;
+    int32_t& changedLength = changed.length;
+    WaveDevice& recorder = orig.format;         // also the format of the original signal
+    WaveDevice& changedFormat = changed.format; // the format of the changed signal
+
+    ZeroPages<int16_t> recordBuffer{1, MaxOrigSamples};
     int16_t* decodedBuffer = nullptr;  // the WAV reader's block
     int32_t decodedFrames = 0;
     int16_t* playBuffer = nullptr;     // interleaved block for stereo playback
 
-    // Formats.
     WaveDevice player;
-    WaveDevice recorder;       // also the format of the original signal
-    WaveDevice changedFormat;  // the format of the changed signal
-    WaveDevice duplexDevice;
 
     // Derived values.
     int32_t samplesPerMs = 8;
@@ -85,13 +114,18 @@ struct SignalStore {
     bool hasSelection = false;
     bool dragStartEdge = false, dragEndEdge = false;
     int32_t mouseSample = 0;
-    int32_t origViewStart[2] = {0, 0}, origViewLength[2] = {0, 0};
-    int32_t changedViewStart[2] = {0, 0}, changedViewLength[2] = {0, 0};
-    ZeroPages<ColumnRange, MaxColumns> origColumns{2};
-    ZeroPages<ColumnRange, MaxColumns> overlayColumns{2};
-    ZeroPages<ColumnRange, MaxColumns> changedColumns{2};
+    int32_t (&origViewStart)[2] = orig.viewStart;
+    int32_t (&origViewLength)[2] = orig.viewLength;
+    int32_t (&changedViewStart)[2] = changed.viewStart;
+    int32_t (&changedViewLength)[2] = changed.viewLength;
+    ZeroPages<ColumnRange>& origColumns = orig.columns;
+    ZeroPages<ColumnRange>& changedColumns = changed.columns;
+    // The changed signal drawn over the original panes.
+    ZeroPages<ColumnRange> overlayColumns{2, MaxColumns};
     // Columns filled in each table by the last refresh.
-    int32_t origColumnCount[2] = {0, 0}, overlayColumnCount[2] = {0, 0}, changedColumnCount[2] = {0, 0};
+    int32_t (&origColumnCount)[2] = orig.columnCount;
+    int32_t (&changedColumnCount)[2] = changed.columnCount;
+    int32_t overlayColumnCount[2] = {0, 0};
     double origAmpZoom = 1.0, changedAmpZoom = 1.0, timeZoom = 1.0;
     PlayMarkRect playMarkRects[4];
     bool playMarkShown[4] = {false, false, false, false};  // the marker is currently inverted
@@ -101,7 +135,7 @@ struct SignalStore {
     int32_t changedPaneActive = 0;
     bool processStopped = true;
     int32_t vadCount = 0;
-    ZeroPages<uint8_t, MaxVadFrames> vadStates{2};
+    ZeroPages<uint8_t> vadStates{2, MaxVadFrames};
     bool formActivated = false;
 
     // Playback, recording and full duplex
@@ -110,19 +144,14 @@ struct SignalStore {
     int32_t playPass = 0;     // pass now playing, 1 for the first
     int32_t playFrames = 0;   // frames handed to the device per pass
     int32_t recordElapsedMs = 0;
-    HWAVEIN duplexIn = nullptr;
-    HWAVEOUT duplexOut = nullptr;
-    WAVEFORMATEX duplexInFormat = {}, duplexOutFormat = {};
-    WAVEHDR duplexInHeaders[MaxStreamBuffers] = {}, duplexOutHeaders[MaxStreamBuffers] = {};
-    int32_t inBufferSamples = 0, inBufferCount = 0, inBufferIndex = 0;
-    int32_t outBufferSamples = 0, outBufferCount = 0, outBufferIndex = 0;
-    ZeroPages<int16_t, StreamSlotSamples> duplexInBuffers{MaxStreamBuffers};
-    ZeroPages<int16_t, StreamSlotSamples> duplexOutBuffers{MaxStreamBuffers};
-    ZeroPages<int16_t, FifoCapacity> inputFifo{1}, outputFifo{1};
-    int32_t inputFifoFill = 0, outputFifoFill = 0;
+    // (Full duplex keeps its streams, buffers and FIFOs in a DuplexSession
+    // of the window.)
 
     // Directories seeding the open and save dialogs.
-    std::string origOpenDir, origSaveDir, changedOpenDir, changedSaveDir;
+    std::string& origOpenDir = orig.openDir;
+    std::string& origSaveDir = orig.saveDir;
+    std::string& changedOpenDir = changed.openDir;
+    std::string& changedSaveDir = changed.saveDir;
 
     // Stores `frames` interleaved frames of `channels` channels at `rate` Hz
     // as the original signal: cut at MaxOrigSamples, the first two channels

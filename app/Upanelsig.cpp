@@ -1,6 +1,7 @@
 #include "Upanelsig.h"
 
 #include "ConfigLink.h"
+#include "display/Display.h"
 #include "Uabout.h"
 #include "Usetdirectory.h"
 #include "WaveMessage.h"
@@ -640,7 +641,12 @@ void TFPanelSignal::FormCreate() {
     changedSaveDir.clear();
     changedPaneActive = 0;
     formActivated = false;
-    engine::restartAll(engine::Settings{8000, 0, -20.0f, 0.95f, 0.98f});
+    // The blocks' state before any start: 8000 Hz, method 0, -20 dB. Every
+    // start re-creates them with the configured parameters.
+    engine::Parameters creation;
+    creation.method = 0;
+    creation.limitDb = -20.0f;
+    engine::restartAll(engine::settingsAt(8000, creation));
 }
 
 void TFPanelSignal::FormActivate() {
@@ -753,6 +759,20 @@ void TFPanelSignal::ShowFileListClick() {
     StatusDir1->setEnabled(shown);
     bAuto->setEnabled(shown);
     tSetDirSaveNew->setEnabled(shown);
+}
+
+void TFPanelSignal::showFormatText(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits) {
+    bar->setPanelText(1, QString::fromStdString(display::formatText(rate, channels, bits)));
+}
+
+void TFPanelSignal::showLengthText(StatusBar* bar, int32_t length) {
+    bar->setPanelText(2, QString::fromStdString(display::titleText(length, samplesPerMs)));
+}
+
+void TFPanelSignal::showSignalStatus(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits,
+                                     int32_t length) {
+    showFormatText(bar, rate, channels, bits);
+    showLengthText(bar, length);
 }
 
 void TFPanelSignal::ToolBar4DblClick() {

@@ -9,6 +9,7 @@
 #include "SignalStore.h"
 #include "Spectrogram.h"
 #include "Widgets.h"
+#include "audio/DuplexSession.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -110,6 +111,11 @@ public:
     QSystemTrayIcon* TrayIcon1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction *mDuplex, *mStatusProcess, *mShowParameters, *mSelectClearSpeech, *mExit;
+
+    // ---- Full duplex: its streams, buffers and FIFOs, and its output
+    // device record under the name the commands know.
+    DuplexSession duplex;
+    WaveDevice& duplexDevice = duplex.output;
 
     // ---- Timers (disabled at start).
     QTimer *TimerRec, *TimerPlayPos, *TimerSV, *TimerRecord, *TimerPlay;
@@ -229,6 +235,12 @@ public:
     void applyFocusRule();
     // True while bStartClick's run is under way, including its finishing steps.
     bool runActive = false;
+
+    // The status bar of a signal: panel 1 its format, panel 2 its length
+    // in milliseconds and samples.
+    void showFormatText(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits);
+    void showLengthText(StatusBar* bar, int32_t length);
+    void showSignalStatus(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits, int32_t length);
 
     // Every caption and hint of the window for language 0 (English) or 1
     // (Russian); any other index changes nothing. The record, duplex and

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Checks cleaning runs against the engine's quality targets, bucket by bucket.
 
-    bench/targets.py OURS.csv [OURS.csv ...] --peers PEER.csv [PEER.csv ...]
+    bench/targets.py OURS.csv [OURS.csv ...] --peers PEER.csv [PEER.csv ...] [--learned [--limit DB]]
 
 Every CSV is a per-file table written by the bench's run-eval.sh. A peer whose
 name starts with "rnnoise" counts as the network peer, "noisy" is ignored, and
@@ -14,6 +14,9 @@ target:
 
 written so that a value at or below the target meets it (margins are
 "best peer minus ours", so zero or less means ours is at least as good).
+With --learned it adds the targets of the trained method: mean SI-SDRi at least 8 dB, babble
+SI-SDRi at least 3 dB, and pauses down to the limit (--limit, default -18 dB) in every noise
+kind (within 0.5 dB).
 """
 import argparse
 import csv
@@ -56,6 +59,8 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("ours", nargs="+")
     ap.add_argument("--peers", nargs="+", required=True)
+    ap.add_argument("--learned", action="store_true", help="add the trained method's own targets")
+    ap.add_argument("--limit", type=float, default=-18.0, help="the suppression limit of the runs, dB")
     a = ap.parse_args()
     ours = [load(p) for p in a.ours]
     peers = [load(p) for p in a.peers]
@@ -97,6 +102,15 @@ def main():
             for label, key, sense in metrics[:2]:
                 d = sense * (mean(ok_rows(nr), key) - mean(good, key))
                 lines.append(f"ratio: {label} margin of {nn} over {name} on the mean = {d:.3f} (target <= 0)")
+        if a.learned:
+            lines.append(f"ratio: 8 dB minus mean SI-SDRi of {name} = {8.0 - mean(good, 'sisdri'):.2f} (target <= 0)")
+            babble = [r for r in good if r["noise"] == "babble"]
+            lines.append(f"ratio: 3 dB minus babble SI-SDRi of {name} = {3.0 - mean(babble, 'sisdri'):.2f} "
+                         f"(target <= 0)")
+            worst, kind = max((mean([r for r in good if r["noise"] == g], "pause_atten_db"), g)
+                              for g in groups(ours, "noise"))
+            lines.append(f"ratio: worst noise-kind pause of {name} above the limit ({kind}) = "
+                         f"{worst - a.limit:.2f} dB (target <= 0.5)")
         level = mean(good, "speech_level_db")
         lines.append(f"ratio: |speech level change| of {name} dB = {abs(level):.2f} (target <= 1)")
         lines.append(f"ratio: failed files of {name} = {len(rows) - len(good)} (target <= 0)")

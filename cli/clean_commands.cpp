@@ -28,7 +28,7 @@ int runClean(const std::vector<std::string>& args);
 int runBatch(const std::vector<std::string>& args);
 
 #define CLEAN_OPTIONS                                                                              \
-    "[--method 0|1|2] [--limit DB] [--noise-rate R] [--musical-rate R] [--background] "            \
+    "[--method 0|1|2|3] [--limit DB] [--noise-rate R] [--musical-rate R] [--background] "          \
     "[--mix l-r|r-l] [--eq FILE] [--no-process] [--format wav|flac] [-y|--overwrite] [--report "   \
     "FILE.csv|.json] [-q]"
 
@@ -71,8 +71,8 @@ std::string parseOptions(const std::vector<std::string>& args, std::vector<std::
         std::string v;
         double x = 0;
         if (a == "--method") {
-            if (!value(v) || !parseNumber(v, x) || (x != 0 && x != 1 && x != 2))
-                return "--method takes 0, 1 or 2";
+            if (!value(v) || !parseNumber(v, x) || (x != 0 && x != 1 && x != 2 && x != 3))
+                return "--method takes 0, 1, 2 or 3";
             o.method = uint8_t(x);
         } else if (a == "--limit") {
             if (!value(v) || !parseNumber(v, x))
@@ -369,6 +369,15 @@ int runBatch(const std::vector<std::string>& args) {
                 r.error = r.source + ": " + j.conflict;
             } else if (all.skipExisting && fs::exists(j.output, fe)) {
                 r.status = "skipped";
+                // The report still describes the source (from its header).
+                std::unique_ptr<AudioReader> source;
+                if (openAudioReader(r.source, source, error)) {
+                    const AudioInfo& in = source->info();
+                    r.sampleRate = in.sampleRate;
+                    r.channels = in.channels;
+                    r.frames = std::max<int64_t>(in.frames, 0);
+                    r.seconds = in.sampleRate ? double(r.frames) / in.sampleRate : 0.0;
+                }
             } else {
                 fs::create_directories(j.output.parent_path(), fe);
                 if (processing::cleanFile(r.source, r.output, all.clean, stats, error,

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
@@ -80,10 +81,6 @@ int registerLanguageListener(std::function<void(int)> apply) {
 
 void unregisterLanguageListener(int id) { languageListeners().erase(id); }
 
-QString languageText(int languageIndex, const char* english, const char* russian) {
-    return QString::fromUtf8(languageIndex == 1 ? russian : english);
-}
-
 TFconfAS::TFconfAS(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
     if (!FconfAS) FconfAS = this;
@@ -114,10 +111,10 @@ TFconfAS::TFconfAS(QWidget* parent)
     SRate->setItemIndex(0);
     nChannels->setItemIndex(0);
     KindSubst->setItemIndex(0);
-    TBardB->setValue(82);
-    LabMul->setText("-18 dB");
-    pNoise->setValue(0.95);
-    pMusicNoise->setValue(0.98);
+    TBardB->setValue(settings::sliderOfLimit(VELDRA_DEFAULT_LIMIT_DB));
+    TBardBChange();
+    pNoise->setValue(VELDRA_DEFAULT_NOISE_RATE);
+    pMusicNoise->setValue(VELDRA_DEFAULT_MUSICAL_RATE);
     MethodMix->setChecked(true);
     SelectClearSpeech->setChecked(true);
     AutoMix->setChecked(false);
@@ -257,10 +254,10 @@ void TFconfAS::buildEnginePage() {
     TabSheet2->setObjectName("TabSheet2");
     auto* grid = new QGridLayout(TabSheet2);
 
-    KindSubst = new RadioGroup(" Method of noise substration ", {"0", "1", "2"}, TabSheet2);
+    KindSubst = new RadioGroup(" Method of noise substration ", {"0", "1", "2", "Neural"}, TabSheet2);
     KindSubst->setObjectName("KindSubst");
     KindSubst->setToolTip(
-        "Set method noise substration:\r\n0 - simple;\r\n1 - normal;\r\n2 - extended.");
+        "Set method noise substration:\r\n0 - simple;\r\n1 - normal;\r\n2 - extended;\r\nNeural - trained estimator.");
     grid->addWidget(KindSubst, 0, 0, 4, 1, Qt::AlignTop);
 
     Label1 = new QLabel("Limitation suppression noise (dB):", TabSheet2);
@@ -478,12 +475,12 @@ void TFconfAS::DefaultLimitSuppresClick() {
     TBardBChange();
 }
 
-void TFconfAS::DefaultNoiseDblClick() { pNoise->setValue(0.95); }
+void TFconfAS::DefaultNoiseDblClick() { pNoise->setValue(VELDRA_DEFAULT_NOISE_RATE); }
 
-void TFconfAS::DefaultMusicNoiseDblClick() { pMusicNoise->setValue(0.98); }
+void TFconfAS::DefaultMusicNoiseDblClick() { pMusicNoise->setValue(VELDRA_DEFAULT_MUSICAL_RATE); }
 
 void TFconfAS::DefaultSVClick() {
-    KindSubst->setItemIndex(2);
+    KindSubst->setItemIndex(VELDRA_DEFAULT_METHOD);
     SelectClearSpeech->setChecked(true);
     DefaultLimitSuppresClick();
     DefaultNoiseDblClick();
@@ -618,7 +615,7 @@ void TFconfAS::PBox1Paint(QPainter& p) {
 }
 
 void TFconfAS::applyLanguage(int lang) {
-    if (lang != 0 && lang != 1) {
+    if (!isLanguage(lang)) {
         setWindowTitle("System configuration");
         return;
     }
@@ -661,8 +658,10 @@ void TFconfAS::applyLanguage(int lang) {
     DefaultPostProcess->setToolTip(byDefault);
     KindSubst->setTitle(t(" Methods of noise substration ", " Методы шумоподавления "));
     KindSubst->setToolTip(
-        t("Set method of noise substration: 0 - simple, 1 - normal, 2 - extended",
-          "Установить метод шумоподавления: 0 - простой, 1 - обычный, 2 - агрессивный"));
+        t("Set method of noise substration: 0 - simple, 1 - normal, 2 - extended, Neural - trained estimator",
+          "Установить метод шумоподавления: 0 - простой, 1 - обычный, 2 - агрессивный, "
+          "Нейросеть - обученная модель"));
+    KindSubst->button(3)->setText(t("Neural", "Нейросеть"));
     SelectClearSpeech->setText(t("Select clearing speech", "Выделять очищенный сигнал"));
     SelectClearSpeech->setToolTip(t("Select clearing speech else background noise",
                                     "Выделять очищенный сигнал (иначе окружающий шум)"));

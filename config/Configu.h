@@ -7,6 +7,7 @@
 
 #include "Equalizer.h"
 #include "Settings.h"
+#include "config/Language.h"
 
 #include <QString>
 #include <QWidget>
@@ -53,9 +54,6 @@ struct SettingsFields {
 // created to be labelled at start-up. Returns an id for unregistering.
 int registerLanguageListener(std::function<void(int languageIndex)> apply);
 void unregisterLanguageListener(int id);
-// One text in two languages, both given as UTF-8: the Russian one for index
-// 1, the English one otherwise.
-QString languageText(int languageIndex, const char* english, const char* russian);
 
 class TFconfAS : public QWidget, public SettingsFields {
     Q_OBJECT

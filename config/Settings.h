@@ -9,6 +9,7 @@
 // screen. One bad key never spoils the others.
 
 #include "Profile.h"
+#include "engine/veldra.h"
 
 #include <cstdint>
 #include <string>
@@ -18,7 +19,7 @@ namespace settings {
 // The sampling rates offered for recording, by item index.
 constexpr int kSampleRates[] = {8000, 11025, 16000, 22050, 32000};
 constexpr int kSampleRateCount = 5;
-constexpr int kMethodCount = 3;     // 0 simple, 1 normal, 2 extended
+constexpr int kMethodCount = 4;     // 0 simple, 1 normal, 2 extended, 3 neural
 constexpr int kLanguageCount = 2;   // 0 English, 1 Russian
 constexpr int kLimitSlider = 100;   // track bar maximum; limit dB = position - 100
 constexpr int kMinLimitDb = -100;
@@ -41,10 +42,10 @@ struct Settings {
     int channelsIndex = 0;      // 0 mono, 1 stereo
     bool autoMix = false;
     bool methodMix = true;      // L - R when set, R - L otherwise
-    int method = 2;
-    int limitDb = -18;
-    double noiseRate = 0.95;
-    double musicalRate = 0.98;
+    int method = VELDRA_DEFAULT_METHOD;
+    int limitDb = VELDRA_DEFAULT_LIMIT_DB;
+    double noiseRate = VELDRA_DEFAULT_NOISE_RATE;
+    double musicalRate = VELDRA_DEFAULT_MUSICAL_RATE;
     bool selectClearSpeech = true;
     bool useEqualizer = false;
     std::string outputDir;

@@ -1,6 +1,7 @@
 #include "Uabout.h"
 
 #include "JpegImage.h"
+#include "config/Language.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -27,14 +28,12 @@ void setTextColor(QLabel* label, const QColor& c) {
 }  // namespace
 
 QString makerWebSite(int languageIndex) {
-    return languageIndex == 1 ? QStringLiteral("www.silvane.example/ru")
-                              : QStringLiteral("www.silvane.example");
+    return languageText(languageIndex, "www.silvane.example", "www.silvane.example/ru");
 }
 
 QString rightsNotice(int languageIndex) {
-    return languageIndex == 1
-               ? QStringLiteral("\u00a9 2024 Разработчики Silvane. Все права защищены.")
-               : QStringLiteral("\u00a9 2024 The Silvane developers. All rights reserved.");
+    return languageText(languageIndex, "\u00a9 2024 The Silvane developers. All rights reserved.",
+                        "\u00a9 2024 Разработчики Silvane. Все права защищены.");
 }
 
 TFAbout::TFAbout(QWidget* parent)
@@ -125,11 +124,10 @@ void TFAbout::Lab_wwwMouseMove() { setTextColor(Lab_www, QColor(255, 0, 0)); }
 void TFAbout::Lab_wwwClick() { QDesktopServices::openUrl(QUrl::fromUserInput(Lab_www->text())); }
 
 void TFAbout::applyLanguage(int languageIndex) {
-    if (languageIndex != 0 && languageIndex != 1) return;
+    if (!isLanguage(languageIndex)) return;
     labCopyright->setText(rightsNotice(languageIndex));
     Lab_www->setText(makerWebSite(languageIndex));
-    Lab_www->setToolTip((languageIndex == 1 ? QStringLiteral("Открыть вебсайт: ")
-                                            : QStringLiteral("Open website: ")) +
+    Lab_www->setToolTip(languageText(languageIndex, "Open website: ", "Открыть вебсайт: ") +
                         makerWebSite(languageIndex));
     placeLabels();
 }

@@ -35,6 +35,7 @@
 #include <cstring>
 
 #include "FastMath.h"
+#include "NeuralNet.h"
 
 namespace {
 
@@ -112,6 +113,19 @@ constexpr float kVadHangoverSeconds = 0.2f;
 constexpr float kVadFloorRise = 0.02f;   // per frame
 constexpr float kVadFloorMargin = 3.0f;
 
+// Method 3: the network's band noise estimate, interpolated to the bins, is smoothed over
+// frames (the band powers it scales fluctuate from frame to frame even in steady noise) and,
+// like the tracker's, scaled up a little in the gain rules. Its band presence is the a-priori
+// presence of the OM-LSA rule, capped so no bin is ever certain to hold no speech, and its band
+// gain caps the per-bin gain with weight kNeuralBandGainWeight (in the log domain). Above
+// 8 kHz, outside the network's bands, the tracker's noise and the top band's presence and gain
+// serve.
+constexpr float kNeuralNoiseSmoothing = 0.5f;
+constexpr float kNeuralNoiseOverestimate = 1.0f;
+constexpr float kNeuralAbsenceMax = 0.995f;
+constexpr float kNeuralBandGainWeight = 0.5f;
+constexpr float kNeuralVoiceThreshold = 0.5f;
+
 // Equalizer points are clamped to [0, kMaxEqGain]; a NaN point counts as 1.
 constexpr float kMaxEqGain = 100.0f;
 
@@ -162,8 +176,11 @@ struct State {
     uint32_t offFftForward;
     uint32_t offFftInverse;
     uint32_t fftReserve;    // bytes reserved for each transform's state
-    uint32_t pad0;
+    uint32_t offNeuralNoise;  // float[bins]: method 3's smoothed noise power estimate
     uint64_t fftBuiltAt;    // block address the transform states were built for
+    uint32_t neuralFrames;  // frames the network has seen since it (re)started
+    uint32_t pad1;
+    veldra::neural::Recurrent recurrent;  // the network's state
 };
 
 static_assert(offsetof(State, frameLength) == VELDRA_OFFSET_FRAME_LENGTH, "frameLength offset");
@@ -179,8 +196,8 @@ constexpr uint32_t alignUp(uint32_t n) { return (n + 15u) & ~15u; }
 constexpr uint32_t fftReserveFor(uint32_t n) { return alignUp(10u * n + 512u); }
 
 struct Layout {
-    uint32_t window, noise, speechPrev, presence, zeta, spectrum, history, overlap, fftForward,
-        fftInverse, end;
+    uint32_t window, noise, speechPrev, presence, zeta, neuralNoise, spectrum, history, overlap,
+        fftForward, fftInverse, end;
 };
 
 constexpr Layout layoutFor(uint32_t n) {
@@ -192,7 +209,8 @@ constexpr Layout layoutFor(uint32_t n) {
     l.speechPrev = l.noise + floats;
     l.presence = l.speechPrev + floats;
     l.zeta = l.presence + floats;
-    l.spectrum = l.zeta + floats;
+    l.neuralNoise = l.zeta + floats;
+    l.spectrum = l.neuralNoise + floats;
     l.history = l.spectrum + alignUp(bins * 8u);
     l.overlap = l.history + alignUp(n / 2 * 2u);
     l.fftForward = l.overlap + alignUp(n / 2 * 4u);
@@ -232,7 +250,11 @@ float sanitize(float value, float lo, float hi, float fallback) {
 }
 
 void applyParameters(State* s, uint8_t method, float limitDb, float noiseRate, float musicalRate) {
-    s->method = method > 2 ? 2 : method;
+    const uint8_t m = method > 3 ? 2 : method;  // an unknown method gets the classical estimator
+    // The network starts afresh when it is switched on; its state is meaningless after frames it
+    // did not see.
+    if (m == 3 && s->method != 3) s->neuralFrames = 0;
+    s->method = m;
     const float limit = sanitize(limitDb, kLimitDbMin, 0.0f, kLimitDbDefault);
     s->gainFloor = std::pow(10.0f, limit / 20.0f);
     s->logGainFloor = std::log(s->gainFloor);
@@ -277,6 +299,73 @@ void windowMeans(const float* p, int bins, int half, float* out) {
     for (int k = (last + 1 > first ? last + 1 : first); k < bins; ++k) clamped(k);
 }
 
+// OM-LSA gain per bin (Cohen and Berdugo 2001): G = G_H1^p * floor^(1-p), with the LSA gain
+// under speech presence G_H1 and the posterior presence p from the a-priori absence q. Also
+// records the speech power estimate the next frame's decision-directed rule starts from.
+// logGainOf(k, p, logGh1) combines them into bin k's gain in ln units (the rule above with the
+// bin's floor); the caller's limit is never undercut.
+template <typename LogGainOf>
+void omlsaGains(int bins, const float* xi, const float* gammaPost, const float* power, const float* absence,
+                LogGainOf logGainOf, float floorGain, float* speechPrev, float* gain) {
+    for (int k = 0; k < bins; ++k) {
+        const float r = xi[k] / (1.0f + xi[k]);
+        const float v = r * gammaPost[k];
+        // LSA gain under speech presence, in the log domain.
+        float logGh1 = fastLog(r) + 0.5f * expint1(v);
+        logGh1 = logGh1 > 0.0f ? 0.0f : logGh1;
+        speechPrev[k] = fastExp(2.0f * logGh1) * power[k];
+        // Posterior presence p = 1 / (1 + q / (1 - q) (1 + xi) e^-v), written
+        // so that q = 1 gives p = 0 without a division by zero.
+        const float q = absence[k];
+        const float p = (1.0f - q) / ((1.0f - q) + q * (1.0f + xi[k]) * fastExp(-v));
+        const float g = fastExp(logGainOf(k, p, logGh1));
+        gain[k] = g < floorGain ? floorGain : (g > 1.0f ? 1.0f : g);
+    }
+}
+
+// Method 3's estimate for one frame: runs the network on the frame's band features, turns its
+// band noise share into a per-bin noise power (smoothed over frames), and spreads its band
+// presence and gain (in ln units) over the bins. Above 8 kHz the tracker's noise and the top
+// band serve.
+void neuralStep(State* s, const float* power, float* neuralNoise, const float* trackerNoise,
+                veldra::neural::Estimate& estimate, float* presence, float* logBandGain) {
+    namespace nn = veldra::neural;
+    const int bins = static_cast<int>(s->bins);
+    const int n = static_cast<int>(s->frameLength);
+    const int rate = static_cast<int>(s->sampleRate);
+    if (s->neuralFrames == 0) std::memset(&s->recurrent, 0, sizeof s->recurrent);
+
+    float feature[nn::kFeatures];
+    float density[nn::kBands];
+    nn::features(power, bins, n, rate, feature, density);
+    nn::infer(s->recurrent, feature, estimate);
+
+    float bandNoise[nn::kBands];
+    const float toPower = static_cast<float>(n) * static_cast<float>(rate);
+    for (int b = 0; b < nn::kBands; ++b) bandNoise[b] = estimate.noise[b] * density[b] * toPower;
+    alignas(16) float instant[kMaxBins];
+    const int covered = nn::toBins(bandNoise, bins, n, rate, instant);
+    for (int k = covered; k < bins; ++k) instant[k] = trackerNoise[k];
+    const float a = s->neuralFrames == 0 ? 0.0f : kNeuralNoiseSmoothing;
+    for (int k = 0; k < bins; ++k) {
+        const float v = a * neuralNoise[k] + (1.0f - a) * instant[k];
+        neuralNoise[k] = v < kNoiseFloorPower ? kNoiseFloorPower : v;
+    }
+    // The band gain goes to the bins in ln units, never below the caller's floor.
+    float logGain[nn::kBands];
+    for (int b = 0; b < nn::kBands; ++b) {
+        const float g = estimate.gain[b] < s->gainFloor ? s->gainFloor : estimate.gain[b];
+        logGain[b] = fastLog(g);
+    }
+    nn::toBins(estimate.presence, bins, n, rate, presence);
+    nn::toBins(logGain, bins, n, rate, logBandGain);
+    for (int k = covered; k < bins; ++k) {
+        presence[k] = estimate.presence[nn::kBands - 1];
+        logBandGain[k] = logGain[nn::kBands - 1];
+    }
+    ++s->neuralFrames;
+}
+
 }  // namespace
 
 extern "C" {
@@ -302,6 +391,7 @@ VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, flo
     s->offSpeechPrev = l.speechPrev;
     s->offPresence = l.presence;
     s->offZeta = l.zeta;
+    s->offNeuralNoise = l.neuralNoise;
     s->offSpectrum = l.spectrum;
     s->offHistory = l.history;
     s->offOverlap = l.overlap;
@@ -415,6 +505,16 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     }
     ++s->framesSeen;
 
+    // Method 3: the network's estimate for this frame, and its noise power per bin.
+    const bool neural = s->method == 3;
+    veldra::neural::Estimate estimate;
+    alignas(16) float bandPresence[kMaxBins];  // method 3: a-priori presence per bin
+    alignas(16) float bandGain[kMaxBins];      // method 3: ln of the band gain per bin
+    float* neuralNoise = at<float>(block, s->offNeuralNoise);
+    if (neural) neuralStep(s, power, neuralNoise, noise, estimate, bandPresence, bandGain);
+    const float* noiseUsed = neural ? neuralNoise : noise;
+    const float overestimate = neural ? kNeuralNoiseOverestimate : kNoiseOverestimate;
+
     // A-posteriori SNR, then the decision-directed a-priori SNR refined by a
     // second step.
     alignas(16) float xi[kMaxBins];
@@ -422,7 +522,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     const float beta = s->ddBeta;
     const float onsetBeta = beta < kOnsetSmoothing ? beta : kOnsetSmoothing;
     for (int k = 0; k < bins; ++k) {
-        const float inv = 1.0f / (noise[k] * kNoiseOverestimate);
+        const float inv = 1.0f / (noiseUsed[k] * overestimate);
         float g = power[k] * inv;
         g = g > kSnrMax ? kSnrMax : g;
         gammaPost[k] = g;
@@ -435,20 +535,22 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         xi[k] = x < kXiMin ? kXiMin : x;
     }
 
-    // Voice activity: mean log likelihood ratio over the speech band.
+    // Voice activity: the network's decision in method 3, else the mean log likelihood ratio
+    // over the speech band; both with hangover.
     bool voicedNow = false;  // this frame's own decision, before the hangover
     {
         float sum = 0.0f;
-        const int lo = static_cast<int>(s->vadLow), hi = static_cast<int>(s->vadHigh);
+        const int lo = static_cast<int>(s->vadLow), hi = neural ? lo : static_cast<int>(s->vadHigh);
         for (int k = lo; k < hi; ++k) sum += gammaPost[k] * (xi[k] / (1.0f + xi[k])) - fastLog(1.0f + xi[k]);
         const float mean = hi > lo ? sum / static_cast<float>(hi - lo) : 0.0f;
         // Babble and other speech-like noise leave the ratio high even in
         // pauses, so the decision also asks for a margin over the ratio's own
         // recent floor (a minimum that drops at once and rises slowly).
-        s->vadFloor = mean < s->vadFloor ? mean : s->vadFloor + (mean - s->vadFloor) * kVadFloorRise;
+        if (!neural)  // method 3 decides without the ratio, and leaves its floor alone
+            s->vadFloor = mean < s->vadFloor ? mean : s->vadFloor + (mean - s->vadFloor) * kVadFloorRise;
         const float threshold = kVadFloorMargin * s->vadFloor > kVadThreshold ? kVadFloorMargin * s->vadFloor
                                                                             : kVadThreshold;
-        voicedNow = mean > threshold;
+        voicedNow = neural ? estimate.voice > kNeuralVoiceThreshold : mean > threshold;
         if (voicedNow) {
             s->hangoverLeft = s->hangoverFrames;
             s->voiceActive = 1;
@@ -488,6 +590,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
 
     alignas(16) float gain[kMaxBins];
     const float floorGain = s->gainFloor;
+    const float logFloor = s->logGainFloor;
     if (s->method == 0 || s->method == 1) {
         // 0: power spectral subtraction with over-subtraction (Berouti et al.
         // 1979), 1: Wiener; both written with the a-priori SNR, which keeps
@@ -506,6 +609,22 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             g *= absent;
             gain[k] = g < floorGain ? floorGain : g;
         }
+    } else if (neural) {
+        // OM-LSA with the network's presence as the a-priori presence; the band gain then caps
+        // each bin's gain (geometric blend), which keeps pauses and speech-like noise at the floor.
+        alignas(16) float absence[kMaxBins];
+        for (int k = 0; k < bins; ++k) {
+            const float q = 1.0f - bandPresence[k];
+            absence[k] = q > kNeuralAbsenceMax ? kNeuralAbsenceMax : q;
+        }
+        const float* logBand = bandGain;  // neuralStep gives the band gain in ln units
+        omlsaGains(
+            bins, xi, gammaPost, power, absence,
+            [&](int k, float p, float logGh1) {
+                return (1.0f - kNeuralBandGainWeight) * (p * logGh1 + (1.0f - p) * logFloor) +
+                       kNeuralBandGainWeight * logBand[k];
+            },
+            floorGain, speechPrev, gain);
     } else {
         // OM-LSA. The a-priori absence probability q comes from the smoothed
         // a-priori SNR averaged locally, globally and over the frame.
@@ -525,7 +644,6 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             }
         }
 
-        const float logFloor = s->logGainFloor;
         float buriedLift = 0.0f;  // how far the floor of bins near speech rises, in ln units
         if (voicedNow && frameP > 0.0f && zetaFrame < kBuriedZetaHigh) {
             const float buried = kBuriedFloorDb * (std::log(10.0f) / 20.0f);
@@ -536,21 +654,18 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
                 buriedLift = w * frameP * (buried - logFloor);
             }
         }
-        for (int k = 0; k < bins; ++k) {
-            const float r = xi[k] / (1.0f + xi[k]);
-            const float v = r * gammaPost[k];
-            // LSA gain under speech presence, in the log domain.
-            float logGh1 = fastLog(r) + 0.5f * expint1(v);
-            logGh1 = logGh1 > 0.0f ? 0.0f : logGh1;
-            speechPrev[k] = fastExp(2.0f * logGh1) * power[k];
-            // Posterior presence p = 1 / (1 + q / (1 - q) (1 + xi) e^-v), written
-            // so that q = 1 gives p = 0 without a division by zero.
-            const float q = absence[k];
-            const float p = (1.0f - q) / ((1.0f - q) + q * (1.0f + xi[k]) * fastExp(-v));
-            const float floorK = buriedLift > 0.0f ? logFloor + buriedLift * nearSpeech[k] : logFloor;
-            const float g = fastExp(p * logGh1 + (1.0f - p) * floorK);
-            gain[k] = g < floorGain ? floorGain : (g > 1.0f ? 1.0f : g);
-        }
+        if (buriedLift > 0.0f)
+            omlsaGains(
+                bins, xi, gammaPost, power, absence,
+                [&](int k, float p, float logGh1) {
+                    return p * logGh1 + (1.0f - p) * (logFloor + buriedLift * nearSpeech[k]);
+                },
+                floorGain, speechPrev, gain);
+        else
+            omlsaGains(
+                bins, xi, gammaPost, power, absence,
+                [&](int, float p, float logGh1) { return p * logGh1 + (1.0f - p) * logFloor; }, floorGain,
+                speechPrev, gain);
     }
 
     // Speech (clear) or what was removed (background): the two add up to the input.

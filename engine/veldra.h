@@ -33,7 +33,7 @@
  * gain any bin gets; 0 means no suppression at all), noiseRate to
  * [0.8, 0.999] (smoothing factor of the noise power estimate per 16 ms),
  * musicalRate to [0.9, 0.999] (decision-directed smoothing of the a-priori
- * SNR), method above 2 to 2; a NaN takes the default (-18, 0.95, 0.98).
+ * SNR), a method above 3 to 2; a NaN takes the default (-18, 0.95, 0.98).
  * selectClearSpeech 0 outputs what was removed instead of the speech, so the
  * two outputs add up to the delayed input. Veldra_Equalizer shapes only the
  * frame passed to the Veldra_Frame just before it; a NaN point counts as 1,
@@ -52,6 +52,14 @@ extern "C" {
 #define VELDRA_API __attribute__((visibility("default")))
 #endif
 
+/* Defaults of the parameters: what every caller starts from (the
+ * configuration window's default buttons, the command line, a fresh settings
+ * file) and what a NaN parameter takes. */
+#define VELDRA_DEFAULT_METHOD 2            /* extended */
+#define VELDRA_DEFAULT_LIMIT_DB (-18)      /* dB: the lowest gain any bin gets */
+#define VELDRA_DEFAULT_NOISE_RATE 0.95     /* noise estimate smoothing per 16 ms */
+#define VELDRA_DEFAULT_MUSICAL_RATE 0.98   /* a-priori SNR smoothing per frame */
+
 enum {
     VELDRA_BLOCK_SIZE = 82056,
     VELDRA_OFFSET_FRAME_LENGTH = 8,
@@ -64,7 +72,9 @@ enum {
 
 /* Methods: 0 simple (spectral subtraction with a floor), 1 normal (Wiener gain,
  * decision-directed a-priori SNR), 2 extended (log-spectral amplitude with
- * speech-presence probability). */
+ * speech-presence probability), 3 neural (the same log-spectral amplitude rule
+ * driven by a small trained recurrent network's band speech presence, noise
+ * estimate and speech gain; weights compiled in, its state in the block). */
 VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, float limitDb,
                             float noiseRate, float musicalRate, const char* callerId);
 VELDRA_API void Veldra_Destroyed(void* block);

@@ -22,7 +22,10 @@ UpDown::UpDown(QWidget* parent) : QWidget(parent) {
 // A press at either end moves nothing and reports nothing.
 void UpDown::click(bool next) {
     const int before = position;
-    if (next && position < max) ++position;
-    if (!next && position > min) --position;
-    if (position != before) emit clicked(next);
+    if (next && position < max)
+        ++position;
+    if (!next && position > min)
+        --position;
+    if (position != before)
+        emit clicked(next);
 }

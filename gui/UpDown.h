@@ -9,16 +9,16 @@
 // that moved it is reported.
 class UpDown : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit UpDown(QWidget* parent = nullptr);
     int min = 1;
     int max = 100;
     int position = 1;
-    void click(bool next);  // as a press of one arrow
-signals:
+    void click(bool next); // as a press of one arrow
+  signals:
     void clicked(bool next);
 
-private:
+  private:
     QToolButton* prev_;
     QToolButton* next_;
 };

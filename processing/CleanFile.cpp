@@ -15,7 +15,7 @@
 namespace processing {
 
 std::string validate(const CleanOptions& o) {
-    if (o.method > 2) return "method must be 0, 1 or 2";
+    if (o.method > 3) return "method must be 0, 1, 2 or 3";
     if (!(o.limitDb >= -100.0f && o.limitDb <= 0.0f)) return "limit must be within -100 ... 0 dB";
     if (!(o.noiseRate >= 0.8f && o.noiseRate <= 0.999f)) return "noise rate must be within 0.8 ... 0.999";
     if (!(o.musicalRate >= 0.9f && o.musicalRate <= 0.999f))
@@ -159,6 +159,8 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
         if (o.progress) o.progress(int64_t(cleaner.framesIn()), in.frames);
         if (!writer->write(cleaned.data(), cleaned.size() / channels, error)) return false;
     }
+    if (const std::string note = reader->endNote(); !note.empty())
+        stats.notes.push_back((input == "-" ? std::string("standard input") : input) + ": " + note);
     cleaned.clear();
     cleaner.finish(cleaned);
     if (!writer->write(cleaned.data(), cleaned.size() / channels, error)) return false;

@@ -14,11 +14,8 @@
 
 namespace processing {
 
-struct CleanOptions {
-    uint8_t method = 2;
-    float limitDb = -18.0f;
-    float noiseRate = 0.95f;
-    float musicalRate = 0.98f;
+// The engine's parameters and what the command line adds to them.
+struct CleanOptions : engine::Parameters {
     bool background = false;     // output what was removed instead of the speech
     bool autoMix = false;        // stereo: clean the channel difference
     bool methodMix = true;       // L - R when set, R - L otherwise

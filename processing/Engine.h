@@ -30,13 +30,26 @@ inline uint32_t frameStep(const Block& b) { return readU32(b, VELDRA_OFFSET_FRAM
 inline uint32_t delay(const Block& b) { return readU32(b, VELDRA_OFFSET_DELAY); }
 inline uint8_t voiceActive(const Block& b) { return b.bytes[VELDRA_OFFSET_VOICE_ACTIVE]; }
 
-struct Settings {
-    int32_t sampleRate = 8000;
-    uint8_t method = 0;
-    float limitDb = -20.0f;
-    float noiseRate = 0.95f;
-    float musicalRate = 0.98f;
+// The engine's four parameters. The processing run, the live duplex step,
+// the batch and the command line all carry them in this one record, with
+// the engine's own defaults.
+struct Parameters {
+    uint8_t method = VELDRA_DEFAULT_METHOD;                  // 0 simple, 1 normal, 2 extended
+    float limitDb = float(VELDRA_DEFAULT_LIMIT_DB);          // dB, -100 ... 0
+    float noiseRate = float(VELDRA_DEFAULT_NOISE_RATE);      // 0.8 ... 0.999
+    float musicalRate = float(VELDRA_DEFAULT_MUSICAL_RATE);  // 0.9 ... 0.999
 };
+
+// What a block is created with: a sample rate (Hz) and the parameters.
+struct Settings : Parameters {
+    int32_t sampleRate = 8000;
+};
+inline Settings settingsAt(int32_t sampleRate, const Parameters& p) {
+    Settings s;
+    static_cast<Parameters&>(s) = p;
+    s.sampleRate = sampleRate;
+    return s;
+}
 
 // Veldra_Destroyed followed by Veldra_Init on one block.
 void restart(Block& b, const Settings& s);

@@ -72,7 +72,7 @@ RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& ho
     *s.vadCount = 0;
 
     const int channels = std::clamp(p.channels, 1, 2);
-    const engine::Settings settings{p.sampleRate, p.method, p.limitDb, p.noiseRate, p.musicalRate};
+    const engine::Settings settings = engine::settingsAt(p.sampleRate, p);
     for (int c = 0; c < channels; ++c) engine::restart(blocks[c], settings);
 
     const uint32_t L = engine::frameLength(blocks[0]);

@@ -15,20 +15,17 @@ namespace processing {
 // Size of the frame buffers shared with the live duplex step.
 constexpr int kFrameBufferSamples = 2050;
 
-// Taken once when a run starts.
-struct RunParameters {
+// Taken once when a run starts: the engine's parameters (the method is the
+// one the blocks are created with), the rate and the channels.
+struct RunParameters : engine::Parameters {
     int32_t sampleRate = 16000;
     int channels = 1;              // engine blocks used, 1 or 2
-    uint8_t method = 2;            // method the blocks are created with
-    float limitDb = -18.0f;        // suppression limit, -100 ... 0
-    float noiseRate = 0.95f;       // noise adaptation rate
-    float musicalRate = 0.98f;     // musical-noise reduction rate
     uint8_t selectClearSpeech = 1; // 1: the speech, 0: what was removed
 };
 
 // Read again before every frame.
 struct FrameControls {
-    uint8_t method = 2;
+    uint8_t method = VELDRA_DEFAULT_METHOD;
     bool autoMix = false;       // stereo: clean the channel difference instead of each channel
     bool methodMix = true;      // the difference is L - R when set, R - L otherwise
     bool useEqualizer = false;

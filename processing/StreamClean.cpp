@@ -8,7 +8,7 @@ namespace processing {
 StreamCleaner::StreamCleaner(const RunParameters& p, const FrameControls& c, engine::Block* blocks)
     : p_(p), c_(c), blocks_(blocks), channels_(std::clamp(p.channels, 1, 2)) {
     p_.channels = channels_;
-    const engine::Settings settings{p.sampleRate, p.method, p.limitDb, p.noiseRate, p.musicalRate};
+    const engine::Settings settings = engine::settingsAt(p.sampleRate, p);
     for (int ch = 0; ch < channels_; ++ch)
         engine::restart(blocks_[ch], settings);
     const uint32_t L = engine::frameLength(blocks_[0]);

@@ -3,6 +3,7 @@
 
 #include "AudioStream.h"
 #include "SafeFile.h"
+#include "WavLoad.h"
 
 #include <sndfile.h>
 
@@ -191,6 +192,7 @@ class OwnedFileReader : public AudioReader {
     bool read(int16_t* out, std::size_t maxFrames, std::size_t& got, std::string& error) override {
         return inner_->read(out, maxFrames, got, error);
     }
+    std::string endNote() const override { return inner_->endNote(); }
 
   private:
     std::FILE* f_;
@@ -311,6 +313,14 @@ bool openAudioReader(const std::string& path, std::unique_ptr<AudioReader>& read
         const bool seekable = S_ISREG(st.st_mode);
         if (!openWavStreamReader(f, seekable, r, error)) {
             std::fclose(f);
+            // An encoding our reader does not decode may still be one
+            // libsndfile knows (G.721, 24-bit float, ...).
+            std::string other;
+            auto s = std::make_unique<SndfileReader>();
+            if (seekable && error == kFormatNotSupportedText && s->open(path, other)) {
+                reader = std::move(s);
+                return true;
+            }
             error = path + ": " + error;
             return false;
         }
@@ -365,6 +375,11 @@ bool openAudioWriter(const std::string& path, const OutputSpec& spec,
         }
         writer = wavStreamWriter(stdout, spec);
         return true;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        error = path + " is a directory; name the output file";
+        return false;
     }
     if (!spec.overwrite && ::access(path.c_str(), F_OK) == 0) {
         error = path + " exists (use -y to replace it)";

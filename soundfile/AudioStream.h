@@ -32,6 +32,9 @@ class AudioReader {
     // Reads up to `maxFrames` interleaved frames; `got` is 0 at the end.
     virtual bool read(int16_t* interleaved, std::size_t maxFrames, std::size_t& got,
                       std::string& error) = 0;
+    // After the end: something the user should hear about that is not an
+    // error (a pipe that ended before its header said), or empty.
+    virtual std::string endNote() const { return {}; }
 
   protected:
     AudioInfo info_;

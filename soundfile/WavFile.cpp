@@ -528,10 +528,13 @@ void putId(std::FILE* f, const char* id) { std::fwrite(id, 1, 4, f); }
 }  // namespace
 
 bool writeMonoWav(uint32_t sampleRate, uint32_t bitsPerSample, uint32_t channels,
-                  const std::string& fileName, uint32_t dataBytes, const void* data) {
+                  const std::string& fileName, uint32_t dataBytes, const void* data, std::string& error) {
     SafeFileWriter out;
     std::FILE* f = out.open(fileName);
-    if (!f) return false;
+    if (!f) {
+        error = out.error();
+        return false;
+    }
     putId(f, "RIFF");
     putU32(f, dataBytes + 38);
     putId(f, "WAVE");
@@ -547,7 +550,9 @@ bool writeMonoWav(uint32_t sampleRate, uint32_t bitsPerSample, uint32_t channels
     putId(f, "data");
     putU32(f, dataBytes);
     if (dataBytes) std::fwrite(data, 1, dataBytes, f);
-    return out.commit();
+    if (out.commit()) return true;
+    error = out.error();
+    return false;
 }
 
 void writeWavHeader(const WavHeaderInfo& h, std::FILE* stream) {

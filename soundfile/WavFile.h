@@ -92,10 +92,11 @@ int16_t muLawToSample(uint8_t code);
 void derivePcmHeader(const WavHeaderInfo& source, uint16_t channels, WavHeaderInfo& target);
 
 // Writes a one-channel-layout file (18-byte format chunk, no "fact"). Returns
-// false when the file cannot be created or written; then no file is left under
-// `fileName` (an existing one stays as it was).
+// false with the reason in `error` when the file cannot be created or
+// written; then no file is left under `fileName` (an existing one stays as
+// it was).
 bool writeMonoWav(uint32_t sampleRate, uint32_t bitsPerSample, uint32_t channels,
-                  const std::string& fileName, uint32_t dataBytes, const void* data);
+                  const std::string& fileName, uint32_t dataBytes, const void* data, std::string& error);
 
 // Writes the stream-file header layout (format chunk of h.fmtSize bytes, "fact", "data").
 // A null stream is ignored.

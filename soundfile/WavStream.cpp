@@ -7,6 +7,7 @@
 #include "AudioStream.h"
 #include "SafeFile.h"
 #include "WavFile.h"
+#include "WavLoad.h"
 
 #include <algorithm>
 #include <cstring>
@@ -301,7 +302,7 @@ class WavReader : public AudioReader {
             remaining_ = loc.dataBytes;
         }
         if (!setUpDecoder()) {
-            error = "Current input format data not support. ... ";
+            error = kFormatNotSupportedText;
             return false;
         }
         info_.sampleRate = header_.sampleRate;
@@ -333,12 +334,17 @@ class WavReader : public AudioReader {
             error = "read error";
             return false;
         }
-        if (got == 0 && missing_ > 0) {
-            error = "truncated: the stream ended " + std::to_string(missing_) +
-                    " bytes before the data chunk's end";
-            return false;
-        }
+        // A program writing to a pipe puts an estimate in the header (sox for
+        // MP3, say); the stream's end is the end. Only a file shorter than its
+        // header is refused, at the start.
         return true;
+    }
+
+    std::string endNote() const override {
+        if (missing_ == 0)
+            return {};
+        return "the stream ended " + std::to_string(missing_) +
+               " bytes before its header said; all it held is cleaned";
     }
 
   private:

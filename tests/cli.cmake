@@ -11,7 +11,8 @@ if(TARGET silvane-cli)
     SILVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     SILVANE_CLI="$<TARGET_FILE:silvane-cli>")
   add_dependencies(test_cli silvane-cli)
-  gtest_discover_tests(test_cli TEST_PREFIX "cli." DISCOVERY_TIMEOUT 60)
+  gtest_discover_tests(test_cli TEST_PREFIX "cli." DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/cli/lsan.supp:print_suppressions=0")
 
   add_executable(test_audio_cli ${CMAKE_CURRENT_LIST_DIR}/cli/AudioCliTest.cpp)
   target_link_libraries(test_audio_cli PRIVATE silvane_platform silvane_soundfile GTest::gtest_main)

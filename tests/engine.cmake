@@ -1,8 +1,12 @@
 # test_engine: the veldra noise-reduction library through its C interface.
 if(TARGET veldra)
   file(GLOB _engine_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/engine/*.cpp)
-  add_executable(test_engine ${_engine_test_sources})
+  # The network's inference is also compiled in directly, to compare it with the training
+  # framework's golden vectors below the C interface.
+  add_executable(test_engine ${_engine_test_sources}
+    ${PROJECT_SOURCE_DIR}/engine/NeuralNet.cpp ${PROJECT_SOURCE_DIR}/engine/NeuralWeights.cpp)
   target_link_libraries(test_engine PRIVATE veldra GTest::gtest_main)
-  target_compile_definitions(test_engine PRIVATE SILVANE_CORPUS_DIR="${SILVANE_CORPUS_DIR}")
+  target_compile_definitions(test_engine PRIVATE SILVANE_CORPUS_DIR="${SILVANE_CORPUS_DIR}"
+    SILVANE_ENGINE_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/engine/data")
   gtest_discover_tests(test_engine TEST_PREFIX "engine." DISCOVERY_TIMEOUT 60)
 endif()

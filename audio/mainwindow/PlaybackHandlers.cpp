@@ -3,21 +3,19 @@
 // marker drawn across the four panes, and stopping whatever uses the sound
 // devices before a signal is replaced.
 
-#include "ConfigLink.h"
-#include "MessageBox.h"
-#include "PlayRange.h"
-#include "Upanelsig.h"
+#include "app/ConfigLink.h"
+#include "app/Upanelsig.h"
+#include "audio/PlayRange.h"
+#include "gui/MessageBox.h"
 
 #include <algorithm>
 
 namespace {
 
-enum class Signal { Original, Changed };
-
 void setImage(QToolButton* b, int image) { b->setIcon(buttonImage(image)); }
 
 QString inLanguage(const char* english, const char* russian) {
-    return configLanguageIndex() == 1 ? QString::fromUtf8(russian) : QString::fromUtf8(english);
+    return languageText(configLanguageIndex(), english, russian);
 }
 
 PaintBox* paneOf(TFPanelSignal* w, int k) {
@@ -25,12 +23,10 @@ PaintBox* paneOf(TFPanelSignal* w, int k) {
     return panes[k];
 }
 
-int32_t viewLengthOf(const TFPanelSignal* w, int k) {
-    return k < 2 ? w->origViewLength[k] : w->changedViewLength[k - 2];
-}
-int32_t viewStartOf(const TFPanelSignal* w, int k) {
-    return k < 2 ? w->origViewStart[k] : w->changedViewStart[k - 2];
-}
+// Pane k: 0, 1 the original's Left and Right, 2, 3 the changed signal's.
+const SignalSide& sideOf(const TFPanelSignal* w, int k) { return k < 2 ? w->orig : w->changed; }
+int32_t viewLengthOf(const TFPanelSignal* w, int k) { return sideOf(w, k).viewLength[k % 2]; }
+int32_t viewStartOf(const TFPanelSignal* w, int k) { return sideOf(w, k).viewStart[k % 2]; }
 
 QRect rectOf(const PlayMarkRect& r) { return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)); }
 
@@ -79,9 +75,8 @@ void reportPlayFailure(TFPanelSignal* w, uint32_t code) {
 
 // One play command. `channel` is the one channel played, or -1 for all of
 // the signal's channels.
-void playCommand(TFPanelSignal* w, QToolButton* button, Signal which, int channel, bool looped) {
-    const bool original = which == Signal::Original;
-    w->playLength = original ? w->origLength : w->changedLength;
+void playCommand(TFPanelSignal* w, QToolButton* button, const SignalSide& side, int channel, bool looped) {
+    w->playLength = side.length;
     w->playFrom = w->selectionStart;
     w->playTo = w->selectionEnd;
 
@@ -102,10 +97,8 @@ void playCommand(TFPanelSignal* w, QToolButton* button, Signal which, int channe
     const PlayRange range = playRange(w->playLength, w->selectionStart, w->selectionEnd, w->hasSelection);
     if (range.frames <= 0) return;
 
-    const WaveDevice& format = original ? w->recorder : w->changedFormat;
-    w->player.sampleRate = format.sampleRate;
-    w->player.bitsPerSample = format.bitsPerSample;
-    w->player.channels = std::clamp<uint32_t>(format.channels, 1, 2);
+    copyFormat(side.format, w->player);
+    w->player.channels = std::clamp<uint32_t>(side.format.channels, 1, 2);
     if (channel >= 0) w->player.channels = 1;
 
     setImage(button, ImgStop);
@@ -115,12 +108,11 @@ void playCommand(TFPanelSignal* w, QToolButton* button, Signal which, int channe
     const int16_t* source;
     const uint32_t channels = w->player.channels;
     if (channel >= 0) {
-        source = original ? w->origSamples[std::size_t(channel)] : w->changedSamples[std::size_t(channel)];
+        source = side.samples[std::size_t(channel)];
     } else {
         delete[] w->playBuffer;
         w->playBuffer = new int16_t[std::size_t(channels) * std::size_t(w->playLength)];
-        const int16_t* const src[2] = {original ? w->origSamples.data(0) : w->changedSamples.data(0),
-                                       original ? w->origSamples.data(1) : w->changedSamples.data(1)};
+        const int16_t* const src[2] = {side.samples.data(0), side.samples.data(1)};
         processing::joinChannels(src, w->playLength, int(channels), w->playBuffer);
         source = w->playBuffer;
     }
@@ -139,14 +131,14 @@ void playCommand(TFPanelSignal* w, QToolButton* button, Signal which, int channe
 
 }  // namespace
 
-void TFPanelSignal::tPlay0Click() { playCommand(this, tPlay0, Signal::Original, 0, false); }
-void TFPanelSignal::tPlay1Click() { playCommand(this, tPlay1, Signal::Original, 1, false); }
-void TFPanelSignal::tPlayNew0Click() { playCommand(this, tPlayNew0, Signal::Changed, 0, false); }
-void TFPanelSignal::tPlayNew1Click() { playCommand(this, tPlayNew1, Signal::Changed, 1, false); }
-void TFPanelSignal::tPlayAllClick() { playCommand(this, tPlayAll, Signal::Original, -1, false); }
-void TFPanelSignal::tPlayNewAllClick() { playCommand(this, tPlayNewAll, Signal::Changed, -1, false); }
-void TFPanelSignal::tPlayLoopedAllClick() { playCommand(this, tPlayLoopedAll, Signal::Original, -1, true); }
-void TFPanelSignal::tPlayLoopedNewAllClick() { playCommand(this, tPlayLoopedNewAll, Signal::Changed, -1, true); }
+void TFPanelSignal::tPlay0Click() { playCommand(this, tPlay0, orig, 0, false); }
+void TFPanelSignal::tPlay1Click() { playCommand(this, tPlay1, orig, 1, false); }
+void TFPanelSignal::tPlayNew0Click() { playCommand(this, tPlayNew0, changed, 0, false); }
+void TFPanelSignal::tPlayNew1Click() { playCommand(this, tPlayNew1, changed, 1, false); }
+void TFPanelSignal::tPlayAllClick() { playCommand(this, tPlayAll, orig, -1, false); }
+void TFPanelSignal::tPlayNewAllClick() { playCommand(this, tPlayNewAll, changed, -1, false); }
+void TFPanelSignal::tPlayLoopedAllClick() { playCommand(this, tPlayLoopedAll, orig, -1, true); }
+void TFPanelSignal::tPlayLoopedNewAllClick() { playCommand(this, tPlayLoopedNewAll, changed, -1, true); }
 
 void TFPanelSignal::waveOutDone(WAVEHDR* header) {
     // Only the player's own buffer, and only once it is back: a message left

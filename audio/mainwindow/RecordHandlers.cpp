@@ -6,37 +6,20 @@
 // the output FIFO, and the output buffers, refilled in rotation, play it back
 // and append it to the changed signal. Both signals keep their last 30 s.
 
-#include "ConfigLink.h"
-#include "MessageBox.h"
-#include "Upanelsig.h"
-#include "WavFile.h"
+#include "app/ConfigLink.h"
+#include "app/Upanelsig.h"
+#include "gui/MessageBox.h"
+#include "soundfile/WavFile.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-constexpr UINT HeaderSize = sizeof(WAVEHDR);
-
-bool russian() { return configLanguageIndex() == 1; }
-bool english() { return configLanguageIndex() == 0; }
-
-void say(TFPanelSignal* w, const char* english, const char* russianText, uint32_t code = 0) {
-    QString text = russian() ? QString::fromUtf8(russianText) : QString::fromUtf8(english);
+void say(TFPanelSignal* w, const char* english, const char* russian, uint32_t code = 0) {
+    QString text = languageText(configLanguageIndex(), english, russian);
     if (text.contains("%1")) text = text.arg(code);
     showMessageBox(w, text, "Silvane");
-}
-
-void setFormat(WaveDevice& d, uint32_t rate, uint32_t channels) {
-    d.sampleRate = rate;
-    d.bitsPerSample = 16;
-    d.channels = channels;
-}
-
-void copyFormat(const WaveDevice& from, WaveDevice& to) {
-    to.sampleRate = from.sampleRate;
-    to.bitsPerSample = from.bitsPerSample;
-    to.channels = from.channels;
 }
 
 WavHeaderInfo recordingHeader(uint32_t rate, uint32_t channels, uint32_t bits) {
@@ -51,14 +34,6 @@ WavHeaderInfo recordingHeader(uint32_t rate, uint32_t channels, uint32_t bits) {
     return h;
 }
 
-ChannelPair originalOf(TFPanelSignal* w) {
-    return ChannelPair{{w->origSamples.data(0), w->origSamples.data(1)}, &w->origLength, MaxOrigSamples};
-}
-ChannelPair changedOf(TFPanelSignal* w) {
-    return ChannelPair{{w->changedSamples.data(0), w->changedSamples.data(1)}, &w->changedLength,
-                       MaxChangedSamples};
-}
-
 // ---- recording
 
 void setRecordTexts(TFPanelSignal* w, bool recording) {
@@ -70,87 +45,29 @@ void setRecordTexts(TFPanelSignal* w, bool recording) {
 
 void setDuplexTexts(TFPanelSignal* w, bool running) {
     w->tDuplex->setIcon(buttonImage(running ? ImgStop : ImgDuplex));
-    if (english())
-        w->tDuplex->setToolTip(running ? "Stop audio recording with Playback (Duplex mode)"
-                                       : "Start audio recording with Playback (Duplex mode)");
-    else if (russian())
+    const int lang = configLanguageIndex();
+    if (isLanguage(lang))
         w->tDuplex->setToolTip(
-            running ? QString::fromUtf8("Остановить аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)")
-                    : QString::fromUtf8("Начать аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)"));
-    w->setDuplexMenuText(running, configLanguageIndex());
+            running ? languageText(lang, "Stop audio recording with Playback (Duplex mode)",
+                                   "Остановить аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)")
+                    : languageText(lang, "Start audio recording with Playback (Duplex mode)",
+                                   "Начать аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)"));
+    w->setDuplexMenuText(running, lang);
 }
 
-// Zeroes the buffers of a stream that the plan uses.
-void clearBuffers(ZeroPages<int16_t, StreamSlotSamples>& buffers, int32_t count, int32_t samples) {
-    for (int32_t b = 0; b < count; ++b) std::memset(buffers.data(std::size_t(b)), 0, std::size_t(samples) * 2);
-}
-
-// Timer interval of a stream: half the duration of one of its buffers.
-int intervalOf(int32_t samples, const WaveDevice& d) {
-    const uint32_t perSecond = std::max<uint32_t>(1, d.channels * 2 * d.sampleRate);
-    return int(std::max<uint32_t>(1, uint32_t(samples) * 1000u / perSecond));
-}
-
-void closeCapture(TFPanelSignal* w) {
-    if (!w->duplexIn) return;
-    waveInReset(w->duplexIn);
-    for (int32_t b = 0; b < w->inBufferCount; ++b) waveInUnprepareHeader(w->duplexIn, &w->duplexInHeaders[b], HeaderSize);
-    waveInClose(w->duplexIn);
-    w->duplexIn = nullptr;
-}
-
-void closeOutputStream(TFPanelSignal* w) {
-    if (!w->duplexOut) return;
-    waveOutReset(w->duplexOut);
-    for (int32_t b = 0; b < w->outBufferCount; ++b)
-        waveOutUnprepareHeader(w->duplexOut, &w->duplexOutHeaders[b], HeaderSize);
-    waveOutClose(w->duplexOut);
-    w->duplexOut = nullptr;
-}
-
-// Capture stream in the recorder's format, every buffer queued. False when
-// the device cannot be opened.
+// The capture stream in the recorder's format, every buffer queued; the
+// record timer follows its buffers. False when the device cannot be opened.
 bool openCapture(TFPanelSignal* w) {
-    const BufferPlan plan = bufferPlan(w->recorder.sampleRate, w->recorder.channels);
-    w->inBufferCount = plan.count;
-    w->inBufferSamples = plan.samples;
-    w->inBufferIndex = 0;
-    clearBuffers(w->duplexInBuffers, plan.count, plan.samples);
-    w->inputFifoFill = 0;
-    w->outputFifoFill = 0;
-    w->TimerRecord->setInterval(intervalOf(plan.samples, w->recorder));
-    w->recorder.fillFormat(w->duplexInFormat);
-    if (!w->recorder.openInputStream(w->duplexIn, configInputDevice(), w, w->duplexInFormat)) {
-        w->duplexIn = nullptr;
-        return false;
-    }
-    for (int32_t b = 0; b < plan.count; ++b) {
-        w->recorder.initHeader(uint32_t(plan.samples), w->duplexInBuffers.data(std::size_t(b)), w->duplexInHeaders[b]);
-        w->recorder.queueInput(w->duplexIn, w->duplexInHeaders[b]);
-    }
-    return true;
+    const bool opened = w->duplex.openCapture(w->recorder, configInputDevice(), w);
+    w->TimerRecord->setInterval(w->duplex.captureIntervalMs());
+    return opened;
 }
 
-// Output stream in duplexDevice's format; its silent buffers start playing
-// at once and make the playback delay.
+// The output stream in duplexDevice's format; the play timer follows its buffers.
 bool openOutputStream(TFPanelSignal* w) {
-    const BufferPlan plan = bufferPlan(w->duplexDevice.sampleRate, w->duplexDevice.channels);
-    w->outBufferCount = plan.count;
-    w->outBufferSamples = plan.samples;
-    w->outBufferIndex = 0;
-    clearBuffers(w->duplexOutBuffers, plan.count, plan.samples);
-    w->TimerPlay->setInterval(intervalOf(plan.samples, w->duplexDevice));
-    w->duplexDevice.fillFormat(w->duplexOutFormat);
-    if (!w->duplexDevice.openOutputStream(w->duplexOut, configOutputDevice(), w, w->duplexOutFormat)) {
-        w->duplexOut = nullptr;
-        return false;
-    }
-    for (int32_t b = 0; b < plan.count; ++b) {
-        w->duplexDevice.initHeader(uint32_t(plan.samples), w->duplexOutBuffers.data(std::size_t(b)),
-                                   w->duplexOutHeaders[b]);
-        w->duplexDevice.queueOutput(w->duplexOut, w->duplexOutHeaders[b]);
-    }
-    return true;
+    const bool opened = w->duplex.openOutput(configOutputDevice(), w);
+    w->TimerPlay->setInterval(w->duplex.outputIntervalMs());
+    return opened;
 }
 
 // The signals' formats, the status bars and the empty signals of a (re)started capture.
@@ -160,14 +77,11 @@ void startSignals(TFPanelSignal* w) {
     copyFormat(w->recorder, w->changedFormat);
     w->samplesPerMs = samplesPerMsFor(w->recorder.sampleRate);
     w->fullScale = 32768;
-    const QString format = QString::fromStdString(
-        display::formatText(w->recorder.sampleRate, w->recorder.channels, w->recorder.bitsPerSample));
-    const QString changedFormat = QString::fromStdString(display::formatText(
-        w->changedFormat.sampleRate, w->changedFormat.channels, w->changedFormat.bitsPerSample));
     w->Status0->setPanelText(0, "File: ");
-    w->Status0->setPanelText(1, format);
+    w->showFormatText(w->Status0, w->recorder.sampleRate, w->recorder.channels, w->recorder.bitsPerSample);
     w->Status1->setPanelText(0, "File: ");
-    w->Status1->setPanelText(1, changedFormat);
+    w->showFormatText(w->Status1, w->changedFormat.sampleRate, w->changedFormat.channels,
+                      w->changedFormat.bitsPerSample);
     if (w->recorder.channels == 1) {
         const std::size_t n = std::min<std::size_t>(std::size_t(w->recorder.sampleRate) * DuplexWindowSeconds,
                                                     MaxOrigSamples);
@@ -180,8 +94,8 @@ void startSignals(TFPanelSignal* w) {
 }
 
 void showLengths(TFPanelSignal* w) {
-    w->Status0->setPanelText(2, QString::fromStdString(display::titleText(w->origLength, w->samplesPerMs)));
-    w->Status1->setPanelText(2, QString::fromStdString(display::titleText(w->changedLength, w->samplesPerMs)));
+    w->showLengthText(w->Status0, w->origLength);
+    w->showLengthText(w->Status1, w->changedLength);
 }
 
 // A stream that cannot be opened ends the duplex run with a message instead
@@ -195,19 +109,17 @@ void stopAfterFailure(TFPanelSignal* w, uint32_t code) {
 }  // namespace
 
 void TFPanelSignal::setRecordHint(bool recording, int lang) {
-    if (lang == 0)
-        tRecord->setToolTip(recording ? "Stop audio recording" : "Start audio recording");
-    else if (lang == 1)
-        tRecord->setToolTip(recording ? QString::fromUtf8("Остановить аудио запись")
-                                      : QString::fromUtf8("Начать аудио запись во внутрений буфер"));
+    if (!isLanguage(lang)) return;
+    tRecord->setToolTip(recording ? languageText(lang, "Stop audio recording", "Остановить аудио запись")
+                                  : languageText(lang, "Start audio recording", "Начать аудио запись во внутрений буфер"));
 }
 
 void TFPanelSignal::setDuplexMenuText(bool running, int lang) {
-    if (lang == 0)
-        mDuplex->setText(running ? "Stop audio recording with Playback" : "Start audio recording with Playback");
-    else if (lang == 1)
-        mDuplex->setText(running ? QString::fromUtf8("Остановить аудио запись с воспроизведением")
-                                 : QString::fromUtf8("Начать аудио запись с воспроизведением"));
+    if (!isLanguage(lang)) return;
+    mDuplex->setText(running ? languageText(lang, "Stop audio recording with Playback",
+                                            "Остановить аудио запись с воспроизведением")
+                             : languageText(lang, "Start audio recording with Playback",
+                                            "Начать аудио запись с воспроизведением"));
 }
 
 // ---------------------------------------------------------------- recording
@@ -315,7 +227,7 @@ void TFPanelSignal::tDuplexClick() {
             stopAfterFailure(this, in ? duplexDevice.lastResult : recorder.lastResult);
             return;
         }
-        waveInStart(duplexIn);
+        duplex.startCapture();
         TimerRecord->start();
         TimerSV->start();
         TimerPlay->start();
@@ -325,8 +237,8 @@ void TFPanelSignal::tDuplexClick() {
         TimerRecord->stop();
         TimerSV->stop();
         TimerPlay->stop();
-        closeCapture(this);
-        closeOutputStream(this);
+        duplex.closeCapture();
+        duplex.closeOutput();
         setWorkMode(WorkReady);
         setDuplexTexts(this, false);
         bStart->setEnabled(true);
@@ -338,7 +250,7 @@ void TFPanelSignal::tDuplexClick() {
 void TFPanelSignal::TimerRecordTimer() {
     if (workMode != WorkDuplex) return;
     if (configRecordRate() != recorder.sampleRate || configRecordChannels() != recorder.channels) {
-        closeCapture(this);
+        duplex.closeCapture();
         setFormat(recorder, configRecordRate(), configRecordChannels());
         const bool opened = openCapture(this);
         startSignals(this);
@@ -347,73 +259,37 @@ void TFPanelSignal::TimerRecordTimer() {
             stopAfterFailure(this, recorder.lastResult);
             return;
         }
-        waveInStart(duplexIn);
+        duplex.startCapture();
         PanelSignalResize();
         return;
     }
-    if (!duplexIn || inBufferCount <= 0) return;
-    const int32_t C = int32_t(std::max<uint32_t>(recorder.channels, 1));
-    const int32_t n = inBufferSamples / C;
-    ChannelPair orig = originalOf(this), changed = changedOf(this);
-    const int32_t changedStep = outBufferSamples / int32_t(std::max<uint32_t>(changedFormat.channels, 1));
-    // Every buffer that came back full, in rotation: late or merged ticks
-    // lose nothing.
-    for (int32_t round = 0; round < inBufferCount; ++round) {
-        WAVEHDR& h = duplexInHeaders[inBufferIndex];
-        if (h.dwBytesRecorded != uint32_t(inBufferSamples) * 2) break;
-        const int16_t* buffer = duplexInBuffers.data(std::size_t(inBufferIndex));
-        appendFrames(orig, buffer, n, C);
-        fifoAppend(inputFifo.data(0), inputFifoFill, FifoCapacity, buffer, inBufferSamples, C);
-        recorder.releaseInput(duplexIn, h);
-        recorder.initHeader(uint32_t(inBufferSamples), duplexInBuffers.data(std::size_t(inBufferIndex)), h);
-        recorder.queueInput(duplexIn, h);
-        scrollCaptureWindow(orig, changed, n, int32_t(recorder.sampleRate) * DuplexWindowSeconds, changedStep,
-                            selectionStart, selectionEnd);
-        inBufferIndex = (inBufferIndex + 1) % inBufferCount;
-    }
+    ChannelPair origPair = orig.pair(), changedPair = changed.pair();
+    duplex.takeCaptured(recorder, origPair, changedPair, changedFormat.channels, selectionStart, selectionEnd);
 }
 
 void TFPanelSignal::TimerSVTimer() {
     if (workMode != WorkDuplex) return;
     const int cin = int(std::clamp<uint32_t>(recorder.channels, 1, 2));
-    LiveStreams io{inputFifo.data(0), &inputFifoFill, cin,
-                   outputFifo.data(0), &outputFifoFill, FifoCapacity,
-                   int(std::clamp<uint32_t>(duplexDevice.channels, 1, 2))};
-    liveStep(io, [this, cin] {
-        LiveControls c;
-        c.params = configRunParameters(int32_t(recorder.sampleRate), cin);
-        c.frame = configFrameControls(UseFFTEQ->isChecked(), bEnabledPr->isChecked());
-        return c;
-    });
+    duplex.clean(
+        [this, cin] {
+            LiveControls c;
+            c.params = configRunParameters(int32_t(recorder.sampleRate), cin);
+            c.frame = configFrameControls(UseFFTEQ->isChecked(), bEnabledPr->isChecked());
+            return c;
+        },
+        uint32_t(cin));
 }
 
 void TFPanelSignal::TimerPlayTimer() {
     if (workMode != WorkDuplex) return;
     if (configRecordRate() != duplexDevice.sampleRate || configRecordChannels() != duplexDevice.channels) {
-        closeOutputStream(this);
+        duplex.closeOutput();
         setFormat(duplexDevice, configRecordRate(), configRecordChannels());
         if (!openOutputStream(this)) stopAfterFailure(this, duplexDevice.lastResult);
         return;
     }
-    if (!duplexOut || outBufferCount <= 0) return;
-    const int32_t C = int32_t(std::max<uint32_t>(duplexDevice.channels, 1));
-    const int32_t k = outBufferSamples / C;
-    ChannelPair changed = changedOf(this);
-    bool played = false;
-    for (int32_t round = 0; round < outBufferCount && outputFifoFill >= outBufferSamples; ++round) {
-        WAVEHDR& h = duplexOutHeaders[outBufferIndex];
-        // A buffer still with the device waits for its turn to come back.
-        if ((h.dwFlags & WHDR_INQUEUE) && !(h.dwFlags & WHDR_DONE)) break;
-        int16_t* buffer = duplexOutBuffers.data(std::size_t(outBufferIndex));
-        std::memcpy(buffer, outputFifo.data(0), std::size_t(outBufferSamples) * 2);
-        fifoConsume(outputFifo.data(0), outputFifoFill, outBufferSamples);
-        duplexDevice.queueOutput(duplexOut, h);
-        appendFrames(changed, buffer, k, C);
-        if (changedLength > int32_t(duplexDevice.sampleRate) * DuplexWindowSeconds) dropFrontFrames(changed, k);
-        outBufferIndex = (outBufferIndex + 1) % outBufferCount;
-        played = true;
-    }
-    if (played) {
+    ChannelPair changedPair = changed.pair();
+    if (duplex.play(changedPair)) {
         showLengths(this);
         // The panes follow the live signals.
         PanelSignalResize();
@@ -422,8 +298,8 @@ void TFPanelSignal::TimerPlayTimer() {
 
 void TFPanelSignal::closeSoundDevices() {
     for (QTimer* t : {TimerRec, TimerPlayPos, TimerSV, TimerRecord, TimerPlay}) t->stop();
-    closeCapture(this);
-    closeOutputStream(this);
+    duplex.closeCapture();
+    duplex.closeOutput();
     recorder.closeInput();
     player.closeOutput();
     recorder.callbackWindow = player.callbackWindow = duplexDevice.callbackWindow = nullptr;

@@ -2,10 +2,10 @@
 // The arithmetic is in Display.h; these handlers read the controls and the
 // signal store and draw.
 
-#include "Display.h"
-#include "Spectrogram.h"
-#include "Upanelsig.h"
-#include "WavFile.h"
+#include "app/Upanelsig.h"
+#include "display/Display.h"
+#include "display/Spectrogram.h"
+#include "soundfile/WavFile.h"
 
 #include <QPainter>
 
@@ -17,8 +17,8 @@ const QColor kNoVoice(255, 0, 0);
 const QColor kOverlay(0, 0, 255);
 const QColor kOverlayOutline(80, 160, 255);  // blue that stays visible on the spectrogram's dark end
 
-display::PaneView viewOf(const int32_t* start, const int32_t* length, int ch) {
-    return display::PaneView{start[ch], length[ch]};
+display::PaneView viewOf(const SignalSide& side, int ch) {
+    return display::PaneView{side.viewStart[ch], side.viewLength[ch]};
 }
 
 // Settings of the spectrograms of one pane group at its rate and amplitude zoom.
@@ -99,8 +99,8 @@ void TFPanelSignal::PanelSignalResize() {
                                     spectrogramSettings(this, player.sampleRate, origAmpZoom));
     };
     auto overlay = [&](int ch, PaintBox* box) {
-        overlayColumnCount[ch] = reduce(changedSamples.data(ch), changedLength, viewOf(origViewStart, origViewLength, ch),
-                                        box, origAmpZoom, overlayColumns[ch]);
+        overlayColumnCount[ch] = reduce(changedSamples.data(ch), changedLength, viewOf(orig, ch), box, origAmpZoom,
+                                        overlayColumns[ch]);
     };
     auto changed = [&](int ch, PaintBox* box) {
         display::PaneView v = display::computeView(changedLength, timeZoom, pos, max);
@@ -114,9 +114,8 @@ void TFPanelSignal::PanelSignalResize() {
     };
 
     if (origLength > 0) {
-        Status0->setPanelText(1, QString::fromStdString(display::formatText(
-                                     sourceHeader.sampleRate, sourceHeader.channels, sourceHeader.bitsPerSample)));
-        Status0->setPanelText(2, QString::fromStdString(display::titleText(origLength, samplesPerMs)));
+        showSignalStatus(Status0, sourceHeader.sampleRate, sourceHeader.channels, sourceHeader.bitsPerSample,
+                         origLength);
         original(0, grSig0);
         grSig0->repaint();
     }
@@ -133,9 +132,8 @@ void TFPanelSignal::PanelSignalResize() {
         grSig1->repaint();
     }
     if (changedLength > 0) {
-        Status1->setPanelText(1, QString::fromStdString(display::formatText(
-                                     changedFormat.sampleRate, changedFormat.channels, changedFormat.bitsPerSample)));
-        Status1->setPanelText(2, QString::fromStdString(display::titleText(changedLength, samplesPerMs)));
+        showSignalStatus(Status1, changedFormat.sampleRate, changedFormat.channels, changedFormat.bitsPerSample,
+                         changedLength);
         changed(0, grSigNew0);
         grSigNew0->repaint();
         changed(1, grSigNew1);
@@ -174,10 +172,10 @@ void TFPanelSignal::ShowClearSigClick() {
 
 namespace {
 
-void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, bool original) {
+void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, const SignalSide& side) {
     const int W = box->width(), H = box->height();
-    const display::PaneView view = original ? display::PaneView{w->origViewStart[ch], w->origViewLength[ch]}
-                                            : display::PaneView{w->changedViewStart[ch], w->changedViewLength[ch]};
+    const bool original = &side == &w->orig;
+    const display::PaneView view = viewOf(side, ch);
     const int k = (original ? 0 : 2) + ch;
     const bool spectrogram = w->mSpectrogram->isChecked();
     p.fillRect(box->rect(), Qt::black);
@@ -211,7 +209,7 @@ void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, bool origin
             p.fillRect(QRect(QPoint(s.left, H - 5), QPoint(s.right - 1, H - 1)), vad[r] ? kVoice : kNoVoice);
         }
     }
-    const uint32_t rate = original ? w->player.sampleRate : w->changedFormat.sampleRate;
+    const uint32_t rate = original ? w->player.sampleRate : side.format.sampleRate;
     const display::SpectrogramSettings settings =
         spectrogramSettings(w, rate, original ? w->origAmpZoom : w->changedAmpZoom);
     const display::ScaleLabels labels =
@@ -234,9 +232,8 @@ void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, bool origin
         label(H / 2 - 5, labels.middle);
         label(H - 10, labels.bottom);
     }
-    const ColumnRange* cols = original ? w->origColumns[ch] : w->changedColumns[ch];
-    const int count = original ? w->origColumnCount[ch] : w->changedColumnCount[ch];
-    if (view.length > 0 && !spectrogram) drawColumns(p, cols, count, W, Qt::white);
+    if (view.length > 0 && !spectrogram)
+        drawColumns(p, side.columns[std::size_t(ch)], side.columnCount[ch], W, Qt::white);
     if (original && w->ShowClearSig->isChecked() && w->origLength > 0 && w->changedLength > 0 && rightAllowed) {
         if (spectrogram) drawEnvelope(p, w->overlayColumns[ch], w->overlayColumnCount[ch], W, kOverlayOutline);
         else drawColumns(p, w->overlayColumns[ch], w->overlayColumnCount[ch], W, kOverlay);
@@ -256,10 +253,10 @@ void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, bool origin
 
 }  // namespace
 
-void TFPanelSignal::grSig0Paint(QPainter& p) { paintPane(this, p, grSig0, 0, true); }
-void TFPanelSignal::grSig1Paint(QPainter& p) { paintPane(this, p, grSig1, 1, true); }
-void TFPanelSignal::grSigNew0Paint(QPainter& p) { paintPane(this, p, grSigNew0, 0, false); }
-void TFPanelSignal::grSigNew1Paint(QPainter& p) { paintPane(this, p, grSigNew1, 1, false); }
+void TFPanelSignal::grSig0Paint(QPainter& p) { paintPane(this, p, grSig0, 0, orig); }
+void TFPanelSignal::grSig1Paint(QPainter& p) { paintPane(this, p, grSig1, 1, orig); }
+void TFPanelSignal::grSigNew0Paint(QPainter& p) { paintPane(this, p, grSigNew0, 0, changed); }
+void TFPanelSignal::grSigNew1Paint(QPainter& p) { paintPane(this, p, grSigNew1, 1, changed); }
 
 namespace {
 
@@ -275,14 +272,13 @@ void storeSelection(TFPanelSignal* w, const display::Selection& s) {
     w->dragEndEdge = s.dragEndEdge;
 }
 
-void mouseDown(TFPanelSignal* w, Qt::MouseButton button, int x, PaintBox* box, int ch, bool original) {
+void mouseDown(TFPanelSignal* w, Qt::MouseButton button, int x, PaintBox* box, int ch, const SignalSide& side) {
     if (button == Qt::RightButton) {
-        if (original) w->tPlayAllClick();
+        if (&side == &w->orig) w->tPlayAllClick();
         else w->tPlayNewAllClick();
         return;
     }
-    const display::PaneView view = original ? display::PaneView{w->origViewStart[ch], w->origViewLength[ch]}
-                                            : display::PaneView{w->changedViewStart[ch], w->changedViewLength[ch]};
+    const display::PaneView view = viewOf(side, ch);
     const int32_t p = display::sampleAtPixel(view, x, box->width());
     w->mouseSample = p;
     display::Selection s = selectionOf(w);
@@ -291,18 +287,17 @@ void mouseDown(TFPanelSignal* w, Qt::MouseButton button, int x, PaintBox* box, i
     if (refresh) w->PanelSignalResize();
 }
 
-void mouseMove(TFPanelSignal* w, Qt::MouseButtons buttons, int x, PaintBox* box, int ch, bool original) {
-    const display::PaneView view = original ? display::PaneView{w->origViewStart[ch], w->origViewLength[ch]}
-                                            : display::PaneView{w->changedViewStart[ch], w->changedViewLength[ch]};
-    w->changedPaneActive = original ? 0 : 1;
+void mouseMove(TFPanelSignal* w, Qt::MouseButtons buttons, int x, PaintBox* box, int ch, const SignalSide& side) {
+    const display::PaneView view = viewOf(side, ch);
+    w->changedPaneActive = &side == &w->orig ? 0 : 1;
     const int32_t p = display::sampleAtPixel(view, x, box->width());
     w->mouseSample = p;
-    const int32_t length = original ? w->origLength : w->changedLength;
+    const int32_t length = side.length;
     display::Selection s = selectionOf(w);
     const display::MoveResult r =
         display::moveTo(s, p, view.length, length, (buttons & Qt::LeftButton) != 0);
     if (!r.acted) return;
-    const int16_t amp = p < length ? (original ? w->origSamples[ch][p] : w->changedSamples[ch][p]) : 0;
+    const int16_t amp = p < length ? side.samples[std::size_t(ch)][p] : 0;
     w->setWindowTitle(QString::fromStdString(display::captionText(p, w->samplesPerMs, amp)));
     if (r.hover == display::Hover::Edge) box->setCursor(Qt::SizeHorCursor);
     else if (r.hover == display::Hover::Away) box->setCursor(Qt::PointingHandCursor);
@@ -312,14 +307,14 @@ void mouseMove(TFPanelSignal* w, Qt::MouseButtons buttons, int x, PaintBox* box,
 
 }  // namespace
 
-void TFPanelSignal::grSig0MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSig0, 0, true); }
-void TFPanelSignal::grSig1MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSig1, 1, true); }
-void TFPanelSignal::grSigNew0MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSigNew0, 0, false); }
-void TFPanelSignal::grSigNew1MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSigNew1, 1, false); }
-void TFPanelSignal::grSig0MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSig0, 0, true); }
-void TFPanelSignal::grSig1MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSig1, 1, true); }
-void TFPanelSignal::grSigNew0MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSigNew0, 0, false); }
-void TFPanelSignal::grSigNew1MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSigNew1, 1, false); }
+void TFPanelSignal::grSig0MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSig0, 0, orig); }
+void TFPanelSignal::grSig1MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSig1, 1, orig); }
+void TFPanelSignal::grSigNew0MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSigNew0, 0, changed); }
+void TFPanelSignal::grSigNew1MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSigNew1, 1, changed); }
+void TFPanelSignal::grSig0MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSig0, 0, orig); }
+void TFPanelSignal::grSig1MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSig1, 1, orig); }
+void TFPanelSignal::grSigNew0MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSigNew0, 0, changed); }
+void TFPanelSignal::grSigNew1MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSigNew1, 1, changed); }
 
 // The up-down controls report a press only when their position moved.
 void TFPanelSignal::Zoom_YClick(bool next) {
@@ -362,15 +357,12 @@ void TFPanelSignal::SpeedButton4Click() {
 namespace {
 
 // Cuts the selection from `count` channels starting at `first` of a signal.
-void cutSignal(TFPanelSignal* w, bool original, int first, int count) {
-    int32_t& length = original ? w->origLength : w->changedLength;
-    if (length <= 0) return;
+void cutSignal(TFPanelSignal* w, SignalSide& side, int first, int count) {
+    if (side.length <= 0) return;
     int16_t* channels[2];
-    for (int i = 0; i < count; ++i)
-        channels[i] = original ? w->origSamples.data(first + i) : w->changedSamples.data(first + i);
-    length = display::cutChannels(channels, count, length, w->selectionStart, w->selectionEnd);
-    int32_t* viewLength = original ? w->origViewLength : w->changedViewLength;
-    for (int i = 0; i < count; ++i) viewLength[first + i] = 0;
+    for (int i = 0; i < count; ++i) channels[i] = side.samples.data(std::size_t(first + i));
+    side.length = display::cutChannels(channels, count, side.length, w->selectionStart, w->selectionEnd);
+    for (int i = 0; i < count; ++i) side.viewLength[first + i] = 0;
     w->resetSelection();
     w->PanelSignalResize();
 }
@@ -384,9 +376,9 @@ int wholeCutChannels(uint32_t signalChannels) {
 
 }  // namespace
 
-void TFPanelSignal::tCutClick() { cutSignal(this, true, 0, wholeCutChannels(recorder.channels)); }
-void TFPanelSignal::tCutNewClick() { cutSignal(this, false, 0, wholeCutChannels(changedFormat.channels)); }
-void TFPanelSignal::tCutLClick() { cutSignal(this, true, 0, 1); }
-void TFPanelSignal::tCutRClick() { cutSignal(this, true, 1, 1); }
-void TFPanelSignal::tCutNewLClick() { cutSignal(this, false, 0, 1); }
-void TFPanelSignal::tCutNewRClick() { cutSignal(this, false, 1, 1); }
+void TFPanelSignal::tCutClick() { cutSignal(this, orig, 0, wholeCutChannels(orig.format.channels)); }
+void TFPanelSignal::tCutNewClick() { cutSignal(this, changed, 0, wholeCutChannels(changed.format.channels)); }
+void TFPanelSignal::tCutLClick() { cutSignal(this, orig, 0, 1); }
+void TFPanelSignal::tCutRClick() { cutSignal(this, orig, 1, 1); }
+void TFPanelSignal::tCutNewLClick() { cutSignal(this, changed, 0, 1); }
+void TFPanelSignal::tCutNewRClick() { cutSignal(this, changed, 1, 1); }

@@ -2,12 +2,11 @@
 // opened and cleaned (as a click in the list does) and saved under its own
 // name into the output directory, with progress and cancel.
 
-#include "Display.h"
-#include "MessageBox.h"
-#include "Upanelsig.h"
-#include "Uprogress.h"
-#include "Usetdirectory.h"
-#include "WavFile.h"
+#include "app/Upanelsig.h"
+#include "gui/MessageBox.h"
+#include "processing/batchwindows/Uprogress.h"
+#include "processing/batchwindows/Usetdirectory.h"
+#include "soundfile/SaveSignal.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,21 +52,18 @@ void TFPanelSignal::bAutoClick() {
         FileListClick();
 
         const QString target = QDir(dir).filePath(name);
-        const uint16_t channels = uint16_t(std::clamp<uint32_t>(changedFormat.channels, 1, 2));
-        WavHeaderInfo src = sourceHeader;
-        src.sampleRate = changedFormat.sampleRate;
-        derivePcmHeader(src, channels, pcmHeader);
-        pcmHeader.dataSize = uint32_t(std::max(changedLength, 0)) * channels * 2;
-        const int16_t* planes[2] = {changedSamples.data(0), changedSamples.data(1)};
+        PlanarSignal result;
+        result.planes[0] = changed.samples.data(0);
+        result.planes[1] = changed.samples.data(1);
+        result.sampleRate = changed.format.sampleRate;
+        result.channels = changed.format.channels;
         std::string error;
-        if (!writePcmWavChannels(target.toLocal8Bit().toStdString(), changedFormat.sampleRate, planes, channels, 0,
-                                 std::size_t(std::max(changedLength, 0)), error))
+        if (!saveSignal(target.toLocal8Bit().toStdString(), result, 0, changed.length, sourceHeader, pcmHeader,
+                        error))
             failed << QString::fromLocal8Bit(error.c_str());
 
         Status1->setPanelText(0, "File: " + QFileInfo(saveDialogFileName).fileName());
-        Status1->setPanelText(1, QString::fromStdString(
-                                     display::formatText(pcmHeader.sampleRate, pcmHeader.channels, pcmHeader.bitsPerSample)));
-        Status1->setPanelText(2, QString::fromStdString(display::titleText(changedLength, samplesPerMs)));
+        showSignalStatus(Status1, pcmHeader.sampleRate, pcmHeader.channels, pcmHeader.bitsPerSample, changed.length);
         Status1->repaint();
         QCoreApplication::processEvents();
         if (FProgress->progressCancelled) break;

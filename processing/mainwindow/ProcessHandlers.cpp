@@ -2,20 +2,19 @@
 // engine re-initialisation, the processing switch, the option boxes, and the
 // copy and mix of the changed channels.
 
-#include "ConfigLink.h"
-#include "Display.h"
-#include "Upanelsig.h"
-#include "Uprogress.h"
+#include "app/ConfigLink.h"
+#include "app/Upanelsig.h"
+#include "processing/batchwindows/Uprogress.h"
 
 #include <QCoreApplication>
 
 void TFPanelSignal::setStartTexts(bool running, int lang) {
     bStart->setText(running ? "STOP" : "START");
-    if (lang == 0)
-        bStart->setToolTip(running ? "Stop process of noise cancellation" : "Start process of noise cancellation");
-    else if (lang == 1)
-        bStart->setToolTip(running ? QString::fromUtf8("Остановить процесс шумоподавления")
-                                   : QString::fromUtf8("Начать процесс шумоподавления"));
+    if (!isLanguage(lang)) return;
+    bStart->setToolTip(running ? languageText(lang, "Stop process of noise cancellation",
+                                              "Остановить процесс шумоподавления")
+                               : languageText(lang, "Start process of noise cancellation",
+                                              "Начать процесс шумоподавления"));
 }
 
 void TFPanelSignal::bStartClick() {
@@ -46,15 +45,11 @@ void TFPanelSignal::bStartClick() {
 
     const QString seconds = QString::fromStdString(processing::formatElapsedSeconds(r.elapsedMs));
     const int lang = configLanguageIndex();
-    if (lang == 0) labelDTime->setText(" Time process: " + seconds + " sec");
-    else if (lang == 1) labelDTime->setText(QString::fromUtf8(" Время обработки: ") + seconds + " sec");
-    changedFormat.sampleRate = recorder.sampleRate;
-    changedFormat.bitsPerSample = recorder.bitsPerSample;
-    changedFormat.channels = recorder.channels;
-    if (changedFormat.channels == 2) Status1->setPanelText(0, "File: ");
-    Status1->setPanelText(1, QString::fromStdString(display::formatText(
-                                 changedFormat.sampleRate, changedFormat.channels, changedFormat.bitsPerSample)));
-    Status1->setPanelText(2, QString::fromStdString(display::titleText(changedLength, samplesPerMs)));
+    if (isLanguage(lang)) labelDTime->setText(languageText(lang, " Time process: ", " Время обработки: ") + seconds + " sec");
+    copyFormat(orig.format, changed.format);
+    if (changed.format.channels == 2) Status1->setPanelText(0, "File: ");
+    showSignalStatus(Status1, changed.format.sampleRate, changed.format.channels, changed.format.bitsPerSample,
+                     changed.length);
     PanelSignalResize();
     processStopped = true;
     setStartTexts(false, configLanguageIndex());
@@ -64,7 +59,9 @@ void TFPanelSignal::bStartClick() {
 void TFPanelSignal::bInitSVClick() {
     const processing::RunParameters p = configRunParameters(int32_t(recorder.sampleRate), 2);
     const processing::FrameControls c = configFrameControls(false, true);
-    engine::restartAll(engine::Settings{p.sampleRate, c.method, p.limitDb, p.noiseRate, p.musicalRate});
+    engine::Parameters now = p;
+    now.method = c.method;
+    engine::restartAll(engine::settingsAt(p.sampleRate, now));
 }
 
 void TFPanelSignal::bEnabledPrClick() {
@@ -74,17 +71,14 @@ void TFPanelSignal::bEnabledPrClick() {
 }
 
 void TFPanelSignal::setProcessSwitchTexts(int lang) {
+    if (!isLanguage(lang)) return;
     const bool on = bEnabledPr->isChecked();
-    if (lang == 0) {
-        bEnabledPr->setText(on ? "Enabled" : "Disabled");
-        bEnabledPr->setToolTip(on ? "Click to Disable process" : "Click to Enable process");
-        mStatusProcess->setText(on ? "To Disable process" : "To Enable process");
-    } else if (lang == 1) {
-        bEnabledPr->setText(on ? "Enabled" : "Disabled");
-        bEnabledPr->setToolTip(on ? QString::fromUtf8("Нажмите для Отключения обработки")
-                                  : QString::fromUtf8("Нажмите для Включения обработки"));
-        mStatusProcess->setText(on ? QString::fromUtf8("Отключить обработку") : QString::fromUtf8("Включить обработку"));
-    }
+    // The caption is English in both languages.
+    bEnabledPr->setText(on ? "Enabled" : "Disabled");
+    bEnabledPr->setToolTip(on ? languageText(lang, "Click to Disable process", "Нажмите для Отключения обработки")
+                              : languageText(lang, "Click to Enable process", "Нажмите для Включения обработки"));
+    mStatusProcess->setText(on ? languageText(lang, "To Disable process", "Отключить обработку")
+                               : languageText(lang, "To Enable process", "Включить обработку"));
 }
 
 void TFPanelSignal::SelectClearSpeechClick() {

@@ -1,12 +1,14 @@
 // The main window's open and save commands: files into the signal store and
 // back, through the dialogs, with the status texts and messages.
 
-#include "Display.h"
-#include "FileDialogs.h"
-#include "MessageBox.h"
-#include "Upanelsig.h"
-#include "WavFile.h"
-#include "WavLoad.h"
+#include "app/Upanelsig.h"
+#include "display/Display.h"
+#include "gui/FileDialogs.h"
+#include "gui/MessageBox.h"
+#include "soundfile/RawPcm.h"
+#include "soundfile/SaveSignal.h"
+#include "soundfile/WavFile.h"
+#include "soundfile/WavLoad.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -80,12 +82,6 @@ bool readIntoDecoded(TFPanelSignal* w, const QString& path) {
     return true;
 }
 
-void copyFormat(const WaveDevice& from, WaveDevice& to) {
-    to.sampleRate = from.sampleRate;
-    to.bitsPerSample = from.bitsPerSample;
-    to.channels = from.channels;
-}
-
 void handCursors(TFPanelSignal* w) {
     w->grSig0->setCursor(Qt::PointingHandCursor);
     w->grSig1->setCursor(Qt::PointingHandCursor);
@@ -123,27 +119,14 @@ void TFPanelSignal::tOpenClick() {
     origOpenDir = directoryOf(path);
     if (origSaveDir.empty()) origSaveDir = origOpenDir;
 
-    if (QFileInfo(path).suffix() == "pcm") {
-        // Raw 16-bit little-endian mono, taken as 16000 Hz; an odd last byte is ignored.
-        std::FILE* f = std::fopen(path.toLocal8Bit().constData(), "rb");
-        if (!f) {
-            warn(this, "Cannot open " + path + ": " + QString::fromLocal8Bit(std::strerror(errno)));
+    const std::string name = path.toLocal8Bit().toStdString();
+    if (isRawPcmPath(name)) {
+        std::string error;
+        // One sample beyond the capacity tells that the file is longer.
+        if (!readRawPcm(name, MaxOrigSamples + 1, sourceHeader, decodedFrames, decodedBuffer, error)) {
+            warn(this, QString::fromLocal8Bit(error.c_str()));
             return;
         }
-        std::fseek(f, 0, SEEK_END);
-        const long bytes = std::max(0L, std::ftell(f));
-        std::fseek(f, 0, SEEK_SET);
-        // One sample beyond the capacity tells that the file is longer.
-        const int32_t want = int32_t(std::min<long>(bytes / 2, long(MaxOrigSamples) + 1));
-        auto* block = new int16_t[std::size_t(std::max(want, 1))];
-        int32_t n = 0;
-        unsigned char b[2];
-        while (n < want && std::fread(b, 1, 2, f) == 2) block[n++] = int16_t(b[0] | b[1] << 8);
-        std::fclose(f);
-        delete[] decodedBuffer;
-        decodedBuffer = block;
-        decodedFrames = n;
-        sourceHeader = WavHeaderInfo{16, 1, 1, 16000, 32000, 2, 16, uint32_t(n) * 2};
         storeDecodedAsOriginal(path);
         return;
     }
@@ -230,18 +213,14 @@ namespace {
 // Saves frames first ... first + count - 1 of a signal as a whole-signal
 // file; true when written. The rate and channels are those of the signal's
 // own format record.
-bool saveFrames(TFPanelSignal* w, const QString& path, bool original, int32_t first, int32_t count) {
-    const WaveDevice& format = original ? w->recorder : w->changedFormat;
-    const uint16_t channels = uint16_t(std::clamp<uint32_t>(format.channels, 1, 2));
-    WavHeaderInfo src = sourceHeader;
-    src.sampleRate = format.sampleRate;
-    derivePcmHeader(src, channels, pcmHeader);
-    pcmHeader.dataSize = uint32_t(std::max(count, 0)) * channels * 2;
-    const int16_t* planes[2] = {original ? w->origSamples.data(0) : w->changedSamples.data(0),
-                                original ? w->origSamples.data(1) : w->changedSamples.data(1)};
+bool saveFrames(TFPanelSignal* w, const QString& path, const SignalSide& side, int32_t first, int32_t count) {
+    PlanarSignal s;
+    s.planes[0] = side.samples.data(0);
+    s.planes[1] = side.samples.data(1);
+    s.sampleRate = side.format.sampleRate;
+    s.channels = side.format.channels;
     std::string error;
-    if (!writePcmWavChannels(path.toLocal8Bit().toStdString(), format.sampleRate, planes, channels,
-                             std::size_t(std::max(first, 0)), std::size_t(std::max(count, 0)), error)) {
+    if (!saveSignal(path.toLocal8Bit().toStdString(), s, first, count, sourceHeader, pcmHeader, error)) {
         warn(w, QString::fromLocal8Bit(error.c_str()));
         return false;
     }
@@ -258,77 +237,66 @@ QString askSave(TFPanelSignal* w, const char* title, const char* filter, std::st
     return path;
 }
 
-void wholeSave(TFPanelSignal* w, bool original) {
-    std::string& dir = original ? w->origSaveDir : w->changedSaveDir;
-    const QString path = askSave(w, original ? "Save All signal" : "Save All clear signal", kWholeSaveFilter, dir);
-    if (path.isEmpty()) return;
-    const int32_t length = original ? w->origLength : w->changedLength;
-    if (!saveFrames(w, path, original, 0, length)) return;
-    StatusBar* bar = original ? w->Status0 : w->Status1;
-    bar->setPanelText(0, "File: " + fileNameOf(path));
-    bar->setPanelText(1, QString::fromStdString(
-                             display::formatText(pcmHeader.sampleRate, pcmHeader.channels, pcmHeader.bitsPerSample)));
-    bar->setPanelText(2, QString::fromStdString(display::titleText(length, w->samplesPerMs)));
+// Both ends of the selection, as far as they lie inside a signal of
+// `length` samples; last < first when none of it does.
+struct Frames {
+    int32_t first, last;
+};
+Frames selectedFrames(const TFPanelSignal* w, int32_t length) {
+    return Frames{std::max(0, std::min(w->selectionStart, w->selectionEnd)),
+                  std::min(std::max(w->selectionStart, w->selectionEnd), length - 1)};
 }
 
-void selectionSave(TFPanelSignal* w, bool original) {
-    if (!w->hasSelection) return;
-    std::string& dir = original ? w->origSaveDir : w->changedSaveDir;
-    const QString path =
-        askSave(w, original ? "Save All signal" : "Save Selection clear signal", kWholeSaveFilter, dir);
+void wholeSave(TFPanelSignal* w, SignalSide& side, StatusBar* bar, const char* title) {
+    const QString path = askSave(w, title, kWholeSaveFilter, side.saveDir);
     if (path.isEmpty()) return;
-    const int32_t length = original ? w->origLength : w->changedLength;
+    if (!saveFrames(w, path, side, 0, side.length)) return;
+    bar->setPanelText(0, "File: " + fileNameOf(path));
+    w->showSignalStatus(bar, pcmHeader.sampleRate, pcmHeader.channels, pcmHeader.bitsPerSample, side.length);
+}
+
+void selectionSave(TFPanelSignal* w, SignalSide& side, const char* title) {
+    if (!w->hasSelection) return;
+    const QString path = askSave(w, title, kWholeSaveFilter, side.saveDir);
+    if (path.isEmpty()) return;
     // The selection is shared by all panes; only what lies inside this signal is saved.
-    const int32_t s = std::max(0, std::min(w->selectionStart, w->selectionEnd));
-    const int32_t e = std::min(std::max(w->selectionStart, w->selectionEnd), length - 1);
-    if (e < s) {
+    const Frames f = selectedFrames(w, side.length);
+    if (f.last < f.first) {
         warn(w, "The selection lies beyond the end of this signal; nothing was saved.");
         return;
     }
-    saveFrames(w, path, original, s, e - s + 1);
+    saveFrames(w, path, side, f.first, f.last - f.first + 1);
 }
 
-void channelSave(TFPanelSignal* w, bool original, int ch) {
+void channelSave(TFPanelSignal* w, SignalSide& side, int ch) {
     static const char* const titles[2][2][2] = {
         {{"Save All clear signal from the Left channel", "Save Selection clear signal from the Left channel"},
          {"Save All clear signal from the Right channel", "Save Selection clear signal from the Right channel"}},
         {{"Save All signal from the Left channel", "Save Selected signal from the Left channel"},
          {"Save All signal from the Right channel", "Save Selected signal from the Right channel"}}};
-    std::string& dir = original ? w->origSaveDir : w->changedSaveDir;
-    const QString path = askSave(w, titles[original][ch][w->hasSelection], kChannelSaveFilter, dir);
+    const bool original = &side == &w->orig;
+    const QString path = askSave(w, titles[original][ch][w->hasSelection], kChannelSaveFilter, side.saveDir);
     if (path.isEmpty()) return;
-    const WaveDevice& format = original ? w->recorder : w->changedFormat;
-    const int32_t length = original ? w->origLength : w->changedLength;
-    const int16_t* samples = original ? w->origSamples.data(ch) : w->changedSamples.data(ch);
-    int32_t first = 0, count = length;
+    int32_t first = 0, count = side.length;
     if (w->hasSelection) {
         // Both ends of the selection are part of it.
-        first = std::max(0, std::min(w->selectionStart, w->selectionEnd));
-        const int32_t last = std::min(std::max(w->selectionStart, w->selectionEnd), length - 1);
-        count = std::max(0, last - first + 1);
+        const Frames f = selectedFrames(w, side.length);
+        first = f.first;
+        count = std::max(0, f.last - f.first + 1);
     }
-    const std::string name = path.toLocal8Bit().toStdString();
-    bool ok = false;
-    if (format.bitsPerSample == 16) {
-        ok = writeMonoWav(format.sampleRate, 16, 1, name, uint32_t(count) * 2, samples + first);
-    } else if (format.bitsPerSample == 8) {
-        std::vector<uint8_t> bytes(std::size_t(std::max(count, 0)));
-        for (int32_t i = 0; i < count; ++i) bytes[std::size_t(i)] = uint8_t(samples[first + i]);
-        ok = writeMonoWav(format.sampleRate, 8, 1, name, uint32_t(count), bytes.data());
-    } else {
-        warn(w, "Signals of " + QString::number(format.bitsPerSample) + " bits per sample cannot be saved.");
-        return;
-    }
-    if (!ok) warn(w, "Cannot write " + path + ": " + QString::fromLocal8Bit(std::strerror(errno)));
+    std::string error;
+    if (!saveChannel(path.toLocal8Bit().toStdString(), side.samples.data(std::size_t(ch)), side.format.sampleRate,
+                     side.format.bitsPerSample, first, count, error))
+        warn(w, QString::fromLocal8Bit(error.c_str()));
 }
 
 }  // namespace
 
-void TFPanelSignal::tSaveClick() { wholeSave(this, true); }
-void TFPanelSignal::tSaveNewClick() { wholeSave(this, false); }
-void TFPanelSignal::tSaveSelectionClick() { selectionSave(this, true); }
-void TFPanelSignal::tSaveNewSelectionClick() { selectionSave(this, false); }
-void TFPanelSignal::tSaveLClick() { channelSave(this, true, 0); }
-void TFPanelSignal::tSaveRClick() { channelSave(this, true, 1); }
-void TFPanelSignal::tSaveNewLClick() { channelSave(this, false, 0); }
-void TFPanelSignal::tSaveNewRClick() { channelSave(this, false, 1); }
+void TFPanelSignal::tSaveClick() { wholeSave(this, orig, Status0, "Save All signal"); }
+void TFPanelSignal::tSaveNewClick() { wholeSave(this, changed, Status1, "Save All clear signal"); }
+void TFPanelSignal::tSaveSelectionClick() { selectionSave(this, orig, "Save All signal"); }
+void TFPanelSignal::tSaveNewSelectionClick() { selectionSave(this, changed, "Save Selection clear signal"); }
+void TFPanelSignal::tSaveLClick() { channelSave(this, orig, 0); }
+void TFPanelSignal::tSaveRClick() { channelSave(this, orig, 1); }
+void TFPanelSignal::tSaveNewLClick() { channelSave(this, changed, 0); }
+void TFPanelSignal::tSaveNewRClick() { channelSave(this, changed, 1); }

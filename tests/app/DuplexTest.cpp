@@ -53,8 +53,9 @@ protected:
         const processing::RunParameters base = configRunParameters(int32_t(w->recorder.sampleRate), 2);
         const processing::FrameControls c = configFrameControls(w->UseFFTEQ->isChecked(), w->bEnabledPr->isChecked());
         engine::Block blocks[2] = {};
-        for (engine::Block& b : blocks)
-            engine::restart(b, engine::Settings{base.sampleRate, c.method, base.limitDb, base.noiseRate, base.musicalRate});
+        engine::Parameters now = base;
+        now.method = c.method;
+        for (engine::Block& b : blocks) engine::restart(b, engine::settingsAt(base.sampleRate, now));
         processing::RunParameters p = configRunParameters(int32_t(w->recorder.sampleRate), channels);
         const uint32_t H = engine::frameStep(blocks[0]);
         std::vector<int16_t> out;
@@ -106,9 +107,9 @@ TEST_F(Duplex, MonoAt8000CleansHopByHopAndPlaysBackAfter400Ms) {
     EXPECT_FALSE(w->bStart->isEnabled());
     EXPECT_FALSE(w->ShowClearSig->isEnabled() || w->ShowClearSig->isChecked());
     EXPECT_FALSE(w->tPlayAll->isEnabled());
-    EXPECT_EQ(w->inBufferCount, 10);
-    EXPECT_EQ(w->inBufferSamples, 320);
-    EXPECT_EQ(w->outBufferCount, 10);
+    EXPECT_EQ(w->duplex.inBufferCount(), 10);
+    EXPECT_EQ(w->duplex.inBufferSamples(), 320);
+    EXPECT_EQ(w->duplex.outBufferCount(), 10);
     EXPECT_EQ(w->TimerRecord->interval(), 20);
     EXPECT_EQ(w->TimerPlay->interval(), 20);
     EXPECT_EQ(w->Status0->panelText(1), "8000 Hz/1/16");
@@ -124,8 +125,8 @@ TEST_F(Duplex, MonoAt8000CleansHopByHopAndPlaysBackAfter400Ms) {
 
     w->tDuplexClick();
     EXPECT_EQ(w->workMode, WorkReady);
-    EXPECT_EQ(w->duplexIn, nullptr);
-    EXPECT_EQ(w->duplexOut, nullptr);
+    EXPECT_FALSE(w->duplex.captureOpen());
+    EXPECT_FALSE(w->duplex.outputOpen());
     EXPECT_FALSE(w->TimerRecord->isActive() || w->TimerSV->isActive() || w->TimerPlay->isActive());
     EXPECT_TRUE(shows(w->tDuplex, ImgDuplex));
     EXPECT_TRUE(w->bStart->isEnabled());
@@ -140,8 +141,8 @@ TEST_F(Duplex, MonoAt8000CleansHopByHopAndPlaysBackAfter400Ms) {
 TEST_F(Duplex, StereoAt16000UsesEightBuffersAndCleansEachChannel) {
     feed(16000, 2, 16000 * 4);
     start();
-    EXPECT_EQ(w->inBufferCount, 8);
-    EXPECT_EQ(w->inBufferSamples, 2000);
+    EXPECT_EQ(w->duplex.inBufferCount(), 8);
+    EXPECT_EQ(w->duplex.inBufferSamples(), 2000);
     EXPECT_EQ(w->TimerRecord->interval(), 31);
     EXPECT_EQ(w->TimerPlay->interval(), 31);
     run(1500);
@@ -182,13 +183,13 @@ TEST_F(Duplex, ARateChangeRestartsBothStreamsWithEmptySignals) {
     w->TimerRecordTimer();
     EXPECT_EQ(w->recorder.sampleRate, 16000u);
     EXPECT_EQ(w->recorder.channels, 2u);
-    EXPECT_EQ(w->inBufferSamples, 2000);
+    EXPECT_EQ(w->duplex.inBufferSamples(), 2000);
     EXPECT_EQ(w->origLength, 0);
     EXPECT_EQ(w->changedLength, 0);
-    EXPECT_EQ(w->inputFifoFill, 0);
+    EXPECT_EQ(w->duplex.inputFifoFill(), 0);
     w->TimerPlayTimer();
     EXPECT_EQ(w->duplexDevice.sampleRate, 16000u);
-    EXPECT_EQ(w->outBufferCount, 8);
+    EXPECT_EQ(w->duplex.outBufferCount(), 8);
     EXPECT_EQ(engine::frameStep(engine::engineStates[0]), engine::frameStep(engine::engineStates[1]));
     run(1000);
     EXPECT_GT(w->origLength, 16000 / 2);
@@ -202,8 +203,8 @@ TEST_F(Duplex, CloseStopsTheDuplexRunFirst) {
     run(500);
     w->Close1Click();
     EXPECT_EQ(w->workMode, WorkReady);
-    EXPECT_EQ(w->duplexIn, nullptr);
-    EXPECT_EQ(w->duplexOut, nullptr);
+    EXPECT_FALSE(w->duplex.captureOpen());
+    EXPECT_FALSE(w->duplex.outputOpen());
     EXPECT_FALSE(w->TimerSV->isActive());
     w->show();
     // Every device is closed: another card can be installed.
@@ -221,8 +222,8 @@ TEST_F(Duplex, OpeningAFileStopsTheRunFirst) {
     apptest::answerDialogs({QString::fromStdString(path)});
     w->tOpenClick();
     EXPECT_EQ(w->workMode, WorkReady);
-    EXPECT_EQ(w->duplexIn, nullptr);
-    EXPECT_EQ(w->duplexOut, nullptr);
+    EXPECT_FALSE(w->duplex.captureOpen());
+    EXPECT_FALSE(w->duplex.outputOpen());
     EXPECT_TRUE(shows(w->tDuplex, ImgDuplex));
     ASSERT_EQ(w->origLength, 2000);
     EXPECT_TRUE(std::equal(file.begin(), file.end(), w->origSamples.data(0)));

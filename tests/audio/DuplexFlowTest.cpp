@@ -124,7 +124,7 @@ protected:
     engine::Block blocks[2] = {};
     engine::Block reference[2] = {};
     void SetUp() override {
-        const engine::Settings s{8000, 2, -18.0f, 0.95f, 0.98f};
+        const engine::Settings s = engine::settingsAt(8000, engine::Parameters{});
         for (engine::Block* b : {&blocks[0], &blocks[1], &reference[0], &reference[1]}) engine::restart(*b, s);
     }
     static LiveControls controls(bool processEnabled, bool autoMix = false) {

@@ -1,11 +1,12 @@
-// A full-duplex style pair of many-buffer streams, built the way the duplex
-// command builds them (bufferPlan buffers, initHeader/queueInput re-arming,
-// output buffers refilled in rotation), run for 60 simulated seconds.
+// The duplex session of the window's full-duplex command, on the virtual
+// card's test clock for 60 simulated seconds: capture buffers taken in
+// rotation, the engine step passing the signal through, output buffers
+// refilled in rotation.
 
-#include "WaveDevice.h"
+#include "audio/DuplexSession.h"
 #include "WaveTestSupport.h"
 
-#include <deque>
+#include <vector>
 
 namespace {
 
@@ -43,90 +44,81 @@ TEST_P(DuplexStreamTest, SixtySecondsWithoutLostOrRepeatedBuffers) {
     c.inputChannels = channels;
     install(c);
 
-    MessageWindow window;  // receives the messages; the flow polls the headers
-    WaveDevice recorder, duplexDevice;
-    for (WaveDevice* d : {&recorder, &duplexDevice}) {
-        d->sampleRate = rate;
-        d->bitsPerSample = 16;
-        d->channels = channels;
-    }
-    const BufferPlan in = bufferPlan(rate, channels);
+    // The engine passes the signal through unchanged, so what plays is what
+    // was captured.
+    engine::restartAll(engine::settingsAt(int32_t(rate), engine::Parameters{}));
+    auto controls = [rate] {
+        LiveControls l;
+        l.params.sampleRate = int32_t(rate);
+        l.frame.processEnabled = false;
+        return l;
+    };
+
+    MessageWindow window;  // receives the messages; the session polls the headers
+    WaveDevice recorder;
+    recorder.sampleRate = rate;
+    recorder.bitsPerSample = 16;
+    recorder.channels = channels;
+    DuplexSession session;
+    session.output.sampleRate = rate;
+    session.output.bitsPerSample = 16;
+    session.output.channels = channels;
+
+    // The signals the session appends to, with room for their 30-second window.
+    const int32_t capacity = int32_t(rate) * (DuplexWindowSeconds + 2);
+    std::vector<int16_t> orig[2], changed[2];
+    for (auto* v : {&orig[0], &orig[1], &changed[0], &changed[1]}) v->assign(std::size_t(capacity), 0);
+    int32_t origLength = 0, changedLength = 0, selectionStart = 0, selectionEnd = 0;
+    ChannelPair origPair{{orig[0].data(), orig[1].data()}, &origLength, capacity};
+    ChannelPair changedPair{{changed[0].data(), changed[1].data()}, &changedLength, capacity};
+
+    ASSERT_TRUE(session.openCapture(recorder, 0, &window));
+    ASSERT_TRUE(session.openOutput(0, &window));
+    ASSERT_TRUE(session.startCapture());
     const BufferPlan out = bufferPlan(rate, channels);
-    static int16_t inBuffers[MaxStreamBuffers][StreamSlotSamples];
-    static int16_t outBuffers[MaxStreamBuffers][StreamSlotSamples];
-    WAVEHDR inHeaders[MaxStreamBuffers] = {}, outHeaders[MaxStreamBuffers] = {};
-    std::memset(inBuffers, 0, sizeof inBuffers);
-    std::memset(outBuffers, 0, sizeof outBuffers);
+    EXPECT_EQ(session.outBufferCount(), out.count);
 
-    WAVEFORMATEX inFormat, outFormat;
-    HWAVEIN duplexIn = nullptr;
-    HWAVEOUT duplexOut = nullptr;
-    recorder.fillFormat(inFormat);
-    ASSERT_TRUE(recorder.openInputStream(duplexIn, 0, &window, inFormat));
-    for (int i = 0; i < in.count; ++i) {
-        recorder.initHeader(in.samples, inBuffers[i], inHeaders[i]);
-        ASSERT_TRUE(recorder.queueInput(duplexIn, inHeaders[i]));
-    }
-    duplexDevice.fillFormat(outFormat);
-    ASSERT_TRUE(duplexDevice.openOutputStream(duplexOut, 0, &window, outFormat));
-    std::vector<int16_t> fed;  // everything handed to the output, in order
-    for (int i = 0; i < out.count; ++i) {
-        duplexDevice.initHeader(out.samples, outBuffers[i], outHeaders[i]);
-        ASSERT_TRUE(duplexDevice.queueOutput(duplexOut, outHeaders[i]));
-        fed.insert(fed.end(), outBuffers[i], outBuffers[i] + out.samples);
-    }
-    ASSERT_EQ(waveInStart(duplexIn), MMSYSERR_NOERROR);
-
-    std::deque<int16_t> fifo;
-    int inIndex = 0, outIndex = 0, outputNotReady = 0;
     for (uint64_t ms = 0; ms < Seconds * 1000; ms += 10) {
         advanceMs(10, 10);
-        while (inHeaders[inIndex].dwBytesRecorded == uint32_t(in.samples) * 2) {
-            fifo.insert(fifo.end(), inBuffers[inIndex], inBuffers[inIndex] + in.samples);
-            ASSERT_TRUE(recorder.releaseInput(duplexIn, inHeaders[inIndex]));
-            recorder.initHeader(in.samples, inBuffers[inIndex], inHeaders[inIndex]);
-            ASSERT_TRUE(recorder.queueInput(duplexIn, inHeaders[inIndex]));
-            inIndex = (inIndex + 1) % in.count;
-        }
-        while (fifo.size() >= std::size_t(out.samples)) {
-            if (!(outHeaders[outIndex].dwFlags & WHDR_DONE)) {
-                ++outputNotReady;
-                break;
-            }
-            std::copy(fifo.begin(), fifo.begin() + out.samples, outBuffers[outIndex]);
-            fifo.erase(fifo.begin(), fifo.begin() + out.samples);
-            fed.insert(fed.end(), outBuffers[outIndex], outBuffers[outIndex] + out.samples);
-            ASSERT_TRUE(duplexDevice.queueOutput(duplexOut, outHeaders[outIndex]));
-            outIndex = (outIndex + 1) % out.count;
-        }
+        session.takeCaptured(recorder, origPair, changedPair, channels, selectionStart, selectionEnd);
+        session.clean(controls, channels);
+        session.play(changedPair);
     }
     const VirtualPlayed played = virtualCardPlayed();
+    session.closeCapture();
+    session.closeOutput();
+    EXPECT_FALSE(session.captureOpen());
+    EXPECT_FALSE(session.outputOpen());
 
-    EXPECT_EQ(waveInReset(duplexIn), MMSYSERR_NOERROR);
-    for (int i = 0; i < in.count; ++i)
-        EXPECT_EQ(waveInUnprepareHeader(duplexIn, &inHeaders[i], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
-    EXPECT_EQ(waveInClose(duplexIn), MMSYSERR_NOERROR);
-    EXPECT_EQ(waveOutReset(duplexOut), MMSYSERR_NOERROR);
-    for (int i = 0; i < out.count; ++i)
-        EXPECT_EQ(waveOutUnprepareHeader(duplexOut, &outHeaders[i], sizeof(WAVEHDR)),
-                  MMSYSERR_NOERROR);
-    EXPECT_EQ(waveOutClose(duplexOut), MMSYSERR_NOERROR);
-
-    // The output played exactly what it was fed, without a gap.
+    // The output never ran dry, and played one frame per frame of time.
     EXPECT_EQ(played.underrunFrames, 0u);
-    EXPECT_EQ(outputNotReady, 0);
-    ASSERT_LE(played.samples.size(), fed.size());
-    EXPECT_TRUE(std::equal(played.samples.begin(), played.samples.end(), fed.begin()));
     const std::size_t playedFrames = played.samples.size() / channels;
     EXPECT_EQ(playedFrames, std::size_t(rate) * Seconds);
 
     // After the silent start buffers come the captured frames, each once, in order.
+    const uint32_t mask = channels == 1 ? 0xFFFFu : 0xFFFFFFFFu;
     const std::size_t silentFrames = std::size_t(out.count) * out.samples / channels;
     bool inOrder = true;
     for (std::size_t i = silentFrames; i < playedFrames; ++i)
-        inOrder &= frameNumber(&played.samples[i * channels], channels) ==
-                   ((i - silentFrames) & (channels == 1 ? 0xFFFFu : 0xFFFFFFFFu));
+        inOrder &= frameNumber(&played.samples[i * channels], channels) == ((i - silentFrames) & mask);
     EXPECT_TRUE(inOrder);
+
+    // Both signals keep their last 30 s: the original the captured frames in
+    // order up to the newest, the changed signal what was handed to the output.
+    EXPECT_LE(origLength, int32_t(rate) * DuplexWindowSeconds);
+    EXPECT_GE(origLength, int32_t(rate) * DuplexWindowSeconds - out.samples);
+    EXPECT_GE(changedLength, int32_t(rate) * DuplexWindowSeconds - out.samples);
+    auto numberAt = [channels](const std::vector<int16_t>* s, int32_t i) {
+        int16_t frame[2] = {s[0][std::size_t(i)], s[channels - 1][std::size_t(i)]};
+        return channels == 1 ? uint32_t(uint16_t(frame[0])) : frameNumber(frame, 2);
+    };
+    bool origInOrder = true, changedInOrder = true;
+    for (int32_t i = 1; i < origLength; ++i)
+        origInOrder &= numberAt(orig, i) == ((numberAt(orig, i - 1) + 1) & mask);
+    for (int32_t i = 1; i < changedLength; ++i)
+        changedInOrder &= numberAt(changed, i) == ((numberAt(changed, i - 1) + 1) & mask);
+    EXPECT_TRUE(origInOrder);
+    EXPECT_TRUE(changedInOrder);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, DuplexStreamTest,

@@ -120,6 +120,12 @@ TEST(BatchCli, ResumeSkipsFinishedResultsAndRefusesToReplaceOthers) {
     r = sh("$CLI batch -r --skip-existing " + in.string() + " " + out.string());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("1 cleaned, 3 skipped, 0 failed"), std::string::npos) << r.out;
+    // A skipped file's record still describes it.
+    const std::string csv = scratch("resume.csv");
+    ASSERT_EQ(sh("$CLI batch -r -q --skip-existing --report " + csv + " " + in.string() + " " + out.string()).status, 0);
+    const auto rep = readBytes(csv);
+    const std::string text(rep.begin(), rep.end());
+    EXPECT_NE(text.find(",8000,2,7000,0.875,0.000,skipped,"), std::string::npos) << text;
     EXPECT_EQ(readBytes((out / "a.wav").string()).size(), 3u);
     EXPECT_EQ(readBytes((out / "day2" / "c.wav").string()),
               readBytes((ref / "day2" / "c.wav").string()));

@@ -113,7 +113,7 @@ TEST(Clean, NoProcessGivesTheInputBack) {
 
 TEST(Clean, OptionErrorsAreUsageErrors) {
     const std::string in = makeStereo("opts.wav").string(), out = (scratchDir() / "opts-out.wav").string();
-    EXPECT_EQ(cli("clean " + in + " " + out + " --method 3"), 2);
+    EXPECT_EQ(cli("clean " + in + " " + out + " --method 4"), 2);
     EXPECT_EQ(cli("clean " + in + " " + out + " --limit 5"), 2);
     EXPECT_EQ(cli("clean " + in + " " + out + " --limit -101"), 2);
     EXPECT_EQ(cli("clean " + in + " " + out + " --noise-rate 0.5"), 2);

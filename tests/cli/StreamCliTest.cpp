@@ -137,6 +137,9 @@ TEST(CleanCli, NeverReplacesAFileUnlessAsked) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(readBytes(in), source);
 
+    r = sh("$CLI clean -y " + in + " " + scratchDir().string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("is a directory"), std::string::npos) << r.err;
     // convert follows the same rule.
     EXPECT_EQ(sh("$CLI convert " + in + " " + out).status, 1);
     EXPECT_EQ(readBytes(out).size(), 4u);
@@ -176,7 +179,22 @@ TEST(CleanCli, PipesInAndOut) {
     ASSERT_EQ(sh("cat " + in + " | $CLI clean - - | sox -t wav - -t raw " + both).status, 0);
     EXPECT_EQ(readBytes(both), le16(expected));
 
-    Shell r = sh("echo nonsense | $CLI clean - " + scratch("never.wav"));
+    // A pipe whose header promised more (sox estimates an MP3's length): all
+    // that came is cleaned, and stderr says the stream was short.
+    Shell r = sh("head -c 20056 " + in + " | $CLI clean - " + scratch("short-pipe.wav"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("standard input: the stream ended 28000 bytes before its header said"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(samplesOf(scratch("short-pipe.wav"), ch).size(), 2u * 5000);
+    // The pipeline of the README, from MP3 to MP3.
+    ASSERT_EQ(run("lame --quiet " + in + " " + scratch("pipe.mp3")), 0);
+    r = sh("sox " + scratch("pipe.mp3") + " -t wav - | $CLI clean - - | lame --quiet - " +
+           scratch("pipe-out.mp3"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_GT(readBytes(scratch("pipe-out.mp3")).size(), 1000u);
+
+    r = sh("echo nonsense | $CLI clean - " + scratch("never.wav"));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("standard input"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(scratch("never.wav")));

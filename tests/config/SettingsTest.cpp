@@ -168,12 +168,18 @@ TEST(SettingsScreen, WindowValuesAreClampedToTheScreen) {
     EXPECT_EQ(s.winWidth, 5);
 }
 
+TEST(SettingsFile, EveryEngineMethodIsKeptIncludingTheNeuralOne) {
+    for (int m = 0; m < settings::kMethodCount; ++m)
+        EXPECT_EQ(readText("[Silvane]\nKind substration=" + std::to_string(m) + "\n").method, m);
+    EXPECT_EQ(settings::kMethodCount, 4);
+}
+
 TEST(SettingsHostile, OutOfRangeValuesReadAsDefaultsAndTheRestApplies) {
     Settings s = readText("[Interface]\nLanguage=2\n"
                           "[Playback sound]\nID device=-4\n"
                           "[Record sound]\nID device=7\nSample rate=5\nChannels=2\n"
                           "[PostProcessing]\nAuto Mix=yes\nMethod of Mix=0\n"
-                          "[Silvane]\nKind substration=3\nLimitation suppression (dB)=1\n"
+                          "[Silvane]\nKind substration=4\nLimitation suppression (dB)=1\n"
                           "Noise adaptation=2.5\nMusical noise reduction =-0.1\n"
                           "Select the clear Speech=12abc\nUse Graphic Equalizer=7\n"
                           "[Window Position]\nLeft=0x10\nHeight=99999999999\n");

@@ -318,6 +318,24 @@ TEST_F(ConfigWindow, LanguageSwitchReachesEveryWindowInOrder) {
     EXPECT_EQ(order.size(), 2);
 }
 
+TEST_F(ConfigWindow, NeuralMethodIsTheFourthChoiceInBothLanguagesAndIsStored) {
+    {
+        Window w = makeWindow();
+        ASSERT_EQ(w->KindSubst->count(), 4);
+        EXPECT_EQ(w->KindSubst->button(3)->text(), "Neural");
+        w->cboxLang->setCurrentIndex(1);
+        w->cboxLangChange();
+        EXPECT_EQ(w->KindSubst->button(3)->text(), QString::fromUtf8("Нейросеть"));
+        w->cboxLang->setCurrentIndex(0);
+        w->cboxLangChange();
+        EXPECT_EQ(w->KindSubst->button(3)->text(), "Neural");
+        QTest::mouseClick(w->KindSubst->button(3), Qt::LeftButton);
+        EXPECT_EQ(w->KindSubst->itemIndex(), 3);
+    }
+    Window again = makeWindow();  // the first window wrote the settings file as it closed
+    EXPECT_EQ(again->KindSubst->itemIndex(), 3);
+}
+
 TEST_F(ConfigWindow, UnknownLanguageOnlyResetsTheCaption) {
     Window w = makeWindow();
     w->cboxLang->setCurrentIndex(1);

@@ -65,7 +65,7 @@ struct Geometry {
 
 Geometry geometry() {
     engine::Block b{};
-    engine::restart(b, engine::Settings{16000, 2, -18.0f, 0.95f, 0.98f});
+    engine::restart(b, engine::settingsAt(16000, engine::Parameters{}));
     return {engine::frameLength(b), engine::frameStep(b)};
 }
 

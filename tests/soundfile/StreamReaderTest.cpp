@@ -303,3 +303,28 @@ TEST(StreamReader, FuzzCorpusAsTheWholeFileReaderOrRefused) {
 }
 
 } // namespace
+
+namespace {
+
+// A WAV encoding our reader does not decode goes to libsndfile instead.
+TEST(StreamReader, OtherWavEncodingsThroughLibsndfile) {
+    const auto sig = testSignal(4000, 1, 8000);
+    const std::string p = scratch("g721.wav");
+    SF_INFO si{};
+    si.samplerate = 8000;
+    si.channels = 1;
+    si.format = SF_FORMAT_WAV | SF_FORMAT_G721_32;
+    SNDFILE* sf = sf_open(p.c_str(), SFM_WRITE, &si);
+    ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
+    sf_writef_short(sf, sig.data(), 4000);
+    sf_close(sf);
+    SF_INFO ri{};
+    sf = sf_open(p.c_str(), SFM_READ, &ri);
+    ASSERT_NE(sf, nullptr);
+    std::vector<int16_t> expected(std::size_t(ri.frames));
+    sf_readf_short(sf, expected.data(), ri.frames);
+    sf_close(sf);
+    EXPECT_EQ(streamed(p, false), expected);
+}
+
+} // namespace

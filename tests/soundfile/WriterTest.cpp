@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 using namespace testfiles;
@@ -23,7 +25,8 @@ std::string idAt(const std::vector<uint8_t>& b, std::size_t at) {
 TEST(MonoWriter, OneChannelLayout) {
     auto samples = testSignal(1000, 1, 8000);
     const std::string path = scratch("mono.wav");
-    ASSERT_TRUE(writeMonoWav(8000, 16, 1, path, 2000, samples.data()));
+    std::string error;
+    ASSERT_TRUE(writeMonoWav(8000, 16, 1, path, 2000, samples.data(), error)) << error;
     auto b = readBytes(path);
     ASSERT_EQ(b.size(), 46u + 2000u);
     EXPECT_EQ(idAt(b, 0), "RIFF");
@@ -114,7 +117,10 @@ TEST(FailedSaves, LeaveNothingUnderTheTargetName) {
     auto samples = testSignal(100, 1, 8000);
     std::string err;
     const std::string missingDir = scratch("no-such-dir/out.wav");
-    EXPECT_FALSE(writeMonoWav(8000, 16, 1, missingDir, 200, samples.data()));
+    std::string monoErr;
+    EXPECT_FALSE(writeMonoWav(8000, 16, 1, missingDir, 200, samples.data(), monoErr));
+    EXPECT_NE(monoErr.find("no-such-dir/out.wav"), std::string::npos) << monoErr;
+    EXPECT_NE(monoErr.find(std::strerror(ENOENT)), std::string::npos) << monoErr;
     EXPECT_FALSE(writePcmWav(missingDir, 8000, 1, samples.data(), 100, err));
     EXPECT_NE(err.find("no-such-dir/out.wav"), std::string::npos) << err;
 

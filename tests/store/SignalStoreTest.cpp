@@ -37,7 +37,7 @@ TEST(Store, DefaultsBeforeAnyFile) {
     EXPECT_EQ(s->timeZoom, 1.0);
     EXPECT_EQ(s->workMode, WorkStartup);
     EXPECT_TRUE(s->processStopped);
-    for (const WaveDevice* d : {&s->player, &s->recorder, &s->changedFormat, &s->duplexDevice}) {
+    for (const WaveDevice* d : {&s->player, &s->recorder, &s->changedFormat}) {
         EXPECT_EQ(d->sampleRate, 8000u);
         EXPECT_EQ(d->bitsPerSample, 16u);
         EXPECT_EQ(d->channels, 1u);

@@ -1,0 +1,144 @@
+// Inference of the learned speech estimator (see NeuralNet.h). The layers are
+//   h0 = tanh(W0 x + b0)                       64 -> 48
+//   h1 = GRU(h0, h1), h2 = GRU(h1, h2)         48 -> 48 each, PyTorch's gate order r, z, n
+//   y  = sigmoid(W3 [h1, h2] + b3)             96 -> 97
+// Weight matrices are stored transposed (input-major), so each product is a sum of scaled rows
+// that the compiler vectorises without reordering any floating-point sum.
+
+#include "NeuralNet.h"
+
+#include "FastMath.h"
+#include "NeuralWeights.h"
+
+namespace veldra {
+namespace neural {
+
+const float kBandHz[kBands] = {0.0f,    62.5f,   125.0f,  187.5f,  250.0f,  312.5f,  375.0f,  437.5f,
+                               500.0f,  593.75f, 687.5f,  781.25f, 906.25f, 1031.25f, 1187.5f, 1343.75f,
+                               1500.0f, 1687.5f, 1906.25f, 2156.25f, 2406.25f, 2718.75f, 3031.25f, 3406.25f,
+                               3812.5f, 4250.0f, 4750.0f, 5312.5f, 5906.25f, 6593.75f, 7281.25f, 8000.0f};
+
+namespace {
+
+constexpr int kGates = 3 * kHidden;
+
+inline float sigmoid(float x) { return 1.0f / (1.0f + fastExp(-x)); }
+inline float tanhApprox(float x) { return 2.0f / (1.0f + fastExp(-2.0f * x)) - 1.0f; }
+
+// y = b + W x with W stored transposed: wT[i * nout + j] = W[j][i], nout a multiple of kBlock.
+// Most of the network's time is spent here. Each block of outputs is accumulated in registers
+// over all inputs (one load and one multiply-add per weight); on x86-64 a second version for
+// AVX2 with fused multiply-add is chosen at load time where the processor has them (its sums
+// round once per step instead of twice, far below the tolerance the golden test states).
+constexpr int kBlock = 16;
+static_assert(kHidden % kBlock == 0 && (3 * kHidden) % kBlock == 0 && kOutputsPadded % kBlock == 0,
+              "layer widths must be whole blocks");
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("arch=haswell", "default")))
+#endif
+void dense(const float* wT, const float* b, const float* x, int nin, int nout, float* y) {
+    for (int j0 = 0; j0 < nout; j0 += kBlock) {
+        float acc[kBlock];
+        for (int j = 0; j < kBlock; ++j) acc[j] = b[j0 + j];
+        for (int i = 0; i < nin; ++i) {
+            const float xi = x[i];
+            const float* row = wT + i * nout + j0;
+            for (int j = 0; j < kBlock; ++j) acc[j] += xi * row[j];
+        }
+        for (int j = 0; j < kBlock; ++j) y[j0 + j] = acc[j];
+    }
+}
+
+void gru(const GruWeights& w, const float* x, float* h) {
+    float gi[kGates], gh[kGates];
+    dense(w.inputT, w.inputBias, x, kHidden, kGates, gi);
+    dense(w.recurrentT, w.recurrentBias, h, kHidden, kGates, gh);
+    for (int j = 0; j < kHidden; ++j) {
+        const float r = sigmoid(gi[j] + gh[j]);
+        const float z = sigmoid(gi[kHidden + j] + gh[kHidden + j]);
+        const float n = tanhApprox(gi[2 * kHidden + j] + r * gh[2 * kHidden + j]);
+        h[j] = (1.0f - z) * n + z * h[j];
+    }
+}
+
+// Walks the bins at or below kTopHz once, giving each its band and the weight of that band
+// (the rest goes to the next band).
+template <typename Visit>
+int forEachBin(int bins, int frameLength, int rate, Visit visit) {
+    const float binHz = static_cast<float>(rate) / static_cast<float>(frameLength);
+    int b = 0;
+    int k = 0;
+    for (; k < bins; ++k) {
+        const float f = static_cast<float>(k) * binHz;
+        if (f > kTopHz) break;
+        while (b + 2 < kBands && kBandHz[b + 1] < f) ++b;
+        const float a = (kBandHz[b + 1] - f) / (kBandHz[b + 1] - kBandHz[b]);
+        visit(k, b, a);
+    }
+    return k;
+}
+
+}  // namespace
+
+void features(const float* power, int bins, int frameLength, int rate, float* feature, float* density) {
+    float e[kBands] = {}, lg[kBands] = {}, w[kBands] = {};
+    const float toDensity = 1.0f / (static_cast<float>(frameLength) * static_cast<float>(rate));
+    forEachBin(bins, frameLength, rate, [&](int k, int b, float a) {
+        const float d = power[k] * toDensity;
+        const float l = fastLog(d + kDensityFloor);
+        e[b] += a * d;
+        lg[b] += a * l;
+        w[b] += a;
+        e[b + 1] += (1.0f - a) * d;
+        lg[b + 1] += (1.0f - a) * l;
+        w[b + 1] += 1.0f - a;
+    });
+    const float logFloor = fastLog(kDensityFloor);
+    for (int b = 0; b < kBands; ++b) {
+        const bool has = w[b] > 0.0f;
+        const float inv = has ? 1.0f / w[b] : 0.0f;
+        const float mean = e[b] * inv;
+        const float meanLog = has ? lg[b] * inv : logFloor;
+        const float le = fastLog(mean + kDensityFloor);
+        const float flat = meanLog - le;
+        density[b] = mean;
+        feature[b] = (le + 2.0f) / 5.0f;
+        feature[kBands + b] = (flat < -5.0f ? -5.0f : flat) / 2.0f + 0.3f;
+    }
+}
+
+void infer(Recurrent& state, const float* feature, Estimate& out) {
+    float h0[kHidden];
+    dense(kInputT, kInputBias, feature, kFeatures, kHidden, h0);
+    for (float& v : h0) v = tanhApprox(v);
+    gru(kGru1, h0, state.h1);
+    gru(kGru2, state.h1, state.h2);
+    float joined[2 * kHidden];
+    for (int j = 0; j < kHidden; ++j) {
+        joined[j] = state.h1[j];
+        joined[kHidden + j] = state.h2[j];
+    }
+    float y[kOutputsPadded];
+    dense(kOutputT, kOutputBias, joined, 2 * kHidden, kOutputsPadded, y);
+    for (int b = 0; b < kBands; ++b) {
+        out.gain[b] = sigmoid(y[b]);
+        out.presence[b] = sigmoid(y[kBands + b]);
+        out.noise[b] = sigmoid(y[2 * kBands + b]);
+    }
+    out.voice = sigmoid(y[3 * kBands]);
+}
+
+int toBins(const float* band, int bins, int frameLength, int rate, float* perBin) {
+    return forEachBin(bins, frameLength, rate,
+                      [&](int k, int b, float a) { perBin[k] = a * band[b] + (1.0f - a) * band[b + 1]; });
+}
+
+int parameterCount() {
+    const int gruParams = 2 * kGates * kHidden + 2 * kGates;
+    return kFeatures * kHidden + kHidden + 2 * gruParams + 2 * kHidden * kOutputs + kOutputs;
+}
+
+int macsPerFrame() { return kFeatures * kHidden + 2 * (2 * kGates * kHidden) + 2 * kHidden * kOutputs; }
+
+}  // namespace neural
+}  // namespace veldra

@@ -1,0 +1,58 @@
+#pragma once
+// The learned speech estimator of method 3: band features of one frame in, per band a speech
+// gain, a speech presence and a noise share out, plus a frame voice decision. The network is
+// small (two recurrent layers of 48 units) and its weights are constant data compiled into the
+// library (NeuralWeights.cpp, written by train/export.py); its state is two vectors the caller
+// keeps in the engine block.
+//
+// Bands are triangles over fixed frequencies in Hz (0 .. 8000), so one network serves every
+// sample rate: a bin at f Hz between points b and b + 1 belongs with weight
+// (p[b+1] - f) / (p[b+1] - p[b]) to band b and the rest to band b + 1; bins above 8000 Hz belong
+// to no band. train/features.py computes the same features for training and documents them.
+
+#include <cstdint>
+
+namespace veldra {
+namespace neural {
+
+constexpr int kBands = 32;
+constexpr int kFeatures = 2 * kBands;
+constexpr int kHidden = 48;
+constexpr int kOutputs = 3 * kBands + 1;
+constexpr float kTopHz = 8000.0f;
+constexpr float kDensityFloor = 1e-5f;  // about the density of 16-bit quantisation noise
+
+extern const float kBandHz[kBands];
+
+// Per-frame outputs, all in [0, 1].
+struct Estimate {
+    float gain[kBands];      // speech amplitude share: sqrt(S / (S + N))
+    float presence[kBands];  // speech presence probability
+    float noise[kBands];     // noise power share: N / (S + N)
+    float voice;             // the frame holds speech
+};
+
+// Recurrent state of one channel.
+struct Recurrent {
+    float h1[kHidden];
+    float h2[kHidden];
+};
+
+// Band features of one frame from its power spectrum (|FFT|^2 of the windowed frame, bins
+// 0 .. frameLength / 2). Also returns each band's mean power density (power / (frameLength *
+// rate)), from which the noise estimate is scaled.
+void features(const float* power, int bins, int frameLength, int rate, float* feature, float* density);
+
+// One step of the network: updates the recurrent state and fills the estimate.
+void infer(Recurrent& state, const float* feature, Estimate& out);
+
+// Interpolates band values to the bins at or below kTopHz, with the same triangle weights the
+// features use. Returns the number of bins written (the first bin above kTopHz, or `bins`).
+int toBins(const float* band, int bins, int frameLength, int rate, float* perBin);
+
+// Parameter count and multiply-accumulates per frame, for documentation and benchmarks.
+int parameterCount();
+int macsPerFrame();
+
+}  // namespace neural
+}  // namespace veldra

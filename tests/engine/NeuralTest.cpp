@@ -1,0 +1,270 @@
+// Method 3: the C inference against the training framework's own output on committed golden
+// vectors, and the method's behaviour through the engine's C interface at every rate.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <vector>
+
+#include "EngineHarness.h"
+#include "NeuralNet.h"
+
+using namespace enginetest;
+namespace nn = veldra::neural;
+
+namespace {
+
+struct GoldenCase {
+    int rate = 0;
+    int frames = 0;
+    std::vector<int16_t> input;
+    std::vector<float> features;  // [frames][kFeatures]
+    std::vector<float> outputs;   // [frames][kOutputs]
+};
+
+std::vector<GoldenCase> readGolden() {
+    std::vector<GoldenCase> cases;
+    FILE* f = std::fopen(SILVANE_ENGINE_TEST_DATA "/neural-golden.bin", "rb");
+    if (f == nullptr) return cases;
+    char magic[4];
+    if (std::fread(magic, 1, 4, f) != 4 || std::memcmp(magic, "VNG1", 4) != 0) {
+        std::fclose(f);
+        return cases;
+    }
+    for (;;) {
+        int32_t head[3] = {0, 0, 0};
+        if (std::fread(head, 4, 1, f) != 1 || head[0] == 0) break;
+        if (std::fread(head + 1, 4, 2, f) != 2) break;
+        GoldenCase c;
+        c.rate = head[0];
+        c.frames = head[1];
+        c.input.resize(static_cast<size_t>(head[2]));
+        c.features.resize(static_cast<size_t>(c.frames) * nn::kFeatures);
+        c.outputs.resize(static_cast<size_t>(c.frames) * nn::kOutputs);
+        if (std::fread(c.input.data(), 2, c.input.size(), f) != c.input.size() ||
+            std::fread(c.features.data(), 4, c.features.size(), f) != c.features.size() ||
+            std::fread(c.outputs.data(), 4, c.outputs.size(), f) != c.outputs.size())
+            break;
+        cases.push_back(std::move(c));
+    }
+    std::fclose(f);
+    return cases;
+}
+
+// Power spectrum of frame t the way the engine frames its input (square-root Hann window, hop
+// of half a frame, zeros before the stream), by a plain DFT in double precision.
+std::vector<float> framePower(const std::vector<int16_t>& x, int n, int t) {
+    const int h = n / 2;
+    std::vector<double> frame(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const long pos = static_cast<long>(t - 1) * h + i;
+        const double v = pos >= 0 && pos < static_cast<long>(x.size()) ? x[static_cast<size_t>(pos)] : 0.0;
+        frame[static_cast<size_t>(i)] = v * std::sin(M_PI * i / n);
+    }
+    std::vector<float> p(static_cast<size_t>(n / 2 + 1));
+    for (int k = 0; k <= n / 2; ++k) {
+        std::complex<double> acc = 0.0;
+        const double w = -2.0 * M_PI * k / n;
+        for (int i = 0; i < n; ++i) acc += frame[static_cast<size_t>(i)] * std::polar(1.0, w * i);
+        p[static_cast<size_t>(k)] = static_cast<float>(std::norm(acc));
+    }
+    return p;
+}
+
+int frameLengthOf(int rate) {
+    Channel ch(rate);
+    return ch.frameLength();
+}
+
+}  // namespace
+
+// Features: within 2e-3 (they are logarithms of band powers; the engine's own logarithm is an
+// approximation good to 1e-5, and float sums differ in order). Network: every output of every
+// frame within 2e-3 of PyTorch's, with the recurrent state carried through the whole case, so a
+// transposed matrix, a swapped gate or a wrong bias cannot pass.
+TEST(NeuralGolden, FeaturesAndOutputsMatchTheTrainingFramework) {
+    const auto cases = readGolden();
+    ASSERT_FALSE(cases.empty()) << "golden vectors missing: run train/export.py";
+    for (const auto& c : cases) {
+        SCOPED_TRACE("rate " + std::to_string(c.rate));
+        const int n = frameLengthOf(c.rate);
+        ASSERT_EQ(c.frames, static_cast<int>(c.input.size()) / (n / 2));
+        double worstFeature = 0.0, worstOutput = 0.0;
+        nn::Recurrent state{};
+        for (int t = 0; t < c.frames; ++t) {
+            if (t < 6 || t % 4 == 0) {  // the DFT is slow at 48 kHz; a sample of frames suffices
+                const auto p = framePower(c.input, n, t);
+                float feat[nn::kFeatures], density[nn::kBands];
+                nn::features(p.data(), n / 2 + 1, n, c.rate, feat, density);
+                for (int i = 0; i < nn::kFeatures; ++i)
+                    worstFeature = std::max(worstFeature,
+                                            std::fabs(double(feat[i]) - c.features[size_t(t) * nn::kFeatures + i]));
+            }
+            nn::Estimate e;
+            nn::infer(state, &c.features[size_t(t) * nn::kFeatures], e);
+            const float* want = &c.outputs[size_t(t) * nn::kOutputs];
+            for (int b = 0; b < nn::kBands; ++b) {
+                worstOutput = std::max(worstOutput, std::fabs(double(e.gain[b]) - want[b]));
+                worstOutput = std::max(worstOutput, std::fabs(double(e.presence[b]) - want[nn::kBands + b]));
+                worstOutput = std::max(worstOutput, std::fabs(double(e.noise[b]) - want[2 * nn::kBands + b]));
+            }
+            worstOutput = std::max(worstOutput, std::fabs(double(e.voice) - want[3 * nn::kBands]));
+        }
+        EXPECT_LT(worstFeature, 2e-3);
+        EXPECT_LT(worstOutput, 2e-3);
+    }
+}
+
+TEST(NeuralGolden, BandsCoverEveryBinUpTo8kHzWithWeightsSummingToOne) {
+    for (int rate : {8000, 11025, 16000, 22050, 32000, 44100, 48000}) {
+        const int n = frameLengthOf(rate);
+        const int bins = n / 2 + 1;
+        std::vector<float> ones(nn::kBands, 1.0f), perBin(static_cast<size_t>(bins), -1.0f);
+        const int covered = nn::toBins(ones.data(), bins, n, rate, perBin.data());
+        const int expected = std::min(bins, static_cast<int>(std::floor(8000.0 * n / rate)) + 1);
+        EXPECT_EQ(covered, expected) << rate;
+        for (int k = 0; k < covered; ++k) EXPECT_NEAR(perBin[size_t(k)], 1.0f, 1e-6f) << rate << " bin " << k;
+    }
+}
+
+// ---- method 3 through the engine's interface ----
+
+namespace {
+
+// A voiced, syllabic test talker: harmonics of a gliding pitch under a 3 Hz envelope, with
+// pauses, so speech and noise-only stretches alternate.
+std::vector<double> talker(size_t n, int rate, double amp) {
+    std::vector<double> v(n);
+    double phase = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        const double f0 = 120.0 + 30.0 * std::sin(2.0 * M_PI * 0.5 * t);
+        phase += 2.0 * M_PI * f0 / rate;
+        double s = 0.0;
+        for (int h = 1; h * f0 < std::min(4000.0, rate / 2.0); ++h) s += std::sin(h * phase) / h;
+        const double env = std::max(0.0, std::sin(2.0 * M_PI * 1.5 * t));
+        v[i] = amp * s * env * env * (std::fmod(t, 2.0) < 1.4 ? 1.0 : 0.0);
+    }
+    return v;
+}
+
+const int kRates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000};
+
+Settings neuralSettings(float limitDb = -18.0f) {
+    Settings s;
+    s.method = 3;
+    s.limitDb = limitDb;
+    return s;
+}
+
+}  // namespace
+
+TEST(Neural, RunsAtEveryRateAlignedFiniteAndWithinTheLimit) {
+    for (int rate : kRates) {
+        SCOPED_TRACE(rate);
+        const size_t n = static_cast<size_t>(rate) * 3;
+        const auto noise = whiteNoise(n, 800.0, 3);
+        const auto in = mix(talker(n, rate, 3000.0), noise);
+        Channel ch(rate, neuralSettings());
+        EXPECT_EQ(ch.frameStep(), ch.frameLength() / 2);
+        const auto out = ch.process(in);
+        ASSERT_EQ(out.size(), in.size());
+        // Noise-only input: the output never falls below the limit of the input, only to it.
+        Channel quiet(rate, neuralSettings(-18.0f));
+        const auto outNoise = quiet.process(noise);
+        const double att = dB(power(outNoise, n / 2, n) / power(noise, n / 2, n));
+        EXPECT_LT(att, -12.0);
+        EXPECT_GT(att, -18.5);
+        // Aligned: the speech keeps its place (correlation with the input peaks at lag 0).
+        double best = -1e300;
+        int bestLag = 0;
+        for (int lag = -40; lag <= 40; ++lag) {
+            double c = 0.0;
+            for (size_t i = 2000; i + 2000 < n; ++i) c += double(out[i]) * in[size_t(long(i) + lag)];
+            if (c > best) best = c, bestLag = lag;
+        }
+        EXPECT_EQ(bestLag, 0);
+    }
+}
+
+TEST(Neural, BackgroundOutputIsExactlyWhatWasRemoved) {
+    for (int rate : {8000, 16000, 44100}) {
+        SCOPED_TRACE(rate);
+        const size_t n = static_cast<size_t>(rate) * 2;
+        const auto in = mix(talker(n, rate, 3000.0), whiteNoise(n, 600.0, 4));
+        Channel clear(rate, neuralSettings());
+        Settings bg = neuralSettings();
+        bg.clear = 0;
+        Channel background(rate, bg);
+        const auto a = clear.process(in);
+        const auto b = background.process(in);
+        int worst = 0;
+        for (size_t i = 0; i < n; ++i) worst = std::max(worst, std::abs(int(a[i]) + int(b[i]) - int(in[i])));
+        EXPECT_LE(worst, 1);  // each output is rounded to 16 bits once
+    }
+}
+
+TEST(Neural, DeeperLimitGivesDeeperPausesAndTheLimitIsNeverUndercut) {
+    const int rate = 16000;
+    const size_t n = static_cast<size_t>(rate) * 3;
+    const auto noise = whiteNoise(n, 1000.0, 5);
+    for (float limit : {-6.0f, -18.0f, -30.0f}) {
+        Channel ch(rate, neuralSettings(limit));
+        const auto out = ch.process(noise);
+        const double att = dB(power(out, n / 3, n) / power(noise, n / 3, n));
+        EXPECT_GT(att, limit - 0.5) << limit;
+        EXPECT_LT(att, limit + 6.0) << limit;
+    }
+}
+
+TEST(Neural, SwitchingMethodsMidStreamHasNoClick) {
+    const int rate = 16000;
+    const size_t n = static_cast<size_t>(rate) * 4;
+    const auto in = mix(talker(n, rate, 4000.0), whiteNoise(n, 50.0, 6));
+    for (uint8_t from : {uint8_t(2), uint8_t(3)}) {
+        const uint8_t to = from == 2 ? 3 : 2;
+        Channel ch(rate, neuralSettings());
+        ch.settings().method = from;
+        const int s = ch.frameStep();
+        std::vector<int16_t> out(n / s * s);
+        for (size_t pos = 0; pos + s <= n; pos += s) {
+            if (pos >= n / 2) ch.settings().method = to;
+            ch.step(&in[pos], &out[pos]);
+        }
+        // No sample-to-sample step in the output larger than the input's own largest step.
+        int inStep = 0, outStep = 0;
+        for (size_t i = 1; i < out.size(); ++i) {
+            inStep = std::max(inStep, std::abs(int(in[i]) - int(in[i - 1])));
+            outStep = std::max(outStep, std::abs(int(out[i]) - int(out[i - 1])));
+        }
+        EXPECT_LE(outStep, inStep) << int(from) << " -> " << int(to);
+    }
+}
+
+TEST(Neural, VoiceDecisionFollowsTheTalker) {
+    const int rate = 16000;
+    const size_t n = static_cast<size_t>(rate) * 6;
+    const auto in = mix(talker(n, rate, 4000.0), whiteNoise(n, 300.0, 9));
+    Channel ch(rate, neuralSettings());
+    ch.process(in);
+    const int s = ch.frameStep();
+    int onInPauses = 0, pauseFrames = 0, onInSpeech = 0, speechFrames = 0;
+    for (size_t f = 0; f < ch.voice().size(); ++f) {
+        // Output frame f decides on input frame f (the decision is taken when the frame is analysed).
+        const double t = double(f * s) / rate;
+        const double inCycle = std::fmod(t, 2.0);
+        if (inCycle > 1.65 && inCycle < 1.95) {
+            ++pauseFrames;
+            onInPauses += ch.voice()[f];
+        } else if (inCycle > 0.2 && inCycle < 0.45) {
+            ++speechFrames;
+            onInSpeech += ch.voice()[f];
+        }
+    }
+    ASSERT_GT(pauseFrames, 0);
+    EXPECT_GT(onInSpeech, speechFrames * 8 / 10);
+    EXPECT_LT(onInPauses, pauseFrames * 3 / 10);
+}

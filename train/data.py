@@ -1,0 +1,303 @@
+"""On-the-fly noisy speech: every batch is made from the speech and noise pools and the noise
+generators below, seeded by (seed, step) so a resumed run sees exactly the batches it would have
+seen. Each example is 4 s: speech utterances with pauses (some examples speech-free, some
+noise-free), random spectral tilt and band limits, reverberation, one to three noises at
+-10..30 dB SNR, a level of -45..-5 dBFS, sometimes clipping, rounded to 16 bits; then resampled to
+the batch's rate, since the engine runs the same network at every rate.
+"""
+
+import csv
+import os
+
+import numpy as np
+import torch
+from scipy import signal
+from scipy.io import wavfile
+
+import features as F
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+POOL = os.path.join(HERE, ".cache", "pool")
+RATE = 16000
+SECONDS = 4.0
+RATES = [(16000, 0.5), (8000, 0.17), (11025, 0.1), (22050, 0.05), (32000, 0.06), (44100, 0.05),
+         (48000, 0.07)]
+
+
+def load_pool(name, split):
+    rows = []
+    with open(os.path.join(POOL, name)) as fh:
+        for r in csv.DictReader(fh):
+            if r["split"] == split:
+                rows.append(r)
+    audio, voices = [], []
+    for r in rows:
+        sr, x = wavfile.read(os.path.join(POOL, r["path"]))
+        audio.append(x.astype(np.int16))
+        voices.append(r["voice"])
+    return audio, voices
+
+
+def db(x):
+    return 10.0 ** (x / 20.0)
+
+
+def active_power(x, frame=320):
+    n = len(x) // frame
+    if n == 0:
+        return 0.0
+    e = (x[:n * frame].reshape(n, frame) ** 2).mean(axis=1)
+    if e.max() <= 0:
+        return 0.0
+    act = e[e > e.max() * 1e-3]
+    return float(act.mean())
+
+
+def shape_noise(rng, n, slope_db_per_oct):
+    """Gaussian noise with a power slope in dB per octave."""
+    spec = np.fft.rfft(rng.standard_normal(n))
+    f = np.arange(len(spec), dtype=np.float64)
+    f[0] = 1.0
+    spec *= f ** (slope_db_per_oct / 20.0 / np.log10(2.0))
+    y = np.fft.irfft(spec, n)
+    return y / (np.std(y) + 1e-12)
+
+
+def random_eq(rng, x, count):
+    """A few random peaking and shelving biquads (tilt, colouration)."""
+    for _ in range(count):
+        f0 = np.exp(rng.uniform(np.log(100), np.log(6000)))
+        gain = rng.uniform(-9, 9)
+        q = rng.uniform(0.4, 2.0)
+        a = 10 ** (gain / 40)
+        w0 = 2 * np.pi * f0 / RATE
+        alpha = np.sin(w0) / (2 * q)
+        kind = rng.integers(3)
+        if kind == 0:  # peaking
+            b = [1 + alpha * a, -2 * np.cos(w0), 1 - alpha * a]
+            aa = [1 + alpha / a, -2 * np.cos(w0), 1 - alpha / a]
+        else:  # low or high shelf
+            sa = 2 * np.sqrt(a) * alpha
+            c = np.cos(w0)
+            if kind == 1:
+                b = [a * ((a + 1) - (a - 1) * c + sa), 2 * a * ((a - 1) - (a + 1) * c), a * ((a + 1) - (a - 1) * c - sa)]
+                aa = [(a + 1) + (a - 1) * c + sa, -2 * ((a - 1) + (a + 1) * c), (a + 1) + (a - 1) * c - sa]
+            else:
+                b = [a * ((a + 1) + (a - 1) * c + sa), -2 * a * ((a - 1) + (a + 1) * c), a * ((a + 1) + (a - 1) * c - sa)]
+                aa = [(a + 1) - (a - 1) * c + sa, 2 * ((a - 1) - (a + 1) * c), (a + 1) - (a - 1) * c - sa]
+        x = signal.lfilter(b, aa, x)
+    return x
+
+
+def band_limit(rng, x):
+    if rng.random() < 0.3:
+        sos = signal.butter(int(rng.integers(4, 9)), rng.uniform(3300, 7600), "low", fs=RATE, output="sos")
+        x = signal.sosfilt(sos, x)
+    if rng.random() < 0.25:
+        sos = signal.butter(int(rng.integers(2, 5)), rng.uniform(60, 350), "high", fs=RATE, output="sos")
+        x = signal.sosfilt(sos, x)
+    return x
+
+
+def room(rng):
+    """Synthetic room impulse response (exponentially decaying noise after a direct path) and its
+    early part (first 40 ms), which the target keeps."""
+    rt60 = rng.uniform(0.15, 0.9)
+    n = int(rt60 * RATE)
+    t = np.arange(n) / RATE
+    h = rng.standard_normal(n) * np.exp(-6.9 * t / rt60) * db(rng.uniform(-20, -6))
+    h = signal.sosfilt(signal.butter(2, rng.uniform(2000, 7000), "low", fs=RATE, output="sos"), h)
+    h[0] = 1.0
+    early = h.copy()
+    early[int(0.04 * RATE):] = 0.0
+    return h, early
+
+
+class Maker:
+    def __init__(self, split="train", seed=1):
+        self.speech, self.voices = load_pool("speech.csv", split)
+        self.babble_speech = self.speech
+        self.noise, _ = load_pool("noise.csv", split)
+        self.seed = seed
+        self.n = int(SECONDS * RATE)
+
+    # ---- speech ----
+    def utterance(self, rng):
+        x = self.speech[int(rng.integers(len(self.speech)))].astype(np.float64)
+        return x * db(rng.uniform(-6, 6)) / (np.sqrt(active_power(x)) + 1e-9)
+
+    def speech_track(self, rng):
+        y = np.zeros(self.n)
+        pos = int(rng.uniform(-0.5, 0.8) * RATE)
+        while pos < self.n:
+            u = self.utterance(rng)
+            a, b = max(pos, 0), min(pos + len(u), self.n)
+            if b > a:
+                y[a:b] += u[a - pos:b - pos]
+            pos += len(u) + int(rng.uniform(0.05, 1.2) * RATE)
+        return y
+
+    # ---- noises ----
+    def gen_noise(self, rng, kind):
+        n = self.n
+        t = np.arange(n) / RATE
+        if kind == "coloured":
+            return shape_noise(rng, n, rng.choice([0.0, -3.0, -6.0, rng.uniform(-9, 3)]))
+        if kind == "band":
+            lo = np.exp(rng.uniform(np.log(80), np.log(3000)))
+            hi = min(lo * np.exp(rng.uniform(0.5, 2.5)), 7900)
+            return signal.sosfilt(signal.butter(3, [lo, hi], "band", fs=RATE, output="sos"), rng.standard_normal(n))
+        if kind == "modulated":
+            x = shape_noise(rng, n, rng.uniform(-8, 0))
+            if rng.random() < 0.5:
+                env = 1 + rng.uniform(0.3, 0.95) * np.sin(2 * np.pi * rng.uniform(0.3, 12) * t + rng.uniform(0, 6))
+            else:  # random smooth envelope
+                k = int(rng.integers(4, 40))
+                env = np.interp(t, np.linspace(0, SECONDS, k), rng.uniform(0.05, 1.0, k))
+            return x * env
+        if kind == "hum":
+            f0 = rng.choice([50.0, 60.0, rng.uniform(40, 400)]) * rng.uniform(0.99, 1.01)
+            y = np.zeros(n)
+            for h in range(1, int(rng.integers(2, 20))):
+                if f0 * h > 7800:
+                    break
+                y += rng.uniform(0.05, 1.0) / h ** rng.uniform(0, 1.5) * np.sin(2 * np.pi * f0 * h * t + rng.uniform(0, 6))
+            return y + 0.02 * rng.standard_normal(n)
+        if kind == "tones":
+            y = np.zeros(n)
+            for _ in range(int(rng.integers(1, 5))):
+                f = np.exp(rng.uniform(np.log(150), np.log(7000)))
+                vib = rng.uniform(0, 0.02) * np.sin(2 * np.pi * rng.uniform(0.1, 6) * t)
+                y += rng.uniform(0.2, 1.0) * np.sin(2 * np.pi * np.cumsum(f * (1 + vib)) / RATE)
+            return y + 0.01 * rng.standard_normal(n)
+        if kind == "impulsive":
+            y = np.zeros(n)
+            count = int(rng.uniform(1, 25) * SECONDS)
+            burst_len = int(rng.uniform(0.002, 0.06) * RATE)
+            for _ in range(count):
+                p = int(rng.integers(0, n - burst_len))
+                b = rng.standard_normal(burst_len) * np.exp(-np.arange(burst_len) / (burst_len / 4))
+                y[p:p + burst_len] += b * rng.uniform(0.2, 1.0)
+            return random_eq(rng, y, 2) + 0.01 * rng.standard_normal(n)
+        if kind == "machine":
+            rate = rng.uniform(5, 120)
+            period = int(RATE / rate)
+            pulse = np.zeros(n)
+            pulse[::period] = 1.0
+            blen = int(rng.integers(20, 400))
+            burst = rng.standard_normal(blen) * np.exp(-np.arange(blen) / (blen / 3))
+            y = signal.fftconvolve(pulse, burst)[:n]
+            y = y / (np.std(y) + 1e-9) + rng.uniform(0.2, 1.5) * shape_noise(rng, n, rng.uniform(-9, -2))
+            return random_eq(rng, y, 2)
+        if kind == "fan":
+            x = shape_noise(rng, n, rng.uniform(-10, -3))
+            blade = rng.uniform(8, 60)
+            return x * (1 + rng.uniform(0.1, 0.6) * np.sin(2 * np.pi * blade * t))
+        if kind == "babble":
+            y = np.zeros(n)
+            for _ in range(int(rng.integers(3, 11))):
+                u = self.babble_speech[int(rng.integers(len(self.babble_speech)))].astype(np.float64)
+                u = u / (np.sqrt(active_power(u)) + 1e-9) * db(rng.uniform(-6, 3))
+                u = np.tile(u, int(np.ceil(n / len(u))) + 1)
+                off = int(rng.integers(0, len(u) - n))
+                y += u[off:off + n]
+            if rng.random() < 0.5:
+                h, _ = room(rng)
+                y = signal.fftconvolve(y, h)[:n]
+            return y
+        if kind == "recorded" and self.noise:
+            x = self.noise[int(rng.integers(len(self.noise)))].astype(np.float64)
+            x = np.tile(x, int(np.ceil(n / len(x))) + 1)
+            off = int(rng.integers(0, len(x) - n))
+            y = x[off:off + n]
+            return y if np.std(y) > 0 else rng.standard_normal(n)
+        return rng.standard_normal(n)
+
+    KINDS = ["coloured", "band", "modulated", "hum", "tones", "impulsive", "machine", "fan", "babble",
+             "recorded"]
+    KIND_P = [0.16, 0.06, 0.1, 0.07, 0.05, 0.06, 0.08, 0.1, 0.17, 0.15]
+
+    def noise_track(self, rng):
+        y = np.zeros(self.n)
+        for i in range(int(rng.choice([1, 1, 1, 2, 2, 3]))):
+            kind = rng.choice(self.KINDS, p=self.KIND_P)
+            x = self.gen_noise(rng, kind)
+            if rng.random() < 0.4:
+                x = random_eq(rng, x, int(rng.integers(1, 3)))
+            if rng.random() < 0.2:  # a level that moves
+                k = int(rng.integers(2, 6))
+                x = x * db(np.interp(np.arange(self.n), np.linspace(0, self.n, k), rng.uniform(-15, 0, k)))
+            y += x / (np.sqrt(np.mean(x ** 2)) + 1e-12) * db(0 if i == 0 else rng.uniform(-15, 0))
+        return y
+
+    # ---- one example at 16 kHz: (target speech, noisy mixture), 16-bit units ----
+    def example(self, rng):
+        target = np.zeros(self.n)
+        speech = np.zeros(self.n)
+        if rng.random() > 0.07:
+            s = self.speech_track(rng)
+            if rng.random() < 0.7:
+                s = random_eq(rng, s, int(rng.integers(1, 4)))
+            s = band_limit(rng, s)
+            if rng.random() < 0.25:
+                h, early = room(rng)
+                speech = signal.fftconvolve(s, h)[:self.n]
+                target = signal.fftconvolve(s, early)[:self.n]
+            else:
+                speech = target = s
+        noise = self.noise_track(rng)
+        if rng.random() < 0.15:
+            noise = band_limit(rng, noise)
+        sp = active_power(speech)
+        if sp <= 0:
+            scale_n = 1.0
+        elif rng.random() < 0.05:
+            scale_n = 0.0  # noise-free
+        else:
+            snr = rng.uniform(-7, 17) if rng.random() < 0.7 else rng.uniform(-10, 30)
+            scale_n = np.sqrt(sp / (np.mean(noise ** 2) + 1e-12)) * db(-snr)
+        mix = speech + noise * scale_n
+        if scale_n == 0.0:
+            mix = mix + rng.standard_normal(self.n) * 1e-4 * np.sqrt(sp)
+        level = rng.uniform(-45, -5)
+        g = 32768.0 * db(level) / (np.sqrt(np.mean(mix ** 2)) + 1e-9)
+        if rng.random() < 0.05:
+            g *= db(rng.uniform(3, 12))  # mild clipping
+        return target * g, mix * g
+
+    def batch(self, step, size, rate=None):
+        rng = np.random.default_rng([self.seed, step])
+        if rate is None:
+            rate = int(rng.choice([r for r, _ in RATES], p=[p for _, p in RATES]))
+        targets, mixes = [], []
+        for _ in range(size):
+            t, m = self.example(rng)
+            if rate != RATE:
+                g = np.gcd(rate, RATE)
+                t = signal.resample_poly(t, rate // g, RATE // g)
+                m = signal.resample_poly(m, rate // g, RATE // g)
+            m = np.clip(np.round(m), -32768, 32767)
+            targets.append(t)
+            mixes.append(m)
+        return rate, torch.tensor(np.array(targets), dtype=torch.float32), torch.tensor(np.array(mixes), dtype=torch.float32)
+
+
+def make_inputs(rate, target, mix):
+    """Features [B, T, 64] and targets for a batch."""
+    p_mix, spec_mix = F.power_frames(mix, rate)
+    _, spec_t = F.power_frames(target, rate)
+    n = spec_mix - spec_t
+    w = torch.from_numpy(F.band_weights(rate, F.frame_length(rate)))
+    feats = F.features_from_power(p_mix, rate, w)
+    s_b = F.band_energy(spec_t.real ** 2 + spec_t.imag ** 2, rate, w)
+    n_b = F.band_energy(n.real ** 2 + n.imag ** 2, rate, w)
+    tot = s_b + n_b
+    mask = (tot > F.EPS).float()
+    gain = torch.sqrt(s_b / (tot + 1e-12)).clamp(0, 1)
+    share = (n_b / (tot + 1e-12)).clamp(0, 1)
+    snr_db = 10 * torch.log10((s_b + 1e-12) / (n_b + F.EPS))
+    presence = ((snr_db + 12.0) / 9.0).clamp(0, 1)
+    frame_e = s_b.sum(-1)
+    peak = frame_e.max(dim=1, keepdim=True).values
+    vad = ((frame_e > peak * 1e-3) & (frame_e > 1e-3)).float()
+    return feats, gain, presence, share, mask, vad

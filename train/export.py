@@ -1,0 +1,124 @@
+"""Writes the committed checkpoint's weights as C++ constant arrays, and the golden vectors the
+engine's test compares its inference with.
+
+  /usr/bin/python3 train/export.py [--checkpoint train/checkpoint.pt]
+
+Outputs engine/NeuralWeights.cpp and tests/engine/data/neural-golden.bin. Both are reproducible
+from the checkpoint: floats are written as exact hexadecimal literals, and the golden signal is a
+fixed function of a seed.
+
+neural-golden.bin (little endian): "VNG1", then per case: int32 rate, int32 frames, int32
+samples, int16 input[samples], float32 features[frames][64], float32 outputs[frames][97]; the
+file ends with int32 0. The features are the training framework's, computed from the input the
+way the engine frames it; the outputs are the network's for those features.
+"""
+
+import argparse
+import os
+import struct
+import sys
+
+import numpy as np
+import torch
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, HERE)
+import features as F  # noqa: E402
+import net  # noqa: E402
+
+
+def c_array(name, values, per_line=8):
+    vals = [_hexf(v) for v in np.asarray(values, dtype=np.float32).ravel()]
+    lines = []
+    for i in range(0, len(vals), per_line):
+        lines.append("    " + ", ".join(vals[i:i + per_line]) + ",")
+    return f"const float {name}[{len(vals)}] = {{\n" + "\n".join(lines) + "\n};\n"
+
+
+def _hexf(v):
+    """Shortest decimal that reads back as exactly this float32."""
+    v = np.float32(v)
+    a = np.format_float_positional(v, unique=True, trim="0")
+    b = np.format_float_scientific(v, unique=True, trim="0")
+    t = a if len(a) <= len(b) else b
+    assert np.float32(float(t)) == v
+    return t + "f"
+
+
+def weights_cpp(model, source):
+    sd = {k: v.detach().cpu().numpy() for k, v in model.state_dict().items()}
+    out = ["// Written by train/export.py from " + source + "; do not edit.\n",
+           '#include "NeuralWeights.h"\n', "namespace veldra {\nnamespace neural {\n"]
+    out.append(c_array("kInputT", sd["fc_in.weight"].T))
+    out.append(c_array("kInputBias", sd["fc_in.bias"]))
+    for i in (1, 2):
+        p = f"gru{i}."
+        out.append("namespace {\n")
+        out.append(c_array(f"kGru{i}InputT", sd[p + "weight_ih_l0"].T))
+        out.append(c_array(f"kGru{i}InputBias", sd[p + "bias_ih_l0"]))
+        out.append(c_array(f"kGru{i}RecurrentT", sd[p + "weight_hh_l0"].T))
+        out.append(c_array(f"kGru{i}RecurrentBias", sd[p + "bias_hh_l0"]))
+        out.append("}  // namespace\n")
+        out.append(f"const GruWeights kGru{i} = {{kGru{i}InputT, kGru{i}InputBias, kGru{i}RecurrentT, "
+                   f"kGru{i}RecurrentBias}};\n")
+    pad = (net.NOUT + 15) // 16 * 16 - net.NOUT  # whole blocks of 16 outputs for the inference
+    out.append(c_array("kOutputT", np.pad(sd["fc_out.weight"].T, ((0, 0), (0, pad)))))
+    out.append(c_array("kOutputBias", np.pad(sd["fc_out.bias"], (0, pad))))
+    out.append("}  // namespace neural\n}  // namespace veldra\n")
+    return "\n".join(out)
+
+
+def golden_signal(rate, seconds, seed):
+    """Deterministic speech-like test input: a gliding harmonic tone in syllables plus noise."""
+    rng = np.random.default_rng(seed)
+    n = int(rate * seconds)
+    t = np.arange(n) / rate
+    f0 = 140 + 40 * np.sin(2 * np.pi * 0.7 * t)
+    phase = 2 * np.pi * np.cumsum(f0) / rate
+    voiced = sum(np.sin(h * phase) / h for h in range(1, 25) if h * 180 < rate / 2)
+    env = np.clip(np.sin(2 * np.pi * 2.5 * t), 0, None) ** 2
+    x = 3000 * voiced * env + 400 * rng.standard_normal(n)
+    return np.clip(np.round(x), -32768, 32767).astype(np.int16)
+
+
+def golden(model):
+    blob = bytearray(b"VNG1")
+    for rate in (8000, 11025, 16000, 48000):
+        x = golden_signal(rate, 0.6, rate)
+        p, _ = F.power_frames(torch.tensor(x, dtype=torch.float32)[None], rate)
+        feats = F.features_from_power(p, rate)
+        with torch.no_grad():
+            y, _ = model(feats)
+        frames = feats.shape[1]
+        blob += struct.pack("<iii", rate, frames, len(x))
+        blob += x.astype("<i2").tobytes()
+        blob += feats[0].numpy().astype("<f4").tobytes()
+        blob += y[0].numpy().astype("<f4").tobytes()
+    blob += struct.pack("<i", 0)
+    return bytes(blob)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--checkpoint", default=os.path.join(HERE, "checkpoint.pt"))
+    ap.add_argument("--weights", default=os.path.join(ROOT, "engine", "NeuralWeights.cpp"))
+    ap.add_argument("--golden", default=os.path.join(ROOT, "tests", "engine", "data", "neural-golden.bin"),
+                    help="where the golden vectors go; '' writes none")
+    a = ap.parse_args()
+    ck = torch.load(a.checkpoint, map_location="cpu")
+    model = net.Estimator()
+    model.load_state_dict(ck["model"])
+    model.eval()
+    src = f"train/checkpoint.pt (step {ck.get('step', 0)}, {ck.get('hours', 0.0):.2f} h of training)"
+    with open(a.weights, "w") as fh:
+        fh.write(weights_cpp(model, src))
+    if a.golden:
+        os.makedirs(os.path.dirname(a.golden), exist_ok=True)
+        with open(a.golden, "wb") as fh:
+            fh.write(golden(model))
+    print(f"exported {src}: {net.parameter_count(model)} parameters")
+
+
+if __name__ == "__main__":
+    main()

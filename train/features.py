@@ -1,0 +1,107 @@
+"""The network's input features and the engine's analysis, exactly as veldra computes them.
+
+Frame geometry (as the engine): N = power of two nearest to 32 ms at the rate, hop H = N / 2,
+window w[n] = sin(pi n / N) (the square root of a periodic Hann window). Frame t covers input
+samples [(t - 1) H, (t + 1) H); samples before the stream are zero. P_k = |FFT_k|^2 of the
+windowed frame, k = 0 .. N/2, bin k at f_k = k fs / N Hz.
+
+Bands: 32 triangles over the points BAND_HZ (0 .. 8000 Hz, about one ERB apart, at least
+62.5 Hz): bin f between points b and b + 1 has weight (p[b+1] - f) / (p[b+1] - p[b]) in band b
+and the rest in band b + 1; bins above 8000 Hz belong to no band. The same weights interpolate the
+network's band outputs back to the bins.
+
+Per band b, with D_k = P_k / (N fs) (a power density independent of the frame geometry),
+W_b = sum_k w_bk, EPS = 1e-5 (about the density of 16-bit quantisation noise):
+  E_b = sum_k w_bk D_k / W_b            (0 when W_b = 0: the band lies above the Nyquist rate)
+  A_b = sum_k w_bk ln(D_k + EPS) / W_b  (ln EPS when W_b = 0)
+  feature[b]      = (ln(E_b + EPS) + 2) / 5                   (band level)
+  feature[32 + b] = max(A_b - ln(E_b + EPS), -5) / 2 + 0.3    (log spectral flatness: harmonic
+                                                               structure inside the band)
+"""
+
+import math
+
+import numpy as np
+import torch
+
+BAND_HZ = [0.0, 62.5, 125.0, 187.5, 250.0, 312.5, 375.0, 437.5, 500.0, 593.75, 687.5, 781.25,
+           906.25, 1031.25, 1187.5, 1343.75, 1500.0, 1687.5, 1906.25, 2156.25, 2406.25, 2718.75,
+           3031.25, 3406.25, 3812.5, 4250.0, 4750.0, 5312.5, 5906.25, 6593.75, 7281.25, 8000.0]
+NB = len(BAND_HZ)
+NFEAT = 2 * NB
+EPS = 1e-5
+
+
+def frame_length(rate):
+    n = 256
+    target = 0.032 * rate
+    while n < 2048 and target > n * 1.41421356:
+        n *= 2
+    return n
+
+
+def band_weights(rate, n):
+    """float32 [NB, n/2 + 1] triangle weights."""
+    bins = n // 2 + 1
+    w = np.zeros((NB, bins), dtype=np.float64)
+    for k in range(bins):
+        f = k * rate / n
+        if f > BAND_HZ[-1]:
+            continue
+        b = 0
+        while b + 1 < NB and BAND_HZ[b + 1] < f:
+            b += 1
+        if b + 1 >= NB:  # f == 8000 exactly
+            w[NB - 1, k] = 1.0
+            continue
+        a = (BAND_HZ[b + 1] - f) / (BAND_HZ[b + 1] - BAND_HZ[b])
+        w[b, k] += a
+        w[b + 1, k] += 1.0 - a
+    return w.astype(np.float32)
+
+
+def window(n):
+    i = np.arange(n, dtype=np.float64)
+    return np.sin(np.pi * i / n).astype(np.float32)
+
+
+def power_frames(x, rate):
+    """x: float tensor [B, T] in 16-bit sample units. Returns P [B, frames, N/2+1] (float32) and
+    the complex spectrum, frames = T // H (a trailing partial hop is dropped)."""
+    n = frame_length(rate)
+    h = n // 2
+    frames = x.shape[-1] // h
+    x = x[..., :frames * h]
+    x = torch.nn.functional.pad(x, (h, 0))
+    seg = x.unfold(-1, n, h)  # [B, frames, n]
+    spec = torch.fft.rfft(seg * torch.from_numpy(window(n)), dim=-1)
+    return spec.real ** 2 + spec.imag ** 2, spec
+
+
+def features_from_power(p, rate, weights=None):
+    """p: [..., bins] float32 power. Returns [..., NFEAT] float32."""
+    n = frame_length(rate)
+    if weights is None:
+        weights = torch.from_numpy(band_weights(rate, n))
+    wsum = weights.sum(dim=1)
+    d = p / float(n * rate)
+    has = wsum > 0
+    inv = torch.where(has, 1.0 / torch.where(has, wsum, torch.ones_like(wsum)), torch.zeros_like(wsum))
+    e = (d @ weights.t()) * inv
+    a = (torch.log(d + EPS) @ weights.t()) * inv
+    a = torch.where(has, a, torch.full_like(a, math.log(EPS)))
+    le = torch.log(e + EPS)
+    f1 = (le + 2.0) / 5.0
+    f2 = torch.clamp(a - le, min=-5.0) / 2.0 + 0.3
+    return torch.cat([f1, f2], dim=-1)
+
+
+def band_energy(p, rate, weights=None):
+    """Weighted band means of the density D = P / (N fs): [..., NB]."""
+    n = frame_length(rate)
+    if weights is None:
+        weights = torch.from_numpy(band_weights(rate, n))
+    wsum = weights.sum(dim=1)
+    has = wsum > 0
+    inv = torch.where(has, 1.0 / torch.where(has, wsum, torch.ones_like(wsum)), torch.zeros_like(wsum))
+    return (p / float(n * rate)) @ weights.t() * inv

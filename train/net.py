@@ -1,0 +1,50 @@
+"""The speech estimator: 64 band features in, per band a speech gain, a speech presence and a
+noise share out, plus a frame voice decision.
+
+  h0 = tanh(W0 x + b0)                      64 -> 48
+  h1 = GRU(h0)                              48 -> 48
+  h2 = GRU(h1)                              48 -> 48
+  y  = sigmoid(W3 [h1, h2] + b3)            96 -> 97: gain[32], presence[32], noise[32], vad
+
+The GRU is PyTorch's (reset gate applied after the recurrent product); engine/NeuralNet.cpp
+computes the same equations.
+"""
+
+import torch
+from torch import nn
+
+from features import NB, NFEAT
+
+HIDDEN = 48
+NOUT = 3 * NB + 1
+
+
+class Estimator(nn.Module):
+    def __init__(self):
+        super().__init__()
+        self.fc_in = nn.Linear(NFEAT, HIDDEN)
+        self.gru1 = nn.GRU(HIDDEN, HIDDEN, batch_first=True)
+        self.gru2 = nn.GRU(HIDDEN, HIDDEN, batch_first=True)
+        self.fc_out = nn.Linear(2 * HIDDEN, NOUT)
+
+    def forward(self, x, state=None):
+        """x: [B, T, NFEAT]. Returns outputs [B, T, NOUT] and the final (h1, h2)."""
+        s1, s2 = (None, None) if state is None else state
+        h0 = torch.tanh(self.fc_in(x))
+        h1, s1 = self.gru1(h0, s1)
+        h2, s2 = self.gru2(h1, s2)
+        y = torch.sigmoid(self.fc_out(torch.cat([h1, h2], dim=-1)))
+        return y, (s1, s2)
+
+
+def split(y):
+    return y[..., :NB], y[..., NB:2 * NB], y[..., 2 * NB:3 * NB], y[..., 3 * NB]
+
+
+def parameter_count(model):
+    return sum(p.numel() for p in model.parameters())
+
+
+def macs_per_frame():
+    gru = 3 * (HIDDEN * HIDDEN + HIDDEN * HIDDEN)
+    return NFEAT * HIDDEN + 2 * gru + 2 * HIDDEN * NOUT

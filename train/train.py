@@ -1,0 +1,206 @@
+"""Trains the engine's speech estimator, resumably.
+
+  /usr/bin/python3 train/train.py [--steps N] [--resume CHECKPOINT]
+
+Every batch is made from (seed, batch number), so a resumed run continues the same data stream. Every
+--save-minutes it writes train/run/last.pt (full state, not committed) and train/checkpoint.pt
+(weights and optimizer moments in bfloat16, the one committed); it resumes from run/last.pt, else
+from checkpoint.pt, when present. Progress goes to train/log.txt.
+Validation: fixed batches from training voices and from held-out voices, logged side by side.
+"""
+
+import argparse
+import math
+import os
+import shutil
+import sys
+import multiprocessing as mp
+import queue
+import time
+
+import numpy as np
+import torch
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import data  # noqa: E402
+import net  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+RUN = os.path.join(HERE, "run")
+
+
+def loss_fn(y, gain, presence, share, mask, vad):
+    g, p, s, v = net.split(y)
+    m = mask
+    msum = m.sum().clamp(min=1.0)
+    l_gain = (((g.clamp(min=1e-6).sqrt() - gain.sqrt()) ** 2) * m).sum() / msum
+    l_gain4 = (((g - gain) ** 2) * m).sum() / msum
+    bce = torch.nn.functional.binary_cross_entropy
+    l_pres = (bce(p.clamp(1e-6, 1 - 1e-6), presence, reduction="none") * m).sum() / msum
+    l_share = ((torch.log(s + 0.003) - torch.log(share + 0.003)).abs() * m).sum() / msum
+    l_vad = bce(v.clamp(1e-6, 1 - 1e-6), vad)
+    total = 4.0 * l_gain + 2.0 * l_gain4 + 0.5 * l_pres + 0.2 * l_share + 0.2 * l_vad
+    return total, {"gain": l_gain.item(), "pres": l_pres.item(), "share": l_share.item(), "vad": l_vad.item()}
+
+
+def producer(seed, start, batch, q, stop, parent):
+    torch.set_num_threads(1)
+    maker = data.Maker("train", seed)
+    step = start
+    while not stop.is_set() and os.getppid() == parent:  # ends with the trainer, even if killed
+        item = (step,) + data.make_inputs(*maker.batch(step, batch))
+        while not stop.is_set() and os.getppid() == parent:
+            try:
+                q.put(item, timeout=1.0)
+                break
+            except queue.Full:
+                pass
+        step += 1
+
+
+def validate(model, sets):
+    out = {}
+    model.eval()
+    with torch.no_grad():
+        for name, batches in sets.items():
+            tot, n = 0.0, 0
+            for b in batches:
+                y, _ = model(b[0])
+                l, _ = loss_fn(y, *b[1:])
+                tot += l.item()
+                n += 1
+            out[name] = tot / n
+    model.train()
+    return out
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--steps", type=int, default=6000)
+    ap.add_argument("--batch", type=int, default=32)
+    ap.add_argument("--lr", type=float, default=2e-3)
+    ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--save-minutes", type=float, default=10.0)
+    ap.add_argument("--val-every", type=int, default=500)
+    ap.add_argument("--updates-per-batch", type=int, default=2,
+                    help="optimizer steps on each generated batch (making batches costs more than "
+                         "learning from them on this machine)")
+    ap.add_argument("--resume", default=None, help="checkpoint to continue from (default: run/last.pt if present)")
+    a = ap.parse_args()
+
+    torch.manual_seed(a.seed)
+    np.random.seed(a.seed)
+    torch.set_num_threads(1)
+    os.makedirs(RUN, exist_ok=True)
+    log = open(os.path.join(HERE, "log.txt"), "a")
+
+    def say(msg):
+        line = time.strftime("%Y-%m-%d %H:%M:%S ") + msg
+        print(line, flush=True)
+        log.write(line + "\n")
+        log.flush()
+
+    model = net.Estimator()
+    opt = torch.optim.Adam(model.parameters(), lr=a.lr)
+    step, hours = 0, 0.0
+    resume = a.resume
+    for cand in (os.path.join(RUN, "last.pt"), os.path.join(HERE, "checkpoint.pt")):
+        if resume is None and os.path.exists(cand):
+            resume = cand
+    if resume:
+        ck = torch.load(resume, map_location="cpu")
+        model.load_state_dict(ck["model"])
+        if "optimizer" in ck:
+            st = ck["optimizer"]
+            for v in st["state"].values():  # the committed checkpoint keeps the moments in bfloat16
+                for k in ("exp_avg", "exp_avg_sq"):
+                    v[k] = v[k].float()
+            opt.load_state_dict(st)
+        step = ck.get("step", 0)
+        hours = ck.get("hours", 0.0)
+        say(f"resumed from {resume} at step {step} ({hours:.2f} h trained)")
+    else:
+        say(f"new model: {net.parameter_count(model)} parameters, {net.macs_per_frame()} MACs per frame")
+
+    val_train = data.Maker("train", 1000 + a.seed)
+    val_held = data.Maker("heldout", 2000 + a.seed)
+    val_held.babble_speech, val_held.noise = val_train.speech, val_train.noise  # the same noises; only the talkers differ
+    sets = {
+        "val-train-voices": [data.make_inputs(*val_train.batch(i, 16, rate=16000)) for i in range(4)],
+        "val-heldout-voices": [data.make_inputs(*val_held.batch(i, 16, rate=16000)) for i in range(4)],
+    }
+    say(f"pool: {len(val_train.speech)} training utterances, {len(val_held.speech)} held-out; "
+        f"{len(val_train.noise)} recorded noises")
+
+    ctx = mp.get_context("fork")
+    q = ctx.Queue(maxsize=4)
+    stop = ctx.Event()
+    upb = a.updates_per_batch
+    step -= step % upb  # saves happen at batch boundaries; this only guards odd checkpoints
+    th = ctx.Process(target=producer, args=(a.seed, step // upb, a.batch, q, stop, os.getpid()), daemon=True)
+    th.start()
+
+    def lr_at(s):
+        warm = min(1.0, (s + 1) / 300)
+        return a.lr * warm * (0.05 + 0.95 * 0.5 * (1 + math.cos(math.pi * min(s, a.steps) / a.steps)))
+
+    def save():
+        ck = {"model": model.state_dict(), "optimizer": opt.state_dict(), "step": step, "hours": hours,
+              "seed": a.seed}
+        tmp = os.path.join(RUN, "last.pt.tmp")
+        torch.save(ck, tmp)
+        os.replace(tmp, os.path.join(RUN, "last.pt"))
+        # The committed checkpoint: the weights, and Adam's moments in bfloat16 to stay small.
+        st = opt.state_dict()
+        st = {"param_groups": st["param_groups"],
+              "state": {i: {k: (v.bfloat16() if k in ("exp_avg", "exp_avg_sq") else v) for k, v in s.items()}
+                        for i, s in st["state"].items()}}
+        small = {"model": model.state_dict(), "optimizer": st, "step": step, "hours": hours, "seed": a.seed}
+        torch.save(small, os.path.join(RUN, "checkpoint.pt.tmp"))
+        os.replace(os.path.join(RUN, "checkpoint.pt.tmp"), os.path.join(HERE, "checkpoint.pt"))
+        shutil.copyfile(os.path.join(RUN, "last.pt"), os.path.join(RUN, "last-backup.pt"))
+        say(f"saved step {step}")
+
+    last_save = time.time()
+    t_prev = time.time()
+    acc = {}
+    n_acc = 0
+    item = None
+    while step < a.steps:
+        if step % upb == 0:
+            item = q.get()
+            assert item[0] == step // upb
+        s, feats, gain, pres, share, mask, vad = item
+        for grp in opt.param_groups:
+            grp["lr"] = lr_at(step)
+        y, _ = model(feats)
+        loss, parts = loss_fn(y, gain, pres, share, mask, vad)
+        opt.zero_grad()
+        loss.backward()
+        torch.nn.utils.clip_grad_norm_(model.parameters(), 1.0)
+        opt.step()
+        now = time.time()
+        hours += (now - t_prev) / 3600.0
+        t_prev = now
+        step += 1
+        parts["loss"] = loss.item()
+        for k, v in parts.items():
+            acc[k] = acc.get(k, 0.0) + v
+        n_acc += 1
+        if step % 50 == 0:
+            say(f"step {step} lr {lr_at(step):.2e} " + " ".join(f"{k} {v / n_acc:.4f}" for k, v in acc.items()) +
+                f" hours {hours:.3f}")
+            acc, n_acc = {}, 0
+        if step % a.val_every == 0:
+            v = validate(model, sets)
+            say(f"validation step {step} " + " ".join(f"{k} {x:.4f}" for k, x in v.items()))
+        if now - last_save > a.save_minutes * 60 and step % upb == 0:
+            save()
+            last_save = now
+    save()
+    stop.set()
+    say("done")
+
+
+if __name__ == "__main__":
+    main()
