@@ -10,12 +10,12 @@
 
 #include <QApplication>
 #include <QFileSystemModel>
+#include <QTest>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -36,10 +36,8 @@ std::string makeDir(const std::string& name, int files) {
 
 void listDirectory(TFPanelSignal* w, const std::string& dir, int expected) {
     w->DirListChange(QString::fromStdString(dir));
-    for (int i = 0; i < 300 && w->fileModel->rowCount(w->FileList->rootIndex()) < expected; ++i) {
-        QApplication::processEvents();
-        usleep(10000);
-    }
+    // The file model lists the directory asynchronously.
+    ASSERT_TRUE(QTest::qWaitFor([w, expected] { return w->fileModel->rowCount(w->FileList->rootIndex()) >= expected; }, 3000));
     ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), expected);
     w->fileModel->sort(0);
     QApplication::processEvents();

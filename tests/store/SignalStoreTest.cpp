@@ -1,5 +1,6 @@
-// The store rules: storing a block as the original or changed signal, the
-// capacities, the defaults, and that the big arrays cost nothing untouched.
+// The store rules: storing a block as the original or changed signal, each
+// side on its own, the capacities, and that the big arrays cost nothing
+// untouched.
 
 #include "SignalStore.h"
 
@@ -26,25 +27,32 @@ long residentKb() {
     return -1;
 }
 
-TEST(Store, DefaultsBeforeAnyFile) {
+TEST(Store, EachSideKeepsItsOwnSignalAndFormat) {
     auto s = std::make_unique<SignalStore>();
-    EXPECT_EQ(s->origLength, 0);
-    EXPECT_EQ(s->changedLength, 0);
-    EXPECT_EQ(s->samplesPerMs, 8);
-    EXPECT_EQ(s->fullScale, 32768);
-    EXPECT_EQ(s->origAmpZoom, 1.0);
-    EXPECT_EQ(s->changedAmpZoom, 1.0);
-    EXPECT_EQ(s->timeZoom, 1.0);
-    EXPECT_EQ(s->workMode, WorkStartup);
-    EXPECT_TRUE(s->processStopped);
-    for (const WaveDevice* d : {&s->player, &s->recorder, &s->changedFormat}) {
-        EXPECT_EQ(d->sampleRate, 8000u);
-        EXPECT_EQ(d->bitsPerSample, 16u);
-        EXPECT_EQ(d->channels, 1u);
-        EXPECT_EQ(d->callbackWindow, nullptr);
-    }
-    EXPECT_EQ(s->origSamples[1][MaxOrigSamples - 1], 0);
-    EXPECT_EQ(s->changedSamples[1][MaxChangedSamples - 1], 0);
+    const std::vector<int16_t> stereo{1, 10, 2, 20, 3, 30, 4, 40};
+    const std::vector<int16_t> mono{7, 8, 9};
+    s->storeOriginal(stereo.data(), 4, 2, 16000);
+    s->storeChanged(mono.data(), 3, 1, 8000);
+
+    EXPECT_EQ(s->origLength, 4);
+    EXPECT_EQ(s->origSamples[1][3], 40);
+    EXPECT_EQ(s->recorder.sampleRate, 16000u);
+    EXPECT_EQ(s->recorder.channels, 2u);
+    EXPECT_EQ(s->changedLength, 3);
+    EXPECT_EQ(s->changedSamples[0][2], 9);
+    EXPECT_EQ(s->changedSamples[1][2], 0);
+    EXPECT_EQ(s->changedFormat.sampleRate, 8000u);
+    EXPECT_EQ(s->changedFormat.channels, 1u);
+    // Milliseconds are counted at the original's rate; a changed signal
+    // stored on its own leaves them so.
+    EXPECT_EQ(s->samplesPerMs, 16);
+
+    // A cut of one side and its view leave the other side alone.
+    s->orig.viewLength[0] = 4;
+    s->changed.length = 0;
+    EXPECT_EQ(s->origLength, 4);
+    EXPECT_EQ(s->origViewLength[0], 4);
+    EXPECT_EQ(s->changedViewLength[0], 0);
 }
 
 TEST(Store, CapacityIsNotResidentUntilTouched) {
