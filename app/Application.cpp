@@ -1,6 +1,6 @@
-#include "Application.h"
+#include "app/Application.h"
 
-#include "MessageBox.h"
+#include "gui/MessageBox.h"
 
 #include <exception>
 

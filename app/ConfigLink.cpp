@@ -1,7 +1,7 @@
-#include "ConfigLink.h"
+#include "app/ConfigLink.h"
 
-#include "Configu.h"
-#include "RadioGroup.h"
+#include "config/Configu.h"
+#include "gui/RadioGroup.h"
 
 #include <QCheckBox>
 #include <QComboBox>

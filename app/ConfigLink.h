@@ -4,7 +4,7 @@
 // settings a command reads at the moment of use. Only ConfigLink.cpp knows
 // the configuration window's controls.
 
-#include "ProcessingRun.h"
+#include "processing/ProcessingRun.h"
 #include "config/Language.h"
 
 #include <QString>

@@ -3,7 +3,7 @@
 // commands also change while they run (bStart, bEnabledPr, tRecord, mDuplex)
 // come from the setters those commands use, declared beside applyLanguage.
 
-#include "Upanelsig.h"
+#include "app/Upanelsig.h"
 
 #include <QMenu>
 

@@ -1,4 +1,4 @@
-#include "SignalStore.h"
+#include "app/SignalStore.h"
 
 #include <cstdlib>
 

@@ -15,11 +15,11 @@
 // taken as zero pages: capacity that is never touched costs no memory.
 
 #include "base/ZeroPages.h"
-#include "ChannelLayout.h"
-#include "Display.h"
-#include "DuplexFlow.h"
-#include "ProcessingRun.h"
-#include "WaveDevice.h"
+#include "processing/ChannelLayout.h"
+#include "display/Display.h"
+#include "audio/DuplexFlow.h"
+#include "processing/ProcessingRun.h"
+#include "audio/WaveDevice.h"
 
 #include <cstdint>
 #include <string>

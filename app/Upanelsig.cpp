@@ -1,10 +1,10 @@
-#include "Upanelsig.h"
+#include "app/Upanelsig.h"
 
-#include "ConfigLink.h"
+#include "app/ConfigLink.h"
 #include "display/Display.h"
-#include "Uabout.h"
-#include "Usetdirectory.h"
-#include "WaveMessage.h"
+#include "config/Uabout.h"
+#include "processing/batchwindows/Usetdirectory.h"
+#include "platform/WaveMessage.h"
 
 #include <QApplication>
 #include <QCloseEvent>

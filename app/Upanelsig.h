@@ -5,10 +5,10 @@
 // their control and event; those of each subsystem live in that subsystem's
 // window/ folder, the lifecycle ones here.
 
-#include "ConfigLink.h"
-#include "SignalStore.h"
-#include "Spectrogram.h"
-#include "Widgets.h"
+#include "app/ConfigLink.h"
+#include "app/SignalStore.h"
+#include "display/Spectrogram.h"
+#include "app/Widgets.h"
 #include "audio/DuplexSession.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "Widgets.h"
+#include "app/Widgets.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>

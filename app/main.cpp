@@ -2,13 +2,13 @@
 // window, the configuration window and the two windows of the batch, in that
 // order; the message loop runs until the main window closes.
 
-#include "Application.h"
-#include "Configu.h"
-#include "MessageBox.h"
-#include "Uabout.h"
-#include "Upanelsig.h"
-#include "Uprogress.h"
-#include "Usetdirectory.h"
+#include "app/Application.h"
+#include "config/Configu.h"
+#include "gui/MessageBox.h"
+#include "config/Uabout.h"
+#include "app/Upanelsig.h"
+#include "processing/batchwindows/Uprogress.h"
+#include "processing/batchwindows/Usetdirectory.h"
 
 #include <QTimer>
 

@@ -1,6 +1,6 @@
-#include "DuplexFlow.h"
+#include "audio/DuplexFlow.h"
 
-#include "ChannelLayout.h"
+#include "processing/ChannelLayout.h"
 
 #include <algorithm>
 #include <cstring>

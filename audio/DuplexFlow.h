@@ -4,7 +4,7 @@
 // and changed signals that scrolls while the stream runs, and the live engine
 // step that cleans the front of the input FIFO hop by hop.
 
-#include "ProcessingRun.h"
+#include "processing/ProcessingRun.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "PlayRange.h"
+#include "audio/PlayRange.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 // All operations run on the thread the callback window lives in (the UI
 // thread); completions arrive as WaveMessage events posted to callbackWindow.
 
-#include "winmm.h"
+#include "platform/winmm.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "SafeFile.h"
+#include "base/SafeFile.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -5,9 +5,9 @@
 //   cli_stream_parts copy IN OUT     a plain streamed read and write, no cleaning
 // Each prints "seconds: S".
 
-#include "AudioStream.h"
-#include "ProcessingRun.h"
-#include "StreamClean.h"
+#include "soundfile/AudioStream.h"
+#include "processing/ProcessingRun.h"
+#include "processing/StreamClean.h"
 
 #include <chrono>
 #include <cstdio>

@@ -6,8 +6,8 @@
 //
 //   build/bench/display_refresh
 
-#include "Display.h"
-#include "Spectrogram.h"
+#include "display/Display.h"
+#include "display/Spectrogram.h"
 
 #include <benchmark/benchmark.h>
 

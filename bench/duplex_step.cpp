@@ -4,7 +4,7 @@
 // mono and stereo, and for a 20-second backlog taken in one call (a stalled
 // window catching up), and compares each with the second of sound it cleans.
 
-#include "DuplexFlow.h"
+#include "audio/DuplexFlow.h"
 
 #include <benchmark/benchmark.h>
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "veldra.h"
+#include "engine/veldra.h"
 
 namespace {
 

@@ -8,14 +8,14 @@
 // file (80 MB) and the settings file the configuration window writes at exit
 // live in a scratch folder under $TMPDIR that is removed at the end.
 
-#include "Configu.h"
-#include "FileDialogs.h"
-#include "MessageBox.h"
-#include "Uabout.h"
-#include "Upanelsig.h"
-#include "Uprogress.h"
-#include "Usetdirectory.h"
-#include "WavFile.h"
+#include "config/Configu.h"
+#include "gui/FileDialogs.h"
+#include "gui/MessageBox.h"
+#include "config/Uabout.h"
+#include "app/Upanelsig.h"
+#include "processing/batchwindows/Uprogress.h"
+#include "processing/batchwindows/Usetdirectory.h"
+#include "soundfile/WavFile.h"
 
 #include <QApplication>
 

@@ -6,7 +6,7 @@
 // Test files are made once under $TMPDIR/silvane-bench-wav (sox encodes the
 // compressed ones from a generated 16-bit signal).
 
-#include "WavFile.h"
+#include "soundfile/WavFile.h"
 
 #include <benchmark/benchmark.h>
 

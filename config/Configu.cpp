@@ -1,11 +1,11 @@
-#include "Configu.h"
+#include "config/Configu.h"
 
-#include "JpegImage.h"
-#include "MessageBox.h"
-#include "PaintBox.h"
-#include "RadioGroup.h"
-#include "Uabout.h"
-#include "winmm.h"
+#include "gui/JpegImage.h"
+#include "gui/MessageBox.h"
+#include "gui/PaintBox.h"
+#include "gui/RadioGroup.h"
+#include "config/Uabout.h"
+#include "platform/winmm.h"
 
 #include <QCheckBox>
 #include <QComboBox>

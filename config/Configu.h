@@ -5,8 +5,8 @@
 // from the current directory when it is created and writes it when it is
 // destroyed.
 
-#include "Equalizer.h"
-#include "Settings.h"
+#include "config/Equalizer.h"
+#include "config/Settings.h"
 #include "config/Language.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "Equalizer.h"
+#include "config/Equalizer.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "Settings.h"
+#include "config/Settings.h"
 
 #include <algorithm>
 #include <cerrno>

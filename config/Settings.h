@@ -8,7 +8,7 @@
 // list, reads as its default; the window position and size are clamped to the
 // screen. One bad key never spoils the others.
 
-#include "Profile.h"
+#include "platform/profile/Profile.h"
 #include "engine/veldra.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "Uabout.h"
+#include "config/Uabout.h"
 
-#include "JpegImage.h"
+#include "gui/JpegImage.h"
 #include "config/Language.h"
 
 #include <QDesktopServices>

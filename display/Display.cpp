@@ -1,4 +1,4 @@
-#include "Display.h"
+#include "display/Display.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "Spectrogram.h"
+#include "display/Spectrogram.h"
 
 #include <kiss_fftr.h>
 

@@ -6,7 +6,7 @@
 // colour map over a fixed range so that panes compare at a glance.
 // UI-free: the result is a plain 0xFFRRGGBB pixel buffer.
 
-#include "Display.h"
+#include "display/Display.h"
 
 #include <cstdint>
 #include <memory>

@@ -2,8 +2,8 @@
 // every setting within its range, and the text the profile writes reads back
 // to the same text.
 
-#include "Profile.h"
-#include "Settings.h"
+#include "platform/profile/Profile.h"
+#include "config/Settings.h"
 
 #include <cstdint>
 #include <cstdlib>

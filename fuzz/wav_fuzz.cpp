@@ -3,8 +3,8 @@
 // file and on a pipe-like stream, and the format dispatch with libsndfile
 // behind it.
 
-#include "AudioStream.h"
-#include "WavFile.h"
+#include "soundfile/AudioStream.h"
+#include "soundfile/WavFile.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "FileDialogs.h"
+#include "gui/FileDialogs.h"
 
 #include <QFileDialog>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "JpegImage.h"
+#include "gui/JpegImage.h"
 
 #include <QFile>
 

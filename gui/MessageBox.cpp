@@ -1,4 +1,4 @@
-#include "MessageBox.h"
+#include "gui/MessageBox.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "PaintBox.h"
+#include "gui/PaintBox.h"
 
 #include <QMouseEvent>
 #include <QPainter>

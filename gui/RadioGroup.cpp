@@ -1,4 +1,4 @@
-#include "RadioGroup.h"
+#include "gui/RadioGroup.h"
 
 #include <QRadioButton>
 #include <QSignalBlocker>

@@ -2,7 +2,7 @@
 // channels is an output device, every one with input channels an input
 // device, numbered in PortAudio's order (stable for the process's life).
 
-#include "WaveDriver.h"
+#include "platform/WaveDriver.h"
 
 #include <portaudio.h>
 

@@ -1,8 +1,8 @@
-#include "VirtualCard.h"
+#include "platform/VirtualCard.h"
 
-#include "SafeFile.h"
-#include "WavFile.h"
-#include "WavLoad.h"
+#include "base/SafeFile.h"
+#include "soundfile/WavFile.h"
+#include "soundfile/WavLoad.h"
 
 #include <algorithm>
 #include <chrono>

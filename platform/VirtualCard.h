@@ -11,7 +11,7 @@
 // Selected for the whole process by SILVANE_AUDIO=virtual (fromEnvironment
 // reads SILVANE_AUDIO_IN and SILVANE_AUDIO_OUT), or installed by a test.
 
-#include "WaveDriver.h"
+#include "platform/WaveDriver.h"
 
 #include <cstdint>
 #include <memory>

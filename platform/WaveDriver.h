@@ -13,8 +13,8 @@
 // Header fields (dwFlags, dwBytesRecorded) are written only by the thread that
 // delivers the completion (see winmm.h), never by the audio context.
 
-#include "SpscRing.h"
-#include "winmm.h"
+#include "platform/SpscRing.h"
+#include "platform/winmm.h"
 
 #include <QPointer>
 

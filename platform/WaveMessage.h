@@ -4,7 +4,7 @@
 // window's own thread, so the window's event() handles it like any other
 // event; the header's dwFlags and dwBytesRecorded are already updated.
 
-#include "winmm.h"
+#include "platform/winmm.h"
 
 #include <QEvent>
 

@@ -1,4 +1,4 @@
-#include "WaveDriver.h"
+#include "platform/WaveDriver.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,11 +1,11 @@
 // The wave API over the backends: handle registry, argument checks, and the
 // delivery of returned buffers to their callback windows and functions.
 
-#include "winmm.h"
+#include "platform/winmm.h"
 
-#include "VirtualCard.h"
-#include "WaveDriver.h"
-#include "WaveMessage.h"
+#include "platform/VirtualCard.h"
+#include "platform/WaveDriver.h"
+#include "platform/WaveMessage.h"
 
 #include <QCoreApplication>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "ChannelLayout.h"
+#include "processing/ChannelLayout.h"
 
 #include <algorithm>
 #include <cstddef>

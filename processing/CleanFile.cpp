@@ -1,6 +1,6 @@
-#include "CleanFile.h"
+#include "processing/CleanFile.h"
 
-#include "StreamClean.h"
+#include "processing/StreamClean.h"
 
 #include <algorithm>
 #include <cstdio>

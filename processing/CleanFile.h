@@ -5,8 +5,8 @@
 // output is exactly as long as the input. For a file the window can hold the
 // samples are the ones the window computes for the same file and settings.
 
-#include "AudioStream.h"
-#include "ProcessingRun.h"
+#include "soundfile/AudioStream.h"
+#include "processing/ProcessingRun.h"
 
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "Engine.h"
+#include "processing/Engine.h"
 
 namespace engine {
 

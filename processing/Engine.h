@@ -2,7 +2,7 @@
 // The two process-wide engine blocks (Left and Right) and typed access to the
 // fields of a block that callers read.
 
-#include "veldra.h"
+#include "engine/veldra.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "ProcessingRun.h"
+#include "processing/ProcessingRun.h"
 
 #include <algorithm>
 #include <chrono>

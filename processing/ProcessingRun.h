@@ -4,7 +4,7 @@
 // button and the command line both drive it, the window through the hooks
 // (it processes its pending messages after every frame and may ask to stop).
 
-#include "Engine.h"
+#include "processing/Engine.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "StreamClean.h"
+#include "processing/StreamClean.h"
 
 #include <algorithm>
 #include <limits>

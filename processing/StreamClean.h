@@ -6,7 +6,7 @@
 // For a signal the processing run can hold, every sample the run yields is
 // the same here; the stream also yields the last partial frame.
 
-#include "ProcessingRun.h"
+#include "processing/ProcessingRun.h"
 
 #include <cstddef>
 #include <vector>

@@ -1,9 +1,9 @@
 // Choosing a reader by content and a writer by the requested format; the
 // libsndfile reader and FLAC writer.
 
-#include "AudioStream.h"
-#include "SafeFile.h"
-#include "WavLoad.h"
+#include "soundfile/AudioStream.h"
+#include "base/SafeFile.h"
+#include "soundfile/WavLoad.h"
 
 #include <sndfile.h>
 

@@ -7,7 +7,7 @@
 // Wave64 go through libsndfile. "-" names standard input or output (WAV only).
 // Every failure is reported as `bool f(..., std::string& error)`.
 
-#include "Metadata.h"
+#include "soundfile/Metadata.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "FileDigest.h"
+#include "soundfile/FileDigest.h"
 
 #include <openssl/evp.h>
 

@@ -1,4 +1,4 @@
-#include "Metadata.h"
+#include "soundfile/Metadata.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "WavFile.h"
+#include "soundfile/WavFile.h"
 
-#include "SafeFile.h"
+#include "base/SafeFile.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "WavLoad.h"
+#include "soundfile/WavLoad.h"
 
 #include <cerrno>
 #include <cstring>

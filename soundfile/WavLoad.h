@@ -3,7 +3,7 @@
 // that cannot be opened, one whose structure cannot be read, and one whose
 // format is not decoded. Used by the command line and the batch.
 
-#include "WavFile.h"
+#include "soundfile/WavFile.h"
 
 #include <memory>
 #include <string>

@@ -4,10 +4,10 @@
 // reader reads comes out sample for sample the same. RF64 files and streams
 // that cannot seek (a pipe) are read by walking the chunks.
 
-#include "AudioStream.h"
-#include "SafeFile.h"
-#include "WavFile.h"
-#include "WavLoad.h"
+#include "soundfile/AudioStream.h"
+#include "base/SafeFile.h"
+#include "soundfile/WavFile.h"
+#include "soundfile/WavLoad.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "Profile.h"
+#include "platform/profile/Profile.h"
 
-#include "SafeFile.h"
+#include "base/SafeFile.h"
 
 // Bytes are taken as they are (no wide-character variant, no UTF-8 checks);
 // the parser is compiled here rather than taken from the packaged library, so

@@ -1,4 +1,4 @@
-#include "Uprogress.h"
+#include "processing/batchwindows/Uprogress.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

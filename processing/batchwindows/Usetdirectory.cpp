@@ -1,4 +1,4 @@
-#include "Usetdirectory.h"
+#include "processing/batchwindows/Usetdirectory.h"
 
 #include <QDir>
 #include <QEvent>

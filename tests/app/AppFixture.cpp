@@ -1,11 +1,11 @@
-#include "AppFixture.h"
+#include "tests/app/AppFixture.h"
 
-#include "Configu.h"
-#include "FileDialogs.h"
-#include "MessageBox.h"
-#include "Uabout.h"
-#include "Uprogress.h"
-#include "Usetdirectory.h"
+#include "config/Configu.h"
+#include "gui/FileDialogs.h"
+#include "gui/MessageBox.h"
+#include "config/Uabout.h"
+#include "processing/batchwindows/Uprogress.h"
+#include "processing/batchwindows/Usetdirectory.h"
 
 #include <QApplication>
 

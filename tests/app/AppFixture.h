@@ -2,8 +2,8 @@
 // Creating the program's windows for tests, answering dialogs and message
 // boxes, and small helpers over the main window.
 
-#include "Upanelsig.h"
-#include "WavFile.h"
+#include "app/Upanelsig.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // An exception escaping an event handler is shown as the standard report and
 // the event loop goes on.
 
-#include "AppFixture.h"
+#include "tests/app/AppFixture.h"
 
-#include "WavFile.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

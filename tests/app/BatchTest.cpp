@@ -1,10 +1,10 @@
 // The automatic batch over the file list.
 
-#include "AppFixture.h"
+#include "tests/app/AppFixture.h"
 
-#include "Uprogress.h"
-#include "Usetdirectory.h"
-#include "WavFile.h"
+#include "processing/batchwindows/Uprogress.h"
+#include "processing/batchwindows/Usetdirectory.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

@@ -4,11 +4,11 @@
 // signal, the 30-second window, a rate change while running, Close, and
 // missing devices.
 
-#include "SoundTestSupport.h"
+#include "tests/app/SoundTestSupport.h"
 
-#include "ConfigLink.h"
-#include "Engine.h"
-#include "WavFile.h"
+#include "app/ConfigLink.h"
+#include "processing/Engine.h"
+#include "soundfile/WavFile.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 // created, and the idle texts written while a recording, a full-duplex run or a
 // processing run goes on.
 
-#include "SoundTestSupport.h"
+#include "tests/app/SoundTestSupport.h"
 
-#include "Configu.h"
+#include "config/Configu.h"
 
 #include <QMenuBar>
 #include <QTimer>

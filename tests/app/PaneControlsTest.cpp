@@ -1,9 +1,9 @@
 // The zoom controls as a user presses them, and the keyboard focus after the
 // tray menu's clear-speech switch.
 
-#include "AppFixture.h"
+#include "tests/app/AppFixture.h"
 
-#include "WavFile.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // passes and the play marker; the space bar; stopping before a signal is
 // replaced; no output device.
 
-#include "SoundTestSupport.h"
+#include "tests/app/SoundTestSupport.h"
 
-#include "WavFile.h"
+#include "soundfile/WavFile.h"
 
 #include <QKeyEvent>
 

@@ -3,9 +3,9 @@
 // status bar, a full buffer ending the recording by itself, and no input
 // device.
 
-#include "SoundTestSupport.h"
+#include "tests/app/SoundTestSupport.h"
 
-#include "WavFile.h"
+#include "soundfile/WavFile.h"
 
 namespace {
 

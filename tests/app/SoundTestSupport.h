@@ -3,12 +3,12 @@
 // only when a test lets it, the completions are handed to the window right
 // after, and the window's stream timers are driven by hand.
 
-#include "AppFixture.h"
+#include "tests/app/AppFixture.h"
 
-#include "Configu.h"
-#include "RadioGroup.h"
-#include "VirtualCard.h"
-#include "Widgets.h"
+#include "config/Configu.h"
+#include "gui/RadioGroup.h"
+#include "platform/VirtualCard.h"
+#include "app/Widgets.h"
 
 #include <QCoreApplication>
 

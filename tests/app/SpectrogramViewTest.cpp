@@ -2,10 +2,10 @@
 // all four panes, the picture is the cached image, and the cursor, the
 // selection, the zoom and the overlay go on working in both views.
 
-#include "AppFixture.h"
+#include "tests/app/AppFixture.h"
 
-#include "Configu.h"
-#include "WavFile.h"
+#include "config/Configu.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

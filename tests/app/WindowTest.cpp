@@ -2,11 +2,11 @@
 // switch, the file list, window state handed to the configuration window,
 // and the main road: a file clicked in the list is opened, cleaned and saved.
 
-#include "AppFixture.h"
+#include "tests/app/AppFixture.h"
 
-#include "Configu.h"
-#include "Usetdirectory.h"
-#include "WavFile.h"
+#include "config/Configu.h"
+#include "processing/batchwindows/Usetdirectory.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 // the start-up order inside a scratch directory (the settings file is written
 // to the current directory).
 
-#include "AppFixture.h"
+#include "tests/app/AppFixture.h"
 
 #include <gtest/gtest.h>
 
-#include "Application.h"
+#include "app/Application.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "WaveDevice.h"
+#include "audio/WaveDevice.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // scrolls both signals and the selection, and the live engine step against
 // the per-frame rule applied by hand.
 
-#include "DuplexFlow.h"
+#include "audio/DuplexFlow.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // refilled in rotation.
 
 #include "audio/DuplexSession.h"
-#include "WaveTestSupport.h"
+#include "tests/platform/WaveTestSupport.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // Which frames a play command hands to the device, the frame being heard over
 // looped passes, and the marker's column in a pane.
 
-#include "PlayRange.h"
+#include "audio/PlayRange.h"
 
 #include <gtest/gtest.h>
 

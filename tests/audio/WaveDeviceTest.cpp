@@ -1,7 +1,7 @@
 // Player and recorder records on the virtual card's test clock.
 
-#include "WaveDevice.h"
-#include "WaveTestSupport.h"
+#include "audio/WaveDevice.h"
+#include "tests/platform/WaveTestSupport.h"
 
 #include <memory>
 

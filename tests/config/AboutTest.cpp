@@ -1,7 +1,7 @@
 // The about window: its picture, clicks, hover colours and language.
 
-#include "ConfigTestSupport.h"
-#include "Uabout.h"
+#include "tests/config/ConfigTestSupport.h"
+#include "config/Uabout.h"
 
 #include <QDesktopServices>
 #include <QLabel>

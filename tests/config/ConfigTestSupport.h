@@ -4,8 +4,8 @@
 // boxes are recorded instead of shown, and the sound devices come from a
 // virtual card with a chosen number of devices.
 
-#include "MessageBox.h"
-#include "VirtualCard.h"
+#include "gui/MessageBox.h"
+#include "platform/VirtualCard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Mouse-to-curve and curve-to-pixel arithmetic of the equalizer box.
 
-#include "Equalizer.h"
+#include "config/Equalizer.h"
 
 #include <gtest/gtest.h>
 

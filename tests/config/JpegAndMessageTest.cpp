@@ -1,8 +1,8 @@
 // Decoding our pictures through libjpeg, damaged data, and the message box
 // road with its hook.
 
-#include "JpegImage.h"
-#include "MessageBox.h"
+#include "gui/JpegImage.h"
+#include "gui/MessageBox.h"
 
 #include <gtest/gtest.h>
 

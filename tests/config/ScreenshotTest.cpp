@@ -4,9 +4,9 @@
 //     env QT_QPA_PLATFORM=xcb build/tests/test_config --gtest_filter='Screenshots.*'
 // (one command line). SILVANE_SCREENSHOT_SUFFIX=-ru takes the Russian texts.
 
-#include "ConfigTestSupport.h"
-#include "Configu.h"
-#include "Uabout.h"
+#include "tests/config/ConfigTestSupport.h"
+#include "config/Configu.h"
+#include "config/Uabout.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // The settings core without a window: defaults, the file's layout, round
 // trips, the screen clamps and hostile files.
 
-#include "Settings.h"
+#include "config/Settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The configuration window over its settings file, its handlers, the device
 // lists and the language routines.
 
-#include "ConfigTestSupport.h"
-#include "Configu.h"
-#include "PaintBox.h"
-#include "RadioGroup.h"
-#include "Uabout.h"
+#include "tests/config/ConfigTestSupport.h"
+#include "config/Configu.h"
+#include "gui/PaintBox.h"
+#include "gui/RadioGroup.h"
+#include "config/Uabout.h"
 
 #include <QCheckBox>
 #include <QComboBox>

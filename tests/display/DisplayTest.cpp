@@ -1,6 +1,6 @@
 // Views, column reduction, texts, the mouse rules, zoom steps and cuts.
 
-#include "Display.h"
+#include "display/Display.h"
 
 #include <gtest/gtest.h>
 

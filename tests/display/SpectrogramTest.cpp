@@ -1,8 +1,8 @@
 // Spectrograms of the panes: tones in their rows, flat noise, the silent
 // floor, the waveform's columns, and recomputing only when the view changes.
 
-#include "Spectrogram.h"
-#include "Display.h"
+#include "display/Spectrogram.h"
+#include "display/Display.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "veldra.h"
+#include "engine/veldra.h"
 
 namespace enginetest {
 

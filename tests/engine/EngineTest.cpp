@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "EngineHarness.h"
+#include "tests/engine/EngineHarness.h"
 
 using namespace enginetest;
 

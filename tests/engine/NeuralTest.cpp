@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "EngineHarness.h"
-#include "NeuralNet.h"
+#include "tests/engine/EngineHarness.h"
+#include "engine/NeuralNet.h"
 
 using namespace enginetest;
 namespace nn = veldra::neural;

@@ -1,6 +1,6 @@
 // The waveOut*/waveIn* calls on the virtual card's test clock.
 
-#include "WaveTestSupport.h"
+#include "tests/platform/WaveTestSupport.h"
 
 #include <cstring>
 #include <numeric>

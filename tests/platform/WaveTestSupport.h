@@ -3,9 +3,9 @@
 // application for window callbacks, a window that records the wave messages
 // it receives, and a fixture that runs on the virtual card's test clock.
 
-#include "VirtualCard.h"
-#include "WaveMessage.h"
-#include "winmm.h"
+#include "platform/VirtualCard.h"
+#include "platform/WaveMessage.h"
+#include "platform/winmm.h"
 
 #include <QCoreApplication>
 #include <QObject>

@@ -2,8 +2,8 @@
 // delivery paths, and the backends besides the test clock. Run under
 // ThreadSanitizer in CI.
 
-#include "WaveDriver.h"
-#include "WaveTestSupport.h"
+#include "platform/WaveDriver.h"
+#include "tests/platform/WaveTestSupport.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,8 +1,8 @@
 // The processing run over in-memory signals: lengths, alignment, the
 // processing switch, mixing, stopping, and the bounds of every array.
 
-#include "ChannelLayout.h"
-#include "ProcessingRun.h"
+#include "processing/ChannelLayout.h"
+#include "processing/ProcessingRun.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // yields comes out the same, the stream adds exactly the missing tail, and
 // how the input is cut into blocks changes nothing.
 
-#include "StreamClean.h"
-#include "ProcessingRun.h"
+#include "processing/StreamClean.h"
+#include "processing/ProcessingRun.h"
 
 #include <gtest/gtest.h>
 

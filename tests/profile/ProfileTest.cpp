@@ -1,7 +1,7 @@
 // The profile layer: name matching, exact spelling on write, order, refusals,
 // atomic saves, hostile files, and the classic one-call-per-key functions.
 
-#include "Profile.h"
+#include "platform/profile/Profile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Sample conversions, block geometry, and damaged or hostile data.
 
-#include "TestFiles.h"
-#include "WavFile.h"
+#include "tests/soundfile/TestFiles.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

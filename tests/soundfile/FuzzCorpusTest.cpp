@@ -2,7 +2,7 @@
 // every input is either read or refused, never crashes, and what is read is
 // bounded by the bytes present.
 
-#include "WavFile.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

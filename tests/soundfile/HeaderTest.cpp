@@ -1,7 +1,7 @@
 // The header walk: where chunks may sit, what is skipped, what is refused.
 
-#include "TestFiles.h"
-#include "WavFile.h"
+#include "tests/soundfile/TestFiles.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // and the batch, through the files they leave.
 
 #include "soundfile/SaveSignal.h"
-#include "TestFiles.h"
+#include "tests/soundfile/TestFiles.h"
 #include "soundfile/RawPcm.h"
 
 #include <gtest/gtest.h>

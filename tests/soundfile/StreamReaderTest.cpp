@@ -3,9 +3,9 @@
 // sizes written by a pipe are read to the end; RF64 is written and read;
 // libsndfile formats and the FLAC writer; metadata travels.
 
-#include "AudioStream.h"
-#include "TestFiles.h"
-#include "WavFile.h"
+#include "soundfile/AudioStream.h"
+#include "tests/soundfile/TestFiles.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // our own test signal, must decode to exactly the samples an independent
 // decoder gives.
 
-#include "TestFiles.h"
-#include "WavFile.h"
+#include "tests/soundfile/TestFiles.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

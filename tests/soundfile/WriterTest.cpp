@@ -1,8 +1,8 @@
 // The two written layouts, byte for byte, and what a failed save leaves behind.
 
-#include "SafeFile.h"
-#include "TestFiles.h"
-#include "WavFile.h"
+#include "base/SafeFile.h"
+#include "tests/soundfile/TestFiles.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // side on its own, the capacities, and that the big arrays cost nothing
 // untouched.
 
-#include "SignalStore.h"
+#include "app/SignalStore.h"
 
 #include <gtest/gtest.h>
 
