@@ -163,6 +163,13 @@ struct SignalStore {
     // format goes to changedFormat.
     bool storeChanged(const int16_t* block, int32_t frames, int channels, uint32_t rate);
 
+    // Empties both signals for a live capture in the recorder's format: the
+    // player and the changed signal take that format, milliseconds follow its
+    // rate, the panes draw at 16-bit full scale, a mono capture's Right
+    // channels are silent over the live window, the selection is at 0 and no
+    // voice decision is kept.
+    void startLiveSignals();
+
     void resetSelection();
     void setSelection(int32_t start, int32_t end);
 
