@@ -28,6 +28,11 @@ void paintCaption(QWidget* w) {
     w->setStyleSheet("background-color: black; color: rgb(255, 255, 0); padding: 1px 4px;");
 }
 
+// Whether `path` is `dir` or lies inside it.
+bool isSameOrInside(const QString& path, const QString& dir) {
+    return path == dir || path.startsWith(dir.endsWith('/') ? dir : dir + '/');
+}
+
 void paintBlack(QWidget* w) {
     QPalette pal = w->palette();
     pal.setColor(QPalette::Window, Qt::black);
@@ -268,8 +273,35 @@ void TFPanelSignal::buildFileList() {
     connect(DriveComboBox1, qOverload<int>(&QComboBox::activated), this, [this](int i) {
         DirListChange(DriveComboBox1->itemData(i).toString());
     });
-    connect(DirList, &QTreeView::clicked, this,
-            [this](const QModelIndex& idx) { DirListChange(dirModel->filePath(idx)); });
+    connect(DirList, &QTreeView::clicked, this, [this](const QModelIndex& idx) {
+        treeTarget.clear();
+        DirListChange(dirModel->filePath(idx));
+    });
+    // Rows read or sorted later (the model does both in the background) move
+    // the directory the program showed: it is brought back into view, once
+    // for each burst of changes.
+    auto follow = [this] {
+        if (treeTarget.isEmpty() || treeFollowQueued) return;
+        treeFollowQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            treeFollowQueued = false;
+            if (treeTarget.isEmpty()) return;
+            treeShowing = true;
+            DirList->scrollTo(dirModel->index(treeTarget));
+            treeShowing = false;
+        });
+    };
+    connect(dirModel, &QFileSystemModel::directoryLoaded, this, follow);
+    connect(dirModel, &QAbstractItemModel::rowsInserted, this, follow);
+    connect(dirModel, &QAbstractItemModel::layoutChanged, this, follow);
+    // Once the user moves the tree, it stays where the user put it.
+    auto release = [this] {
+        if (!treeShowing) treeTarget.clear();
+    };
+    connect(DirList, &QTreeView::expanded, this, release);
+    connect(DirList, &QTreeView::collapsed, this, release);
+    connect(DirList->verticalScrollBar(), &QScrollBar::actionTriggered, this, release);
+    connect(DirList->selectionModel(), &QItemSelectionModel::currentChanged, this, release);
     connect(FileList, &QListView::clicked, this, [this](const QModelIndex&) { FileListClick(); });
     DirListChange(QDir::currentPath());
 }
@@ -289,11 +321,21 @@ void TFPanelSignal::setDriveFromDirectory(const QString& dir) {
 
 void TFPanelSignal::DirListChange(const QString& dir) {
     QModelIndex idx = dirModel->index(dir);
+    treeShowing = true;
+    // The branch the program opened before (the start directory, say) is
+    // folded again when the user has not used it: rows read there later
+    // would push the new directory out of view.
+    if (!treeTarget.isEmpty())
+        for (QModelIndex i = dirModel->index(treeTarget); i.isValid(); i = i.parent())
+            if (!isSameOrInside(dir, dirModel->filePath(i))) DirList->collapse(i);
+    treeTarget.clear();
     if (idx.isValid()) {
         DirList->setCurrentIndex(idx);
         DirList->scrollTo(idx);
         DirList->expand(idx);
+        treeTarget = dirModel->filePath(idx);
     }
+    treeShowing = false;
     setDriveFromDirectory(dir);
     FileList->setRootIndex(fileModel->setRootPath(dir));
     FileList->clearSelection();

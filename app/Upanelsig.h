@@ -60,6 +60,12 @@ public:
     QFileSystemModel* dirModel = nullptr;
     QFileSystemModel* fileModel = nullptr;
     QSplitter* fileListSplitter = nullptr;  // between DirList and FileList
+    // The directory the program last moved the tree to, until the user moves
+    // the tree: the model reads directories in the background, and rows read
+    // after the move would push it out of view.
+    QString treeTarget;
+    bool treeShowing = false;       // the program, not the user, is moving the tree
+    bool treeFollowQueued = false;  // a move back to treeTarget is on its way
     QSplitter* Splitter3 = nullptr;         // between the file list and the panes
 
     // ---- Panes.

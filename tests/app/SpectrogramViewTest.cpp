@@ -40,6 +40,24 @@ QImage shot(PaintBox* box) {
     return box->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// A mono 16 kHz file of `samples`.
+std::string writeMono(const std::string& name, const std::vector<int16_t>& samples) {
+    const std::string path = apptest::scratchDir() + "/" + name;
+    std::string err;
+    EXPECT_TRUE(writePcmWav(path, 16000, 1, samples.data(), samples.size(), err)) << err;
+    return path;
+}
+
+// Mean brightness of a painted pane's rows [top, bottom), past the scale labels.
+double brightness(const QImage& im, int top, int bottom) {
+    double sum = 0;
+    long count = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 80; x < im.width(); ++x, ++count)
+            sum += qGray(im.pixel(x, y));
+    return count ? sum / count : 0;
+}
+
 // Colours of a pane's middle row, away from the scale labels.
 std::set<QRgb> middleColours(const QImage& im) {
     std::set<QRgb> c;
@@ -168,6 +186,103 @@ TEST_F(SpectrogramView, CursorSelectionZoomAndOverlayKeepWorking) {
     const std::vector<float> linear = im.levels;
     w->mLogFrequency->trigger();
     EXPECT_NE(im.levels, linear);
+}
+
+// The same recording opened as the original and as the changed signal looks
+// the same in both panes of a channel: the same levels, the same colours, the
+// same painted pixels, also zoomed, scrolled and with another level range.
+TEST_F(SpectrogramView, TheSameSignalLooksTheSameInOriginalAndChangedPanes) {
+    apptest::answerDialogs({QString::fromStdString(apptest::scratchDir() + "/tones.wav")});
+    w->tOpenNewClick();
+    ASSERT_EQ(w->changedLength, w->origLength);
+    w->ShowClearSig->setChecked(false);
+    w->ShowSTATEVAD->setChecked(false);
+    w->mSpectrogram->trigger();
+    auto compare = [&](const char* what) {
+        SCOPED_TRACE(what);
+        PaintBox* panes[4] = {w->grSig0, w->grSig1, w->grSigNew0, w->grSigNew1};
+        for (int ch = 0; ch < 2; ++ch) {
+            const display::SpectrogramImage& a = w->spectrograms[ch].image();
+            const display::SpectrogramImage& b = w->spectrograms[2 + ch].image();
+            EXPECT_GT(a.filled, 0);
+            EXPECT_EQ(a.filled, b.filled) << ch;
+            EXPECT_EQ(a.levels, b.levels) << ch;
+            EXPECT_EQ(a.pixels, b.pixels) << ch;
+            EXPECT_EQ(shot(panes[ch]), shot(panes[2 + ch])) << ch;
+        }
+    };
+    compare("whole signal");
+    w->Zoom_X->click(true);
+    w->Zoom_X->click(true);
+    w->ScrollSignal->setValue(w->ScrollSignal->maximum() / 3);
+    ASSERT_GT(w->origViewStart[0], 0);
+    compare("zoomed and scrolled");
+    w->Zoom_Y->click(true);
+    compare("another level range");
+    w->ShowClearSig->setChecked(true);
+    w->ShowSTATEVAD->setChecked(true);
+}
+
+// A recording with mains hum beside the same recording without it (what a
+// perfect cleaning gives): above the hum the two panes read the same levels
+// and are painted as brightly; only the hum's rows differ.
+TEST_F(SpectrogramView, RemovedHumLeavesTheRowsAboveItAsTheyWere) {
+    const int rate = 16000, length = 3 * rate;
+    std::vector<int16_t> clean(length), hummed(length);
+    uint32_t seed = 5;
+    for (int i = 0; i < length; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        double v = (int32_t(seed >> 16) - 32768) / 100.0; // a noise floor near -77 dB
+        // Speech-like energy from 2 to 7 kHz, louder at the bottom.
+        v += 3000 * std::sin(2 * kPi * 2000 * i / rate) +
+             950 * std::sin(2 * kPi * 3500 * i / rate) + 300 * std::sin(2 * kPi * 5000 * i / rate) +
+             95 * std::sin(2 * kPi * 7000 * i / rate);
+        double hum = 0;
+        for (int h = 1; h <= 23; h += 2)
+            hum += 3000 * std::sin(2 * kPi * 50 * h * i / rate + h);
+        clean[i] = int16_t(std::lround(v));
+        hummed[i] = int16_t(std::lround(v + hum));
+    }
+    apptest::answerDialogs({QString::fromStdString(writeMono("hummed.wav", hummed))});
+    w->tOpenClick();
+    apptest::answerDialogs({QString::fromStdString(writeMono("dehummed.wav", clean))});
+    w->tOpenNewClick();
+    ASSERT_EQ(w->origLength, length);
+    ASSERT_EQ(w->changedLength, length);
+    w->ShowClearSig->setChecked(false);
+    w->mSpectrogram->trigger();
+
+    const display::SpectrogramImage& a = w->spectrograms[0].image();
+    const display::SpectrogramImage& b = w->spectrograms[2].image();
+    ASSERT_EQ(a.height, b.height);
+    ASSERT_EQ(a.filled, b.filled);
+    ASSERT_GT(a.filled, 100);
+    int aboveRows = 0;
+    for (int row = 0; row < a.height; ++row) {
+        const double hz = display::rowFrequency(row, a.height, rate, false);
+        double diff = 0, humDiff = 0;
+        for (int x = 0; x < a.filled; ++x) {
+            const float la = a.levels[std::size_t(row) * a.width + x];
+            const float lb = b.levels[std::size_t(row) * b.width + x];
+            diff = std::max(diff, double(std::abs(la - lb)) * (lb > -85));
+            humDiff += (la - lb) / a.filled;
+        }
+        if (hz > 1600) {
+            ++aboveRows;
+            EXPECT_LT(diff, 1.0) << hz << " Hz";
+        } else if (hz < 1000) {
+            EXPECT_GT(humDiff, 10.0) << hz << " Hz";
+        }
+    }
+    EXPECT_GT(aboveRows, a.height / 2);
+    // As painted: the rows above 1.6 kHz (with their labels left out) are as
+    // bright in the original pane as in the changed one.
+    const int rowsAbove = int(a.height * (8000 - 1600) / 8000.0);
+    const double original = brightness(shot(w->grSig0), 12, rowsAbove);
+    const double changed = brightness(shot(w->grSigNew0), 12, rowsAbove);
+    EXPECT_GT(original, 40.0);
+    EXPECT_NEAR(original, changed, 1.0);
+    w->ShowClearSig->setChecked(true);
 }
 
 TEST_F(SpectrogramView, TextsInBothLanguages) {

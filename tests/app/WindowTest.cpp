@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QFileSystemModel>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <cstdlib>
 #include <filesystem>
@@ -121,6 +122,50 @@ TEST(Window, ToolBarDoubleClickShowsDuplex) {
     for (QAction* a : w->ToolBar2->actions())
         if (w->ToolBar2->widgetForAction(a) == w->tDuplex) visible = a->isVisible();
     EXPECT_TRUE(visible);
+}
+
+// The directory tree shows the directory the list was set to, selected and
+// scrolled into view, also when the tree had not read the way there yet and
+// another directory was shown before (the program's start in one directory
+// with a file of another named on the command line).
+TEST(Window, DirectoryTreeFollowsTheListsDirectory) {
+    TFPanelSignal* w = windows();
+    const std::string first = apptest::scratchDir() + "/tree-first/start";
+    const std::string deep = apptest::scratchDir() + "/tree/a/b/c/d";
+    fs::create_directories(first);
+    fs::create_directories(deep);
+    for (int i = 0; i < 40; ++i) // siblings enough to push the target out of view
+        fs::create_directories(apptest::scratchDir() + "/tree/a/b/sibling" + std::to_string(100 + i));
+    w->DirListChange(QString::fromStdString(first));
+    w->DirListChange(QString::fromStdString(deep));
+    auto shown = [&] {
+        const QModelIndex current = w->DirList->currentIndex();
+        return current.isValid() && w->dirModel->filePath(current) == QString::fromStdString(deep) &&
+               w->DirList->viewport()->rect().contains(w->DirList->visualRect(current));
+    };
+    // The model reads the directories on the way in the background, then
+    // sorts what it read on its next turn.
+    const QModelIndex b = w->dirModel->index(QString::fromStdString(apptest::scratchDir() + "/tree/a/b"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->dirModel->rowCount(b) == 41; }, 5000));
+    QTest::qWait(100);
+    EXPECT_TRUE(shown()) << w->dirModel->filePath(w->DirList->currentIndex()).toStdString();
+    EXPECT_EQ(w->fileModel->rootPath(), QString::fromStdString(deep));
+    // The branch opened for the first directory, untouched by the user, is folded.
+    EXPECT_FALSE(w->DirList->isExpanded(w->dirModel->index(QString::fromStdString(first))));
+    EXPECT_FALSE(
+        w->DirList->isExpanded(w->dirModel->index(QString::fromStdString(apptest::scratchDir() + "/tree-first"))));
+    EXPECT_TRUE(w->DirList->isExpanded(w->dirModel->index(QString::fromStdString(deep)).parent()));
+    // Once the user scrolls the tree, it stays where the user put it.
+    ASSERT_FALSE(w->treeTarget.isEmpty());
+    QWheelEvent wheel(QPointF(5, 5), w->DirList->viewport()->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w->DirList->viewport(), &wheel);
+    EXPECT_TRUE(w->treeTarget.isEmpty());
+    // And once the user moves the tree's current directory (with the keys, say).
+    w->DirListChange(QString::fromStdString(deep));
+    ASSERT_FALSE(w->treeTarget.isEmpty());
+    w->DirList->setCurrentIndex(w->dirModel->index(QString::fromStdString(first)));
+    EXPECT_TRUE(w->treeTarget.isEmpty());
 }
 
 TEST(MainRoad, FileListOpensCleansAndSavesAsTheCommandLineDoes) {

@@ -229,6 +229,85 @@ TEST(Spectrogram, RecomputesOnlyWhenWhatItShowsChanges) {
                             [](uint32_t p) { return p == 0xFF000000u; }));
 }
 
+// A recording with mains hum and the same recording with the hum removed: the
+// rows above the hum read the same in both panes and the tones read their own
+// levels; only the rows of the hum differ. Whatever the other signal, a
+// level is measured against full scale, never against the loudest thing shown.
+TEST(Spectrogram, RemovingHumLeavesTheLevelsAboveItAlone) {
+    const int32_t rate = 16000, length = 3 * rate;
+    struct Tone {
+        double hz, dbfs;
+    };
+    const Tone tones[] = {{2000, -20}, {3500, -30}, {5000, -40}, {7000, -50}};
+    const auto floorNoise = noise(length, 11);
+    std::vector<int16_t> cleaned(length), original(length);
+    for (int32_t i = 0; i < length; ++i) {
+        double v = floorNoise[i] / 100.0; // about -77 dB a bin
+        for (const Tone& t : tones)
+            v += 32768 * std::pow(10, t.dbfs / 20) * std::sin(2 * kPi * t.hz * i / rate);
+        double hum = 0; // odd harmonics of 50 Hz up to 1150 Hz, each as loud as the loudest tone
+        for (int h = 1; h <= 23; h += 2)
+            hum += 3000 * std::sin(2 * kPi * 50 * h * i / rate + h);
+        ASSERT_LT(std::abs(v + hum), 32767.0);
+        cleaned[i] = int16_t(std::lround(v));
+        original[i] = int16_t(std::lround(v + hum));
+    }
+    // One frame a column and many frames a column.
+    for (const int width : {300, 12}) {
+        SCOPED_TRACE(::testing::Message() << width << " columns");
+        SpectrogramPane withHum, withoutHum;
+        const int height = 128;
+        withHum.update(original.data(), length, PaneView{0, length}, width, height, 3000, at(rate));
+        withoutHum.update(cleaned.data(), length, PaneView{0, length}, width, height, 3000,
+                          at(rate));
+        const SpectrogramImage &a = withHum.image(), &b = withoutHum.image();
+        ASSERT_EQ(a.filled, width);
+        ASSERT_EQ(b.filled, width);
+        int humRows = 0, compared = 0;
+        for (int row = 0; row < height; ++row) {
+            const double hz = rowFrequency(row, height, rate, false);
+            // (Deep dips of the noise are left out: rounding the hummed
+            // signal to whole samples leaves its own faint tones, near
+            // -115 dB, which can tip them either way.)
+            for (int x = 0; x < width; ++x) {
+                if (hz > 1600 && level(b, x, row) > -90) {
+                    ++compared;
+                    ASSERT_NEAR(level(a, x, row), level(b, x, row), 1.0)
+                        << hz << " Hz, column " << x;
+                }
+            }
+            // A row holding one of the hum's harmonics stands far above the cleaned one.
+            bool harmonic = false;
+            for (int h = 1; h <= 23; h += 2)
+                harmonic = harmonic || std::abs(50.0 * h - hz) < (rate / 2.0 / height) / 2;
+            if (harmonic) {
+                ++humRows;
+                EXPECT_GT(level(a, width / 2, row), level(b, width / 2, row) + 30) << hz << " Hz";
+            }
+        }
+        EXPECT_GE(humRows, 6);
+        EXPECT_GT(compared, width * height * 3 / 5);
+        // The tones read their levels in both panes: each lies on a bin at
+        // the bottom of a row of two, which holds the bin's power and a
+        // quarter of it from the next, halved.
+        for (const Tone& t : tones) {
+            const int row = height - 1 - int(t.hz / (rate / 2.0 / height));
+            for (const SpectrogramImage* im : {&a, &b}) {
+                EXPECT_NEAR(level(*im, width / 2, row), t.dbfs + 10 * std::log10(1.25 / 2), 1.0)
+                    << t.hz << " Hz";
+            }
+        }
+        // Between the tones, the noise's level in both.
+        const int quiet = height - 1 - int(6000 / (rate / 2.0 / height));
+        for (const SpectrogramImage* im : {&a, &b}) {
+            double mean = 0;
+            for (int x = 0; x < width; ++x)
+                mean += level(*im, x, quiet) / width;
+            EXPECT_NEAR(mean, -77, 3);
+        }
+    }
+}
+
 TEST(Spectrogram, LevelRangeColoursAndTransformLength) {
     double lo, hi;
     levelRangeForZoom(1.0, lo, hi);
@@ -258,10 +337,10 @@ TEST(Spectrogram, LevelRangeColoursAndTransformLength) {
     EXPECT_TRUE(lin.shown);
     EXPECT_EQ(lin.top, "8000 Hz");
     EXPECT_EQ(lin.middle, "4000");
-    EXPECT_EQ(spectrogramLabels(16000, false, 101, -100, 0).middle, "4040");  // above row 50 of 101
+    EXPECT_EQ(spectrogramLabels(16000, false, 101, -100, 0).middle, "4040"); // above row 50 of 101
     EXPECT_EQ(lin.bottom, "0 Hz, -100..-3.52 dB");
     const ScaleLabels log = spectrogramLabels(16000, true, 100, -100, 0);
-    EXPECT_EQ(log.middle, "630");  // the geometric mean of 50 and 8000 Hz
+    EXPECT_EQ(log.middle, "630"); // the geometric mean of 50 and 8000 Hz
     EXPECT_EQ(log.bottom, "50 Hz, -100..0 dB");
     EXPECT_FALSE(spectrogramLabels(0, false, 100, -100, 0).shown);
 
