@@ -35,6 +35,15 @@ bool SignalSide::store(const int16_t* block, int32_t frames, int channels, uint3
     return frames > capacity;
 }
 
+PlanarSignal SignalSide::planar() const {
+    PlanarSignal s;
+    s.planes[0] = samples.data(0);
+    s.planes[1] = samples.data(1);
+    s.sampleRate = format.sampleRate;
+    s.channels = format.channels;
+    return s;
+}
+
 ChannelPair SignalSide::pair() { return ChannelPair{{samples.data(0), samples.data(1)}, &length, capacity}; }
 
 SignalStore::SignalStore() {

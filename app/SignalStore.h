@@ -15,6 +15,7 @@
 // taken as zero pages: capacity that is never touched costs no memory.
 
 #include "base/ZeroPages.h"
+#include "soundfile/SaveSignal.h"
 #include "processing/ChannelLayout.h"
 #include "display/Display.h"
 #include "audio/DuplexFlow.h"
@@ -65,6 +66,8 @@ struct SignalSide {
     bool store(const int16_t* block, int32_t frames, int channels, uint32_t rate);
     // Both channels as the sample arrays of a duplex or capture flow.
     ChannelPair pair();
+    // Both channels and the format, as a save takes them.
+    PlanarSignal planar() const;
 };
 
 // The format fields of a wave-device record, copied (the device part stays).
