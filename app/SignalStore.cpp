@@ -1,6 +1,8 @@
 #include "app/SignalStore.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 void newRecord(WaveDevice& d) {
@@ -33,6 +35,15 @@ bool SignalSide::store(const int16_t* block, int32_t frames, int channels, uint3
     return frames > capacity;
 }
 
+PlanarSignal SignalSide::planar() const {
+    PlanarSignal s;
+    s.planes[0] = samples.data(0);
+    s.planes[1] = samples.data(1);
+    s.sampleRate = format.sampleRate;
+    s.channels = format.channels;
+    return s;
+}
+
 ChannelPair SignalSide::pair() { return ChannelPair{{samples.data(0), samples.data(1)}, &length, capacity}; }
 
 SignalStore::SignalStore() {
@@ -53,6 +64,22 @@ bool SignalStore::storeOriginal(const int16_t* block, int32_t frames, int channe
 
 bool SignalStore::storeChanged(const int16_t* block, int32_t frames, int channels, uint32_t rate) {
     return changed.store(block, frames, channels, rate);
+}
+
+void SignalStore::startLiveSignals() {
+    copyFormat(recorder, player);
+    copyFormat(recorder, changedFormat);
+    samplesPerMs = samplesPerMsFor(recorder.sampleRate);
+    fullScale = 32768;
+    if (recorder.channels == 1) {
+        const std::size_t n =
+            std::min<std::size_t>(std::size_t(recorder.sampleRate) * DuplexWindowSeconds, MaxOrigSamples);
+        std::memset(origSamples.data(1), 0, n * 2);
+        std::memset(changedSamples.data(1), 0, n * 2);
+    }
+    selectionStart = selectionEnd = 0;
+    hasSelection = false;
+    origLength = changedLength = vadCount = 0;
 }
 
 void SignalStore::resetSelection() {

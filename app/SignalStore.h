@@ -15,6 +15,7 @@
 // taken as zero pages: capacity that is never touched costs no memory.
 
 #include "base/ZeroPages.h"
+#include "soundfile/SaveSignal.h"
 #include "processing/ChannelLayout.h"
 #include "display/Display.h"
 #include "audio/DuplexFlow.h"
@@ -65,6 +66,8 @@ struct SignalSide {
     bool store(const int16_t* block, int32_t frames, int channels, uint32_t rate);
     // Both channels as the sample arrays of a duplex or capture flow.
     ChannelPair pair();
+    // Both channels and the format, as a save takes them.
+    PlanarSignal planar() const;
 };
 
 // The format fields of a wave-device record, copied (the device part stays).
@@ -162,6 +165,13 @@ struct SignalStore {
     // The same into the changed signal (capacity MaxChangedSamples); its
     // format goes to changedFormat.
     bool storeChanged(const int16_t* block, int32_t frames, int channels, uint32_t rate);
+
+    // Empties both signals for a live capture in the recorder's format: the
+    // player and the changed signal take that format, milliseconds follow its
+    // rate, the panes draw at 16-bit full scale, a mono capture's Right
+    // channels are silent over the live window, the selection is at 0 and no
+    // voice decision is kept.
+    void startLiveSignals();
 
     void resetSelection();
     void setSelection(int32_t start, int32_t end);

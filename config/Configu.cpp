@@ -419,7 +419,7 @@ void TFconfAS::FormDestroy() {
     if (written_) return;
     written_ = true;
     std::string error;
-    if (!settings::writeFile(iniPath.toStdString(), currentSettings(), &error))
+    if (!settings::writeFile(iniPath.toStdString(), currentSettings(), error))
         showMessageBox(nullptr, QString::fromStdString("The settings were not saved: " + error),
                        "Silvane");
 }

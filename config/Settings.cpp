@@ -242,7 +242,7 @@ void write(profile::Profile& file, const Settings& s) {
     }
 }
 
-bool writeFile(const std::string& path, const Settings& s, std::string* error) {
+bool writeFile(const std::string& path, const Settings& s, std::string& error) {
     profile::Profile p;
     p.load(path);
     write(p, s);

@@ -77,7 +77,7 @@ Settings readFile(const std::string& path, const ScreenSize& screen);
 void write(profile::Profile& file, const Settings& s);
 // Loads `path` (when it exists), stores every key and saves the whole file
 // atomically. On failure returns false and a one-line reason in `error`.
-bool writeFile(const std::string& path, const Settings& s, std::string* error = nullptr);
+bool writeFile(const std::string& path, const Settings& s, std::string& error);
 
 // The item to select in a device list of `count` entries for a stored index:
 // -1 (nothing) for an empty list, the index when it is in the list, else 0.

@@ -33,7 +33,9 @@ inline float tanhApprox(float x) { return 2.0f / (1.0f + fastExp(-2.0f * x)) - 1
 constexpr int kBlock = 16;
 static_assert(kHidden % kBlock == 0 && (3 * kHidden) % kBlock == 0 && kOutputsPadded % kBlock == 0,
               "layer widths must be whole blocks");
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// ThreadSanitizer cannot run the load-time resolver the clones need (it runs before the
+// sanitizer has started), so that build keeps the single portable version.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 __attribute__((target_clones("arch=haswell", "default")))
 #endif
 void dense(const float* wT, const float* b, const float* x, int nin, int nout, float* y) {

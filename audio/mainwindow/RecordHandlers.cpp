@@ -73,24 +73,12 @@ bool openOutputStream(TFPanelSignal* w) {
 // The signals' formats, the status bars and the empty signals of a (re)started capture.
 void startSignals(TFPanelSignal* w) {
     sourceHeader = recordingHeader(w->recorder.sampleRate, w->recorder.channels, w->recorder.bitsPerSample);
-    copyFormat(w->recorder, w->player);
-    copyFormat(w->recorder, w->changedFormat);
-    w->samplesPerMs = samplesPerMsFor(w->recorder.sampleRate);
-    w->fullScale = 32768;
+    w->startLiveSignals();
     w->Status0->setPanelText(0, "File: ");
     w->showFormatText(w->Status0, w->recorder.sampleRate, w->recorder.channels, w->recorder.bitsPerSample);
     w->Status1->setPanelText(0, "File: ");
     w->showFormatText(w->Status1, w->changedFormat.sampleRate, w->changedFormat.channels,
                       w->changedFormat.bitsPerSample);
-    if (w->recorder.channels == 1) {
-        const std::size_t n = std::min<std::size_t>(std::size_t(w->recorder.sampleRate) * DuplexWindowSeconds,
-                                                    MaxOrigSamples);
-        std::memset(w->origSamples.data(1), 0, n * 2);
-        std::memset(w->changedSamples.data(1), 0, n * 2);
-    }
-    w->selectionStart = w->selectionEnd = 0;
-    w->hasSelection = false;
-    w->origLength = w->changedLength = w->vadCount = 0;
 }
 
 void showLengths(TFPanelSignal* w) {

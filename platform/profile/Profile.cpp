@@ -288,14 +288,14 @@ std::string Profile::text() const {
     return out;
 }
 
-bool Profile::save(const std::string& path, std::string* error) const {
+bool Profile::save(const std::string& path, std::string& error) const {
     std::string data = text();
     SafeFileWriter w;
     std::FILE* f = w.open(path);
     if (f && (data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size()) &&
         w.commit())
         return true;
-    if (error) *error = w.error().empty() ? "cannot write " + path : w.error();
+    error = w.error().empty() ? "cannot write " + path : w.error();
     return false;
 }
 
@@ -388,5 +388,7 @@ BOOL WritePrivateProfileStringA(const char* appName, const char* keyName, const 
         ok = p.removeKey(appName, keyName) || true;
     else
         ok = p.setValue(appName, keyName, value);
-    return ok && p.save(fileName) ? 1 : 0;
+    // The call reports success or failure only, as its Windows namesake does.
+    std::string error;
+    return ok && p.save(fileName, error) ? 1 : 0;
 }

@@ -70,9 +70,9 @@ public:
     // The file text: "[section]" lines, "key=value" lines, a blank line
     // between sections.
     std::string text() const;
-    // Writes text() atomically. On failure returns false and, when `error`
-    // is given, a one-line reason.
-    bool save(const std::string& path, std::string* error = nullptr) const;
+    // Writes text() atomically. On failure returns false and a one-line
+    // reason in `error`.
+    bool save(const std::string& path, std::string& error) const;
 
 private:
     struct Impl;

@@ -52,14 +52,9 @@ void TFPanelSignal::bAutoClick() {
         FileListClick();
 
         const QString target = QDir(dir).filePath(name);
-        PlanarSignal result;
-        result.planes[0] = changed.samples.data(0);
-        result.planes[1] = changed.samples.data(1);
-        result.sampleRate = changed.format.sampleRate;
-        result.channels = changed.format.channels;
         std::string error;
-        if (!saveSignal(target.toLocal8Bit().toStdString(), result, 0, changed.length, sourceHeader, pcmHeader,
-                        error))
+        if (!saveSignal(target.toLocal8Bit().toStdString(), changed.planar(), 0, changed.length, sourceHeader,
+                        pcmHeader, error))
             failed << QString::fromLocal8Bit(error.c_str());
 
         Status1->setPanelText(0, "File: " + QFileInfo(saveDialogFileName).fileName());

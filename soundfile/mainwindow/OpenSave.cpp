@@ -214,13 +214,8 @@ namespace {
 // file; true when written. The rate and channels are those of the signal's
 // own format record.
 bool saveFrames(TFPanelSignal* w, const QString& path, const SignalSide& side, int32_t first, int32_t count) {
-    PlanarSignal s;
-    s.planes[0] = side.samples.data(0);
-    s.planes[1] = side.samples.data(1);
-    s.sampleRate = side.format.sampleRate;
-    s.channels = side.format.channels;
     std::string error;
-    if (!saveSignal(path.toLocal8Bit().toStdString(), s, first, count, sourceHeader, pcmHeader, error)) {
+    if (!saveSignal(path.toLocal8Bit().toStdString(), side.planar(), first, count, sourceHeader, pcmHeader, error)) {
         warn(w, QString::fromLocal8Bit(error.c_str()));
         return false;
     }

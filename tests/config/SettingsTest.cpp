@@ -112,19 +112,20 @@ protected:
 TEST_F(SettingsFiles, EveryValueSurvivesWriteAndRead) {
     const Settings s = everythingChanged();
     std::string error;
-    ASSERT_TRUE(settings::writeFile(path(), s, &error)) << error;
+    ASSERT_TRUE(settings::writeFile(path(), s, error)) << error;
     EXPECT_EQ(settings::readFile(path(), kScreen), s);
     // Rewriting an existing file changes nothing of it.
     std::ifstream first(path(), std::ios::binary);
     std::string before((std::istreambuf_iterator<char>(first)), {});
-    ASSERT_TRUE(settings::writeFile(path(), s, &error));
+    ASSERT_TRUE(settings::writeFile(path(), s, error));
     std::ifstream second(path(), std::ios::binary);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(second)), {}), before);
 }
 
 TEST_F(SettingsFiles, ForeignSectionsAndKeysAreKept) {
     std::ofstream(path()) << "[Mine]\nnote=keep me\n[Silvane]\nExtra=1\nKind substration=0\n";
-    ASSERT_TRUE(settings::writeFile(path(), everythingChanged()));
+    std::string error;
+    ASSERT_TRUE(settings::writeFile(path(), everythingChanged(), error)) << error;
     profile::Profile p;
     ASSERT_TRUE(p.load(path()));
     EXPECT_EQ(p.value("Mine", "note").value_or("?"), "keep me");
@@ -134,7 +135,7 @@ TEST_F(SettingsFiles, ForeignSectionsAndKeysAreKept) {
 
 TEST_F(SettingsFiles, UnwritableDirectoryIsReported) {
     std::string error;
-    EXPECT_FALSE(settings::writeFile((dir_ / "missing" / "SV.ini").string(), Settings{}, &error));
+    EXPECT_FALSE(settings::writeFile((dir_ / "missing" / "SV.ini").string(), Settings{}, error));
     EXPECT_NE(error.find("SV.ini"), std::string::npos);
 }
 

@@ -160,11 +160,11 @@ TEST_F(ProfileFiles, SaveReplacesAtomicallyAndLeavesNoTemporary) {
     ASSERT_TRUE(p.load(path("SV.ini")));
     ASSERT_TRUE(p.setValue("New", "k", "2"));
     std::string err;
-    ASSERT_TRUE(p.save(path("SV.ini"), &err)) << err;
+    ASSERT_TRUE(p.save(path("SV.ini"), err)) << err;
     EXPECT_EQ(read("SV.ini"), "[Old]\nk=1\n\n[New]\nk=2\n");
     EXPECT_EQ(fileCount(), 1u);
 
-    EXPECT_FALSE(p.save(path("no-such-dir/SV.ini"), &err));
+    EXPECT_FALSE(p.save(path("no-such-dir/SV.ini"), err));
     EXPECT_FALSE(err.empty());
     EXPECT_EQ(fileCount(), 1u);
 }
