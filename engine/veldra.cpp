@@ -2,8 +2,9 @@
 //
 // Signal path, per frame of N samples (N a power of two near 32 ms, hop N/2):
 //   square-root periodic Hann analysis window -> real FFT -> noise power
-//   tracking -> a-priori SNR -> spectral gain (method 0, 1 or 2) -> optional
-//   equalizer -> inverse FFT -> square-root Hann synthesis window -> overlap-add.
+//   tracking -> [method 3: the trained network's band estimate, NeuralNet.h] ->
+//   a-priori SNR -> spectral gain (method 0, 1, 2 or 3) -> optional equalizer ->
+//   inverse FFT -> square-root Hann synthesis window -> overlap-add.
 // The squared window sums to exactly one at 50 % overlap, so with every gain at
 // one the output is the input delayed by N - N/2 samples.
 //
@@ -21,6 +22,10 @@
 //    environments", Signal Processing 81, 2001 (OM-LSA): speech presence
 //    probability from local, global and frame-wise smoothed a-priori SNR,
 //    gain G = G_H1^p * Gmin^(1-p).
+//  - J.-M. Valin, "A hybrid DSP/deep learning approach to real-time full-band
+//    speech enhancement" (2018): band features on a perceptual scale, GRUs,
+//    band gains; here the network's band presence, gain and noise share drive
+//    the per-bin OM-LSA rule instead of replacing it.
 //  - J. Sohn, N. S. Kim, W. Sung, "A statistical model-based voice activity
 //    detector", IEEE SPL 6(1), 1999: mean log likelihood ratio as frame decision.
 //

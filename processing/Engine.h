@@ -34,7 +34,7 @@ inline uint8_t voiceActive(const Block& b) { return b.bytes[VELDRA_OFFSET_VOICE_
 // the batch and the command line all carry them in this one record, with
 // the engine's own defaults.
 struct Parameters {
-    uint8_t method = VELDRA_DEFAULT_METHOD;                  // 0 simple, 1 normal, 2 extended
+    uint8_t method = VELDRA_DEFAULT_METHOD;                  // 0 simple, 1 normal, 2 extended, 3 neural
     float limitDb = float(VELDRA_DEFAULT_LIMIT_DB);          // dB, -100 ... 0
     float noiseRate = float(VELDRA_DEFAULT_NOISE_RATE);      // 0.8 ... 0.999
     float musicalRate = float(VELDRA_DEFAULT_MUSICAL_RATE);  // 0.9 ... 0.999
