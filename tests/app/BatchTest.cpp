@@ -11,11 +11,13 @@
 #include <QApplication>
 #include <QFileSystemModel>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -41,6 +43,41 @@ void listDirectory(TFPanelSignal* w, const std::string& dir, int expected) {
     ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), expected);
     w->fileModel->sort(0);
     QApplication::processEvents();
+}
+
+std::string bytesOf(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// The command line's cleaning of `source`, which the window's result begins with.
+std::string cliReference(const std::string& source, const std::string& tag) {
+    const std::string ref = apptest::scratchDir() + "/ref-" + tag + ".wav";
+    EXPECT_EQ(std::system((std::string(SILVANE_CLI) + " clean " + source + " " + ref).c_str()), 0);
+    return ref;
+}
+
+int entriesOf(const std::string& dir) {
+    int n = 0;
+    for (auto& e : fs::directory_iterator(dir)) { (void)e; ++n; }
+    return n;
+}
+
+std::string freshDir(const std::string& name) {
+    const std::string dir = apptest::scratchDir() + "/" + name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+void expectControlsBack(TFPanelSignal* w) {
+    EXPECT_TRUE(w->bAuto->isEnabled());
+    EXPECT_TRUE(w->bStart->isEnabled());
+    EXPECT_FALSE(FProgress->isVisible());
+    EXPECT_FALSE(FProgress->progressCancelled);
+    EXPECT_EQ(FProgress->Lab_Info->text(), "File:");
 }
 
 TEST(Batch, MissingDirectoryIsToldAndNothingRuns) {
@@ -95,6 +132,136 @@ TEST(Batch, OutputIntoTheSourceDirectoryReplacesEachFile) {
     int entries = 0;
     for (auto& e : fs::directory_iterator(dir)) { (void)e; ++entries; }
     EXPECT_EQ(entries, 2);
+}
+
+TEST(Batch, UnreadableFileBetweenTwoGoodOnesIsSkippedAndKept) {
+    TFPanelSignal* w = apptest::windows();
+    // Output into the source directory: a result saved under the rejected
+    // file's name would destroy it.
+    const std::string dir = makeDir("batch-bad", 3);
+    const std::string garbage = "this is not a sound file, it must survive the batch\n";
+    { std::ofstream(dir + "/f2.wav", std::ios::binary) << garbage; }
+    const std::string ref1 = cliReference(dir + "/f1.wav", "bad1");
+    const std::string ref3 = cliReference(dir + "/f3.wav", "bad3");
+    listDirectory(w, dir, 3);
+    FSetDirectory->chosenDir = dir;
+    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    apptest::takeMessages();
+    w->bAutoClick();
+    EXPECT_EQ(bytesOf(dir + "/f2.wav"), garbage);
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(dir + "/f1.wav", ref1));
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(dir + "/f3.wav", ref3));
+    EXPECT_EQ(entriesOf(dir), 3);
+    const QStringList m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_TRUE(m[0].startsWith("Some files could not be read and were skipped:\nf2.wav: Unknown format")) << m[0].toStdString();
+    EXPECT_FALSE(m[0].contains("f1.wav"));
+    EXPECT_EQ(FProgress->Lab_progress->text(), "100 %");
+    expectControlsBack(w);
+}
+
+TEST(Batch, UnwritableResultIsToldAndTheOthersAreWritten) {
+    TFPanelSignal* w = apptest::windows();
+    const std::string in = makeDir("batch-unw-in", 3);
+    const std::string out = freshDir("batch-unw-out");
+    std::string sources[3];
+    for (int f = 0; f < 3; ++f) sources[f] = bytesOf(in + "/f" + std::to_string(f + 1) + ".wav");
+    // A directory where the result should go cannot be replaced by a file,
+    // whatever the user's rights.
+    fs::create_directories(out + "/f2.wav");
+    const std::string ref3 = cliReference(in + "/f3.wav", "unw3");
+    listDirectory(w, in, 3);
+    FSetDirectory->chosenDir = out;
+    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    apptest::takeMessages();
+    w->bAutoClick();
+    for (int f = 0; f < 3; ++f) EXPECT_EQ(bytesOf(in + "/f" + std::to_string(f + 1) + ".wav"), sources[f]);
+    EXPECT_TRUE(fs::is_regular_file(out + "/f1.wav"));
+    EXPECT_TRUE(fs::is_directory(out + "/f2.wav"));
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/f3.wav", ref3));
+    const QStringList m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_TRUE(m[0].startsWith("Some results could not be written:\n")) << m[0].toStdString();
+    EXPECT_TRUE(m[0].contains("f2.wav"));
+    EXPECT_FALSE(m[0].contains("f3.wav"));
+    expectControlsBack(w);
+}
+
+TEST(Batch, CancelInTheSecondFileKeepsTheFirstResultOnly) {
+    TFPanelSignal* w = apptest::windows();
+    const std::string in = makeDir("batch-cancel-in", 3);
+    const std::string out = freshDir("batch-cancel-out");
+    std::string sources[3];
+    for (int f = 0; f < 3; ++f) sources[f] = bytesOf(in + "/f" + std::to_string(f + 1) + ".wav");
+    const std::string ref1 = cliReference(in + "/f1.wav", "cancel1");
+    listDirectory(w, in, 3);
+    FSetDirectory->chosenDir = out;
+    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    // The run lets messages through after every frame: Cancel is pressed
+    // while the second file is being cleaned.
+    QTimer presser;
+    presser.setInterval(0);
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        if (FProgress->isVisible() && FProgress->Lab_Info->text() == "Open/Save file: f2.wav") {
+            FProgress->bCancel->click();
+            presser.stop();
+        }
+    });
+    presser.start();
+    apptest::takeMessages();
+    w->bAutoClick();
+    presser.stop();
+    for (int f = 0; f < 3; ++f) EXPECT_EQ(bytesOf(in + "/f" + std::to_string(f + 1) + ".wav"), sources[f]);
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/f1.wav", ref1));
+    // The second file's run was cut short: no half-silent result.
+    EXPECT_FALSE(fs::exists(out + "/f2.wav"));
+    EXPECT_FALSE(fs::exists(out + "/f3.wav"));
+    const QStringList m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_TRUE(m[0].contains("f2.wav: cancelled, not written")) << m[0].toStdString();
+    expectControlsBack(w);
+}
+
+TEST(Batch, EmptyListWritesNothingAndLeavesTheControls) {
+    TFPanelSignal* w = apptest::windows();
+    const std::string in = freshDir("batch-empty-in");
+    const std::string out = freshDir("batch-empty-out");
+    listDirectory(w, in, 0);
+    FSetDirectory->chosenDir = out;
+    apptest::takeMessages();
+    w->bAutoClick();
+    EXPECT_EQ(entriesOf(out), 0);
+    EXPECT_EQ(entriesOf(in), 0);
+    EXPECT_TRUE(apptest::takeMessages().isEmpty());
+    expectControlsBack(w);
+}
+
+TEST(Batch, AfterADirectoryChangeTheBatchStartsAtTheFirstFile) {
+    TFPanelSignal* w = apptest::windows();
+    const std::string a = makeDir("batch-chg-a", 5);
+    const std::string b = freshDir("batch-chg-b");
+    for (int f = 0; f < 2; ++f) {
+        std::vector<int16_t> s(12000);
+        for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t(((i * (f + 11)) % 500) * 30 - 7500);
+        std::string err;
+        ASSERT_TRUE(writePcmWav(b + "/g" + std::to_string(f + 1) + ".wav", 16000, 1, s.data(), s.size(), err));
+    }
+    const std::string out = freshDir("batch-chg-out");
+    const std::string ref1 = cliReference(b + "/g1.wav", "chg1");
+    const std::string ref2 = cliReference(b + "/g2.wav", "chg2");
+    listDirectory(w, a, 5);
+    // Row 1 of the old list would be the new list's second file.
+    w->FileList->setCurrentIndex(w->fileModel->index(1, 0, w->FileList->rootIndex()));
+    listDirectory(w, b, 2);
+    FSetDirectory->chosenDir = out;
+    apptest::takeMessages();
+    w->bAutoClick();
+    EXPECT_EQ(FProgress->Progress->maximum(), 2);
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/g1.wav", ref1));
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/g2.wav", ref2));
+    EXPECT_EQ(entriesOf(out), 2);
+    EXPECT_TRUE(apptest::takeMessages().isEmpty());
+    expectControlsBack(w);
 }
 
 }  // namespace
