@@ -152,7 +152,8 @@ public:
     void openAndClean(const QString& path);
     // Reads a file of the list as the original signal without cleaning it
     // and without any message box; false with the reason when it cannot be
-    // read, the signals then left as they were.
+    // read or is longer than the original signal holds, the signals then
+    // left as they were.
     bool openListFileQuietly(const QString& path, std::string& reason);
     void tOpenClick();
     void tSaveClick();

@@ -115,8 +115,8 @@ void TFPanelSignal::bAutoClick() {
     // What was left without a result is told once, all together, at the end.
     QStringList parts;
     if (!report.skipped.empty())
-        parts << languageText(lang, "Some files could not be read and were skipped:",
-                              "Некоторые файлы не удалось прочитать, они пропущены:") +
+        parts << languageText(lang, "Some files were skipped, nothing was written for them:",
+                              "Некоторые файлы пропущены, для них ничего не записано:") +
                      "\n" + problemLines(report.skipped);
     if (!report.unwritten.empty())
         parts << languageText(lang, "Some results could not be written:", "Некоторые результаты не удалось записать:") +

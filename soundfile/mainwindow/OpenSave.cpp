@@ -177,6 +177,15 @@ void TFPanelSignal::openAndClean(const QString& path) {
 
 bool TFPanelSignal::openListFileQuietly(const QString& path, std::string& reason) {
     if (!readIntoDecodedQuietly(this, path, reason)) return false;
+    // Cut to the capacity, its result would be written as the whole file
+    // (over the source itself when results go into the source directory).
+    if (decodedFrames > MaxOrigSamples) {
+        reason = (languageText(configLanguageIndex(), "longer than the window holds, ", "длиннее, чем вмещает окно, ") +
+                  maxLengthText(MaxOrigSamples, sourceHeader.sampleRate))
+                     .toLocal8Bit()
+                     .toStdString();
+        return false;
+    }
     saveDialogFileName = path;
     if (origOpenDir.empty()) origOpenDir = directoryOf(path);
     if (changedOpenDir.empty()) changedOpenDir = directoryOf(path);

@@ -134,29 +134,64 @@ TEST(Batch, OutputIntoTheSourceDirectoryReplacesEachFile) {
     EXPECT_EQ(entries, 2);
 }
 
-TEST(Batch, UnreadableFileBetweenTwoGoodOnesIsSkippedAndKept) {
+// A WAV file whose samples are in an encoding the reader does not decode.
+std::string unsupportedWav() {
+    auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto u16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
+    const std::string data(200, '\x11');
+    return "RIFF" + u32(uint32_t(36 + data.size())) + "WAVE" + "fmt " + u32(16) + u16(0x55) + u16(1) + u32(16000) +
+           u32(2000) + u16(1) + u16(0) + "data" + u32(uint32_t(data.size())) + data;
+}
+
+TEST(Batch, UnreadableFilesBetweenGoodOnesAreSkippedAndKept) {
     TFPanelSignal* w = apptest::windows();
-    // Output into the source directory: a result saved under the rejected
+    // Output into the source directory: a result saved under a rejected
     // file's name would destroy it.
-    const std::string dir = makeDir("batch-bad", 3);
+    const std::string dir = makeDir("batch-bad", 4);
     const std::string garbage = "this is not a sound file, it must survive the batch\n";
+    const std::string encoded = unsupportedWav();
     { std::ofstream(dir + "/f2.wav", std::ios::binary) << garbage; }
+    { std::ofstream(dir + "/f3.wav", std::ios::binary) << encoded; }
     const std::string ref1 = cliReference(dir + "/f1.wav", "bad1");
-    const std::string ref3 = cliReference(dir + "/f3.wav", "bad3");
-    listDirectory(w, dir, 3);
+    const std::string ref4 = cliReference(dir + "/f4.wav", "bad4");
+    listDirectory(w, dir, 4);
     FSetDirectory->chosenDir = dir;
     w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
     apptest::takeMessages();
     w->bAutoClick();
     EXPECT_EQ(bytesOf(dir + "/f2.wav"), garbage);
+    EXPECT_EQ(bytesOf(dir + "/f3.wav"), encoded);
     EXPECT_TRUE(apptest::cliExtendsWindowFile(dir + "/f1.wav", ref1));
-    EXPECT_TRUE(apptest::cliExtendsWindowFile(dir + "/f3.wav", ref3));
-    EXPECT_EQ(entriesOf(dir), 3);
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(dir + "/f4.wav", ref4));
+    EXPECT_EQ(entriesOf(dir), 4);
     const QStringList m = apptest::takeMessages();
     ASSERT_EQ(m.size(), 1);
-    EXPECT_TRUE(m[0].startsWith("Some files could not be read and were skipped:\nf2.wav: Unknown format")) << m[0].toStdString();
+    EXPECT_TRUE(m[0].startsWith("Some files were skipped, nothing was written for them:\nf2.wav: Unknown format\nf3.wav: "))
+        << m[0].toStdString();
     EXPECT_FALSE(m[0].contains("f1.wav"));
+    EXPECT_FALSE(m[0].contains("f4.wav"));
     EXPECT_EQ(FProgress->Lab_progress->text(), "100 %");
+    expectControlsBack(w);
+}
+
+TEST(Batch, FileLongerThanTheWindowHoldsIsNotCutOverItself) {
+    TFPanelSignal* w = apptest::windows();
+    const std::string dir = freshDir("batch-long");
+    {
+        std::vector<int16_t> s(std::size_t(MaxOrigSamples) + 1);
+        for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t((i % 400) * 50 - 10000);
+        std::string err;
+        ASSERT_TRUE(writePcmWav(dir + "/long.wav", 8000, 1, s.data(), s.size(), err));
+    }
+    const std::string before = bytesOf(dir + "/long.wav");
+    listDirectory(w, dir, 1);
+    FSetDirectory->chosenDir = dir;
+    apptest::takeMessages();
+    w->bAutoClick();
+    EXPECT_TRUE(bytesOf(dir + "/long.wav") == before);
+    const QStringList m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_TRUE(m[0].endsWith("long.wav: longer than the window holds, Max length: 2500000 ms")) << m[0].toStdString();
     expectControlsBack(w);
 }
 
