@@ -2,6 +2,7 @@
 
 #include "tests/app/AppFixture.h"
 
+#include "config/Configu.h"
 #include "processing/batchwindows/Uprogress.h"
 #include "processing/batchwindows/Usetdirectory.h"
 #include "soundfile/WavFile.h"
@@ -219,6 +220,18 @@ TEST(Batch, UnwritableResultIsToldAndTheOthersAreWritten) {
     EXPECT_TRUE(m[0].startsWith("Some results could not be written:\n")) << m[0].toStdString();
     EXPECT_TRUE(m[0].contains("f2.wav"));
     EXPECT_FALSE(m[0].contains("f3.wav"));
+    expectControlsBack(w);
+
+    // The same report in Russian.
+    FconfAS->cboxLang->setCurrentIndex(1);
+    FconfAS->cboxLangChange();
+    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    w->bAutoClick();
+    FconfAS->cboxLang->setCurrentIndex(0);
+    FconfAS->cboxLangChange();
+    const QStringList ru = apptest::takeMessages();
+    ASSERT_EQ(ru.size(), 1);
+    EXPECT_TRUE(ru[0].startsWith(QString::fromUtf8("Некоторые результаты не удалось записать:\nf2.wav"))) << ru[0].toStdString();
     expectControlsBack(w);
 }
 
