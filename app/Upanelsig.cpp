@@ -339,6 +339,8 @@ void TFPanelSignal::DirListChange(const QString& dir) {
     setDriveFromDirectory(dir);
     FileList->setRootIndex(fileModel->setRootPath(dir));
     FileList->clearSelection();
+    // The current row belonged to the old directory; a batch starts from the new list's first file.
+    FileList->setCurrentIndex(QModelIndex());
 }
 
 void TFPanelSignal::buildPanes() {

@@ -150,6 +150,11 @@ public:
     void storeDecodedAsOriginal(const QString& path);
     // Opens a file as the original signal and cleans it, as a click in the file list does.
     void openAndClean(const QString& path);
+    // Reads a file of the list as the original signal without cleaning it
+    // and without any message box; false with the reason when it cannot be
+    // read or is longer than the original signal holds, the signals then
+    // left as they were.
+    bool openListFileQuietly(const QString& path, std::string& reason);
     void tOpenClick();
     void tSaveClick();
     void tSaveSelectionClick();
@@ -235,6 +240,8 @@ public:
     void applyFocusRule();
     // True while bStartClick's run is under way, including its finishing steps.
     bool runActive = false;
+    // True when the last run was stopped before the end of the signal.
+    bool lastRunStopped = false;
 
     // The status bar of a signal: panel 1 its format, panel 2 its length
     // in milliseconds and samples.

@@ -420,7 +420,9 @@ void TFconfAS::FormDestroy() {
     written_ = true;
     std::string error;
     if (!settings::writeFile(iniPath.toStdString(), currentSettings(), error))
-        showMessageBox(nullptr, QString::fromStdString("The settings were not saved: " + error),
+        showMessageBox(nullptr,
+                       languageText(languageIndex, "The settings were not saved: ", "Настройки не сохранены: ") +
+                           QString::fromStdString(error),
                        "Silvane");
 }
 

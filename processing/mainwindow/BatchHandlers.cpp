@@ -1,9 +1,12 @@
 // The automatic batch: every file of the list from the selected one on is
-// opened and cleaned (as a click in the list does) and saved under its own
-// name into the output directory, with progress and cancel.
+// read and cleaned (as a click in the list does) and saved under its own
+// name into the output directory, with progress and cancel. What is written
+// and when the batch ends is decided by processing::runBatch; this is the glue.
 
+#include "app/ConfigLink.h"
 #include "app/Upanelsig.h"
 #include "gui/MessageBox.h"
+#include "processing/Batch.h"
 #include "processing/batchwindows/Uprogress.h"
 #include "processing/batchwindows/Usetdirectory.h"
 #include "soundfile/SaveSignal.h"
@@ -11,6 +14,18 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+
+namespace {
+
+QString problemLines(const std::vector<processing::BatchProblem>& problems) {
+    QStringList lines;
+    for (const processing::BatchProblem& p : problems)
+        lines << QString::fromLocal8Bit(p.file.c_str()) +
+                     (p.reason.empty() ? QString() : ": " + QString::fromLocal8Bit(p.reason.c_str()));
+    return lines.join("\n");
+}
+
+}  // namespace
 
 void TFPanelSignal::tSetDirSaveNewClick() {
     if (!FSetDirectory) return;
@@ -28,56 +43,83 @@ void TFPanelSignal::bAutoClick() {
     }
     const QModelIndex root = FileList->rootIndex();
     const int count = fileModel->rowCount(root);
-    if (count == 0) return;  // an empty list: nothing to process or write
+    // The current row counts only when it is a file of the listed directory:
+    // after a directory change Qt keeps the row of the old one.
+    const QModelIndex current = FileList->currentIndex();
+    const int first = processing::batchStartIndex(count, current.isValid() && current.parent() == root ? current.row() : -1);
+    if (first < 0) return;  // an empty list: nothing to process or write
 
     bStart->setEnabled(false);
     bAuto->setEnabled(false);
     FProgress->progressCancelled = false;
     FProgress->Lab_progress->setText("0 %");
-    int index = FileList->currentIndex().isValid() ? FileList->currentIndex().row() : -1;
-    if (index < 0 || index >= count) {
-        index = 0;
-        FileList->setCurrentIndex(fileModel->index(0, 0, root));
-    }
+    FileList->setCurrentIndex(fileModel->index(first, 0, root));
     FProgress->Progress->setValue(0);
-    FProgress->Progress->setMaximum(count - index);
+    FProgress->Progress->setMaximum(count - first);
     FProgress->show();
 
-    QStringList failed;
-    for (;;) {
-        const QString source = fileModel->filePath(fileModel->index(index, 0, root));
-        const QString name = QFileInfo(source).fileName();
-        FProgress->Lab_Info->setText("Open/Save file: " + name);
+    const int lang = configLanguageIndex();
+    auto pathOf = [this, root](int index) { return fileModel->filePath(fileModel->index(index, 0, root)); };
+    processing::BatchSteps steps;
+    steps.name = [&](int index) { return QFileInfo(pathOf(index)).fileName().toLocal8Bit().toStdString(); };
+    steps.select = [&](int index) {
+        FileList->setCurrentIndex(fileModel->index(index, 0, root));
+        FileList->repaint();
+        FProgress->Lab_Info->setText("Open/Save file: " + QFileInfo(pathOf(index)).fileName());
         FProgress->Lab_Info->repaint();
-        FileListClick();
-
-        const QString target = QDir(dir).filePath(name);
-        std::string error;
-        if (!saveSignal(target.toLocal8Bit().toStdString(), changed.planar(), 0, changed.length, sourceHeader,
-                        pcmHeader, error))
-            failed << QString::fromLocal8Bit(error.c_str());
-
+    };
+    steps.readAndClean = [&](int index, std::string& reason) {
+        if (!openListFileQuietly(pathOf(index), reason)) return processing::BatchRead::Unreadable;
+        bStartClick();
+        if (!lastRunStopped) return processing::BatchRead::Cleaned;
+        reason = languageText(lang, "cancelled, not written", "отменено, не записано").toLocal8Bit().toStdString();
+        return processing::BatchRead::Interrupted;
+    };
+    steps.save = [&](int index, std::string& reason) {
+        const QString target = QDir(dir).filePath(QFileInfo(pathOf(index)).fileName());
+        const bool ok = saveSignal(target.toLocal8Bit().toStdString(), changed.planar(), 0, changed.length,
+                                   sourceHeader, pcmHeader, reason);
         Status1->setPanelText(0, "File: " + QFileInfo(saveDialogFileName).fileName());
         showSignalStatus(Status1, pcmHeader.sampleRate, pcmHeader.channels, pcmHeader.bitsPerSample, changed.length);
         Status1->repaint();
+        return ok;
+    };
+    steps.cancelled = [this] {
         QCoreApplication::processEvents();
-        if (FProgress->progressCancelled) break;
-
-        FProgress->Progress->setValue(FProgress->Progress->value() + 1);
-        FProgress->Lab_progress->setText(
-            QString::number(FProgress->Progress->value() * 100 / FProgress->Progress->maximum()) + " %");
+        return FProgress->progressCancelled;
+    };
+    steps.progress = [this](const processing::BatchReport& r) {
+        FProgress->Progress->setValue(r.done);
+        FProgress->Lab_progress->setText(QString::number(processing::batchPercent(r)) + " %");
         FProgress->repaint();
-        if (index >= count - 1) break;
-        ++index;
-        FileList->setCurrentIndex(fileModel->index(index, 0, root));
-        FileList->repaint();
+    };
+
+    processing::BatchReport report;
+    try {
+        report = processing::runBatch(count, first, steps);
+    } catch (...) {
+        // Whatever escaped, the window must come back usable.
+        FProgress->Lab_Info->setText("File:");
+        if (FProgress->isVisible()) FProgress->close();
+        FProgress->progressCancelled = false;
+        bAuto->setEnabled(true);
+        bStart->setEnabled(true);
+        throw;
     }
     FProgress->Lab_Info->setText("File:");
     if (FProgress->isVisible()) FProgress->close();
     FProgress->progressCancelled = false;
     bAuto->setEnabled(true);
     bStart->setEnabled(true);
-    // Files that could not be written are told once, all together, at the end.
-    if (!failed.isEmpty())
-        showMessageBox(this, "Some results could not be written:\n" + failed.join("\n"), "Warning");
+
+    // What was left without a result is told once, all together, at the end.
+    QStringList parts;
+    if (!report.skipped.empty())
+        parts << languageText(lang, "Some files were skipped, nothing was written for them:",
+                              "Некоторые файлы пропущены, для них ничего не записано:") +
+                     "\n" + problemLines(report.skipped);
+    if (!report.unwritten.empty())
+        parts << languageText(lang, "Some results could not be written:", "Некоторые результаты не удалось записать:") +
+                     "\n" + problemLines(report.unwritten);
+    if (!parts.isEmpty()) showMessageBox(this, parts.join("\n\n"), languageText(lang, "Warning", "Предупреждение"));
 }

@@ -42,6 +42,7 @@ void TFPanelSignal::bStartClick() {
         return processStopped || (FProgress && FProgress->progressCancelled);
     };
     const processing::RunResult r = processing::runProcessing(params, signal, hooks);
+    lastRunStopped = r.stopped;
 
     const QString seconds = QString::fromStdString(processing::formatElapsedSeconds(r.elapsedMs));
     const int lang = configLanguageIndex();

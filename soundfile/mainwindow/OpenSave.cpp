@@ -82,6 +82,27 @@ bool readIntoDecoded(TFPanelSignal* w, const QString& path) {
     return true;
 }
 
+// As readIntoDecoded, but the reason goes to `reason` instead of a box and
+// no exception leaves: the batch tells all its failures once, at the end.
+bool readIntoDecodedQuietly(TFPanelSignal* w, const QString& path, std::string& reason) {
+    std::FILE* f = std::fopen(path.toLocal8Bit().constData(), "rb");
+    if (!f) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    std::fclose(f);
+    try {
+        if (!readWavSamples(sourceHeader, path.toLocal8Bit().toStdString(), w->decodedFrames, w->decodedBuffer)) {
+            reason = kFormatNotSupportedText;
+            return false;
+        }
+    } catch (const std::exception& e) {
+        reason = e.what();
+        return false;
+    }
+    return true;
+}
+
 void handCursors(TFPanelSignal* w) {
     w->grSig0->setCursor(Qt::PointingHandCursor);
     w->grSig1->setCursor(Qt::PointingHandCursor);
@@ -152,6 +173,27 @@ void TFPanelSignal::openAndClean(const QString& path) {
         storeDecodedAsOriginal(path);
     }
     bStartClick();
+}
+
+bool TFPanelSignal::openListFileQuietly(const QString& path, std::string& reason) {
+    if (!readIntoDecodedQuietly(this, path, reason)) return false;
+    // Cut to the capacity, its result would be written as the whole file
+    // (over the source itself when results go into the source directory).
+    if (decodedFrames > MaxOrigSamples) {
+        reason = (languageText(configLanguageIndex(), "longer than the window holds, ", "длиннее, чем вмещает окно, ") +
+                  maxLengthText(MaxOrigSamples, sourceHeader.sampleRate))
+                     .toLocal8Bit()
+                     .toStdString();
+        return false;
+    }
+    saveDialogFileName = path;
+    if (origOpenDir.empty()) origOpenDir = directoryOf(path);
+    if (changedOpenDir.empty()) changedOpenDir = directoryOf(path);
+    stopPlayback();
+    resetSelection();
+    handCursors(this);
+    storeDecodedAsOriginal(path);
+    return true;
 }
 
 void TFPanelSignal::openStartupFile() {

@@ -2,6 +2,7 @@
 
 #include "tests/app/AppFixture.h"
 
+#include "config/Configu.h"
 #include "processing/batchwindows/Uprogress.h"
 #include "processing/batchwindows/Usetdirectory.h"
 #include "soundfile/WavFile.h"
@@ -11,11 +12,13 @@
 #include <QApplication>
 #include <QFileSystemModel>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -41,6 +44,41 @@ void listDirectory(TFPanelSignal* w, const std::string& dir, int expected) {
     ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), expected);
     w->fileModel->sort(0);
     QApplication::processEvents();
+}
+
+std::string bytesOf(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// The command line's cleaning of `source`, which the window's result begins with.
+std::string cliReference(const std::string& source, const std::string& tag) {
+    const std::string ref = apptest::scratchDir() + "/ref-" + tag + ".wav";
+    EXPECT_EQ(std::system((std::string(SILVANE_CLI) + " clean " + source + " " + ref).c_str()), 0);
+    return ref;
+}
+
+int entriesOf(const std::string& dir) {
+    int n = 0;
+    for (auto& e : fs::directory_iterator(dir)) { (void)e; ++n; }
+    return n;
+}
+
+std::string freshDir(const std::string& name) {
+    const std::string dir = apptest::scratchDir() + "/" + name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+void expectControlsBack(TFPanelSignal* w) {
+    EXPECT_TRUE(w->bAuto->isEnabled());
+    EXPECT_TRUE(w->bStart->isEnabled());
+    EXPECT_FALSE(FProgress->isVisible());
+    EXPECT_FALSE(FProgress->progressCancelled);
+    EXPECT_EQ(FProgress->Lab_Info->text(), "File:");
 }
 
 TEST(Batch, MissingDirectoryIsToldAndNothingRuns) {
@@ -95,6 +133,187 @@ TEST(Batch, OutputIntoTheSourceDirectoryReplacesEachFile) {
     int entries = 0;
     for (auto& e : fs::directory_iterator(dir)) { (void)e; ++entries; }
     EXPECT_EQ(entries, 2);
+}
+
+// A WAV file whose samples are in an encoding the reader does not decode.
+std::string unsupportedWav() {
+    auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto u16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
+    const std::string data(200, '\x11');
+    return "RIFF" + u32(uint32_t(36 + data.size())) + "WAVE" + "fmt " + u32(16) + u16(0x55) + u16(1) + u32(16000) +
+           u32(2000) + u16(1) + u16(0) + "data" + u32(uint32_t(data.size())) + data;
+}
+
+TEST(Batch, UnreadableFilesBetweenGoodOnesAreSkippedAndKept) {
+    TFPanelSignal* w = apptest::windows();
+    // Output into the source directory: a result saved under a rejected
+    // file's name would destroy it.
+    const std::string dir = makeDir("batch-bad", 4);
+    const std::string garbage = "this is not a sound file, it must survive the batch\n";
+    const std::string encoded = unsupportedWav();
+    { std::ofstream(dir + "/f2.wav", std::ios::binary) << garbage; }
+    { std::ofstream(dir + "/f3.wav", std::ios::binary) << encoded; }
+    const std::string ref1 = cliReference(dir + "/f1.wav", "bad1");
+    const std::string ref4 = cliReference(dir + "/f4.wav", "bad4");
+    listDirectory(w, dir, 4);
+    FSetDirectory->chosenDir = dir;
+    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    apptest::takeMessages();
+    w->bAutoClick();
+    EXPECT_EQ(bytesOf(dir + "/f2.wav"), garbage);
+    EXPECT_EQ(bytesOf(dir + "/f3.wav"), encoded);
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(dir + "/f1.wav", ref1));
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(dir + "/f4.wav", ref4));
+    EXPECT_EQ(entriesOf(dir), 4);
+    const QStringList m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_TRUE(m[0].startsWith("Some files were skipped, nothing was written for them:\nf2.wav: Unknown format\nf3.wav: "))
+        << m[0].toStdString();
+    EXPECT_FALSE(m[0].contains("f1.wav"));
+    EXPECT_FALSE(m[0].contains("f4.wav"));
+    EXPECT_EQ(FProgress->Lab_progress->text(), "100 %");
+    expectControlsBack(w);
+}
+
+TEST(Batch, FileLongerThanTheWindowHoldsIsNotCutOverItself) {
+    TFPanelSignal* w = apptest::windows();
+    const std::string dir = freshDir("batch-long");
+    {
+        std::vector<int16_t> s(std::size_t(MaxOrigSamples) + 1);
+        for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t((i % 400) * 50 - 10000);
+        std::string err;
+        ASSERT_TRUE(writePcmWav(dir + "/long.wav", 8000, 1, s.data(), s.size(), err));
+    }
+    const std::string before = bytesOf(dir + "/long.wav");
+    listDirectory(w, dir, 1);
+    FSetDirectory->chosenDir = dir;
+    apptest::takeMessages();
+    w->bAutoClick();
+    EXPECT_TRUE(bytesOf(dir + "/long.wav") == before);
+    const QStringList m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_TRUE(m[0].endsWith("long.wav: longer than the window holds, Max length: 2500000 ms")) << m[0].toStdString();
+    expectControlsBack(w);
+}
+
+TEST(Batch, UnwritableResultIsToldAndTheOthersAreWritten) {
+    TFPanelSignal* w = apptest::windows();
+    const std::string in = makeDir("batch-unw-in", 3);
+    const std::string out = freshDir("batch-unw-out");
+    std::string sources[3];
+    for (int f = 0; f < 3; ++f) sources[f] = bytesOf(in + "/f" + std::to_string(f + 1) + ".wav");
+    // A directory where the result should go cannot be replaced by a file,
+    // whatever the user's rights.
+    fs::create_directories(out + "/f2.wav");
+    const std::string ref3 = cliReference(in + "/f3.wav", "unw3");
+    listDirectory(w, in, 3);
+    FSetDirectory->chosenDir = out;
+    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    apptest::takeMessages();
+    w->bAutoClick();
+    for (int f = 0; f < 3; ++f) EXPECT_EQ(bytesOf(in + "/f" + std::to_string(f + 1) + ".wav"), sources[f]);
+    EXPECT_TRUE(fs::is_regular_file(out + "/f1.wav"));
+    EXPECT_TRUE(fs::is_directory(out + "/f2.wav"));
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/f3.wav", ref3));
+    const QStringList m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_TRUE(m[0].startsWith("Some results could not be written:\n")) << m[0].toStdString();
+    EXPECT_TRUE(m[0].contains("f2.wav"));
+    EXPECT_FALSE(m[0].contains("f3.wav"));
+    expectControlsBack(w);
+
+    // The same report in Russian.
+    FconfAS->cboxLang->setCurrentIndex(1);
+    FconfAS->cboxLangChange();
+    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    w->bAutoClick();
+    FconfAS->cboxLang->setCurrentIndex(0);
+    FconfAS->cboxLangChange();
+    const QStringList ru = apptest::takeMessages();
+    ASSERT_EQ(ru.size(), 1);
+    EXPECT_TRUE(ru[0].startsWith(QString::fromUtf8("Некоторые результаты не удалось записать:\nf2.wav"))) << ru[0].toStdString();
+    expectControlsBack(w);
+}
+
+TEST(Batch, CancelInTheSecondFileKeepsTheFirstResultOnly) {
+    TFPanelSignal* w = apptest::windows();
+    const std::string in = makeDir("batch-cancel-in", 3);
+    const std::string out = freshDir("batch-cancel-out");
+    std::string sources[3];
+    for (int f = 0; f < 3; ++f) sources[f] = bytesOf(in + "/f" + std::to_string(f + 1) + ".wav");
+    const std::string ref1 = cliReference(in + "/f1.wav", "cancel1");
+    listDirectory(w, in, 3);
+    FSetDirectory->chosenDir = out;
+    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    // The run lets messages through after every frame: Cancel is pressed
+    // while the second file is being cleaned.
+    QTimer presser;
+    presser.setInterval(0);
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        if (FProgress->isVisible() && FProgress->Lab_Info->text() == "Open/Save file: f2.wav") {
+            FProgress->bCancel->click();
+            presser.stop();
+        }
+    });
+    presser.start();
+    apptest::takeMessages();
+    w->bAutoClick();
+    presser.stop();
+    for (int f = 0; f < 3; ++f) EXPECT_EQ(bytesOf(in + "/f" + std::to_string(f + 1) + ".wav"), sources[f]);
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/f1.wav", ref1));
+    // The second file's run was cut short: no half-silent result.
+    EXPECT_FALSE(fs::exists(out + "/f2.wav"));
+    EXPECT_FALSE(fs::exists(out + "/f3.wav"));
+    const QStringList m = apptest::takeMessages();
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_TRUE(m[0].contains("f2.wav: cancelled, not written")) << m[0].toStdString();
+    expectControlsBack(w);
+}
+
+TEST(Batch, EmptyListWritesNothingAndLeavesTheControls) {
+    TFPanelSignal* w = apptest::windows();
+    const std::string in = freshDir("batch-empty-in");
+    const std::string out = freshDir("batch-empty-out");
+    listDirectory(w, in, 0);
+    FSetDirectory->chosenDir = out;
+    // START is off in a window that has no signal yet: the batch leaves it as it was.
+    const bool startBefore = w->bStart->isEnabled();
+    apptest::takeMessages();
+    w->bAutoClick();
+    EXPECT_EQ(entriesOf(out), 0);
+    EXPECT_EQ(entriesOf(in), 0);
+    EXPECT_TRUE(apptest::takeMessages().isEmpty());
+    EXPECT_EQ(w->bStart->isEnabled(), startBefore);
+    EXPECT_TRUE(w->bAuto->isEnabled());
+    EXPECT_FALSE(FProgress->isVisible());
+}
+
+TEST(Batch, AfterADirectoryChangeTheBatchStartsAtTheFirstFile) {
+    TFPanelSignal* w = apptest::windows();
+    const std::string a = makeDir("batch-chg-a", 5);
+    const std::string b = freshDir("batch-chg-b");
+    for (int f = 0; f < 2; ++f) {
+        std::vector<int16_t> s(12000);
+        for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t(((i * (f + 11)) % 500) * 30 - 7500);
+        std::string err;
+        ASSERT_TRUE(writePcmWav(b + "/g" + std::to_string(f + 1) + ".wav", 16000, 1, s.data(), s.size(), err));
+    }
+    const std::string out = freshDir("batch-chg-out");
+    const std::string ref1 = cliReference(b + "/g1.wav", "chg1");
+    const std::string ref2 = cliReference(b + "/g2.wav", "chg2");
+    listDirectory(w, a, 5);
+    // Row 1 of the old list would be the new list's second file.
+    w->FileList->setCurrentIndex(w->fileModel->index(1, 0, w->FileList->rootIndex()));
+    listDirectory(w, b, 2);
+    FSetDirectory->chosenDir = out;
+    apptest::takeMessages();
+    w->bAutoClick();
+    EXPECT_EQ(FProgress->Progress->maximum(), 2);
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/g1.wav", ref1));
+    EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/g2.wav", ref2));
+    EXPECT_EQ(entriesOf(out), 2);
+    EXPECT_TRUE(apptest::takeMessages().isEmpty());
+    expectControlsBack(w);
 }
 
 }  // namespace
