@@ -4,6 +4,7 @@
 // metadata travelling with the files.
 
 #include "AudioStream.h"
+#include "Shell.h"
 #include "TestFiles.h"
 #include "WavFile.h"
 
@@ -14,25 +15,10 @@
 
 namespace fs = std::filesystem;
 using namespace testfiles;
+using clitest::Shell;
+using clitest::sh;
 
 namespace {
-
-struct Shell {
-    int status = -1;
-    std::string out, err;
-};
-
-Shell sh(const std::string& line) {
-    ::setenv("CLI", SILVANE_CLI, 1);
-    const std::string o = scratch("sh-out.txt"), e = scratch("sh-err.txt");
-    const int st = std::system(("{ " + line + "; } >" + o + " 2>" + e).c_str());
-    Shell r;
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    auto bo = readBytes(o), be = readBytes(e);
-    r.out.assign(bo.begin(), bo.end());
-    r.err.assign(be.begin(), be.end());
-    return r;
-}
 
 std::string makePcm(const std::string& path, int frames, int channels, int rate) {
     std::string err;

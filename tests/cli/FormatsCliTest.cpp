@@ -3,6 +3,7 @@
 // between decoders; damaged and truncated files end in one line of error and
 // no output, never a crash.
 
+#include "Shell.h"
 #include "TestFiles.h"
 #include "WavFile.h"
 
@@ -14,24 +15,10 @@
 
 namespace fs = std::filesystem;
 using namespace testfiles;
+using clitest::Shell;
+using clitest::sh;
 
 namespace {
-
-struct Shell {
-    int status = -1; // -1: killed by a signal
-    std::string err;
-};
-
-Shell sh(const std::string& line) {
-    ::setenv("CLI", SILVANE_CLI, 1);
-    const std::string e = scratch("fmt-err.txt");
-    const int st = std::system(("{ " + line + "; } 2>" + e).c_str());
-    Shell r;
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    auto be = readBytes(e);
-    r.err.assign(be.begin(), be.end());
-    return r;
-}
 
 std::vector<int16_t> raw16(const std::string& path) {
     const auto b = readBytes(path);

@@ -3,6 +3,7 @@
 // builds), the Slurm array script with the task variable set by hand, and the
 // merge of per-task reports.
 
+#include "Shell.h"
 #include "TestFiles.h"
 #include "WavFile.h"
 
@@ -12,26 +13,10 @@
 
 namespace fs = std::filesystem;
 using namespace testfiles;
+using clitest::Shell;
+using clitest::sh;
 
 namespace {
-
-struct Shell {
-    int status = -1;
-    std::string out, err;
-};
-
-Shell sh(const std::string& line) {
-    ::setenv("CLI", SILVANE_CLI, 1);
-    ::setenv("SILVANE_CLI", SILVANE_CLI, 1);
-    const std::string o = scratch("rc-out.txt"), e = scratch("rc-err.txt");
-    const int st = std::system(("{ " + line + "; } >" + o + " 2>" + e).c_str());
-    Shell r;
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    auto bo = readBytes(o), be = readBytes(e);
-    r.out.assign(bo.begin(), bo.end());
-    r.err.assign(be.begin(), be.end());
-    return r;
-}
 
 const std::string kScripts = std::string(SILVANE_SOURCE_DIR) + "/scripts/";
 

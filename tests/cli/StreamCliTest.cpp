@@ -4,6 +4,7 @@
 
 #include "ChannelLayout.h"
 #include "CleanFile.h"
+#include "Shell.h"
 #include "TestFiles.h"
 #include "WavLoad.h"
 
@@ -13,25 +14,10 @@
 
 namespace fs = std::filesystem;
 using namespace testfiles;
+using clitest::Shell;
+using clitest::sh;
 
 namespace {
-
-struct Shell {
-    int status = -1;
-    std::string err;
-};
-
-// Runs a shell command line with silvane-cli as $CLI; returns the status and stderr.
-Shell sh(const std::string& line) {
-    const std::string errFile = scratch("stderr.txt");
-    ::setenv("CLI", SILVANE_CLI, 1);
-    const int st = std::system(("{ " + line + "; } 2>" + errFile).c_str());
-    Shell r;
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    const auto bytes = readBytes(errFile);
-    r.err.assign(bytes.begin(), bytes.end());
-    return r;
-}
 
 std::vector<int16_t> samplesOf(const std::string& path, int& channels) {
     LoadedWav w;
