@@ -5,6 +5,7 @@
 #include "config/Uabout.h"
 #include "processing/batchwindows/Usetdirectory.h"
 #include "platform/WaveMessage.h"
+#include "soundfile/SoundLoad.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -261,7 +262,9 @@ void TFPanelSignal::buildFileList() {
 
     fileModel = new QFileSystemModel(this);
     fileModel->setFilter(QDir::Files);
-    fileModel->setNameFilters({"*.wav"});
+    QStringList patterns;
+    for (const std::string& p : soundFileNamePatterns()) patterns << QString::fromStdString(p);
+    fileModel->setNameFilters(patterns);
     fileModel->setNameFilterDisables(false);
     FileList = new QListView(fileListSplitter);
     FileList->setObjectName("FileList");

@@ -1,5 +1,6 @@
 #include "processing/Batch.h"
 
+#include <cctype>
 #include <exception>
 
 namespace processing {
@@ -7,6 +8,15 @@ namespace processing {
 int batchStartIndex(int count, int current) {
     if (count <= 0) return -1;
     return current >= 0 && current < count ? current : 0;
+}
+
+std::string batchResultName(const std::string& sourceName) {
+    const std::size_t dot = sourceName.find_last_of('.');
+    if (dot == std::string::npos || dot == 0) return sourceName + ".Wav";
+    std::string ext = sourceName.substr(dot + 1);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == "wav") return sourceName;
+    return sourceName.substr(0, dot) + ".Wav";
 }
 
 int batchPercent(const BatchReport& r) { return r.total > 0 ? r.done * 100 / r.total : 0; }

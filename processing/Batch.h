@@ -56,6 +56,10 @@ int batchStartIndex(int count, int current);
 // the output directory is the source directory).
 BatchReport runBatch(int count, int current, const BatchSteps& steps);
 
+// The name a file's result is written under: a WAV source keeps its name,
+// any other format gets ".Wav" in place of its extension (results are WAV).
+std::string batchResultName(const std::string& sourceName);
+
 // Progress label value: done x 100 / total (integer), 0 for an empty batch.
 int batchPercent(const BatchReport& r);
 

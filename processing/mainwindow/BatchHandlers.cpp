@@ -76,7 +76,8 @@ void TFPanelSignal::bAutoClick() {
         return processing::BatchRead::Interrupted;
     };
     steps.save = [&](int index, std::string& reason) {
-        const QString target = QDir(dir).filePath(QFileInfo(pathOf(index)).fileName());
+        const QString target = QDir(dir).filePath(QString::fromLocal8Bit(
+            processing::batchResultName(QFileInfo(pathOf(index)).fileName().toLocal8Bit().toStdString()).c_str()));
         const bool ok = saveSignal(target.toLocal8Bit().toStdString(), changed.planar(), 0, changed.length,
                                    sourceHeader, pcmHeader, reason);
         Status1->setPanelText(0, "File: " + QFileInfo(saveDialogFileName).fileName());

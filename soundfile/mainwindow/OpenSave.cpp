@@ -7,6 +7,7 @@
 #include "gui/MessageBox.h"
 #include "soundfile/RawPcm.h"
 #include "soundfile/SaveSignal.h"
+#include "soundfile/SoundLoad.h"
 #include "soundfile/WavFile.h"
 #include "soundfile/WavLoad.h"
 
@@ -20,7 +21,9 @@ namespace {
 
 const char* const kOpenFilter =
     "Windows PCM ( *.wav)|*.wav|A/mu-Law Wave ( *.wav)|*.wav|Microsoft ADPCM (MS ADPCM) ( *.wav)|*.wav|"
-    "Intel ADPCM (IMA ADPCM) ( *.wav)|*.wav|Microsoft ACM GSM 6.10 (ACM Waveform) ( *.wav)|*.wav";
+    "Intel ADPCM (IMA ADPCM) ( *.wav)|*.wav|Microsoft ACM GSM 6.10 (ACM Waveform) ( *.wav)|*.wav|"
+    "FLAC ( *.flac)|*.flac|Ogg Vorbis ( *.ogg *.oga)|*.ogg;*.oga|Opus ( *.opus)|*.opus|MP3 ( *.mp3)|*.mp3|"
+    "AIFF ( *.aif *.aiff)|*.aif;*.aiff;*.aifc";
 const char* const kWholeSaveFilter = "Windows PCM Files (*.wav)|*.wav";
 const char* const kChannelSaveFilter = "Windows PCM file (*.wav)|*.wav";
 
@@ -73,10 +76,12 @@ bool openable(QWidget* w, const QString& path) {
 
 // Reads the file into the reader's block of the store; false with the
 // message shown when it cannot be read. "Unknown format" propagates.
-bool readIntoDecoded(TFPanelSignal* w, const QString& path) {
+bool readIntoDecoded(TFPanelSignal* w, const QString& path, int32_t capacity) {
     if (!openable(w, path)) return false;
-    if (!readWavSamples(sourceHeader, path.toLocal8Bit().toStdString(), w->decodedFrames, w->decodedBuffer)) {
-        warn(w, kFormatNotSupportedText);
+    std::string message;
+    if (!readSoundSamples(sourceHeader, path.toLocal8Bit().toStdString(), capacity, w->decodedFrames,
+                          w->decodedBuffer, message)) {
+        warn(w, QString::fromLocal8Bit(message.c_str()));
         return false;
     }
     return true;
@@ -92,10 +97,9 @@ bool readIntoDecodedQuietly(TFPanelSignal* w, const QString& path, std::string& 
     }
     std::fclose(f);
     try {
-        if (!readWavSamples(sourceHeader, path.toLocal8Bit().toStdString(), w->decodedFrames, w->decodedBuffer)) {
-            reason = kFormatNotSupportedText;
+        if (!readSoundSamples(sourceHeader, path.toLocal8Bit().toStdString(), MaxOrigSamples, w->decodedFrames,
+                              w->decodedBuffer, reason))
             return false;
-        }
     } catch (const std::exception& e) {
         reason = e.what();
         return false;
@@ -151,7 +155,7 @@ void TFPanelSignal::tOpenClick() {
         storeDecodedAsOriginal(path);
         return;
     }
-    if (!readIntoDecoded(this, path)) return;
+    if (!readIntoDecoded(this, path, MaxOrigSamples)) return;
     storeDecodedAsOriginal(path);
 }
 
@@ -166,7 +170,7 @@ void TFPanelSignal::openAndClean(const QString& path) {
     saveDialogFileName = path;
     if (origOpenDir.empty()) origOpenDir = directoryOf(path);
     if (changedOpenDir.empty()) changedOpenDir = directoryOf(path);
-    if (readIntoDecoded(this, path)) {
+    if (readIntoDecoded(this, path, MaxOrigSamples)) {
         stopPlayback();
         resetSelection();
         handCursors(this);
@@ -213,7 +217,7 @@ void TFPanelSignal::tOpenNewClick() {
     handCursors(this);
     changedOpenDir = directoryOf(path);
     if (changedSaveDir.empty()) changedSaveDir = changedOpenDir;
-    if (!readIntoDecoded(this, path)) return;
+    if (!readIntoDecoded(this, path, MaxChangedSamples)) return;
     const int channels = std::max<int>(1, sourceHeader.channels);
     derivePcmHeader(sourceHeader, uint16_t(std::min(channels, 2)), pcmHeader);
     if (decodedFrames > MaxChangedSamples) warn(this, maxLengthText(MaxChangedSamples, sourceHeader.sampleRate));
@@ -232,7 +236,7 @@ void TFPanelSignal::tOpenNewRClick() {
     changedOpenDir = directoryOf(path);
     if (changedSaveDir.empty()) changedSaveDir = changedOpenDir;
     // The changed signal is kept until the new Right channel is in hand.
-    if (!readIntoDecoded(this, path)) return;
+    if (!readIntoDecoded(this, path, MaxChangedSamples)) return;
     // A playback under way would never finish once the window is back in ready mode.
     stopPlayback();
     const int channels = std::max<int>(1, sourceHeader.channels);

@@ -129,3 +129,12 @@ TEST(Batch, CancelEndsAfterTheCurrentFileAndAnInterruptedRunIsNotWritten) {
     ASSERT_EQ(r.unwritten.size(), 1u);
     EXPECT_EQ(r.unwritten[0].file, "f1.wav");
 }
+
+TEST(Batch, ResultsOfOtherFormatsAreNamedAsWav) {
+    EXPECT_EQ(processing::batchResultName("talk.wav"), "talk.wav");  // unchanged, as always
+    EXPECT_EQ(processing::batchResultName("talk.WAV"), "talk.WAV");
+    EXPECT_EQ(processing::batchResultName("talk.flac"), "talk.Wav");
+    EXPECT_EQ(processing::batchResultName("a.b.MP3"), "a.b.Wav");
+    EXPECT_EQ(processing::batchResultName("noext"), "noext.Wav");
+    EXPECT_EQ(processing::batchResultName(".ogg"), ".ogg.Wav");
+}
