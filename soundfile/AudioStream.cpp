@@ -58,12 +58,8 @@ const char* containerName(int format) {
     }
 }
 
-// Codecs whose samples are floating point: read as float and rounded to 16
-// bits with saturation (a lossy decoder's overshoot must not wrap around).
-bool floatSubtype(int format) {
+bool lossySubtype(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_FLOAT:
-    case SF_FORMAT_DOUBLE:
     case SF_FORMAT_VORBIS:
     case SF_FORMAT_OPUS:
     case SF_FORMAT_MPEG_LAYER_I:
@@ -75,16 +71,15 @@ bool floatSubtype(int format) {
     }
 }
 
-bool lossySubtype(int format) {
+// Codecs whose samples are floating point: read as float and rounded to 16
+// bits with saturation (a lossy decoder's overshoot must not wrap around).
+bool floatSubtype(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_VORBIS:
-    case SF_FORMAT_OPUS:
-    case SF_FORMAT_MPEG_LAYER_I:
-    case SF_FORMAT_MPEG_LAYER_II:
-    case SF_FORMAT_MPEG_LAYER_III:
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE:
         return true;
     default:
-        return false;
+        return lossySubtype(format);
     }
 }
 
