@@ -270,14 +270,18 @@ bool looksLikeAudio(const unsigned char* h, std::size_t n) {
     return false;
 }
 
-bool fileLooksLikeAudio(const std::string& path) {
+std::size_t readFileHead(const std::string& path, unsigned char (&head)[kFileHeadBytes]) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
-        return false;
-    unsigned char h[16];
-    const std::size_t n = std::fread(h, 1, sizeof h, f);
+        return 0;
+    const std::size_t n = std::fread(head, 1, sizeof head, f);
     std::fclose(f);
-    return looksLikeAudio(h, n);
+    return n;
+}
+
+bool fileLooksLikeAudio(const std::string& path) {
+    unsigned char h[kFileHeadBytes];
+    return looksLikeAudio(h, readFileHead(path, h));
 }
 
 bool openAudioReader(const std::string& path, std::unique_ptr<AudioReader>& reader,
