@@ -63,11 +63,12 @@ QString maxLengthText(int32_t capacity, uint32_t rate) {
 
 void warn(QWidget* w, const QString& text) { showMessageBox(w, text, "Warning"); }
 
-// Tells apart a file that cannot be opened from one the reader refuses.
-bool openable(QWidget* w, const QString& path) {
+// Tells apart a file that cannot be opened from one the reader refuses;
+// `reason` is the system's when it cannot be opened.
+bool fileOpens(const QString& path, std::string& reason) {
     std::FILE* f = std::fopen(path.toLocal8Bit().constData(), "rb");
     if (!f) {
-        warn(w, "Cannot open " + path + ": " + QString::fromLocal8Bit(std::strerror(errno)));
+        reason = std::strerror(errno);
         return false;
     }
     std::fclose(f);
@@ -77,8 +78,11 @@ bool openable(QWidget* w, const QString& path) {
 // Reads the file into the reader's block of the store; false with the
 // message shown when it cannot be read. "Unknown format" propagates.
 bool readIntoDecoded(TFPanelSignal* w, const QString& path, int32_t capacity) {
-    if (!openable(w, path)) return false;
     std::string message;
+    if (!fileOpens(path, message)) {
+        warn(w, "Cannot open " + path + ": " + QString::fromLocal8Bit(message.c_str()));
+        return false;
+    }
     if (!readSoundSamples(sourceHeader, path.toLocal8Bit().toStdString(), capacity, w->decodedFrames,
                           w->decodedBuffer, message)) {
         warn(w, QString::fromLocal8Bit(message.c_str()));
@@ -90,12 +94,7 @@ bool readIntoDecoded(TFPanelSignal* w, const QString& path, int32_t capacity) {
 // As readIntoDecoded, but the reason goes to `reason` instead of a box and
 // no exception leaves: the batch tells all its failures once, at the end.
 bool readIntoDecodedQuietly(TFPanelSignal* w, const QString& path, std::string& reason) {
-    std::FILE* f = std::fopen(path.toLocal8Bit().constData(), "rb");
-    if (!f) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    std::fclose(f);
+    if (!fileOpens(path, reason)) return false;
     try {
         if (!readSoundSamples(sourceHeader, path.toLocal8Bit().toStdString(), MaxOrigSamples, w->decodedFrames,
                               w->decodedBuffer, reason))
