@@ -116,6 +116,22 @@ void setScrollMax(TFPanelSignal* w, int32_t length) {
     w->ScrollSignal->setMaximum(std::max(1, length / 10));
 }
 
+// A file picked from the list seeds the save dialog and whichever open
+// directory has none yet.
+void noteListFile(TFPanelSignal* w, const QString& path) {
+    w->saveDialogFileName = path;
+    if (w->origOpenDir.empty()) w->origOpenDir = directoryOf(path);
+    if (w->changedOpenDir.empty()) w->changedOpenDir = directoryOf(path);
+}
+
+// The decoded file replaces the original signal, the way a list pick does.
+void showListFile(TFPanelSignal* w, const QString& path) {
+    w->stopPlayback();
+    w->resetSelection();
+    handCursors(w);
+    w->storeDecodedAsOriginal(path);
+}
+
 }  // namespace
 
 void TFPanelSignal::storeDecodedAsOriginal(const QString& path) {
@@ -166,15 +182,8 @@ void TFPanelSignal::FileListClick() {
 }
 
 void TFPanelSignal::openAndClean(const QString& path) {
-    saveDialogFileName = path;
-    if (origOpenDir.empty()) origOpenDir = directoryOf(path);
-    if (changedOpenDir.empty()) changedOpenDir = directoryOf(path);
-    if (readIntoDecoded(this, path, MaxOrigSamples)) {
-        stopPlayback();
-        resetSelection();
-        handCursors(this);
-        storeDecodedAsOriginal(path);
-    }
+    noteListFile(this, path);
+    if (readIntoDecoded(this, path, MaxOrigSamples)) showListFile(this, path);
     bStartClick();
 }
 
@@ -189,13 +198,8 @@ bool TFPanelSignal::openListFileQuietly(const QString& path, std::string& reason
                      .toStdString();
         return false;
     }
-    saveDialogFileName = path;
-    if (origOpenDir.empty()) origOpenDir = directoryOf(path);
-    if (changedOpenDir.empty()) changedOpenDir = directoryOf(path);
-    stopPlayback();
-    resetSelection();
-    handCursors(this);
-    storeDecodedAsOriginal(path);
+    noteListFile(this, path);
+    showListFile(this, path);
     return true;
 }
 
