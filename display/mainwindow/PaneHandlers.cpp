@@ -139,6 +139,7 @@ void TFPanelSignal::ScrollBox1Resize() {
     for (PaintBox* box : {grSig0, grSig1, grSigNew0, grSigNew1}) box->setFixedHeight(h);
 }
 
+// The voice marks and the cleaned overlay are drawn on the original panes only.
 void TFPanelSignal::ShowSTATEVADClick() {
     PanelSignalResize();
     grSig0->update();
@@ -154,12 +155,7 @@ void TFPanelSignal::SpectrogramClick() {
     applyFocusRule();
 }
 
-void TFPanelSignal::ShowClearSigClick() {
-    PanelSignalResize();
-    grSig0->update();
-    grSig1->update();
-    applyFocusRule();
-}
+void TFPanelSignal::ShowClearSigClick() { ShowSTATEVADClick(); }
 
 namespace {
 
