@@ -76,17 +76,17 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", err.c_str());
             return 1;
         }
-        OutputSpec spec;
-        spec.sampleRate = r->info().sampleRate;
-        spec.channels = std::min(r->info().channels, 2);
-        spec.expectedFrames = r->info().exactFrames ? r->info().frames : -1;
-        spec.overwrite = true;
+        WriterSettings settings;
+        settings.sampleRate = r->info().sampleRate;
+        settings.channels = std::min(r->info().channels, 2);
+        settings.expectedFrames = r->info().exactFrames ? r->info().frames : -1;
+        settings.overwrite = true;
         std::unique_ptr<AudioWriter> w;
-        if (!openAudioWriter(argv[3], spec, w, err) || r->info().channels != spec.channels) {
+        if (!openAudioWriter(argv[3], settings, w, err) || r->info().channels != settings.channels) {
             std::fprintf(stderr, "%s\n", err.empty() ? "mono or stereo only" : err.c_str());
             return 1;
         }
-        std::vector<int16_t> buf(8192 * std::size_t(spec.channels));
+        std::vector<int16_t> buf(8192 * std::size_t(settings.channels));
         for (std::size_t got = 0;;) {
             if (!r->read(buf.data(), 8192, got, err) || !w->write(buf.data(), got, err)) {
                 std::fprintf(stderr, "%s\n", err.c_str());

@@ -99,27 +99,27 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
     if (in.channels > 2)
         stats.notes.push_back(input + ": " + std::to_string(in.channels) + " channels, the first two are cleaned");
 
-    OutputSpec spec;
-    spec.format = o.formatGiven ? o.format : formatForPath(output);
-    spec.sampleRate = in.sampleRate;
-    spec.channels = channels;
-    spec.expectedFrames = in.exactFrames ? in.frames : -1;
-    spec.overwrite = o.overwrite;
-    spec.rf64Threshold = o.rf64Threshold;
-    spec.metadata = in.metadata;
-    if (!spec.metadata.bext.empty()) {
+    WriterSettings settings;
+    settings.format = o.formatGiven ? o.format : formatForPath(output);
+    settings.sampleRate = in.sampleRate;
+    settings.channels = channels;
+    settings.expectedFrames = in.exactFrames ? in.frames : -1;
+    settings.overwrite = o.overwrite;
+    settings.rf64Threshold = o.rf64Threshold;
+    settings.metadata = in.metadata;
+    if (!settings.metadata.bext.empty()) {
         char line[400];
         std::snprintf(line, sizeof line, "A=PCM,F=%u,W=16,M=%s,T=Silvane silvane-cli %s; %s", unsigned(in.sampleRate),
                       channels == 2 ? "stereo" : "mono", programVersion(), describeSettings(o).c_str());
-        appendCodingHistory(spec.metadata.bext, line);
-        if (spec.format == OutputFormat::Flac)
+        appendCodingHistory(settings.metadata.bext, line);
+        if (settings.format == OutputFormat::Flac)
             stats.notes.push_back(input + ": the broadcast-wave (bext) chunk is not carried into FLAC");
     }
-    if (output == "-" && spec.expectedFrames < 0 && !spec.metadata.empty())
+    if (output == "-" && settings.expectedFrames < 0 && !settings.metadata.empty())
         stats.notes.push_back(input + ": metadata is not written to a stream of unknown length");
 
     std::unique_ptr<AudioWriter> writer;
-    if (!openAudioWriter(output, spec, writer, error)) return false;
+    if (!openAudioWriter(output, settings, writer, error)) return false;
 
     RunParameters p;
     p.sampleRate = int32_t(in.sampleRate);

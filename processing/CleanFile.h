@@ -26,7 +26,7 @@ struct CleanOptions : engine::Parameters {
     bool formatGiven = false;    // false: by the output name's extension
     OutputFormat format = OutputFormat::Wav;
     bool overwrite = false;      // replace an existing output, even the input itself
-    uint64_t rf64Threshold = OutputSpec{}.rf64Threshold;
+    uint64_t rf64Threshold = WriterSettings{}.rf64Threshold;
     // Called after each block: frames read so far, and the total (-1 when the
     // source does not say).
     std::function<void(int64_t done, int64_t total)> progress;

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 std::unique_ptr<AudioWriter> makeWavFileWriter(std::unique_ptr<SafeFileWriter> file,
-                                               const OutputSpec& spec);
+                                               const WriterSettings& settings);
 
 namespace {
 
@@ -201,8 +201,8 @@ class OwnedFileReader : public AudioReader {
 
 class FlacWriter : public AudioWriter {
   public:
-    FlacWriter(std::unique_ptr<SafeFileWriter> file, const OutputSpec& spec)
-        : file_(std::move(file)), spec_(spec) {}
+    FlacWriter(std::unique_ptr<SafeFileWriter> file, const WriterSettings& settings)
+        : file_(std::move(file)), settings_(settings) {}
     ~FlacWriter() override {
         if (sf_)
             sf_close(sf_);
@@ -210,15 +210,15 @@ class FlacWriter : public AudioWriter {
 
     bool open(std::string& error) {
         SF_INFO si{};
-        si.samplerate = int(spec_.sampleRate);
-        si.channels = spec_.channels;
+        si.samplerate = int(settings_.sampleRate);
+        si.channels = settings_.channels;
         si.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
         sf_ = sf_open_fd(fileno(file_->stream()), SFM_WRITE, &si, SF_FALSE);
         if (!sf_) {
             error = std::string("cannot write FLAC: ") + sf_strerror(nullptr);
             return false;
         }
-        for (const auto& [id, value] : spec_.metadata.info)
+        for (const auto& [id, value] : settings_.metadata.info)
             for (const auto& t : kTagMap)
                 if (id == t.infoId)
                     sf_set_string(sf_, t.sfType, value.c_str());
@@ -240,7 +240,7 @@ class FlacWriter : public AudioWriter {
             error = "cannot write FLAC: " + std::string(sf_error_number(rc));
             return false;
         }
-        if (!file_->commit(spec_.overwrite)) {
+        if (!file_->commit(settings_.overwrite)) {
             error = file_->error();
             return false;
         }
@@ -249,7 +249,7 @@ class FlacWriter : public AudioWriter {
 
   private:
     std::unique_ptr<SafeFileWriter> file_;
-    OutputSpec spec_;
+    WriterSettings settings_;
     SNDFILE* sf_ = nullptr;
 };
 
@@ -362,18 +362,18 @@ const char* extensionOf(OutputFormat f) {
     return f == OutputFormat::Flac ? ".flac" : ".wav";
 }
 
-bool openAudioWriter(const std::string& path, const OutputSpec& spec,
+bool openAudioWriter(const std::string& path, const WriterSettings& settings,
                      std::unique_ptr<AudioWriter>& writer, std::string& error) {
-    if (spec.channels < 1 || spec.channels > 2 || spec.sampleRate == 0) {
+    if (settings.channels < 1 || settings.channels > 2 || settings.sampleRate == 0) {
         error = "cannot write " + path + ": unsupported channel count or rate";
         return false;
     }
     if (path == "-") {
-        if (spec.format != OutputFormat::Wav) {
+        if (settings.format != OutputFormat::Wav) {
             error = "standard output takes WAV only";
             return false;
         }
-        writer = wavStreamWriter(stdout, spec);
+        writer = wavStreamWriter(stdout, settings);
         return true;
     }
     struct stat st {};
@@ -381,7 +381,7 @@ bool openAudioWriter(const std::string& path, const OutputSpec& spec,
         error = path + " is a directory; name the output file";
         return false;
     }
-    if (!spec.overwrite && ::access(path.c_str(), F_OK) == 0) {
+    if (!settings.overwrite && ::access(path.c_str(), F_OK) == 0) {
         error = path + " exists (use -y to replace it)";
         return false;
     }
@@ -390,13 +390,13 @@ bool openAudioWriter(const std::string& path, const OutputSpec& spec,
         error = file->error();
         return false;
     }
-    if (spec.format == OutputFormat::Flac) {
-        auto w = std::make_unique<FlacWriter>(std::move(file), spec);
+    if (settings.format == OutputFormat::Flac) {
+        auto w = std::make_unique<FlacWriter>(std::move(file), settings);
         if (!w->open(error))
             return false;
         writer = std::move(w);
         return true;
     }
-    writer = makeWavFileWriter(std::move(file), spec);
+    writer = makeWavFileWriter(std::move(file), settings);
     return true;
 }

@@ -57,7 +57,7 @@ bool parseOutputFormat(const std::string& name, OutputFormat& format);
 OutputFormat formatForPath(const std::string& path);
 const char* extensionOf(OutputFormat f);
 
-struct OutputSpec {
+struct WriterSettings {
     OutputFormat format = OutputFormat::Wav;
     uint32_t sampleRate = 16000;
     int channels = 1;
@@ -79,14 +79,14 @@ class AudioWriter {
 
 // Opens a writer for `path` ("-": standard output, WAV only). The file goes
 // to a temporary name beside the target and appears only on finish(); an
-// existing target is refused unless spec.overwrite.
-bool openAudioWriter(const std::string& path, const OutputSpec& spec,
+// existing target is refused unless settings.overwrite.
+bool openAudioWriter(const std::string& path, const WriterSettings& settings,
                      std::unique_ptr<AudioWriter>& writer, std::string& error);
 
 // The same on an already open stream (no temporary file, no rename). The
 // header is completed at the end when the stream can seek, and says "to the
 // end of the stream" when it cannot and the length was not known.
-std::unique_ptr<AudioWriter> wavStreamWriter(std::FILE* stream, const OutputSpec& spec);
+std::unique_ptr<AudioWriter> wavStreamWriter(std::FILE* stream, const WriterSettings& settings);
 
 // Our own WAV reader on an open stream; `seekable` tells whether it can seek.
 // The stream stays the caller's.

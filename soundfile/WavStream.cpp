@@ -543,18 +543,18 @@ void put64(unsigned char* p, uint64_t v) {
 class WavWriter : public AudioWriter {
   public:
     // `file` null: write to `stream` as it is (standard output).
-    WavWriter(std::unique_ptr<SafeFileWriter> file, std::FILE* stream, const OutputSpec& spec)
-        : file_(std::move(file)), f_(file_ ? file_->stream() : stream), spec_(spec) {
+    WavWriter(std::unique_ptr<SafeFileWriter> file, std::FILE* stream, const WriterSettings& settings)
+        : file_(std::move(file)), f_(file_ ? file_->stream() : stream), settings_(settings) {
         seekable_ = std::ftell(f_) >= 0 && std::fseek(f_, 0, SEEK_CUR) == 0;
-        trailer_ = infoListChunk(spec_.metadata);
-        auto bext = bextChunk(spec_.metadata);
+        trailer_ = infoListChunk(settings_.metadata);
+        auto bext = bextChunk(settings_.metadata);
         trailer_.insert(trailer_.end(), bext.begin(), bext.end());
-        if (!seekable_ && spec_.expectedFrames < 0)
+        if (!seekable_ && settings_.expectedFrames < 0)
             trailer_.clear(); // a reader would take it for samples
         const uint64_t expected =
-            spec_.expectedFrames < 0 ? 0 : uint64_t(spec_.expectedFrames) * frameBytes();
-        rf64_ = expected + trailer_.size() > spec_.rf64Threshold;
-        writeHeader(spec_.expectedFrames < 0 ? -1 : int64_t(expected));
+            settings_.expectedFrames < 0 ? 0 : uint64_t(settings_.expectedFrames) * frameBytes();
+        rf64_ = expected + trailer_.size() > settings_.rf64Threshold;
+        writeHeader(settings_.expectedFrames < 0 ? -1 : int64_t(expected));
     }
 
     bool write(const int16_t* interleaved, std::size_t frames, std::string& error) override {
@@ -572,7 +572,7 @@ class WavWriter : public AudioWriter {
     bool finish(std::string& error) override {
         const uint64_t bytes = frames_ * frameBytes();
         const bool sizesRight =
-            spec_.expectedFrames >= 0 && uint64_t(spec_.expectedFrames) == frames_;
+            settings_.expectedFrames >= 0 && uint64_t(settings_.expectedFrames) == frames_;
         if (!trailer_.empty() &&
             std::fwrite(trailer_.data(), 1, trailer_.size(), f_) != trailer_.size()) {
             error = "cannot write " + where() + ": write error";
@@ -580,12 +580,12 @@ class WavWriter : public AudioWriter {
         }
         if (!sizesRight) {
             if (!seekable_) {
-                if (spec_.expectedFrames >= 0) {
+                if (settings_.expectedFrames >= 0) {
                     error = where() + ": the source ended early; the header announced more frames";
                     return false;
                 }
             } else {
-                if (!rf64_ && bytes + trailer_.size() > spec_.rf64Threshold && !becomeRf64(error))
+                if (!rf64_ && bytes + trailer_.size() > settings_.rf64Threshold && !becomeRf64(error))
                     return false;
                 if (std::fseek(f_, 0, SEEK_SET) != 0) {
                     error = "cannot write " + where() + ": cannot seek";
@@ -596,7 +596,7 @@ class WavWriter : public AudioWriter {
             }
         }
         if (file_) {
-            if (!file_->commit(spec_.overwrite)) {
+            if (!file_->commit(settings_.overwrite)) {
                 error = file_->error();
                 return false;
             }
@@ -610,15 +610,15 @@ class WavWriter : public AudioWriter {
     }
 
   private:
-    uint64_t frameBytes() const { return uint64_t(spec_.channels) * 2; }
+    uint64_t frameBytes() const { return uint64_t(settings_.channels) * 2; }
     std::string where() const { return file_ ? "the output" : "standard output"; }
     std::size_t headerBytes() const { return rf64_ ? 80 : 56; }
 
     // dataBytes < 0: not known, the sizes say "to the end".
     void writeHeader(int64_t dataBytes) {
         WavHeaderInfo h, src;
-        src.sampleRate = spec_.sampleRate;
-        derivePcmHeader(src, uint16_t(spec_.channels), h);
+        src.sampleRate = settings_.sampleRate;
+        derivePcmHeader(src, uint16_t(settings_.channels), h);
         const uint64_t data = dataBytes < 0 ? 0 : uint64_t(dataBytes);
         const uint64_t riff = 4 + 8 + 16 + (rf64_ ? 8 + 28 : 12) + 8 + data + trailer_.size();
         if (!rf64_) {
@@ -683,7 +683,7 @@ class WavWriter : public AudioWriter {
 
     std::unique_ptr<SafeFileWriter> file_;
     std::FILE* f_;
-    OutputSpec spec_;
+    WriterSettings settings_;
     bool seekable_ = false;
     bool rf64_ = false;
     uint64_t frames_ = 0;
@@ -701,11 +701,11 @@ bool openWavStreamReader(std::FILE* stream, bool seekable, std::unique_ptr<Audio
     return true;
 }
 
-std::unique_ptr<AudioWriter> wavStreamWriter(std::FILE* stream, const OutputSpec& spec) {
-    return std::make_unique<WavWriter>(nullptr, stream, spec);
+std::unique_ptr<AudioWriter> wavStreamWriter(std::FILE* stream, const WriterSettings& settings) {
+    return std::make_unique<WavWriter>(nullptr, stream, settings);
 }
 
 std::unique_ptr<AudioWriter> makeWavFileWriter(std::unique_ptr<SafeFileWriter> file,
-                                               const OutputSpec& spec) {
-    return std::make_unique<WavWriter>(std::move(file), nullptr, spec);
+                                               const WriterSettings& settings) {
+    return std::make_unique<WavWriter>(std::move(file), nullptr, settings);
 }

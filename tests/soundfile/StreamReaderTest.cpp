@@ -131,44 +131,44 @@ TEST(StreamReader, ChunksBetweenFormatAndDataAndDamage) {
     EXPECT_EQ(err.find('\n'), std::string::npos);
 }
 
-std::vector<int16_t> writeThenRead(const OutputSpec& spec, const std::vector<int16_t>& sig,
+std::vector<int16_t> writeThenRead(const WriterSettings& settings, const std::vector<int16_t>& sig,
                                    const std::string& path, AudioInfo* info = nullptr) {
     std::unique_ptr<AudioWriter> w;
     std::string err;
-    EXPECT_TRUE(openAudioWriter(path, spec, w, err)) << err;
+    EXPECT_TRUE(openAudioWriter(path, settings, w, err)) << err;
     if (!w)
         return {};
-    const std::size_t frames = sig.size() / std::size_t(spec.channels);
+    const std::size_t frames = sig.size() / std::size_t(settings.channels);
     EXPECT_TRUE(w->write(sig.data(), frames / 2, err)) << err;
-    EXPECT_TRUE(w->write(sig.data() + frames / 2 * spec.channels, frames - frames / 2, err)) << err;
+    EXPECT_TRUE(w->write(sig.data() + frames / 2 * settings.channels, frames - frames / 2, err)) << err;
     EXPECT_TRUE(w->finish(err)) << err;
     return streamed(path, false, info);
 }
 
 TEST(StreamWriter, WavLayoutRf64AndUnknownLength) {
     const auto sig = testSignal(4001, 2, 16000);
-    OutputSpec spec;
-    spec.channels = 2;
-    spec.expectedFrames = 4001;
+    WriterSettings settings;
+    settings.channels = 2;
+    settings.expectedFrames = 4001;
     const std::string known = scratch("known.wav");
-    EXPECT_EQ(writeThenRead(spec, sig, known), sig);
+    EXPECT_EQ(writeThenRead(settings, sig, known), sig);
     // The layout the window writes: 56 header bytes, then the samples.
     EXPECT_EQ(readBytes(known).size(), 56u + sig.size() * 2);
     int ch = 0;
     EXPECT_EQ(wholeFile(known, ch), sig);
 
-    spec.expectedFrames = -1;
+    settings.expectedFrames = -1;
     const std::string unknown = scratch("unknown.wav");
-    EXPECT_EQ(writeThenRead(spec, sig, unknown), sig);
+    EXPECT_EQ(writeThenRead(settings, sig, unknown), sig);
     EXPECT_EQ(readBytes(unknown), readBytes(known)); // sizes completed at the end
 
     // Above the threshold: RF64, whether the length was known or not.
     for (int64_t expected : {int64_t(4001), int64_t(-1)}) {
-        spec.expectedFrames = expected;
-        spec.rf64Threshold = 1000;
+        settings.expectedFrames = expected;
+        settings.rf64Threshold = 1000;
         const std::string big = scratch("big" + std::to_string(expected) + ".wav");
         AudioInfo info;
-        EXPECT_EQ(writeThenRead(spec, sig, big, &info), sig);
+        EXPECT_EQ(writeThenRead(settings, sig, big, &info), sig);
         EXPECT_EQ(info.container, "RF64");
         const auto bytes = readBytes(big);
         EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RF64");
@@ -186,19 +186,19 @@ TEST(StreamWriter, WavLayoutRf64AndUnknownLength) {
 
 TEST(StreamWriter, RefusesAnExistingFileUnlessAskedAndLeavesNoTemporary) {
     const auto sig = testSignal(100, 1, 8000);
-    OutputSpec spec;
+    WriterSettings settings;
     const std::string p = scratch("exists.wav");
     writeBytes(p, {'k', 'e', 'e', 'p'});
     std::unique_ptr<AudioWriter> w;
     std::string err;
-    EXPECT_FALSE(openAudioWriter(p, spec, w, err));
+    EXPECT_FALSE(openAudioWriter(p, settings, w, err));
     EXPECT_NE(err.find(p), std::string::npos);
     EXPECT_EQ(readBytes(p).size(), 4u);
-    spec.overwrite = true;
-    EXPECT_EQ(writeThenRead(spec, sig, p), sig);
+    settings.overwrite = true;
+    EXPECT_EQ(writeThenRead(settings, sig, p), sig);
     // A writer dropped before finishing leaves nothing.
     const std::string q = scratch("dropped.wav");
-    ASSERT_TRUE(openAudioWriter(q, spec, w, err)) << err;
+    ASSERT_TRUE(openAudioWriter(q, settings, w, err)) << err;
     EXPECT_TRUE(w->write(sig.data(), 100, err));
     w.reset();
     for (const auto& e : std::filesystem::directory_iterator(scratchDir()))
@@ -208,14 +208,14 @@ TEST(StreamWriter, RefusesAnExistingFileUnlessAskedAndLeavesNoTemporary) {
 
 TEST(StreamWriter, FlacRoundTripIsExactAndKeepsTags) {
     const auto sig = testSignal(12345, 2, 44100);
-    OutputSpec spec;
-    spec.format = OutputFormat::Flac;
-    spec.channels = 2;
-    spec.sampleRate = 44100;
-    spec.metadata.info = {{"INAM", "Interview 3"}, {"IART", "Field team"}};
+    WriterSettings settings;
+    settings.format = OutputFormat::Flac;
+    settings.channels = 2;
+    settings.sampleRate = 44100;
+    settings.metadata.info = {{"INAM", "Interview 3"}, {"IART", "Field team"}};
     const std::string p = scratch("round.flac");
     AudioInfo info;
-    EXPECT_EQ(writeThenRead(spec, sig, p, &info), sig);
+    EXPECT_EQ(writeThenRead(settings, sig, p, &info), sig);
     EXPECT_EQ(info.container, "FLAC");
     EXPECT_TRUE(info.exactFrames);
     ASSERT_EQ(info.metadata.info.size(), 2u);
@@ -229,17 +229,17 @@ TEST(StreamWriter, FlacRoundTripIsExactAndKeepsTags) {
 
 TEST(Metadata, InfoAndBextSurviveAWavWrite) {
     const auto sig = testSignal(800, 1, 8000);
-    OutputSpec spec;
-    spec.expectedFrames = 800;
-    spec.metadata.info = {{"ICMT", "odd"}, {"INAM", "even!"}};
-    spec.metadata.bext.assign(kBextFixedBytes, 0);
-    std::memcpy(spec.metadata.bext.data(), "Description", 11);
-    appendCodingHistory(spec.metadata.bext, "A=PCM,F=8000,W=16,M=mono,T=first");
-    appendCodingHistory(spec.metadata.bext, "A=PCM,F=8000,W=16,M=mono,T=second");
+    WriterSettings settings;
+    settings.expectedFrames = 800;
+    settings.metadata.info = {{"ICMT", "odd"}, {"INAM", "even!"}};
+    settings.metadata.bext.assign(kBextFixedBytes, 0);
+    std::memcpy(settings.metadata.bext.data(), "Description", 11);
+    appendCodingHistory(settings.metadata.bext, "A=PCM,F=8000,W=16,M=mono,T=first");
+    appendCodingHistory(settings.metadata.bext, "A=PCM,F=8000,W=16,M=mono,T=second");
     AudioInfo info;
     const std::string p = scratch("meta.wav");
-    EXPECT_EQ(writeThenRead(spec, sig, p, &info), sig);
-    EXPECT_EQ(info.metadata.info, spec.metadata.info);
+    EXPECT_EQ(writeThenRead(settings, sig, p, &info), sig);
+    EXPECT_EQ(info.metadata.info, settings.metadata.info);
     EXPECT_EQ(codingHistory(info.metadata.bext),
               "A=PCM,F=8000,W=16,M=mono,T=first\r\nA=PCM,F=8000,W=16,M=mono,T=second\r\n");
     EXPECT_EQ(bextField(info.metadata.bext, 0, 256), "Description");
