@@ -138,11 +138,13 @@ constexpr float kNeuralVoiceThreshold = 0.5f;
 // Equalizer points are clamped to [0, kMaxEqGain]; a NaN point counts as 1.
 constexpr float kMaxEqGain = 100.0f;
 
-// Parameter ranges and the values used for a NaN argument.
+// Parameter ranges; a NaN argument takes the public default (veldra.h).
 constexpr float kLimitDbMin = -100.0f;
-constexpr float kNoiseRateMin = 0.8f, kNoiseRateMax = 0.999f, kNoiseRateDefault = 0.95f;
-constexpr float kMusicalRateMin = 0.9f, kMusicalRateMax = 0.999f, kMusicalRateDefault = 0.98f;
-constexpr float kLimitDbDefault = -18.0f;
+constexpr float kNoiseRateMin = 0.8f, kNoiseRateMax = 0.999f;
+constexpr float kMusicalRateMin = 0.9f, kMusicalRateMax = 0.999f;
+constexpr float kLimitDbDefault = static_cast<float>(VELDRA_DEFAULT_LIMIT_DB);
+constexpr float kNoiseRateDefault = static_cast<float>(VELDRA_DEFAULT_NOISE_RATE);
+constexpr float kMusicalRateDefault = static_cast<float>(VELDRA_DEFAULT_MUSICAL_RATE);
 
 // Fixed part of the block. The first fields are read by callers at the
 // offsets the public header lists.

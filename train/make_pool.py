@@ -15,6 +15,7 @@ import re
 import subprocess
 import sys
 import tempfile
+import zlib
 from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
@@ -264,7 +265,7 @@ def main():
             continue
         fvoices.append(name)
     with ThreadPoolExecutor(a.jobs) as ex:
-        for res in ex.map(lambda v: festival_voice(v, texts, a.festival, random.Random(hash(v) & 0xffff)), fvoices):
+        for res in ex.map(lambda v: festival_voice(v, texts, a.festival, random.Random(zlib.crc32(v.encode()))), fvoices):
             speech += res
     print("festival done", len(speech), file=sys.stderr, flush=True)
 
