@@ -74,8 +74,8 @@ def power_frames(x, rate):
     x = x[..., :frames * h]
     x = torch.nn.functional.pad(x, (h, 0))
     seg = x.unfold(-1, n, h)  # [B, frames, n]
-    spec = torch.fft.rfft(seg * torch.from_numpy(window(n)), dim=-1)
-    return spec.real ** 2 + spec.imag ** 2, spec
+    spectrum = torch.fft.rfft(seg * torch.from_numpy(window(n)), dim=-1)
+    return spectrum.real ** 2 + spectrum.imag ** 2, spectrum
 
 
 def features_from_power(p, rate, weights=None):
