@@ -285,11 +285,11 @@ class Maker:
 def make_inputs(rate, target, mix):
     """Features [B, T, 64] and targets for a batch."""
     p_mix, spectrum_mix = F.power_frames(mix, rate)
-    _, spectrum_target = F.power_frames(target, rate)
+    p_target, spectrum_target = F.power_frames(target, rate)
     n = spectrum_mix - spectrum_target
     w = torch.from_numpy(F.band_weights(rate, F.frame_length(rate)))
     feats = F.features_from_power(p_mix, rate, w)
-    s_b = F.band_energy(spectrum_target.real ** 2 + spectrum_target.imag ** 2, rate, w)
+    s_b = F.band_energy(p_target, rate, w)
     n_b = F.band_energy(n.real ** 2 + n.imag ** 2, rate, w)
     tot = s_b + n_b
     mask = (tot > F.EPS).float()
