@@ -89,34 +89,25 @@ void TFPanelSignal::PanelSignalResize() {
         return display::reduceColumns(samples, len, view, box->width(), box->height(), zoom, fullScale, out,
                                       MaxColumns);
     };
-    auto original = [&](int ch, PaintBox* box) {
-        display::PaneView v = display::computeView(origLength, timeZoom, pos, max);
-        origViewStart[ch] = v.start;
-        origViewLength[ch] = v.length;
-        origColumnCount[ch] = reduce(origSamples.data(ch), origLength, v, box, origAmpZoom, origColumns[ch]);
+    // One pane of a signal: its view, its columns and, shown or not, its spectrogram.
+    auto refresh = [&](SignalSide& side, int ch, PaintBox* box, double ampZoom, uint32_t rate) {
+        const display::PaneView v = display::computeView(side.length, timeZoom, pos, max);
+        side.viewStart[ch] = v.start;
+        side.viewLength[ch] = v.length;
+        side.columnCount[ch] = reduce(side.samples.data(ch), side.length, v, box, ampZoom, side.columns[std::size_t(ch)]);
         if (mSpectrogram->isChecked())
-            spectrograms[ch].update(origSamples.data(ch), origLength, v, box->width(), box->height(), MaxColumns,
-                                    spectrogramSettings(this, player.sampleRate, origAmpZoom));
+            spectrograms[(&side == &orig ? 0 : 2) + ch].update(side.samples.data(ch), side.length, v, box->width(),
+                                                               box->height(), MaxColumns,
+                                                               spectrogramSettings(this, rate, ampZoom));
     };
     auto overlay = [&](int ch, PaintBox* box) {
         overlayColumnCount[ch] = reduce(changedSamples.data(ch), changedLength, viewOf(orig, ch), box, origAmpZoom,
                                         overlayColumns[ch]);
     };
-    auto changed = [&](int ch, PaintBox* box) {
-        display::PaneView v = display::computeView(changedLength, timeZoom, pos, max);
-        changedViewStart[ch] = v.start;
-        changedViewLength[ch] = v.length;
-        changedColumnCount[ch] =
-            reduce(changedSamples.data(ch), changedLength, v, box, changedAmpZoom, changedColumns[ch]);
-        if (mSpectrogram->isChecked())
-            spectrograms[2 + ch].update(changedSamples.data(ch), changedLength, v, box->width(), box->height(),
-                                        MaxColumns, spectrogramSettings(this, changedFormat.sampleRate, changedAmpZoom));
-    };
-
     if (origLength > 0) {
         showSignalStatus(Status0, sourceHeader.sampleRate, sourceHeader.channels, sourceHeader.bitsPerSample,
                          origLength);
-        original(0, grSig0);
+        refresh(orig, 0, grSig0, origAmpZoom, player.sampleRate);
         grSig0->repaint();
     }
     if (changedLength > 0 && origLength > 0) {
@@ -124,7 +115,7 @@ void TFPanelSignal::PanelSignalResize() {
         grSig0->repaint();
     }
     if (origLength > 0) {
-        original(1, grSig1);
+        refresh(orig, 1, grSig1, origAmpZoom, player.sampleRate);
         grSig1->repaint();
     }
     if (changedLength > 0 && origLength > 0 && player.channels > 1) {
@@ -134,9 +125,9 @@ void TFPanelSignal::PanelSignalResize() {
     if (changedLength > 0) {
         showSignalStatus(Status1, changedFormat.sampleRate, changedFormat.channels, changedFormat.bitsPerSample,
                          changedLength);
-        changed(0, grSigNew0);
+        refresh(changed, 0, grSigNew0, changedAmpZoom, changedFormat.sampleRate);
         grSigNew0->repaint();
-        changed(1, grSigNew1);
+        refresh(changed, 1, grSigNew1, changedAmpZoom, changedFormat.sampleRate);
         grSigNew1->repaint();
     }
 }
@@ -148,6 +139,7 @@ void TFPanelSignal::ScrollBox1Resize() {
     for (PaintBox* box : {grSig0, grSig1, grSigNew0, grSigNew1}) box->setFixedHeight(h);
 }
 
+// The voice marks and the cleaned overlay are drawn on the original panes only.
 void TFPanelSignal::ShowSTATEVADClick() {
     PanelSignalResize();
     grSig0->update();
@@ -163,12 +155,7 @@ void TFPanelSignal::SpectrogramClick() {
     applyFocusRule();
 }
 
-void TFPanelSignal::ShowClearSigClick() {
-    PanelSignalResize();
-    grSig0->update();
-    grSig1->update();
-    applyFocusRule();
-}
+void TFPanelSignal::ShowClearSigClick() { ShowSTATEVADClick(); }
 
 namespace {
 

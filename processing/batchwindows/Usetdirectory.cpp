@@ -11,6 +11,12 @@
 
 TFSetDirectory* FSetDirectory = nullptr;
 
+namespace {
+
+bool isExistingDir(const std::string& dir) { return !dir.empty() && QDir(QString::fromStdString(dir)).exists(); }
+
+}  // namespace
+
 TFSetDirectory::TFSetDirectory(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     FSetDirectory = this;
     setObjectName("FSetDirectory");
@@ -79,13 +85,12 @@ void TFSetDirectory::DirectoryListChange(const QString& dir) {
 
 void TFSetDirectory::applyDirectory(const std::string& dir) {
     chosenDir = dir;
-    if (!dir.empty() && QDir(QString::fromStdString(dir)).exists()) showDirectory(QString::fromStdString(dir));
+    if (isExistingDir(dir)) showDirectory(QString::fromStdString(dir));
     else Label_Dir->setText(QString::fromStdString(dir));
 }
 
 void TFSetDirectory::FormActivate() {
-    if (!chosenDir.empty() && QDir(QString::fromStdString(chosenDir)).exists())
-        showDirectory(QString::fromStdString(chosenDir));
+    if (isExistingDir(chosenDir)) showDirectory(QString::fromStdString(chosenDir));
     dirAtActivation = chosenDir;
     dirTracking = true;
 }
@@ -95,8 +100,7 @@ void TFSetDirectory::FormDeactivate() {
     bOK->setEnabled(false);
     if (!dirAccepted) {
         chosenDir = dirAtActivation;
-        if (!chosenDir.empty() && QDir(QString::fromStdString(chosenDir)).exists())
-            showDirectory(QString::fromStdString(chosenDir));
+        if (isExistingDir(chosenDir)) showDirectory(QString::fromStdString(chosenDir));
     }
     dirAccepted = false;
 }

@@ -95,23 +95,22 @@ void TFPanelSignal::bAutoClick() {
         FProgress->repaint();
     };
 
-    processing::BatchReport report;
-    try {
-        report = processing::runBatch(count, first, steps);
-    } catch (...) {
-        // Whatever escaped, the window must come back usable.
+    auto restoreWindow = [this] {
         FProgress->Lab_Info->setText("File:");
         if (FProgress->isVisible()) FProgress->close();
         FProgress->progressCancelled = false;
         bAuto->setEnabled(true);
         bStart->setEnabled(true);
+    };
+    processing::BatchReport report;
+    try {
+        report = processing::runBatch(count, first, steps);
+    } catch (...) {
+        // Whatever escaped, the window must come back usable.
+        restoreWindow();
         throw;
     }
-    FProgress->Lab_Info->setText("File:");
-    if (FProgress->isVisible()) FProgress->close();
-    FProgress->progressCancelled = false;
-    bAuto->setEnabled(true);
-    bStart->setEnabled(true);
+    restoreWindow();
 
     // What was left without a result is told once, all together, at the end.
     QStringList parts;

@@ -63,11 +63,12 @@ QString maxLengthText(int32_t capacity, uint32_t rate) {
 
 void warn(QWidget* w, const QString& text) { showMessageBox(w, text, "Warning"); }
 
-// Tells apart a file that cannot be opened from one the reader refuses.
-bool openable(QWidget* w, const QString& path) {
+// Tells apart a file that cannot be opened from one the reader refuses;
+// `reason` is the system's when it cannot be opened.
+bool fileOpens(const QString& path, std::string& reason) {
     std::FILE* f = std::fopen(path.toLocal8Bit().constData(), "rb");
     if (!f) {
-        warn(w, "Cannot open " + path + ": " + QString::fromLocal8Bit(std::strerror(errno)));
+        reason = std::strerror(errno);
         return false;
     }
     std::fclose(f);
@@ -77,8 +78,11 @@ bool openable(QWidget* w, const QString& path) {
 // Reads the file into the reader's block of the store; false with the
 // message shown when it cannot be read. "Unknown format" propagates.
 bool readIntoDecoded(TFPanelSignal* w, const QString& path, int32_t capacity) {
-    if (!openable(w, path)) return false;
     std::string message;
+    if (!fileOpens(path, message)) {
+        warn(w, "Cannot open " + path + ": " + QString::fromLocal8Bit(message.c_str()));
+        return false;
+    }
     if (!readSoundSamples(sourceHeader, path.toLocal8Bit().toStdString(), capacity, w->decodedFrames,
                           w->decodedBuffer, message)) {
         warn(w, QString::fromLocal8Bit(message.c_str()));
@@ -90,12 +94,7 @@ bool readIntoDecoded(TFPanelSignal* w, const QString& path, int32_t capacity) {
 // As readIntoDecoded, but the reason goes to `reason` instead of a box and
 // no exception leaves: the batch tells all its failures once, at the end.
 bool readIntoDecodedQuietly(TFPanelSignal* w, const QString& path, std::string& reason) {
-    std::FILE* f = std::fopen(path.toLocal8Bit().constData(), "rb");
-    if (!f) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    std::fclose(f);
+    if (!fileOpens(path, reason)) return false;
     try {
         if (!readSoundSamples(sourceHeader, path.toLocal8Bit().toStdString(), MaxOrigSamples, w->decodedFrames,
                               w->decodedBuffer, reason))
@@ -115,6 +114,22 @@ void handCursors(TFPanelSignal* w) {
 void setScrollMax(TFPanelSignal* w, int32_t length) {
     QSignalBlocker block(w->ScrollSignal);
     w->ScrollSignal->setMaximum(std::max(1, length / 10));
+}
+
+// A file picked from the list seeds the save dialog and whichever open
+// directory has none yet.
+void noteListFile(TFPanelSignal* w, const QString& path) {
+    w->saveDialogFileName = path;
+    if (w->origOpenDir.empty()) w->origOpenDir = directoryOf(path);
+    if (w->changedOpenDir.empty()) w->changedOpenDir = directoryOf(path);
+}
+
+// The decoded file replaces the original signal, the way a list pick does.
+void showListFile(TFPanelSignal* w, const QString& path) {
+    w->stopPlayback();
+    w->resetSelection();
+    handCursors(w);
+    w->storeDecodedAsOriginal(path);
 }
 
 }  // namespace
@@ -167,15 +182,8 @@ void TFPanelSignal::FileListClick() {
 }
 
 void TFPanelSignal::openAndClean(const QString& path) {
-    saveDialogFileName = path;
-    if (origOpenDir.empty()) origOpenDir = directoryOf(path);
-    if (changedOpenDir.empty()) changedOpenDir = directoryOf(path);
-    if (readIntoDecoded(this, path, MaxOrigSamples)) {
-        stopPlayback();
-        resetSelection();
-        handCursors(this);
-        storeDecodedAsOriginal(path);
-    }
+    noteListFile(this, path);
+    if (readIntoDecoded(this, path, MaxOrigSamples)) showListFile(this, path);
     bStartClick();
 }
 
@@ -190,13 +198,8 @@ bool TFPanelSignal::openListFileQuietly(const QString& path, std::string& reason
                      .toStdString();
         return false;
     }
-    saveDialogFileName = path;
-    if (origOpenDir.empty()) origOpenDir = directoryOf(path);
-    if (changedOpenDir.empty()) changedOpenDir = directoryOf(path);
-    stopPlayback();
-    resetSelection();
-    handCursors(this);
-    storeDecodedAsOriginal(path);
+    noteListFile(this, path);
+    showListFile(this, path);
     return true;
 }
 
