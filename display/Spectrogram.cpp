@@ -131,14 +131,19 @@ uint32_t levelColour(float levelDb, double floorDb, double ceilingDb) {
 
 namespace {
 
-// Edge of row boundary i (0 = the bottom's lower edge, height = the top's upper edge), in Hz.
-double rowEdge(int i, int height, double nyquist, bool logFrequency) {
+// Frequency `rows` rows up from the bottom edge of a pane `height` rows high, in Hz: linear
+// from 0, or logarithmic from the lowest shown frequency to the Nyquist rate.
+double heightToHz(double rows, int height, double nyquist, bool logFrequency) {
     if (!logFrequency)
-        return nyquist * i / height;
-    if (i == 0)
-        return 0.0;
+        return nyquist * rows / height;
     const double low = std::min(kLowestLogHz, nyquist / 4);
-    return low * std::pow(nyquist / low, double(i) / height);
+    return low * std::pow(nyquist / low, rows / height);
+}
+
+// Edge of row boundary i (0 = the bottom's lower edge, height = the top's upper edge), in Hz.
+// On the logarithmic scale the bottom row reaches down to 0 Hz.
+double rowEdge(int i, int height, double nyquist, bool logFrequency) {
+    return logFrequency && i == 0 ? 0.0 : heightToHz(i, height, nyquist, logFrequency);
 }
 
 } // namespace
@@ -146,12 +151,7 @@ double rowEdge(int i, int height, double nyquist, bool logFrequency) {
 double rowFrequency(int row, int height, int32_t sampleRate, bool logFrequency) {
     if (height <= 0)
         return 0.0;
-    const double nyquist = sampleRate / 2.0;
-    const int fromBottom = height - 1 - row;
-    if (!logFrequency)
-        return nyquist * (fromBottom + 0.5) / height;
-    const double low = std::min(kLowestLogHz, nyquist / 4);
-    return low * std::pow(nyquist / low, (fromBottom + 0.5) / height);
+    return heightToHz(height - 1 - row + 0.5, height, sampleRate / 2.0, logFrequency);
 }
 
 ScaleLabels spectrogramLabels(int32_t sampleRate, bool logFrequency, int height, double floorDb,
