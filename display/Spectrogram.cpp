@@ -187,16 +187,25 @@ struct SpectrogramPane::Impl {
     int32_t rowsRate = 0;
     bool rowsLog = false;
 
-    // What the image shows.
+    // What the levels show: the same again needs no new transforms.
+    struct Shown {
+        const int16_t* samples = nullptr;
+        int32_t signalLength = 0;
+        PaneView view;
+        int columns = 0, height = 0;
+        int32_t rate = 0;
+        bool logFrequency = false;
+        uint64_t digest = 0;
+
+        bool operator==(const Shown& o) const {
+            return samples == o.samples && signalLength == o.signalLength && view.start == o.view.start &&
+                   view.length == o.view.length && columns == o.columns && height == o.height &&
+                   rate == o.rate && logFrequency == o.logFrequency && digest == o.digest;
+        }
+    };
     bool computed = false, coloured = false;
-    const int16_t* samples = nullptr;
-    int32_t signalLength = 0;
-    PaneView view;
-    int columns = 0, height = 0;
-    int32_t rate = 0;
-    bool logFrequency = false;
-    uint64_t digest = 0;
-    double floorDb = 0, ceilingDb = 0;
+    Shown shown;
+    double floorDb = 0, ceilingDb = 0; // the level range the pixels were coloured with
 
     ~Impl() { kiss_fftr_free(cfg); }
 
@@ -350,21 +359,11 @@ SpectrogramPane::Work SpectrogramPane::update(const int16_t* samples, int32_t si
         m.planFrames(0, view, 0);
     else
         m.planFrames(signalLength, view, columns);
-    const uint64_t digest = empty ? 0 : m.digestOf(samples, signalLength);
-    const bool same = m.computed && m.samples == samples && m.signalLength == signalLength &&
-                      m.view.start == view.start && m.view.length == view.length &&
-                      m.columns == columns && m.height == height && m.rate == rate &&
-                      m.logFrequency == settings.logFrequency && m.digest == digest;
+    const Impl::Shown now{samples, signalLength, view, columns, height, rate, settings.logFrequency,
+                          empty ? 0 : m.digestOf(samples, signalLength)};
     Work work = Work::None;
-    if (!same) {
-        m.samples = samples;
-        m.signalLength = signalLength;
-        m.view = view;
-        m.columns = columns;
-        m.height = height;
-        m.rate = rate;
-        m.logFrequency = settings.logFrequency;
-        m.digest = digest;
+    if (!(m.computed && m.shown == now)) {
+        m.shown = now;
         image_.width = columns;
         image_.height = height;
         image_.filled = 0;
