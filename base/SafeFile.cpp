@@ -8,13 +8,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+const char kTempMarker[] = ".partial-";
+}
+
+bool isUnfinishedWrite(const std::string& fileName) {
+    return fileName.find(kTempMarker) != std::string::npos;
+}
+
 SafeFileWriter::~SafeFileWriter() { discard(); }
 
 std::FILE* SafeFileWriter::open(const std::string& target) {
     discard();
     error_.clear();
     target_ = target;
-    temp_ = target + ".partial-XXXXXX";
+    temp_ = target + kTempMarker + "XXXXXX";
     int fd = ::mkstemp(temp_.data());
     if (fd < 0) {
         error_ = "cannot create " + target + ": " + std::strerror(errno);

@@ -8,6 +8,10 @@
 #include <cstdio>
 #include <string>
 
+// Whether `fileName` is one of the temporary names a SafeFileWriter writes
+// to: an unfinished (or abandoned) write, never a result.
+bool isUnfinishedWrite(const std::string& fileName);
+
 class SafeFileWriter {
 public:
     SafeFileWriter() = default;

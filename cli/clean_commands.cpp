@@ -6,6 +6,7 @@
 #include "BatchReport.h"
 #include "CleanFile.h"
 #include "FileDigest.h"
+#include "SafeFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -275,7 +276,7 @@ int runBatch(const std::vector<std::string>& args) {
         if (!e.is_regular_file(fe))
             return;
         const fs::path p = e.path();
-        if (p.filename().string().find(".partial-") != std::string::npos)
+        if (isUnfinishedWrite(p.filename().string()))
             return;
         if (outDir != inDir && inside(outDir, p))
             return;

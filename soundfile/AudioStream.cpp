@@ -58,12 +58,8 @@ const char* containerName(int format) {
     }
 }
 
-// Codecs whose samples are floating point: read as float and rounded to 16
-// bits with saturation (a lossy decoder's overshoot must not wrap around).
-bool floatSubtype(int format) {
+bool lossySubtype(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_FLOAT:
-    case SF_FORMAT_DOUBLE:
     case SF_FORMAT_VORBIS:
     case SF_FORMAT_OPUS:
     case SF_FORMAT_MPEG_LAYER_I:
@@ -75,16 +71,15 @@ bool floatSubtype(int format) {
     }
 }
 
-bool lossySubtype(int format) {
+// Codecs whose samples are floating point: read as float and rounded to 16
+// bits with saturation (a lossy decoder's overshoot must not wrap around).
+bool floatSubtype(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_VORBIS:
-    case SF_FORMAT_OPUS:
-    case SF_FORMAT_MPEG_LAYER_I:
-    case SF_FORMAT_MPEG_LAYER_II:
-    case SF_FORMAT_MPEG_LAYER_III:
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE:
         return true;
     default:
-        return false;
+        return lossySubtype(format);
     }
 }
 
@@ -275,14 +270,18 @@ bool looksLikeAudio(const unsigned char* h, std::size_t n) {
     return false;
 }
 
-bool fileLooksLikeAudio(const std::string& path) {
+std::size_t readFileHead(const std::string& path, unsigned char (&head)[kFileHeadBytes]) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
-        return false;
-    unsigned char h[16];
-    const std::size_t n = std::fread(h, 1, sizeof h, f);
+        return 0;
+    const std::size_t n = std::fread(head, 1, sizeof head, f);
     std::fclose(f);
-    return looksLikeAudio(h, n);
+    return n;
+}
+
+bool fileLooksLikeAudio(const std::string& path) {
+    unsigned char h[kFileHeadBytes];
+    return looksLikeAudio(h, readFileHead(path, h));
 }
 
 bool openAudioReader(const std::string& path, std::unique_ptr<AudioReader>& reader,

@@ -46,6 +46,10 @@ bool openAudioReader(const std::string& path, std::unique_ptr<AudioReader>& read
 
 // Whether the first bytes of a file look like a format the readers know.
 bool looksLikeAudio(const unsigned char* head, std::size_t n);
+// Reads the first bytes of a file, enough for looksLikeAudio; returns how
+// many it got (0 when the file cannot be opened).
+constexpr std::size_t kFileHeadBytes = 16;
+std::size_t readFileHead(const std::string& path, unsigned char (&head)[kFileHeadBytes]);
 bool fileLooksLikeAudio(const std::string& path);
 
 enum class OutputFormat { Wav, Flac };

@@ -10,12 +10,8 @@
 #include <vector>
 
 bool isOtherAudioFile(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    unsigned char h[16];
-    const std::size_t n = std::fread(h, 1, sizeof h, f);
-    std::fclose(f);
+    unsigned char h[kFileHeadBytes];
+    const std::size_t n = readFileHead(path, h);
     // Anything RIFF-like stays with the WAV decoder, which tells its own
     // reasons for what it cannot read.
     if (n >= 4 &&

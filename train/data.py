@@ -55,11 +55,11 @@ def active_power(x, frame=320):
 
 def shape_noise(rng, n, slope_db_per_oct):
     """Gaussian noise with a power slope in dB per octave."""
-    spec = np.fft.rfft(rng.standard_normal(n))
-    f = np.arange(len(spec), dtype=np.float64)
+    spectrum = np.fft.rfft(rng.standard_normal(n))
+    f = np.arange(len(spectrum), dtype=np.float64)
     f[0] = 1.0
-    spec *= f ** (slope_db_per_oct / 20.0 / np.log10(2.0))
-    y = np.fft.irfft(spec, n)
+    spectrum *= f ** (slope_db_per_oct / 20.0 / np.log10(2.0))
+    y = np.fft.irfft(spectrum, n)
     return y / (np.std(y) + 1e-12)
 
 
@@ -284,12 +284,12 @@ class Maker:
 
 def make_inputs(rate, target, mix):
     """Features [B, T, 64] and targets for a batch."""
-    p_mix, spec_mix = F.power_frames(mix, rate)
-    _, spec_t = F.power_frames(target, rate)
-    n = spec_mix - spec_t
+    p_mix, spectrum_mix = F.power_frames(mix, rate)
+    p_target, spectrum_target = F.power_frames(target, rate)
+    n = spectrum_mix - spectrum_target
     w = torch.from_numpy(F.band_weights(rate, F.frame_length(rate)))
     feats = F.features_from_power(p_mix, rate, w)
-    s_b = F.band_energy(spec_t.real ** 2 + spec_t.imag ** 2, rate, w)
+    s_b = F.band_energy(p_target, rate, w)
     n_b = F.band_energy(n.real ** 2 + n.imag ** 2, rate, w)
     tot = s_b + n_b
     mask = (tot > F.EPS).float()

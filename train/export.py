@@ -4,8 +4,9 @@ engine's test compares its inference with.
   /usr/bin/python3 train/export.py [--checkpoint train/checkpoint.pt]
 
 Outputs engine/NeuralWeights.cpp and tests/engine/data/neural-golden.bin. Both are reproducible
-from the checkpoint: floats are written as exact hexadecimal literals, and the golden signal is a
-fixed function of a seed.
+from the checkpoint: each float is written as the shortest decimal that reads back as exactly that
+float, and the golden signal is a fixed function of a seed (the golden file byte for byte only with
+the BLAS train/train-all selects).
 
 neural-golden.bin (little endian): "VNG1", then per case: int32 rate, int32 frames, int32
 samples, int16 input[samples], float32 features[frames][64], float32 outputs[frames][97]; the
@@ -29,14 +30,14 @@ import net  # noqa: E402
 
 
 def c_array(name, values, per_line=8):
-    vals = [_hexf(v) for v in np.asarray(values, dtype=np.float32).ravel()]
+    vals = [_float_literal(v) for v in np.asarray(values, dtype=np.float32).ravel()]
     lines = []
     for i in range(0, len(vals), per_line):
         lines.append("    " + ", ".join(vals[i:i + per_line]) + ",")
     return f"const float {name}[{len(vals)}] = {{\n" + "\n".join(lines) + "\n};\n"
 
 
-def _hexf(v):
+def _float_literal(v):
     """Shortest decimal that reads back as exactly this float32."""
     v = np.float32(v)
     a = np.format_float_positional(v, unique=True, trim="0")

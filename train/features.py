@@ -74,19 +74,26 @@ def power_frames(x, rate):
     x = x[..., :frames * h]
     x = torch.nn.functional.pad(x, (h, 0))
     seg = x.unfold(-1, n, h)  # [B, frames, n]
-    spec = torch.fft.rfft(seg * torch.from_numpy(window(n)), dim=-1)
-    return spec.real ** 2 + spec.imag ** 2, spec
+    spectrum = torch.fft.rfft(seg * torch.from_numpy(window(n)), dim=-1)
+    return spectrum.real ** 2 + spectrum.imag ** 2, spectrum
 
 
-def features_from_power(p, rate, weights=None):
-    """p: [..., bins] float32 power. Returns [..., NFEAT] float32."""
+def _band_weighting(rate, weights):
+    """The frame length, the band weights (computed when None), which bands hold any bin, and
+    1 / W_b for those (0 for the others)."""
     n = frame_length(rate)
     if weights is None:
         weights = torch.from_numpy(band_weights(rate, n))
     wsum = weights.sum(dim=1)
-    d = p / float(n * rate)
     has = wsum > 0
     inv = torch.where(has, 1.0 / torch.where(has, wsum, torch.ones_like(wsum)), torch.zeros_like(wsum))
+    return n, weights, has, inv
+
+
+def features_from_power(p, rate, weights=None):
+    """p: [..., bins] float32 power. Returns [..., NFEAT] float32."""
+    n, weights, has, inv = _band_weighting(rate, weights)
+    d = p / float(n * rate)
     e = (d @ weights.t()) * inv
     a = (torch.log(d + EPS) @ weights.t()) * inv
     a = torch.where(has, a, torch.full_like(a, math.log(EPS)))
@@ -98,10 +105,5 @@ def features_from_power(p, rate, weights=None):
 
 def band_energy(p, rate, weights=None):
     """Weighted band means of the density D = P / (N fs): [..., NB]."""
-    n = frame_length(rate)
-    if weights is None:
-        weights = torch.from_numpy(band_weights(rate, n))
-    wsum = weights.sum(dim=1)
-    has = wsum > 0
-    inv = torch.where(has, 1.0 / torch.where(has, wsum, torch.ones_like(wsum)), torch.zeros_like(wsum))
+    n, weights, _, inv = _band_weighting(rate, weights)
     return (p / float(n * rate)) @ weights.t() * inv

@@ -131,7 +131,7 @@ TEST(FailedSaves, LeaveNothingUnderTheTargetName) {
     EXPECT_FALSE(writePcmWav(dirTarget, 8000, 1, samples.data(), 100, err));
     EXPECT_TRUE(std::filesystem::is_directory(dirTarget));
     for (const auto& e : std::filesystem::directory_iterator(scratchDir()))
-        EXPECT_EQ(e.path().filename().string().find(".partial-"), std::string::npos) << e.path();
+        EXPECT_FALSE(isUnfinishedWrite(e.path().filename().string())) << e.path();
 }
 
 TEST(FailedSaves, ExistingFileSurvivesAFailedWrite) {
@@ -141,6 +141,9 @@ TEST(FailedSaves, ExistingFileSurvivesAFailedWrite) {
         SafeFileWriter w;
         std::FILE* f = w.open(path);
         ASSERT_NE(f, nullptr);
+        // A collection scan must be able to tell the write apart from results.
+        EXPECT_TRUE(isUnfinishedWrite(w.tempPath()));
+        EXPECT_FALSE(isUnfinishedWrite(path));
         std::fputs("partial", f);
         // destroyed without commit
     }
