@@ -131,14 +131,19 @@ uint32_t levelColour(float levelDb, double floorDb, double ceilingDb) {
 
 namespace {
 
-// Edge of row boundary i (0 = the bottom's lower edge, height = the top's upper edge), in Hz.
-double rowEdge(int i, int height, double nyquist, bool logFrequency) {
+// Frequency `rows` rows up from the bottom edge of a pane `height` rows high, in Hz: linear
+// from 0, or logarithmic from the lowest shown frequency to the Nyquist rate.
+double heightToHz(double rows, int height, double nyquist, bool logFrequency) {
     if (!logFrequency)
-        return nyquist * i / height;
-    if (i == 0)
-        return 0.0;
+        return nyquist * rows / height;
     const double low = std::min(kLowestLogHz, nyquist / 4);
-    return low * std::pow(nyquist / low, double(i) / height);
+    return low * std::pow(nyquist / low, rows / height);
+}
+
+// Edge of row boundary i (0 = the bottom's lower edge, height = the top's upper edge), in Hz.
+// On the logarithmic scale the bottom row reaches down to 0 Hz.
+double rowEdge(int i, int height, double nyquist, bool logFrequency) {
+    return logFrequency && i == 0 ? 0.0 : heightToHz(i, height, nyquist, logFrequency);
 }
 
 } // namespace
@@ -146,12 +151,7 @@ double rowEdge(int i, int height, double nyquist, bool logFrequency) {
 double rowFrequency(int row, int height, int32_t sampleRate, bool logFrequency) {
     if (height <= 0)
         return 0.0;
-    const double nyquist = sampleRate / 2.0;
-    const int fromBottom = height - 1 - row;
-    if (!logFrequency)
-        return nyquist * (fromBottom + 0.5) / height;
-    const double low = std::min(kLowestLogHz, nyquist / 4);
-    return low * std::pow(nyquist / low, (fromBottom + 0.5) / height);
+    return heightToHz(height - 1 - row + 0.5, height, sampleRate / 2.0, logFrequency);
 }
 
 ScaleLabels spectrogramLabels(int32_t sampleRate, bool logFrequency, int height, double floorDb,
@@ -187,16 +187,25 @@ struct SpectrogramPane::Impl {
     int32_t rowsRate = 0;
     bool rowsLog = false;
 
-    // What the image shows.
+    // What the levels show: the same again needs no new transforms.
+    struct Shown {
+        const int16_t* samples = nullptr;
+        int32_t signalLength = 0;
+        PaneView view;
+        int columns = 0, height = 0;
+        int32_t rate = 0;
+        bool logFrequency = false;
+        uint64_t digest = 0;
+
+        bool operator==(const Shown& o) const {
+            return samples == o.samples && signalLength == o.signalLength && view.start == o.view.start &&
+                   view.length == o.view.length && columns == o.columns && height == o.height &&
+                   rate == o.rate && logFrequency == o.logFrequency && digest == o.digest;
+        }
+    };
     bool computed = false, coloured = false;
-    const int16_t* samples = nullptr;
-    int32_t signalLength = 0;
-    PaneView view;
-    int columns = 0, height = 0;
-    int32_t rate = 0;
-    bool logFrequency = false;
-    uint64_t digest = 0;
-    double floorDb = 0, ceilingDb = 0;
+    Shown shown;
+    double floorDb = 0, ceilingDb = 0; // the level range the pixels were coloured with
 
     ~Impl() { kiss_fftr_free(cfg); }
 
@@ -350,21 +359,11 @@ SpectrogramPane::Work SpectrogramPane::update(const int16_t* samples, int32_t si
         m.planFrames(0, view, 0);
     else
         m.planFrames(signalLength, view, columns);
-    const uint64_t digest = empty ? 0 : m.digestOf(samples, signalLength);
-    const bool same = m.computed && m.samples == samples && m.signalLength == signalLength &&
-                      m.view.start == view.start && m.view.length == view.length &&
-                      m.columns == columns && m.height == height && m.rate == rate &&
-                      m.logFrequency == settings.logFrequency && m.digest == digest;
+    const Impl::Shown now{samples, signalLength, view, columns, height, rate, settings.logFrequency,
+                          empty ? 0 : m.digestOf(samples, signalLength)};
     Work work = Work::None;
-    if (!same) {
-        m.samples = samples;
-        m.signalLength = signalLength;
-        m.view = view;
-        m.columns = columns;
-        m.height = height;
-        m.rate = rate;
-        m.logFrequency = settings.logFrequency;
-        m.digest = digest;
+    if (!(m.computed && m.shown == now)) {
+        m.shown = now;
         image_.width = columns;
         image_.height = height;
         image_.filled = 0;

@@ -14,17 +14,17 @@
 
 namespace display {
 
-struct SpectrogramSettings {
-    int32_t sampleRate = 16000;
-    bool logFrequency = false; // rows spaced by octaves instead of by hertz
-    double floorDb = -100.0;   // this level and below: the darkest colour
-    double ceilingDb = 0.0;    // this level and above: the brightest
-};
-
 // Default floor and ceiling of the level range, in dB relative to a
 // full-scale sine.
 constexpr double kSpectrogramFloorDb = -100.0;
 constexpr double kSpectrogramCeilingDb = 0.0;
+
+struct SpectrogramSettings {
+    int32_t sampleRate = 16000;
+    bool logFrequency = false;                  // rows spaced by octaves instead of by hertz
+    double floorDb = kSpectrogramFloorDb;       // this level and below: the darkest colour
+    double ceilingDb = kSpectrogramCeilingDb;   // this level and above: the brightest
+};
 
 // The amplitude zoom as a level range: each step of 1.5 lowers the ceiling by
 // 20 log10(1.5) dB, so quiet detail gets the bright colours as the waveform's

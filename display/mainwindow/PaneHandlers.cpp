@@ -30,12 +30,16 @@ display::SpectrogramSettings spectrogramSettings(const TFPanelSignal* w, uint32_
     return s;
 }
 
+// Pixels per column: with as many columns as pixels the scale is 1; a pane
+// wider than the tables spreads each column a little.
+double columnScale(int count, int width) {
+    return double(width) / std::max(count, display::columnCount(width, MaxColumns));
+}
+
 void drawColumns(QPainter& p, const ColumnRange* cols, int count, int width, const QColor& colour) {
     if (count <= 0) return;
     p.setPen(colour);
-    // With as many columns as pixels the scale is 1; a pane wider than the
-    // tables spreads each column a little.
-    const double scale = double(width) / std::max(count, std::min(width, MaxColumns));
+    const double scale = columnScale(count, width);
     auto px = [&](int x) { return int(x * scale); };
     QPoint last(px(0), (cols[0].top + cols[0].bottom) / 2);
     for (int x = 0; x < count; ++x) {
@@ -55,7 +59,7 @@ void drawColumns(QPainter& p, const ColumnRange* cols, int count, int width, con
 void drawEnvelope(QPainter& p, const ColumnRange* cols, int count, int width, const QColor& colour) {
     if (count <= 0) return;
     p.setPen(colour);
-    const double scale = double(width) / std::max(count, std::min(width, MaxColumns));
+    const double scale = columnScale(count, width);
     auto quiet = [&](int x) { return std::abs(cols[x].bottom - cols[x].top) <= 2; };
     for (int x = 1; x < count; ++x) {
         if (quiet(x - 1) && quiet(x)) continue;
