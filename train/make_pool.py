@@ -234,7 +234,7 @@ def unpack_archives():
             pos = raw.find(b"OggS", pos + 4)
         for i, s0 in enumerate(starts):
             end = starts[i + 1] if i + 1 < len(starts) else len(raw)
-            # the stream ends with its last page; cut at the last "OggS" page that follows
+            # a stream's pages run up to the first page of the next stream (or the end)
             open(os.path.join(out, f"{n:04d}.ogg"), "wb").write(raw[s0:end])
             n += 1
 
