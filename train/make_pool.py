@@ -12,6 +12,7 @@ import glob
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -253,9 +254,7 @@ def main():
     speech, noise = [], []
 
     jobs = espeak_jobs(rng, texts, a.espeak)
-    for v in ["kal", "kal16", "awb", "rms", "slt"]:
-        if subprocess.run(["which", "flite"], capture_output=True).returncode != 0:
-            break
+    for v in ["kal", "kal16", "awb", "rms", "slt"] if shutil.which("flite") else []:
         for i in range(a.flite):
             dst = os.path.join(POOL, "speech", "flite", v, f"{i:04d}.wav")
             jobs.append(("flite", v, "heldout" if v in HELDOUT_FLITE else "train",
