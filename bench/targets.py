@@ -50,6 +50,10 @@ def ok_rows(rows):
     return [r for r in rows if r.get("status") == "ok"]
 
 
+def in_group(rows, key, g):
+    return [r for r in rows if r[key] == g]
+
+
 def groups(runs, key):
     found = {r[key] for _, rows in runs for r in rows}
     return sorted(found, key=lambda g: (0, float(g), "") if g.lstrip("-").isdigit() else (1, 0.0, g))
@@ -82,8 +86,8 @@ def main():
                 print("|---|" + "---|" * len(groups(everything, bucket_key)))
                 mine, best, best_name = [], [], []
                 for g in groups(everything, bucket_key):
-                    m = mean([r for r in good if r[bucket_key] == g], key)
-                    peer_vals = [(mean([r for r in ok_rows(pr) if r[bucket_key] == g], key), pn)
+                    m = mean(in_group(good, bucket_key, g), key)
+                    peer_vals = [(mean(in_group(ok_rows(pr), bucket_key, g), key), pn)
                                  for pn, pr in classical]
                     b, bn = max(peer_vals, key=lambda t: sense * t[0])
                     mine.append(m)
@@ -104,10 +108,10 @@ def main():
                 lines.append(f"ratio: {label} margin of {nn} over {name} on the mean = {d:.3f} (target <= 0)")
         if a.learned:
             lines.append(f"ratio: 8 dB minus mean SI-SDRi of {name} = {8.0 - mean(good, 'sisdri'):.2f} (target <= 0)")
-            babble = [r for r in good if r["noise"] == "babble"]
+            babble = in_group(good, "noise", "babble")
             lines.append(f"ratio: 3 dB minus babble SI-SDRi of {name} = {3.0 - mean(babble, 'sisdri'):.2f} "
                          f"(target <= 0)")
-            worst, kind = max((mean([r for r in good if r["noise"] == g], "pause_atten_db"), g)
+            worst, kind = max((mean(in_group(good, "noise", g), "pause_atten_db"), g)
                               for g in groups(ours, "noise"))
             lines.append(f"ratio: worst noise-kind pause of {name} above the limit ({kind}) = "
                          f"{worst - a.limit:.2f} dB (target <= 0.5)")

@@ -135,12 +135,5 @@ int toBins(const float* band, int bins, int frameLength, int rate, float* perBin
                       [&](int k, int b, float a) { perBin[k] = a * band[b] + (1.0f - a) * band[b + 1]; });
 }
 
-int parameterCount() {
-    const int gruParams = 2 * kGates * kHidden + 2 * kGates;
-    return kFeatures * kHidden + kHidden + 2 * gruParams + 2 * kHidden * kOutputs + kOutputs;
-}
-
-int macsPerFrame() { return kFeatures * kHidden + 2 * (2 * kGates * kHidden) + 2 * kHidden * kOutputs; }
-
 }  // namespace neural
 }  // namespace veldra

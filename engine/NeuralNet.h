@@ -50,9 +50,5 @@ void infer(Recurrent& state, const float* feature, Estimate& out);
 // features use. Returns the number of bins written (the first bin above kTopHz, or `bins`).
 int toBins(const float* band, int bins, int frameLength, int rate, float* perBin);
 
-// Parameter count and multiply-accumulates per frame, for documentation and benchmarks.
-int parameterCount();
-int macsPerFrame();
-
 }  // namespace neural
 }  // namespace veldra

@@ -53,6 +53,13 @@ def active_power(x, frame=320):
     return float(act.mean())
 
 
+def looped_excerpt(rng, x, n):
+    """n samples from a random place in x repeated end to end."""
+    x = np.tile(x, int(np.ceil(n / len(x))) + 1)
+    off = int(rng.integers(0, len(x) - n))
+    return x[off:off + n]
+
+
 def shape_noise(rng, n, slope_db_per_oct):
     """Gaussian noise with a power slope in dB per octave."""
     spectrum = np.fft.rfft(rng.standard_normal(n))
@@ -198,18 +205,14 @@ class Maker:
             for _ in range(int(rng.integers(3, 11))):
                 u = self.babble_speech[int(rng.integers(len(self.babble_speech)))].astype(np.float64)
                 u = u / (np.sqrt(active_power(u)) + 1e-9) * db(rng.uniform(-6, 3))
-                u = np.tile(u, int(np.ceil(n / len(u))) + 1)
-                off = int(rng.integers(0, len(u) - n))
-                y += u[off:off + n]
+                y += looped_excerpt(rng, u, n)
             if rng.random() < 0.5:
                 h, _ = room(rng)
                 y = signal.fftconvolve(y, h)[:n]
             return y
         if kind == "recorded" and self.noise:
             x = self.noise[int(rng.integers(len(self.noise)))].astype(np.float64)
-            x = np.tile(x, int(np.ceil(n / len(x))) + 1)
-            off = int(rng.integers(0, len(x) - n))
-            y = x[off:off + n]
+            y = looped_excerpt(rng, x, n)
             return y if np.std(y) > 0 else rng.standard_normal(n)
         return rng.standard_normal(n)
 

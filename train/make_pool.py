@@ -12,6 +12,7 @@ import glob
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -99,18 +100,26 @@ def espeak_jobs(rng, texts, count):
     return jobs
 
 
-def run_tts(job):
-    source, voice, split, cmd, dst = job
+def pooled(dst, source, voice, split, make):
+    """The pool row of dst: read when a run before made it, else made by make() (seconds, 0 when
+    unusable); None when unusable."""
     if os.path.exists(dst):
         sr, x = wavfile.read(dst)
         return (dst, source, voice, split, len(x) / sr)
-    with tempfile.NamedTemporaryFile(suffix=".wav") as tmp:
-        c = [tmp.name if a is None else a for a in cmd]
-        r = subprocess.run(c, capture_output=True, stdin=subprocess.DEVNULL, timeout=120)
-        if r.returncode != 0:
-            return None
-        secs = to_pool(tmp.name, dst)
+    secs = make()
     return (dst, source, voice, split, secs) if secs > 0 else None
+
+
+def run_tts(job):
+    source, voice, split, cmd, dst = job
+
+    def synthesise():
+        with tempfile.NamedTemporaryFile(suffix=".wav") as tmp:
+            c = [tmp.name if a is None else a for a in cmd]
+            r = subprocess.run(c, capture_output=True, stdin=subprocess.DEVNULL, timeout=120)
+            return to_pool(tmp.name, dst) if r.returncode == 0 else 0.0
+
+    return pooled(dst, source, voice, split, synthesise)
 
 
 def festival_voice(voice, texts, count, rng):
@@ -168,11 +177,20 @@ NOISE_PACKAGES = {
 
 def convert_job(args):
     src, dst, source, voice, split = args
-    if os.path.exists(dst):
-        sr, x = wavfile.read(dst)
-        return (dst, source, voice, split, len(x) / sr)
-    secs = to_pool(src, dst)
-    return (dst, source, voice, split, secs) if secs > 0 else None
+    return pooled(dst, source, voice, split, lambda: to_pool(src, dst))
+
+
+def package_jobs(packages, kind, per_package, skip=()):
+    """Conversion jobs for up to per_package files of each package (a fixed sample), leaving out
+    files whose path holds any of the words in skip."""
+    jobs = []
+    for pkg, pats in packages.items():
+        split = "heldout" if pkg in HELDOUT_PACKAGES else "train"
+        files = [f for f in package_files(pkg, pats) if not any(w in f.lower() for w in skip)]
+        files = sorted(random.Random(7).sample(files, min(len(files), per_package)))
+        for i, f in enumerate(files):
+            jobs.append((f, os.path.join(POOL, kind, pkg, f"{i:05d}.wav"), pkg, pkg, split))
+    return jobs
 
 
 def unpack_archives():
@@ -217,7 +235,7 @@ def unpack_archives():
             pos = raw.find(b"OggS", pos + 4)
         for i, s0 in enumerate(starts):
             end = starts[i + 1] if i + 1 < len(starts) else len(raw)
-            # the stream ends with its last page; cut at the last "OggS" page that follows
+            # a stream's pages run up to the first page of the next stream (or the end)
             open(os.path.join(out, f"{n:04d}.ogg"), "wb").write(raw[s0:end])
             n += 1
 
@@ -236,9 +254,7 @@ def main():
     speech, noise = [], []
 
     jobs = espeak_jobs(rng, texts, a.espeak)
-    for v in ["kal", "kal16", "awb", "rms", "slt"]:
-        if subprocess.run(["which", "flite"], capture_output=True).returncode != 0:
-            break
+    for v in ["kal", "kal16", "awb", "rms", "slt"] if shutil.which("flite") else []:
         for i in range(a.flite):
             dst = os.path.join(POOL, "speech", "flite", v, f"{i:04d}.wav")
             jobs.append(("flite", v, "heldout" if v in HELDOUT_FLITE else "train",
@@ -247,13 +263,7 @@ def main():
         speech += [r for r in ex.map(run_tts, jobs) if r]
     print("tts done", len(speech), file=sys.stderr, flush=True)
 
-    conv = []
-    for pkg, pats in SPEECH_PACKAGES.items():
-        split = "heldout" if pkg in HELDOUT_PACKAGES else "train"
-        files = package_files(pkg, pats)
-        files = sorted(random.Random(7).sample(files, min(len(files), a.per_package)))
-        for i, f in enumerate(files):
-            conv.append((f, os.path.join(POOL, "speech", pkg, f"{i:05d}.wav"), pkg, pkg, split))
+    conv = package_jobs(SPEECH_PACKAGES, "speech", a.per_package)
     with ThreadPoolExecutor(a.jobs) as ex:
         speech += [r for r in ex.map(convert_job, conv) if r]
     print("recorded speech done", len(speech), file=sys.stderr, flush=True)
@@ -270,14 +280,8 @@ def main():
     print("festival done", len(speech), file=sys.stderr, flush=True)
 
     unpack_archives()
-    conv = []
-    for pkg, pats in NOISE_PACKAGES.items():
-        split = "heldout" if pkg in HELDOUT_PACKAGES else "train"
-        files = [f for f in package_files(pkg, pats)
-                 if not any(w in f.lower() for w in ("radio", "tv", "voice", "speech", "talk", "music"))]
-        files = sorted(random.Random(7).sample(files, min(len(files), a.per_package)))
-        for i, f in enumerate(files):
-            conv.append((f, os.path.join(POOL, "noise", pkg, f"{i:05d}.wav"), pkg, pkg, split))
+    conv = package_jobs(NOISE_PACKAGES, "noise", a.per_package,
+                        skip=("radio", "tv", "voice", "speech", "talk", "music"))
     with ThreadPoolExecutor(a.jobs) as ex:
         noise += [r for r in ex.map(convert_job, conv) if r]
 

@@ -22,6 +22,14 @@ using apptest::windows;
 
 constexpr double kPi = 3.14159265358979323846;
 
+// A 16 kHz file of `channels` interleaved channels in the scratch directory.
+std::string writeWav(const std::string& name, uint16_t channels, const std::vector<int16_t>& samples) {
+    const std::string path = apptest::scratchDir() + "/" + name;
+    std::string err;
+    EXPECT_TRUE(writePcmWav(path, 16000, channels, samples.data(), samples.size() / channels, err)) << err;
+    return path;
+}
+
 // Two seconds of stereo at 16 kHz: a 1 kHz tone on the left, a 3 kHz one on the right.
 std::string makeTones() {
     const int rate = 16000, frames = 2 * rate;
@@ -30,22 +38,11 @@ std::string makeTones() {
         s[2 * i] = int16_t(12000 * std::sin(2 * kPi * 1000 * i / rate));
         s[2 * i + 1] = int16_t(12000 * std::sin(2 * kPi * 3000 * i / rate));
     }
-    const std::string path = apptest::scratchDir() + "/tones.wav";
-    std::string err;
-    EXPECT_TRUE(writePcmWav(path, rate, 2, s.data(), std::size_t(frames), err)) << err;
-    return path;
+    return writeWav("tones.wav", 2, s);
 }
 
 QImage shot(PaintBox* box) {
     return box->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-// A mono 16 kHz file of `samples`.
-std::string writeMono(const std::string& name, const std::vector<int16_t>& samples) {
-    const std::string path = apptest::scratchDir() + "/" + name;
-    std::string err;
-    EXPECT_TRUE(writePcmWav(path, 16000, 1, samples.data(), samples.size(), err)) << err;
-    return path;
 }
 
 // Mean brightness of a painted pane's rows [top, bottom), past the scale labels.
@@ -243,9 +240,9 @@ TEST_F(SpectrogramView, RemovedHumLeavesTheRowsAboveItAsTheyWere) {
         clean[i] = int16_t(std::lround(v));
         hummed[i] = int16_t(std::lround(v + hum));
     }
-    apptest::answerDialogs({QString::fromStdString(writeMono("hummed.wav", hummed))});
+    apptest::answerDialogs({QString::fromStdString(writeWav("hummed.wav", 1, hummed))});
     w->tOpenClick();
-    apptest::answerDialogs({QString::fromStdString(writeMono("dehummed.wav", clean))});
+    apptest::answerDialogs({QString::fromStdString(writeWav("dehummed.wav", 1, clean))});
     w->tOpenNewClick();
     ASSERT_EQ(w->origLength, length);
     ASSERT_EQ(w->changedLength, length);

@@ -14,6 +14,9 @@
 
 namespace enginetest {
 
+// The common sample rates from 8 to 48 kHz, each of the engine's frame lengths among them.
+constexpr int kRates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000};
+
 struct Settings {
     uint8_t method = 2;
     float limitDb = -18.0f;

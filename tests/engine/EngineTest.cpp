@@ -16,8 +16,6 @@ using namespace enginetest;
 
 namespace {
 
-const int kRates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000};
-
 Settings unity(uint8_t method) {
     Settings s;
     s.method = method;

@@ -119,7 +119,7 @@ TEST(NeuralGolden, FeaturesAndOutputsMatchTheTrainingFramework) {
 }
 
 TEST(NeuralGolden, BandsCoverEveryBinUpTo8kHzWithWeightsSummingToOne) {
-    for (int rate : {8000, 11025, 16000, 22050, 32000, 44100, 48000}) {
+    for (int rate : kRates) {
         const int n = frameLengthOf(rate);
         const int bins = n / 2 + 1;
         std::vector<float> ones(nn::kBands, 1.0f), perBin(static_cast<size_t>(bins), -1.0f);
@@ -150,8 +150,6 @@ std::vector<double> talker(size_t n, int rate, double amp) {
     }
     return v;
 }
-
-const int kRates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000};
 
 Settings neuralSettings(float limitDb = -18.0f) {
     Settings s;
