@@ -59,6 +59,14 @@ void frameStepRule(const RunParameters& p, const FrameControls& c, const int16_t
     }
 }
 
+bool restartBlocks(const RunParameters& p, engine::Block* blocks) {
+    const engine::Settings settings = engine::settingsAt(p.sampleRate, p);
+    for (int c = 0; c < std::clamp(p.channels, 1, 2); ++c) engine::restart(blocks[c], settings);
+    const uint32_t L = engine::frameLength(blocks[0]);
+    const uint32_t S = engine::frameStep(blocks[0]);
+    return S > 0 && S <= uint32_t(kFrameBufferSamples) && L >= S;
+}
+
 RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& hooks,
                         engine::Block* blocks) {
     const auto start = std::chrono::steady_clock::now();
@@ -72,16 +80,13 @@ RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& ho
     *s.vadCount = 0;
 
     const int channels = std::clamp(p.channels, 1, 2);
-    const engine::Settings settings = engine::settingsAt(p.sampleRate, p);
-    for (int c = 0; c < channels; ++c) engine::restart(blocks[c], settings);
-
-    const uint32_t L = engine::frameLength(blocks[0]);
-    const uint32_t S = engine::frameStep(blocks[0]);
-    const uint32_t D = engine::delay(blocks[0]);
-    if (S == 0 || S > uint32_t(kFrameBufferSamples) || L < S) {
+    if (!restartBlocks(p, blocks)) {
         result.elapsedMs = elapsed();
         return result;
     }
+    const uint32_t L = engine::frameLength(blocks[0]);
+    const uint32_t S = engine::frameStep(blocks[0]);
+    const uint32_t D = engine::delay(blocks[0]);
     result.frameCount = frameCount(s.origLength, L, S);
     int32_t target = std::min(runLength(result.frameCount, L, S), s.changedCapacity);
     if (result.frameCount == 0 || target <= 0) {

@@ -82,6 +82,12 @@ uint8_t engineFrame(engine::Block& block, const RunParameters& p, const FrameCon
 void frameStepRule(const RunParameters& p, const FrameControls& c, const int16_t* const in[2],
                    int16_t* const out[2], uint8_t vad[2], engine::Block* blocks = engine::engineStates);
 
+// Re-creates the blocks of the channels p uses (1 or 2) with p's settings.
+// False when the engine's framing does not fit the frame buffers (a step of
+// 0 or above kFrameBufferSamples, or longer than the frame): nothing can be
+// cleaned then.
+bool restartBlocks(const RunParameters& p, engine::Block* blocks);
+
 // Re-creates the blocks of the run's channels and cleans the whole original
 // signal. The changed signal is aligned sample for sample with the original:
 // the engine's delay is taken out and its tail flushed with silence, so every

@@ -8,14 +8,10 @@ namespace processing {
 StreamCleaner::StreamCleaner(const RunParameters& p, const FrameControls& c, engine::Block* blocks)
     : p_(p), c_(c), blocks_(blocks), channels_(std::clamp(p.channels, 1, 2)) {
     p_.channels = channels_;
-    const engine::Settings settings = engine::settingsAt(p.sampleRate, p);
-    for (int ch = 0; ch < channels_; ++ch)
-        engine::restart(blocks_[ch], settings);
-    const uint32_t L = engine::frameLength(blocks_[0]);
+    usable_ = restartBlocks(p_, blocks_);
     S_ = engine::frameStep(blocks_[0]);
     // Unprocessed frames are copied where they stand, so they have no delay.
     D_ = c_.processEnabled ? engine::delay(blocks_[0]) : 0;
-    usable_ = S_ > 0 && S_ <= uint32_t(kFrameBufferSamples) && L >= S_;
 }
 
 void StreamCleaner::runFrame(std::vector<int16_t>& out, uint64_t limit) {
