@@ -200,9 +200,6 @@ void TFPanelSignal::tDuplexClick() {
         setDuplexTexts(this, true);
         bStart->setEnabled(false);
         setWorkMode(WorkDuplex);
-        selectionStart = selectionEnd = 0;
-        hasSelection = false;
-        origLength = changedLength = vadCount = 0;
         recorder.callbackWindow = this;
         duplexDevice.callbackWindow = this;
         setFormat(recorder, configRecordRate(), configRecordChannels());

@@ -140,7 +140,6 @@ void TFPanelSignal::storeDecodedAsOriginal(const QString& path) {
     storeOriginal(decodedBuffer, decodedFrames, channels, sourceHeader.sampleRate);
     derivePcmHeader(sourceHeader, uint16_t(std::min(channels, 2)), pcmHeader);
     copyFormat(recorder, player);
-    samplesPerMs = samplesPerMsFor(recorder.sampleRate);
     overlayColumnCount[1] = 0;
     setWorkMode(WorkReady);
     Status0->setPanelText(0, "File: " + fileNameOf(path));

@@ -24,6 +24,11 @@ QStringList takeMessages();
 // The next file dialogs answer these paths, in order ("" cancels).
 void answerDialogs(const QStringList& paths);
 
+// Makes row `row` of the file list the current one, as a click would (without opening it).
+inline void selectListRow(TFPanelSignal* w, int row) {
+    w->FileList->setCurrentIndex(w->fileModel->index(row, 0, w->FileList->rootIndex()));
+}
+
 std::string scratchDir();
 std::string bundledSample();
 

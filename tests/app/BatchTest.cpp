@@ -19,6 +19,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -51,6 +52,13 @@ std::string bytesOf(const std::string& path) {
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+// The bytes of makeDir's files f1.wav ... f<files>.wav.
+std::vector<std::string> sourceBytes(const std::string& dir, int files) {
+    std::vector<std::string> b;
+    for (int f = 0; f < files; ++f) b.push_back(bytesOf(dir + "/f" + std::to_string(f + 1) + ".wav"));
+    return b;
 }
 
 // The command line's cleaning of `source`, which the window's result begins with.
@@ -100,7 +108,7 @@ TEST(Batch, FromTheSelectedFileToTheLastIntoTheOutputDirectory) {
     fs::create_directories(out);
     listDirectory(w, in, 5);
     FSetDirectory->chosenDir = out;
-    w->FileList->setCurrentIndex(w->fileModel->index(2, 0, w->FileList->rootIndex()));
+    apptest::selectListRow(w, 2);
     ASSERT_EQ(w->fileModel->fileName(w->FileList->currentIndex()), "f3.wav");
     w->bAutoClick();
     EXPECT_EQ(FProgress->Progress->maximum(), 3);
@@ -157,7 +165,7 @@ TEST(Batch, UnreadableFilesBetweenGoodOnesAreSkippedAndKept) {
     const std::string ref4 = cliReference(dir + "/f4.wav", "bad4");
     listDirectory(w, dir, 4);
     FSetDirectory->chosenDir = dir;
-    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    apptest::selectListRow(w, 0);
     apptest::takeMessages();
     w->bAutoClick();
     EXPECT_EQ(bytesOf(dir + "/f2.wav"), garbage);
@@ -200,18 +208,17 @@ TEST(Batch, UnwritableResultIsToldAndTheOthersAreWritten) {
     TFPanelSignal* w = apptest::windows();
     const std::string in = makeDir("batch-unw-in", 3);
     const std::string out = freshDir("batch-unw-out");
-    std::string sources[3];
-    for (int f = 0; f < 3; ++f) sources[f] = bytesOf(in + "/f" + std::to_string(f + 1) + ".wav");
+    const std::vector<std::string> sources = sourceBytes(in, 3);
     // A directory where the result should go cannot be replaced by a file,
     // whatever the user's rights.
     fs::create_directories(out + "/f2.wav");
     const std::string ref3 = cliReference(in + "/f3.wav", "unw3");
     listDirectory(w, in, 3);
     FSetDirectory->chosenDir = out;
-    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    apptest::selectListRow(w, 0);
     apptest::takeMessages();
     w->bAutoClick();
-    for (int f = 0; f < 3; ++f) EXPECT_EQ(bytesOf(in + "/f" + std::to_string(f + 1) + ".wav"), sources[f]);
+    EXPECT_EQ(sourceBytes(in, 3), sources);
     EXPECT_TRUE(fs::is_regular_file(out + "/f1.wav"));
     EXPECT_TRUE(fs::is_directory(out + "/f2.wav"));
     EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/f3.wav", ref3));
@@ -225,7 +232,7 @@ TEST(Batch, UnwritableResultIsToldAndTheOthersAreWritten) {
     // The same report in Russian.
     FconfAS->cboxLang->setCurrentIndex(1);
     FconfAS->cboxLangChange();
-    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    apptest::selectListRow(w, 0);
     w->bAutoClick();
     FconfAS->cboxLang->setCurrentIndex(0);
     FconfAS->cboxLangChange();
@@ -239,12 +246,11 @@ TEST(Batch, CancelInTheSecondFileKeepsTheFirstResultOnly) {
     TFPanelSignal* w = apptest::windows();
     const std::string in = makeDir("batch-cancel-in", 3);
     const std::string out = freshDir("batch-cancel-out");
-    std::string sources[3];
-    for (int f = 0; f < 3; ++f) sources[f] = bytesOf(in + "/f" + std::to_string(f + 1) + ".wav");
+    const std::vector<std::string> sources = sourceBytes(in, 3);
     const std::string ref1 = cliReference(in + "/f1.wav", "cancel1");
     listDirectory(w, in, 3);
     FSetDirectory->chosenDir = out;
-    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    apptest::selectListRow(w, 0);
     // The run lets messages through after every frame: Cancel is pressed
     // while the second file is being cleaned.
     QTimer presser;
@@ -259,7 +265,7 @@ TEST(Batch, CancelInTheSecondFileKeepsTheFirstResultOnly) {
     apptest::takeMessages();
     w->bAutoClick();
     presser.stop();
-    for (int f = 0; f < 3; ++f) EXPECT_EQ(bytesOf(in + "/f" + std::to_string(f + 1) + ".wav"), sources[f]);
+    EXPECT_EQ(sourceBytes(in, 3), sources);
     EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/f1.wav", ref1));
     // The second file's run was cut short: no half-silent result.
     EXPECT_FALSE(fs::exists(out + "/f2.wav"));
@@ -303,7 +309,7 @@ TEST(Batch, AfterADirectoryChangeTheBatchStartsAtTheFirstFile) {
     const std::string ref2 = cliReference(b + "/g2.wav", "chg2");
     listDirectory(w, a, 5);
     // Row 1 of the old list would be the new list's second file.
-    w->FileList->setCurrentIndex(w->fileModel->index(1, 0, w->FileList->rootIndex()));
+    apptest::selectListRow(w, 1);
     listDirectory(w, b, 2);
     FSetDirectory->chosenDir = out;
     apptest::takeMessages();

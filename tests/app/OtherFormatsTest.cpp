@@ -72,7 +72,7 @@ TEST(OtherFormats, AFlacFromTheListFillsThePanesWithItsSamples) {
     TFPanelSignal* w = apptest::windows();
     const std::string dir = mixedDir("formats-open");
     listDirectory(w, dir, 4);
-    w->FileList->setCurrentIndex(w->fileModel->index(1, 0, w->FileList->rootIndex()));
+    apptest::selectListRow(w, 1);
     ASSERT_EQ(w->fileModel->fileName(w->FileList->currentIndex()), "b.flac");
     apptest::takeMessages();
     w->FileListClick();
@@ -110,7 +110,7 @@ TEST(OtherFormats, TheBatchCleansThemIntoWavFiles) {
     fs::create_directories(out);
     listDirectory(w, dir, 4);
     FSetDirectory->chosenDir = out;
-    w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
+    apptest::selectListRow(w, 0);
     apptest::takeMessages();
     w->bAutoClick();
     EXPECT_TRUE(apptest::takeMessages().isEmpty());
