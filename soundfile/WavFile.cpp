@@ -96,8 +96,7 @@ bool decodePcm(const WavHeaderInfo& h, std::FILE* f, uint64_t bytes, Decoded& ou
         std::fill(dst + got, dst + n, int16_t(0));
         return true;
     }
-    // Other widths: stream through a buffer of whole frames. Samples wider than
-    // 16 bits keep their 16 most significant bits.
+    // Other widths: stream through a buffer of whole frames.
     const std::size_t chunkFrames = std::max<std::size_t>(1, (std::size_t(1) << 18) / B);
     std::vector<unsigned char> buf(std::size_t(B) * chunkFrames);
     uint64_t frame = 0;
@@ -107,14 +106,7 @@ bool decodePcm(const WavHeaderInfo& h, std::FILE* f, uint64_t bytes, Decoded& ou
         for (std::size_t i = 0; i < got; ++i) {
             const unsigned char* fr = buf.data() + i * B;
             for (unsigned c = 0; c < C; ++c) {
-                const unsigned char* p = fr + c * width;
-                int16_t s;
-                switch (width) {
-                case 1: s = pcm8ToSample(p[0]); break;
-                case 2: s = le16(p); break;
-                default: s = le16(p + width - 2); break;
-                }
-                dst[(frame + i) * C + c] = s;
+                dst[(frame + i) * C + c] = pcmToSample(fr + c * width, width);
             }
         }
         frame += got;
@@ -139,17 +131,8 @@ bool decodeFloat(const WavHeaderInfo& h, std::FILE* f, uint64_t bytes, Decoded& 
     while (done < n) {
         std::size_t want = std::size_t(std::min<uint64_t>(chunk, n - done));
         std::size_t got = readUpTo(f, buf.data(), want * width) / width;
-        for (std::size_t i = 0; i < got; ++i) {
-            if (width == 4) {
-                float x;
-                std::memcpy(&x, buf.data() + i * 4, 4);
-                dst[done + i] = floatToSample(x);
-            } else {
-                double x;
-                std::memcpy(&x, buf.data() + i * 8, 8);
-                dst[done + i] = floatToSample(float(x));
-            }
-        }
+        for (std::size_t i = 0; i < got; ++i)
+            dst[done + i] = floatBytesToSample(buf.data() + i * width, width);
         done += got;
         if (got < want) break;
     }

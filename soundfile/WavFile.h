@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -86,6 +87,26 @@ int16_t pcm8ToSample(uint8_t b);
 int16_t floatToSample(float x);
 int16_t aLawToSample(uint8_t code);
 int16_t muLawToSample(uint8_t code);
+
+// One little-endian integer PCM sample of `width` bytes (1 to 4, 8-bit
+// unsigned); samples wider than 16 bits keep their 16 most significant bits.
+inline int16_t pcmToSample(const unsigned char* p, unsigned width) {
+    if (width == 1) return pcm8ToSample(p[0]);
+    const unsigned char* top = p + width - 2;
+    return int16_t(uint16_t(top[0] | top[1] << 8));
+}
+
+// One IEEE float sample of `width` bytes (4 or 8).
+inline int16_t floatBytesToSample(const unsigned char* p, unsigned width) {
+    if (width == 4) {
+        float x;
+        std::memcpy(&x, p, 4);
+        return floatToSample(x);
+    }
+    double x;
+    std::memcpy(&x, p, 8);
+    return floatToSample(float(x));
+}
 
 // Fills `target` as the 16-bit PCM header of a signal with the source's rate and
 // `channels` channels. dataSize is left for the caller.

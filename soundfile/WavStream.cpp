@@ -28,9 +28,6 @@ uint32_t le32(const unsigned char* p) {
 uint64_t le64(const unsigned char* p) {
     return uint64_t(le32(p)) | uint64_t(le32(p + 4)) << 32;
 }
-inline int16_t le16s(const unsigned char* p) {
-    return int16_t(uint16_t(p[0] | p[1] << 8));
-}
 
 constexpr uint64_t kToEnd = std::numeric_limits<uint64_t>::max();
 
@@ -489,21 +486,10 @@ class WavReader : public AudioReader {
                 int16_t s = 0;
                 switch (header_.formatTag) {
                 case WavPcm:
-                    // Samples wider than 16 bits keep their 16 most significant bits.
-                    s = width == 1   ? pcm8ToSample(p[0])
-                        : width == 2 ? le16s(p)
-                                     : le16s(p + width - 2);
+                    s = pcmToSample(p, width);
                     break;
                 case WavFloat:
-                    if (width == 4) {
-                        float x;
-                        std::memcpy(&x, p, 4);
-                        s = floatToSample(x);
-                    } else {
-                        double x;
-                        std::memcpy(&x, p, 8);
-                        s = floatToSample(float(x));
-                    }
+                    s = floatBytesToSample(p, width);
                     break;
                 default:
                     s = g711_[p[0]];
