@@ -13,11 +13,6 @@
 namespace veldra {
 namespace neural {
 
-const float kBandHz[kBands] = {0.0f,    62.5f,   125.0f,  187.5f,  250.0f,  312.5f,  375.0f,  437.5f,
-                               500.0f,  593.75f, 687.5f,  781.25f, 906.25f, 1031.25f, 1187.5f, 1343.75f,
-                               1500.0f, 1687.5f, 1906.25f, 2156.25f, 2406.25f, 2718.75f, 3031.25f, 3406.25f,
-                               3812.5f, 4250.0f, 4750.0f, 5312.5f, 5906.25f, 6593.75f, 7281.25f, 8000.0f};
-
 namespace {
 
 constexpr int kGates = 3 * kHidden;

@@ -22,6 +22,8 @@ constexpr int kOutputs = 3 * kBands + 1;
 constexpr float kTopHz = 8000.0f;
 constexpr float kDensityFloor = 1e-5f;  // about the density of 16-bit quantisation noise
 
+// The band points p[b] in Hz, written with the weights (NeuralWeights.cpp) from the list the
+// network was trained with (train/features.py).
 extern const float kBandHz[kBands];
 
 // Per-frame outputs, all in [0, 1].

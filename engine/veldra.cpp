@@ -675,18 +675,13 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
                 buriedLift = w * frameP * (buried - logFloor);
             }
         }
-        if (buriedLift > 0.0f)
-            omlsaGains(
-                bins, xi, gammaPost, power, absence,
-                [&](int k, float p, float logGh1) {
-                    return p * logGh1 + (1.0f - p) * (logFloor + buriedLift * nearSpeech[k]);
-                },
-                floorGain, speechPrev, gain);
-        else
-            omlsaGains(
-                bins, xi, gammaPost, power, absence,
-                [&](int, float p, float logGh1) { return p * logGh1 + (1.0f - p) * logFloor; }, floorGain,
-                speechPrev, gain);
+        omlsaGains(
+            bins, xi, gammaPost, power, absence,
+            [&](int k, float p, float logGh1) {
+                const float floorK = buriedLift > 0.0f ? logFloor + buriedLift * nearSpeech[k] : logFloor;
+                return p * logGh1 + (1.0f - p) * floorK;
+            },
+            floorGain, speechPrev, gain);
     }
 
     // Speech (clear) or what was removed (background): the two add up to the input.

@@ -73,8 +73,9 @@ enum {
 /* Methods: 0 simple (spectral subtraction with a floor), 1 normal (Wiener gain,
  * decision-directed a-priori SNR), 2 extended (log-spectral amplitude with
  * speech-presence probability), 3 neural (the same log-spectral amplitude rule
- * driven by a small trained recurrent network's band speech presence, noise
- * estimate and speech gain; weights compiled in, its state in the block). */
+ * over the tracker's noise estimate, driven by a small trained recurrent
+ * network's band speech presence, band speech gain and voice decision; weights
+ * compiled in, its state in the block). */
 VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, float limitDb,
                             float noiseRate, float musicalRate, const char* callerId);
 VELDRA_API void Veldra_Destroyed(void* block);
