@@ -780,6 +780,11 @@ void TFPanelSignal::showSignalStatus(StatusBar* bar, uint32_t rate, uint32_t cha
     showLengthText(bar, length);
 }
 
+void TFPanelSignal::setScrollLength(int32_t length) {
+    QSignalBlocker block(ScrollSignal);
+    ScrollSignal->setMaximum(std::max(1, length / 10));
+}
+
 void TFPanelSignal::ToolBar4DblClick() {
     for (QAction* a : ToolBar2->actions())
         if (ToolBar2->widgetForAction(a) == tDuplex) a->setVisible(true);

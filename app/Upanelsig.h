@@ -248,6 +248,9 @@ public:
     void showFormatText(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits);
     void showLengthText(StatusBar* bar, int32_t length);
     void showSignalStatus(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits, int32_t length);
+    // The scroll bar's range for a signal of `length` samples (one step per
+    // ten samples), set without moving the panes.
+    void setScrollLength(int32_t length);
 
     // Every caption and hint of the window for language 0 (English) or 1
     // (Russian); any other index changes nothing. The record, duplex and

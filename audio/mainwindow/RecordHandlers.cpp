@@ -172,10 +172,7 @@ void TFPanelSignal::tStopClick() {
     storeOriginal(recordBuffer.data(0), int32_t(frames), int(channels), recorder.sampleRate);
     fullScale = recorder.bitsPerSample == 8 ? 256 : 32768;
     Status0->setPanelText(0, "File: ");
-    {
-        QSignalBlocker block(ScrollSignal);
-        ScrollSignal->setMaximum(std::max(1, origLength / 10));
-    }
+    setScrollLength(origLength);
     copyFormat(recorder, player);
     PanelSignalResize();
 }

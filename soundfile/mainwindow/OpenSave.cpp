@@ -111,11 +111,6 @@ void handCursors(TFPanelSignal* w) {
     w->grSig1->setCursor(Qt::PointingHandCursor);
 }
 
-void setScrollMax(TFPanelSignal* w, int32_t length) {
-    QSignalBlocker block(w->ScrollSignal);
-    w->ScrollSignal->setMaximum(std::max(1, length / 10));
-}
-
 // A file picked from the list seeds the save dialog and whichever open
 // directory has none yet.
 void noteListFile(TFPanelSignal* w, const QString& path) {
@@ -143,7 +138,7 @@ void TFPanelSignal::storeDecodedAsOriginal(const QString& path) {
     overlayColumnCount[1] = 0;
     setWorkMode(WorkReady);
     Status0->setPanelText(0, "File: " + fileNameOf(path));
-    setScrollMax(this, origLength);
+    setScrollLength(origLength);
     PanelSignalResize();
 }
 
@@ -227,7 +222,7 @@ void TFPanelSignal::tOpenNewClick() {
     samplesPerMs = samplesPerMsFor(changedFormat.sampleRate);
     setWorkMode(WorkReady);
     Status1->setPanelText(0, "File: " + fileNameOf(path));
-    setScrollMax(this, changedLength);
+    setScrollLength(changedLength);
     PanelSignalResize();
 }
 
