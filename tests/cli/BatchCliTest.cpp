@@ -20,24 +20,15 @@ using clitest::sh;
 
 namespace {
 
-std::string makePcm(const std::string& path, int frames, int channels, int rate) {
-    std::string err;
-    const auto sig = testSignal(frames, channels, rate, 8000);
-    EXPECT_TRUE(
-        writePcmWav(path, uint32_t(rate), uint16_t(channels), sig.data(), std::size_t(frames), err))
-        << err;
-    return path;
-}
-
 // A small collection: WAV, FLAC under a name that hides it, MP3 in a
 // subdirectory, a text file and a broken WAV.
 fs::path makeCollection(const std::string& name, bool broken) {
     const fs::path in = scratchDir() / name;
     fs::remove_all(in);
     fs::create_directories(in / "day2" / "deep");
-    makePcm((in / "a.wav").string(), 9000, 1, 16000);
-    makePcm((in / "b.wav").string(), 7000, 2, 8000);
-    makePcm(scratch("c-src.wav"), 8000, 1, 16000);
+    writeTestWav((in / "a.wav").string(), 9000, 1, 16000, 8000);
+    writeTestWav((in / "b.wav").string(), 7000, 2, 8000, 8000);
+    writeTestWav(scratch("c-src.wav"), 8000, 1, 16000, 8000);
     EXPECT_EQ(
         run("flac -s -f -o " + (in / "day2" / "c.take").string() + " " + scratch("c-src.wav")), 0);
     EXPECT_EQ(run("lame --quiet " + scratch("c-src.wav") + " " +

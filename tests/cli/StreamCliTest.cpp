@@ -28,16 +28,6 @@ std::vector<int16_t> samplesOf(const std::string& path, int& channels) {
                                 w.samples.get() + std::size_t(w.frames) * w.header.channels);
 }
 
-std::string makeWav(const std::string& name, int frames, int channels, int rate) {
-    const std::string p = scratch(name);
-    std::string err;
-    const auto sig = testSignal(frames, channels, rate, 9000);
-    EXPECT_TRUE(
-        writePcmWav(p, uint32_t(rate), uint16_t(channels), sig.data(), std::size_t(frames), err))
-        << err;
-    return p;
-}
-
 // What the window's processing run computes for a file (its first two channels).
 std::vector<int16_t> windowResult(const std::string& path, int& channels) {
     LoadedWav w;
@@ -89,7 +79,7 @@ TEST(CleanCli, WindowSamplesThenTheTailExactlyAsLong) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sox);
         const std::string pcm =
-            makeWav("src" + std::to_string(n) + ".wav", c.frames, c.channels, c.rate);
+            writeTestWav(scratch("src" + std::to_string(n) + ".wav"), c.frames, c.channels, c.rate, 9000);
         const std::string src = scratch("enc" + std::to_string(n) + ".wav");
         const std::string out = scratch("out" + std::to_string(n++) + ".wav");
         ASSERT_EQ(run("sox -D " + pcm + " " + c.sox + " " + src), 0);
@@ -106,7 +96,7 @@ TEST(CleanCli, WindowSamplesThenTheTailExactlyAsLong) {
 }
 
 TEST(CleanCli, NeverReplacesAFileUnlessAsked) {
-    const std::string in = makeWav("keep-in.wav", 8000, 1, 8000);
+    const std::string in = writeTestWav(scratch("keep-in.wav"), 8000, 1, 8000, 9000);
     const std::string out = scratch("keep-out.wav");
     writeBytes(out, {'m', 'i', 'n', 'e'});
     Shell r = sh("$CLI clean " + in + " " + out);
@@ -136,7 +126,7 @@ TEST(CleanCli, NeverReplacesAFileUnlessAsked) {
     EXPECT_EQ(sh("$CLI clean -y " + in + " " + out).status, 0);
     EXPECT_GT(readBytes(out).size(), 4u);
     // The input itself, replaced whole when asked.
-    const std::string self = makeWav("self.wav", 8000, 1, 8000);
+    const std::string self = writeTestWav(scratch("self.wav"), 8000, 1, 8000, 9000);
     const std::string ref = scratch("self-ref.wav");
     ASSERT_EQ(sh("$CLI clean " + self + " " + ref).status, 0);
     ASSERT_EQ(sh("$CLI clean --overwrite " + self + " " + self).status, 0);
@@ -146,7 +136,7 @@ TEST(CleanCli, NeverReplacesAFileUnlessAsked) {
 }
 
 TEST(CleanCli, PipesInAndOut) {
-    const std::string in = makeWav("pipe-in.wav", 12000, 2, 16000);
+    const std::string in = writeTestWav(scratch("pipe-in.wav"), 12000, 2, 16000, 9000);
     const std::string ref = scratch("pipe-ref.wav");
     ASSERT_EQ(sh("$CLI clean " + in + " " + ref).status, 0);
     int ch = 0;
@@ -188,7 +178,7 @@ TEST(CleanCli, PipesInAndOut) {
 }
 
 TEST(CleanCli, FlacOutputByNameOrOption) {
-    const std::string in = makeWav("f-in.wav", 9000, 1, 16000);
+    const std::string in = writeTestWav(scratch("f-in.wav"), 9000, 1, 16000, 9000);
     const std::string ref = scratch("f-ref.wav");
     ASSERT_EQ(sh("$CLI clean " + in + " " + ref).status, 0);
     ASSERT_EQ(sh("$CLI clean " + in + " " + scratch("f-out.flac")).status, 0);

@@ -1,6 +1,10 @@
 #pragma once
 // Helpers shared by the sound-file tests: a scratch directory, crafted WAV
-// byte images, and a deterministic test signal.
+// byte images, and a deterministic test signal (also as a WAV file).
+
+#include "soundfile/WavFile.h"
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
@@ -107,6 +111,18 @@ inline std::vector<int16_t> testSignal(int frames, int channels, int rate, int p
         }
     }
     return s;
+}
+
+// Writes testSignal(frames, channels, rate, peak) to `path` as a 16-bit WAV
+// and returns the path.
+inline std::string writeTestWav(const std::string& path, int frames, int channels, int rate,
+                                int peak) {
+    std::string err;
+    const auto sig = testSignal(frames, channels, rate, peak);
+    EXPECT_TRUE(writePcmWav(path, uint32_t(rate), uint16_t(channels), sig.data(),
+                            std::size_t(frames), err))
+        << err;
+    return path;
 }
 
 inline int run(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); }
