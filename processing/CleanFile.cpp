@@ -122,12 +122,9 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
     if (!openAudioWriter(output, settings, writer, error)) return false;
 
     RunParameters p;
+    static_cast<engine::Parameters&>(p) = o;
     p.sampleRate = int32_t(in.sampleRate);
     p.channels = channels;
-    p.method = o.method;
-    p.limitDb = o.limitDb;
-    p.noiseRate = o.noiseRate;
-    p.musicalRate = o.musicalRate;
     p.selectClearSpeech = o.background ? 0 : 1;
     FrameControls fc;
     fc.method = o.method;
@@ -143,6 +140,7 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
         return false;
     }
 
+    const std::string inputName = input == "-" ? "standard input" : input;
     constexpr std::size_t kBlockFrames = 8192;
     std::vector<int16_t> block(kBlockFrames * std::size_t(in.channels));
     std::vector<int16_t> cleaned;
@@ -150,7 +148,7 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
     for (;;) {
         std::size_t got = 0;
         if (!reader->read(block.data(), kBlockFrames, got, error)) {
-            error = (input == "-" ? std::string("standard input") : input) + ": " + error;
+            error = inputName + ": " + error;
             return false;
         }
         if (got == 0) break;
@@ -160,7 +158,7 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
         if (!writer->write(cleaned.data(), cleaned.size() / channels, error)) return false;
     }
     if (const std::string note = reader->endNote(); !note.empty())
-        stats.notes.push_back((input == "-" ? std::string("standard input") : input) + ": " + note);
+        stats.notes.push_back(inputName + ": " + note);
     cleaned.clear();
     cleaner.finish(cleaned);
     if (!writer->write(cleaned.data(), cleaned.size() / channels, error)) return false;
