@@ -7,6 +7,7 @@
 #include "CleanFile.h"
 #include "FileDigest.h"
 #include "SafeFile.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -203,16 +204,10 @@ int runClean(const std::vector<std::string>& args) {
 // ---------------------------------------------------------------------------
 // batch
 
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return s;
-}
-
 bool knownAudioExtension(const fs::path& p) {
     static const char* const exts[] = {".wav",  ".flac", ".ogg", ".oga", ".opus", ".mp3", ".aif",
                                        ".aiff", ".aifc", ".caf", ".w64", ".rf64", ".bwf"};
-    const std::string e = lower(p.extension().string());
+    const std::string e = lowerAscii(p.extension().string());
     return std::find(std::begin(exts), std::end(exts), e) != std::end(exts);
 }
 
@@ -220,7 +215,7 @@ bool knownAudioExtension(const fs::path& p) {
 // output format unless it has it already (in any case).
 fs::path outputFor(const fs::path& rel, const fs::path& outDir, OutputFormat f) {
     fs::path name = rel;
-    if (lower(rel.extension().string()) != extensionOf(f))
+    if (lowerAscii(rel.extension().string()) != extensionOf(f))
         name.replace_extension(extensionOf(f));
     return outDir / name;
 }

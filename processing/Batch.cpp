@@ -1,6 +1,7 @@
 #include "processing/Batch.h"
 
-#include <cctype>
+#include "base/Text.h"
+
 #include <exception>
 
 namespace processing {
@@ -13,9 +14,7 @@ int batchStartIndex(int count, int current) {
 std::string batchResultName(const std::string& sourceName) {
     const std::size_t dot = sourceName.find_last_of('.');
     if (dot == std::string::npos || dot == 0) return sourceName + ".Wav";
-    std::string ext = sourceName.substr(dot + 1);
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == "wav") return sourceName;
+    if (lowerAscii(sourceName.substr(dot + 1)) == "wav") return sourceName;
     return sourceName.substr(0, dot) + ".Wav";
 }
 

@@ -3,6 +3,7 @@
 
 #include "soundfile/AudioStream.h"
 #include "base/SafeFile.h"
+#include "base/Text.h"
 #include "soundfile/WavLoad.h"
 
 #include <sndfile.h>
@@ -337,9 +338,7 @@ bool openAudioReader(const std::string& path, std::unique_ptr<AudioReader>& read
 }
 
 bool parseOutputFormat(const std::string& name, OutputFormat& format) {
-    std::string n = name;
-    std::transform(n.begin(), n.end(), n.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
+    const std::string n = lowerAscii(name);
     if (n == "wav")
         format = OutputFormat::Wav;
     else if (n == "flac")
