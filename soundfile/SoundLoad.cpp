@@ -67,15 +67,10 @@ bool readSoundSamples(WavHeaderInfo& header, const std::string& fileName, int32_
     delete[] block;
     block = data;
     frames = int32_t(have);
-    const uint16_t align = uint16_t(kept * 2);
-    header = WavHeaderInfo{16,
-                           WavPcm,
-                           uint16_t(kept),
-                           info.sampleRate,
-                           info.sampleRate * align,
-                           align,
-                           16,
-                           uint32_t(std::min<int64_t>(have * align, 0xFFFFFFFFll))};
+    WavHeaderInfo source;
+    source.sampleRate = info.sampleRate;
+    derivePcmHeader(source, uint16_t(kept), header);
+    header.dataSize = uint32_t(std::min<int64_t>(have * header.blockAlign, 0xFFFFFFFFll));
     return true;
 }
 
