@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <stdio.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,6 +15,14 @@ const char kTempMarker[] = ".partial-";
 
 bool isUnfinishedWrite(const std::string& fileName) {
     return fileName.find(kTempMarker) != std::string::npos;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    std::error_code ec1, ec2;
+    return std::filesystem::weakly_canonical(a, ec1) == std::filesystem::weakly_canonical(b, ec2) && !ec1 && !ec2;
 }
 
 SafeFileWriter::~SafeFileWriter() { discard(); }

@@ -12,6 +12,10 @@
 // to: an unfinished (or abandoned) write, never a result.
 bool isUnfinishedWrite(const std::string& fileName);
 
+// Whether two names lead to the same file (or, for names not yet made, the
+// same path): replacing one would replace the other.
+bool sameFile(const std::string& a, const std::string& b);
+
 class SafeFileWriter {
 public:
     SafeFileWriter() = default;

@@ -4,6 +4,7 @@
 #include "Command.h"
 
 #include "AudioStream.h"
+#include "SafeFile.h"
 #include "WavLoad.h"
 
 #include <cstdio>
@@ -129,10 +130,10 @@ int runConvert(const std::vector<std::string>& args) {
     }
     if (files.size() != 2) return cli::usageError(convertCommand, "expected input and output files");
     // As clean: an existing file, the input included, only with -y.
-    struct stat so {}, si {};
+    struct stat so {};
     if (!overwrite && ::stat(files[1].c_str(), &so) == 0) {
-        const bool same = ::stat(files[0].c_str(), &si) == 0 && si.st_dev == so.st_dev && si.st_ino == so.st_ino;
-        std::fprintf(stderr, "%s %s (use -y to replace it)\n", files[1].c_str(), same ? "is the input file" : "exists");
+        std::fprintf(stderr, "%s %s (use -y to replace it)\n", files[1].c_str(),
+                     sameFile(files[0], files[1]) ? "is the input file" : "exists");
         return 1;
     }
     LoadedWav wav;

@@ -2,10 +2,10 @@
 
 #include "processing/StreamClean.h"
 
+#include "base/SafeFile.h"
+
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <sys/stat.h>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -70,19 +70,6 @@ std::string describeSettings(const CleanOptions& o) {
     if (!o.processEnabled) s += "; processing off";
     return s;
 }
-
-namespace {
-
-// Whether two names lead to the same file (or, for names not yet made, the same path).
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
-    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
-        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-    std::error_code ec1, ec2;
-    return std::filesystem::weakly_canonical(a, ec1) == std::filesystem::weakly_canonical(b, ec2) && !ec1 && !ec2;
-}
-
-}  // namespace
 
 bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o, CleanStats& stats,
                std::string& error, engine::Block* blocks) {

@@ -120,6 +120,9 @@ TEST(CleanCli, NeverReplacesAFileUnlessAsked) {
     EXPECT_EQ(sh("$CLI convert " + in + " " + out).status, 1);
     EXPECT_EQ(readBytes(out).size(), 4u);
     EXPECT_EQ(sh("$CLI convert " + in + " " + in).status, 1);
+    r = sh("$CLI convert " + in + " " + scratchDir().string() + "/./keep-in.wav");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("is the input"), std::string::npos) << r.err;
     EXPECT_EQ(sh("$CLI convert -y " + in + " " + out).status, 0);
     EXPECT_EQ(readBytes(out), source);
 
