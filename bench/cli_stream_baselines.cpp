@@ -1,8 +1,8 @@
-// The parts bench/cli_stream sets the command line's time against, each on
+// The baselines bench/cli_stream sets the command line's time against, each on
 // the same file:
-//   cli_stream_parts engine FILE     the engine alone over the samples held in
-//                                    memory (frame rule and engine calls only)
-//   cli_stream_parts copy IN OUT     a plain streamed read and write, no cleaning
+//   cli_stream_baselines engine FILE     the engine alone over the samples held in
+//                                        memory (frame rule and engine calls only)
+//   cli_stream_baselines copy IN OUT     a plain streamed read and write, no cleaning
 // Each prints "seconds: S".
 
 #include "soundfile/AudioStream.h"
@@ -102,6 +102,6 @@ int main(int argc, char** argv) {
         std::printf("seconds: %.3f\n", now() - t0);
         return 0;
     }
-    std::fprintf(stderr, "usage: cli_stream_parts engine FILE | copy IN OUT\n");
+    std::fprintf(stderr, "usage: cli_stream_baselines engine FILE | copy IN OUT\n");
     return 2;
 }
