@@ -27,4 +27,7 @@ struct CommandRegistration {
 // Prints "usage: ..." for one command to stderr and returns 2.
 int usageError(const Command& c, const std::string& why);
 
+// A whole argument as a finite number (no trailing text).
+bool parseDouble(const std::string& text, double& value);
+
 }  // namespace cli

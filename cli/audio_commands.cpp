@@ -75,12 +75,6 @@ bool parseInt(const std::string& text, long& value) {
     return end != text.c_str() && *end == '\0' && errno == 0;
 }
 
-bool parseDouble(const std::string& text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end != text.c_str() && *end == '\0' && std::isfinite(value);
-}
-
 bool parseDevice(const std::string& text, UINT& device) {
     long n = 0;
     if (!parseInt(text, n) || n < -1 || n > 255)
@@ -223,7 +217,7 @@ int runRecord(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == "--seconds") {
-            if (!hasValue || !parseDouble(args[++i], seconds) || seconds <= 0)
+            if (!hasValue || !cli::parseDouble(args[++i], seconds) || seconds <= 0)
                 return cli::usageError(recordCommand, "--seconds takes a positive number");
         } else if (a == "--rate") {
             if (!hasValue || !parseInt(args[++i], rate) || rate < 1000 || rate > 384000)

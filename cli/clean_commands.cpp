@@ -42,12 +42,6 @@ const cli::Command batchCommand{
 cli::CommandRegistration cleanReg(cleanCommand);
 cli::CommandRegistration batchReg(batchCommand);
 
-bool parseNumber(const std::string& text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end != text.c_str() && *end == '\0';
-}
-
 struct CommonOptions {
     processing::CleanOptions clean;
     std::string report;
@@ -73,19 +67,19 @@ std::string parseOptions(const std::vector<std::string>& args, std::vector<std::
         std::string v;
         double x = 0;
         if (a == "--method") {
-            if (!value(v) || !parseNumber(v, x) || (x != 0 && x != 1 && x != 2 && x != 3))
+            if (!value(v) || !cli::parseDouble(v, x) || (x != 0 && x != 1 && x != 2 && x != 3))
                 return "--method takes 0, 1, 2 or 3";
             o.method = uint8_t(x);
         } else if (a == "--limit") {
-            if (!value(v) || !parseNumber(v, x))
+            if (!value(v) || !cli::parseDouble(v, x))
                 return "--limit takes a number of dB";
             o.limitDb = float(x);
         } else if (a == "--noise-rate") {
-            if (!value(v) || !parseNumber(v, x))
+            if (!value(v) || !cli::parseDouble(v, x))
                 return "--noise-rate takes a number";
             o.noiseRate = float(x);
         } else if (a == "--musical-rate") {
-            if (!value(v) || !parseNumber(v, x))
+            if (!value(v) || !cli::parseDouble(v, x))
                 return "--musical-rate takes a number";
             o.musicalRate = float(x);
         } else if (a == "--background") {
@@ -120,7 +114,7 @@ std::string parseOptions(const std::vector<std::string>& args, std::vector<std::
         } else if (a == "-q" || a == "--quiet") {
             all.quiet = true;
         } else if (batch && (a == "--jobs" || a == "-j")) {
-            if (!value(v) || !parseNumber(v, x) || x < 1 || x > 1024 || x != int(x))
+            if (!value(v) || !cli::parseDouble(v, x) || x < 1 || x > 1024 || x != int(x))
                 return "--jobs takes a whole number from 1";
             all.jobs = int(x);
         } else if (a.size() > 1 && a[0] == '-') {

@@ -1,7 +1,9 @@
 #include "Command.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace cli {
@@ -16,6 +18,12 @@ int usageError(const Command& c, const std::string& why) {
         std::fprintf(stderr, "silvane-cli %s: %s\n", c.name, why.c_str());
     std::fprintf(stderr, "usage: %s\n", c.usage);
     return 2;
+}
+
+bool parseDouble(const std::string& text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end != text.c_str() && *end == '\0' && std::isfinite(value);
 }
 
 }  // namespace cli
