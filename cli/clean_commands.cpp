@@ -45,10 +45,10 @@ cli::CommandRegistration batchReg(batchCommand);
 struct CommonOptions {
     processing::CleanOptions clean;
     std::string report;
+    bool quiet = false;
     // batch only
     bool recursive = false;
     bool skipExisting = false;
-    bool quiet = false;
     int jobs = 0; // 0: one per core
 };
 
