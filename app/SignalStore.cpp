@@ -50,6 +50,8 @@ SignalStore::SignalStore() {
     newRecord(player);
 }
 
+SignalStore::~SignalStore() { releaseHeapBuffers(); }
+
 int32_t samplesPerMsFor(uint32_t rate) { return int32_t(rate / 1000); }
 
 int32_t msFromSamples(int64_t samples, int32_t samplesPerMs) {

@@ -86,6 +86,8 @@ enum WorkMode : uint8_t {
 
 struct SignalStore {
     SignalStore();
+    // Frees the reader's block and the play block.
+    ~SignalStore();
     SignalStore(const SignalStore&) = delete;
     SignalStore& operator=(const SignalStore&) = delete;
 
@@ -102,9 +104,9 @@ struct SignalStore {
     WaveDevice& changedFormat = changed.format; // the format of the changed signal
 
     ZeroPages<int16_t> recordBuffer{1, MaxOrigSamples};
-    int16_t* decodedBuffer = nullptr;  // the WAV reader's block
+    int16_t* decodedBuffer = nullptr;  // the reader's block (new[]), the store's own
     int32_t decodedFrames = 0;
-    int16_t* playBuffer = nullptr;     // interleaved block for stereo playback
+    int16_t* playBuffer = nullptr;     // interleaved block for stereo playback (new[]), the store's own
 
     WaveDevice player;
 
