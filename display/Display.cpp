@@ -94,6 +94,14 @@ std::string captionText(int32_t sample, int32_t samplesPerMs, int amplitude) {
            ", Am:  " + std::to_string(amplitude) + " ]";
 }
 
+std::string maxLengthText(int32_t capacity, uint32_t rate) {
+    // Samples per millisecond are whole, as everywhere else on the window.
+    int64_t ms = 0;
+    if (rate >= 1000) ms = capacity / int64_t(rate / 1000);
+    else if (rate > 0) ms = int64_t(capacity) * 1000 / rate;
+    return "Max length: " + std::to_string(ms) + " ms";
+}
+
 ScaleLabels scaleLabels(uint32_t bitsPerSample, double ampZoom) {
     ScaleLabels l;
     if (!(ampZoom > 0)) return l;
@@ -178,6 +186,17 @@ int32_t lengthAfterCut(int32_t length, int32_t s, int32_t e) {
     s = std::max(s, 0);
     e = std::min(e, length - 1);
     return length - (e - s + 1);
+}
+
+int wholeCutChannels(uint32_t fileChannels, uint32_t signalChannels) {
+    return int(std::min(std::clamp<uint32_t>(fileChannels, 1, 2), std::clamp<uint32_t>(signalChannels, 1, 2)));
+}
+
+FrameSpan selectedFrames(int32_t selectionStart, int32_t selectionEnd, int32_t length) {
+    FrameSpan f;
+    f.first = std::max(0, std::min(selectionStart, selectionEnd));
+    f.last = std::min(std::max(selectionStart, selectionEnd), length - 1);
+    return f;
 }
 
 int32_t cutChannels(int16_t* const* channels, int count, int32_t length, int32_t s, int32_t e) {

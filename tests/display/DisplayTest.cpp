@@ -94,6 +94,11 @@ TEST(Texts, StatusPanelsAndLabels) {
     EXPECT_EQ(l.middle, "128");
     EXPECT_EQ(l.bottom, "0");
     EXPECT_FALSE(scaleLabels(24, 1.0).shown);
+    // Whole samples per millisecond at 22050 Hz as on the status bars; below 1000 Hz exactly.
+    EXPECT_EQ(maxLengthText(20000000, 16000), "Max length: 1250000 ms");
+    EXPECT_EQ(maxLengthText(22000, 22050), "Max length: 1000 ms");
+    EXPECT_EQ(maxLengthText(1000, 500), "Max length: 2000 ms");
+    EXPECT_EQ(maxLengthText(1000, 0), "Max length: 0 ms");
 }
 
 TEST(Mouse, ClickSetsTheCursorAndDropsTheSelection) {
@@ -194,6 +199,32 @@ TEST(Cut, CursorZeroAndSelectionsBeyondTheSignal) {
     EXPECT_EQ(s[0], 2);
     EXPECT_EQ(s[1], 3);
     EXPECT_EQ(cutChannels(ch, 1, 0, 0, 0), 0);
+}
+
+TEST(Cut, AWholeCutTakesTheChannelsBothTheFileAndTheSignalHave) {
+    EXPECT_EQ(wholeCutChannels(2, 2), 2);
+    EXPECT_EQ(wholeCutChannels(2, 1), 1);  // a mono changed signal of a stereo file
+    EXPECT_EQ(wholeCutChannels(1, 2), 1);
+    EXPECT_EQ(wholeCutChannels(6, 2), 2);
+    EXPECT_EQ(wholeCutChannels(0, 0), 1);  // nothing read yet
+}
+
+TEST(Selection, SelectedFramesStayInsideTheSignal) {
+    FrameSpan f = selectedFrames(100, 199, 1000);
+    EXPECT_EQ(f.first, 100);
+    EXPECT_EQ(f.last, 199);
+    EXPECT_EQ(f.count(), 100);
+    // Ends in either order; a selection running past the end stops there.
+    f = selectedFrames(900, 20, 500);
+    EXPECT_EQ(f.first, 20);
+    EXPECT_EQ(f.last, 499);
+    f = selectedFrames(-5, 3, 10);
+    EXPECT_EQ(f.first, 0);
+    EXPECT_EQ(f.count(), 4);
+    // The shared selection may lie wholly beyond a shorter signal, or the signal be empty.
+    EXPECT_EQ(selectedFrames(600, 700, 500).count(), 0);
+    EXPECT_EQ(selectedFrames(0, 0, 0).count(), 0);
+    EXPECT_EQ(selectedFrames(7, 7, 10).count(), 1);
 }
 
 TEST(Marks, BandCursorAndVoiceStrip) {
