@@ -163,14 +163,7 @@ void TFPanelSignal::tStopClick() {
     setRecordTexts(this, false);
     TimerRec->stop();
     recorder.closeInput();
-    const uint32_t channels = std::clamp<uint32_t>(recorder.channels, 1, 2);
-    int64_t frames = recorder.bytesRecorded() / channels;
-    if (frames == 0) frames = int64_t(recordElapsedMs) * 2 * recorder.sampleRate / 1000;
-    frames /= 2;
-    // Never more than the buffer holds, whatever the elapsed time says.
-    frames = std::min<int64_t>(frames, MaxOrigSamples / int32_t(channels));
-    storeOriginal(recordBuffer.data(0), int32_t(frames), int(channels), recorder.sampleRate);
-    fullScale = recorder.bitsPerSample == 8 ? 256 : 32768;
+    storeRecording(recorder.bytesRecorded(), recordElapsedMs);
     Status0->setPanelText(0, "File: ");
     setScrollLength(origLength);
     copyFormat(recorder, player);
