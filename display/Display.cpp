@@ -235,6 +235,10 @@ Span vadSpan(PaneView view, int width, int32_t r, int32_t hop, int32_t frameLeng
     return {px(a), px(b)};
 }
 
+int32_t firstVadFrameInView(PaneView view, int32_t hop, int32_t frameLength) {
+    return hop > 0 ? std::max<int32_t>(0, (view.start - frameLength) / hop) : 0;
+}
+
 int paneHeight(int client, int bar, bool changedVisible, bool rightVisible) {
     if (changedVisible) return (client - 10 - 4 * bar) / 4;
     if (rightVisible) return (client - 10 - 2 * bar) / 2;

@@ -126,6 +126,9 @@ Span selectionBand(PaneView view, int width, int32_t selectionStart, int32_t sel
 Span cursorLine(PaneView view, int width, int32_t selectionStart);
 // Horizontal extent of voice-activity frame r.
 Span vadSpan(PaneView view, int width, int32_t r, int32_t hop, int32_t frameLength);
+// The first voice-activity frame that can reach into the view: none before it
+// ends after the view's first sample. 0 for no hop.
+int32_t firstVadFrameInView(PaneView view, int32_t hop, int32_t frameLength);
 
 // Heights of the panes sharing the scroll box: `client` the box's client
 // height, `bar` a pane tool bar's height.

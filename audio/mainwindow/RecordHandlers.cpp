@@ -24,12 +24,9 @@ void say(TFPanelSignal* w, const char* english, const char* russian, uint32_t co
 
 WavHeaderInfo recordingHeader(uint32_t rate, uint32_t channels, uint32_t bits) {
     WavHeaderInfo h = sourceHeader;  // its data size stays as it was
-    h.fmtSize = 16;
-    h.formatTag = 1;
-    h.channels = uint16_t(channels);
-    h.sampleRate = rate;
-    h.avgBytesPerSec = channels * 2 * rate;
-    h.blockAlign = uint16_t(channels * 2);
+    WavHeaderInfo recorded;
+    recorded.sampleRate = rate;
+    derivePcmHeader(recorded, uint16_t(channels), h);
     h.bitsPerSample = uint16_t(bits);
     return h;
 }

@@ -192,8 +192,7 @@ void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, const Signa
         const uint8_t* vad = w->vadStates.data(ch);
         const int32_t count = std::min(w->vadCount, MaxVadFrames);
         // Only the frames inside the view are drawn.
-        const int32_t first = hop > 0 ? std::max<int32_t>(0, (view.start - len) / hop) : 0;
-        for (int32_t r = first; r < count; ++r) {
+        for (int32_t r = display::firstVadFrameInView(view, hop, len); r < count; ++r) {
             display::Span s = display::vadSpan(view, W, r, hop, len);
             if (s.left > W) break;
             if (s.right <= s.left) continue;

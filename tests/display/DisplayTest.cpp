@@ -240,6 +240,14 @@ TEST(Marks, BandCursorAndVoiceStrip) {
     Span f = vadSpan(PaneView{256, 1000}, 500, 3, 256, 512);
     EXPECT_EQ(f.left, 256);   // 500 x 512 / 1000
     EXPECT_EQ(f.right, 512);  // 500 x 1024 / 1000
+    // The frames painted from: none earlier ends inside the view.
+    const PaneView late{10000, 1000};
+    const int32_t first = firstVadFrameInView(late, 256, 512);
+    EXPECT_LE(vadSpan(late, 500, first, 256, 512).right, 0);
+    EXPECT_LT(vadSpan(late, 500, first - 1, 256, 512).right, 0);
+    EXPECT_GT(vadSpan(late, 500, first + 3, 256, 512).right, 0);
+    EXPECT_EQ(firstVadFrameInView(PaneView{100, 1000}, 256, 512), 0);
+    EXPECT_EQ(firstVadFrameInView(late, 0, 512), 0);
     EXPECT_EQ(paneHeight(600, 24, true, true), (600 - 10 - 96) / 4);
     EXPECT_EQ(paneHeight(600, 24, false, true), (600 - 10 - 48) / 2);
     EXPECT_EQ(paneHeight(600, 24, false, false), 600 - 10 - 24);
