@@ -29,8 +29,8 @@ int markerColumn(int width, int64_t sample, int32_t viewStart, int32_t viewLengt
 PlaySource playSource(const int16_t* const planes[2], int32_t length, uint32_t signalChannels, int channel,
                       std::vector<int16_t>& joined) {
     if (channel == 0 || channel == 1) return {planes[channel], 1};
-    if (std::clamp<uint32_t>(signalChannels, 1, 2) == 1) return {planes[0], 1};
-    joined.resize(2 * std::size_t(std::max(length, 0)));
-    processing::joinChannels(planes, std::max(length, 0), 2, joined.data());
-    return {joined.data(), 2};
+    const uint32_t channels = std::clamp<uint32_t>(signalChannels, 1, 2);
+    joined.resize(channels * std::size_t(std::max(length, 0)));
+    processing::joinChannels(planes, std::max(length, 0), int(channels), joined.data());
+    return {joined.data(), channels};
 }

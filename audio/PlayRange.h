@@ -35,8 +35,8 @@ struct PlaySource {
 };
 // The source of a play command over a signal of `length` samples in the two
 // channel arrays `planes`: one channel (`channel` 0 or 1) is its own array;
-// the whole signal (`channel` -1) is its first channel when it is mono, and
-// otherwise both channels joined frame by frame into `joined`, which is
-// resized to hold them. `signalChannels` is taken as 1 or 2.
+// the whole signal (`channel` -1), its `signalChannels` channels (taken as 1
+// or 2) joined frame by frame, is a copy in `joined`, resized to hold it, so
+// that an edit while it plays does not reach the device.
 PlaySource playSource(const int16_t* const planes[2], int32_t length, uint32_t signalChannels, int channel,
                       std::vector<int16_t>& joined);
