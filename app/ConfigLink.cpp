@@ -64,12 +64,17 @@ void showConfiguration(int page) {
     FconfAS->activateWindow();
 }
 
+uint8_t configMethod() {
+    if (!FconfAS) return VELDRA_DEFAULT_METHOD;
+    return uint8_t(std::clamp(FconfAS->KindSubst->itemIndex(), 0, 3));
+}
+
 processing::RunParameters configRunParameters(int32_t sampleRate, int channels) {
     processing::RunParameters p;
     p.sampleRate = sampleRate;
     p.channels = channels;
+    p.method = configMethod();
     if (!FconfAS) return p;
-    p.method = uint8_t(std::clamp(FconfAS->KindSubst->itemIndex(), 0, 2));
     p.limitDb = float(FconfAS->limitDb());
     p.noiseRate = float(FconfAS->pNoise->value());
     p.musicalRate = float(FconfAS->pMusicNoise->value());
@@ -81,8 +86,8 @@ processing::FrameControls configFrameControls(bool useEqualizer, bool processEna
     processing::FrameControls c;
     c.useEqualizer = useEqualizer;
     c.processEnabled = processEnabled;
+    c.method = configMethod();
     if (!FconfAS) return c;
-    c.method = uint8_t(std::clamp(FconfAS->KindSubst->itemIndex(), 0, 2));
     c.autoMix = FconfAS->AutoMix->isChecked();
     c.methodMix = FconfAS->MethodMix->isChecked();
     c.eqGains = FconfAS->eqGains;

@@ -31,6 +31,9 @@ bool configSelectClearSpeech();
 void keepSelectClearSpeech(bool on);
 // Shows the configuration window on the given page.
 void showConfiguration(int page);
+// The gain method chosen in the configuration window: 0, 1 and 2 by rule,
+// 3 the neural one; the engine's default without that window.
+uint8_t configMethod();
 // The parameters a processing run takes at its start, and those it reads
 // again before every frame (the equalizer switch is the main window's).
 processing::RunParameters configRunParameters(int32_t sampleRate, int channels);

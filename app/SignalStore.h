@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using processing::MaxChangedSamples;
 using processing::MaxOrigSamples;
@@ -64,6 +65,18 @@ struct SignalSide {
     // channel zeroed over the new length; the format follows (16 bits).
     // Returns true when the signal was cut at the capacity.
     bool store(const int16_t* block, int32_t frames, int channels, uint32_t rate);
+    // Replaces the Right channel by the first channel of `frames`
+    // interleaved frames of `channels`, cut at the capacity; the Left channel
+    // keeps its samples and is silent beyond its old end, the length becomes
+    // that of the block, the format stays. True when cut.
+    bool storeRight(const int16_t* block, int32_t frames, int channels);
+    // Cuts selection s ... e (see display::cutChannels) from `count` channels
+    // from channel `first` on; their panes' views are reset.
+    void cut(int first, int count, int32_t s, int32_t e);
+    // Channel `from` copied over the other one, over the signal's length.
+    void copyChannel(int from);
+    // Every Right sample becomes the saturated mix sign x (Left - Right).
+    void mixIntoRight(int sign);
     // Both channels as the sample arrays of a duplex or capture flow.
     ChannelPair pair();
     // Both channels and the format, as a save takes them.
@@ -86,6 +99,8 @@ enum WorkMode : uint8_t {
 
 struct SignalStore {
     SignalStore();
+    // Frees the reader's block and the play block.
+    ~SignalStore();
     SignalStore(const SignalStore&) = delete;
     SignalStore& operator=(const SignalStore&) = delete;
 
@@ -102,9 +117,9 @@ struct SignalStore {
     WaveDevice& changedFormat = changed.format; // the format of the changed signal
 
     ZeroPages<int16_t> recordBuffer{1, MaxOrigSamples};
-    int16_t* decodedBuffer = nullptr;  // the WAV reader's block
+    int16_t* decodedBuffer = nullptr;  // the reader's block (new[]), the store's own
     int32_t decodedFrames = 0;
-    int16_t* playBuffer = nullptr;     // interleaved block for stereo playback
+    std::vector<int16_t> playBuffer;   // interleaved block for stereo playback
 
     WaveDevice player;
 
@@ -166,6 +181,28 @@ struct SignalStore {
     // format goes to changedFormat.
     bool storeChanged(const int16_t* block, int32_t frames, int channels, uint32_t rate);
 
+    // Reads a sound file of any format the readers know into the reader's
+    // block (decodedBuffer, decodedFrames) as readSoundSamples does, with at
+    // most `capacity` + 1 frames of a format other than WAV; `header` then
+    // describes the block. CannotOpen with the system's reason when the file
+    // cannot be opened, Refused with the reader's when it cannot be decoded;
+    // the block is then kept. A file no reader knows throws UnknownFormat.
+    enum class ReadResult { Read, CannotOpen, Refused };
+    ReadResult readDecoded(const std::string& path, int32_t capacity, WavHeaderInfo& header, std::string& reason);
+    // The reader's block, described by `header`, as signal `side` (orig or
+    // changed), cut at its capacity; `pcm` becomes the 16-bit header its
+    // saves write and milliseconds follow its rate. The original's format
+    // also goes to the player, and its Right overlay is dropped. True when
+    // the block was cut.
+    bool storeDecoded(SignalSide& side, const WavHeaderInfo& header, WavHeaderInfo& pcm);
+    // The first channel of the reader's block as the changed signal's Right
+    // channel (SignalSide::storeRight); milliseconds follow the changed
+    // signal's rate. True when the block was cut.
+    bool storeDecodedRight(const WavHeaderInfo& header);
+    // A stopped recording in recordBuffer as the original signal in the
+    // recorder's format (recordedFrames), drawn at the recorder's full scale.
+    void storeRecording(uint32_t bytesRecorded, int32_t elapsedMs);
+
     // Empties both signals for a live capture in the recorder's format: the
     // player and the changed signal take that format, milliseconds follow its
     // rate, the panes draw at 16-bit full scale, a mono capture's Right
@@ -175,6 +212,9 @@ struct SignalStore {
 
     void resetSelection();
     void setSelection(int32_t start, int32_t end);
+    // The selection with its drag state, as the mouse rules take it, and back.
+    display::Selection selection() const;
+    void keepSelection(const display::Selection& s);
 
     // The arrays of a processing run over this store.
     processing::RunSignal runSignal();

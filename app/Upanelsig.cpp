@@ -638,8 +638,6 @@ void TFPanelSignal::FormCreate() {
                                                           : QRect(0, 0, 1280, 800);
     setGeometry(0, 0, screen.width(), std::min(600, screen.height()));
     PanelFileList->setVisible(ShowFileList->isChecked());
-    delete[] playBuffer;
-    playBuffer = nullptr;
     origOpenDir.clear();
     origSaveDir.clear();
     changedOpenDir.clear();

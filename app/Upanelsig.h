@@ -146,8 +146,6 @@ public:
     // ---- Sound files: open and save.
     QString openDialogFileName;  // what the open dialog shows next
     QString saveDialogFileName;  // what the save dialog shows next
-    // Stores the reader's block as the original signal and shows it.
-    void storeDecodedAsOriginal(const QString& path);
     // Opens a file as the original signal and cleans it, as a click in the file list does.
     void openAndClean(const QString& path);
     // Reads a file of the list as the original signal without cleaning it

@@ -1,5 +1,7 @@
 #include "audio/PlayRange.h"
 
+#include "processing/ChannelLayout.h"
+
 #include <algorithm>
 
 PlayRange playRange(int32_t length, int32_t selectionStart, int32_t selectionEnd, bool hasSelection) {
@@ -22,4 +24,13 @@ int markerColumn(int width, int64_t sample, int32_t viewStart, int32_t viewLengt
     if (x < 0) return x <= -1.0 ? -1 : 0;
     if (x >= width) return width;
     return int(x);
+}
+
+PlaySource playSource(const int16_t* const planes[2], int32_t length, uint32_t signalChannels, int channel,
+                      std::vector<int16_t>& joined) {
+    if (channel == 0 || channel == 1) return {planes[channel], 1};
+    const uint32_t channels = std::clamp<uint32_t>(signalChannels, 1, 2);
+    joined.resize(channels * std::size_t(std::max(length, 0)));
+    processing::joinChannels(planes, std::max(length, 0), int(channels), joined.data());
+    return {joined.data(), channels};
 }

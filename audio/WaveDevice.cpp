@@ -198,3 +198,12 @@ bool WaveDevice::queueInput(HWAVEIN stream, WAVEHDR& streamHeader) {
     return check(waveInPrepareHeader(stream, &streamHeader, HeaderSize)) &&
            check(waveInAddBuffer(stream, &streamHeader, HeaderSize));
 }
+
+int32_t recordedFrames(uint32_t bytesRecorded, uint32_t channels, int32_t elapsedMs, uint32_t rate,
+                       int32_t capacity) {
+    channels = std::clamp<uint32_t>(channels, 1, 2);
+    int64_t frames = bytesRecorded / channels;
+    if (frames == 0) frames = int64_t(elapsedMs) * 2 * rate / 1000;
+    frames /= 2;
+    return int32_t(std::min<int64_t>(frames, capacity / int32_t(channels)));
+}

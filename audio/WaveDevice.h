@@ -92,3 +92,10 @@ private:
         return r == MMSYSERR_NOERROR;
     }
 };
+
+// Frames of a stopped 16-bit recording of `channels` (1 or 2) channels: from
+// the bytes the device recorded or, when it reports none, from the
+// milliseconds the recording ran at `rate`; never more than a buffer of
+// `capacity` samples (all channels) holds.
+int32_t recordedFrames(uint32_t bytesRecorded, uint32_t channels, int32_t elapsedMs, uint32_t rate,
+                       int32_t capacity);

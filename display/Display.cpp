@@ -94,6 +94,14 @@ std::string captionText(int32_t sample, int32_t samplesPerMs, int amplitude) {
            ", Am:  " + std::to_string(amplitude) + " ]";
 }
 
+std::string maxLengthText(int32_t capacity, uint32_t rate) {
+    // Samples per millisecond are whole, as everywhere else on the window.
+    int64_t ms = 0;
+    if (rate >= 1000) ms = capacity / int64_t(rate / 1000);
+    else if (rate > 0) ms = int64_t(capacity) * 1000 / rate;
+    return "Max length: " + std::to_string(ms) + " ms";
+}
+
 ScaleLabels scaleLabels(uint32_t bitsPerSample, double ampZoom) {
     ScaleLabels l;
     if (!(ampZoom > 0)) return l;
@@ -180,6 +188,17 @@ int32_t lengthAfterCut(int32_t length, int32_t s, int32_t e) {
     return length - (e - s + 1);
 }
 
+int wholeCutChannels(uint32_t fileChannels, uint32_t signalChannels) {
+    return int(std::min(std::clamp<uint32_t>(fileChannels, 1, 2), std::clamp<uint32_t>(signalChannels, 1, 2)));
+}
+
+FrameSpan selectedFrames(int32_t selectionStart, int32_t selectionEnd, int32_t length) {
+    FrameSpan f;
+    f.first = std::max(0, std::min(selectionStart, selectionEnd));
+    f.last = std::min(std::max(selectionStart, selectionEnd), length - 1);
+    return f;
+}
+
 int32_t cutChannels(int16_t* const* channels, int count, int32_t length, int32_t s, int32_t e) {
     const int32_t newLength = lengthAfterCut(length, s, e);
     if (newLength == length) return length;
@@ -214,6 +233,10 @@ Span vadSpan(PaneView view, int width, int32_t r, int32_t hop, int32_t frameLeng
     const int64_t b = int64_t(hop) * r + frameLength - view.start;
     auto px = [&](int64_t s) { return int(std::clamp<int64_t>(int64_t(width) * s / view.length, -1000000, 1000000)); };
     return {px(a), px(b)};
+}
+
+int32_t firstVadFrameInView(PaneView view, int32_t hop, int32_t frameLength) {
+    return hop > 0 ? std::max<int32_t>(0, (view.start - frameLength) / hop) : 0;
 }
 
 int paneHeight(int client, int bar, bool changedVisible, bool rightVisible) {

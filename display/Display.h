@@ -54,6 +54,9 @@ std::string formatText(uint32_t rate, uint32_t channels, uint32_t bits);
 // "1:" and the factor in its shortest decimal form: "1:1", "1:1.5", "1:2.25".
 std::string zoomLabel(double factor);
 std::string captionText(int32_t sample, int32_t samplesPerMs, int amplitude);
+// "Max length: " and the milliseconds `capacity` samples last at `rate` Hz
+// (whole milliseconds, 0 for no rate).
+std::string maxLengthText(int32_t capacity, uint32_t rate);
 // Scale labels of a pane: top, middle and bottom texts; empty for widths
 // other than 8 and 16 bits.
 struct ScaleLabels {
@@ -98,6 +101,20 @@ double zoomPrevious(double z);  // x 2/3, never below 1.0
 int32_t cutChannels(int16_t* const* channels, int count, int32_t length, int32_t s, int32_t e);
 // The new common length after a cut of s ... e on a signal of `length`.
 int32_t lengthAfterCut(int32_t length, int32_t s, int32_t e);
+// Channels a whole-signal cut takes: those of the file read last, as far as
+// the signal has them (a mono changed signal of a stereo file cuts its one
+// channel); each count is taken as 1 or 2.
+int wholeCutChannels(uint32_t fileChannels, uint32_t signalChannels);
+
+// ---- Selected frames
+// The frames of the selection (its ends in either order, both included)
+// that lie inside a signal of `length` samples; none when last < first.
+struct FrameSpan {
+    int32_t first = 0;
+    int32_t last = -1;
+    int32_t count() const { return last < first ? 0 : last - first + 1; }
+};
+FrameSpan selectedFrames(int32_t selectionStart, int32_t selectionEnd, int32_t length);
 
 // ---- Painted marks
 struct Span {
@@ -109,6 +126,9 @@ Span selectionBand(PaneView view, int width, int32_t selectionStart, int32_t sel
 Span cursorLine(PaneView view, int width, int32_t selectionStart);
 // Horizontal extent of voice-activity frame r.
 Span vadSpan(PaneView view, int width, int32_t r, int32_t hop, int32_t frameLength);
+// The first voice-activity frame that can reach into the view: none before it
+// ends after the view's first sample. 0 for no hop.
+int32_t firstVadFrameInView(PaneView view, int32_t hop, int32_t frameLength);
 
 // Heights of the panes sharing the scroll box: `client` the box's client
 // height, `bar` a pane tool bar's height.

@@ -97,29 +97,19 @@ void playCommand(TFPanelSignal* w, QToolButton* button, const SignalSide& side, 
     const PlayRange range = playRange(w->playLength, w->selectionStart, w->selectionEnd, w->hasSelection);
     if (range.frames <= 0) return;
 
+    const int16_t* const planes[2] = {side.samples.data(0), side.samples.data(1)};
+    const PlaySource source = playSource(planes, w->playLength, side.format.channels, channel, w->playBuffer);
     copyFormat(side.format, w->player);
-    w->player.channels = std::clamp<uint32_t>(side.format.channels, 1, 2);
-    if (channel >= 0) w->player.channels = 1;
+    w->player.channels = source.channels;
 
     setImage(button, ImgStop);
     w->setWorkMode(looped ? WorkPlayLoop : WorkPlayOnce);
     w->player.callbackWindow = w;
 
-    const int16_t* source;
-    const uint32_t channels = w->player.channels;
-    if (channel >= 0) {
-        source = side.samples[std::size_t(channel)];
-    } else {
-        delete[] w->playBuffer;
-        w->playBuffer = new int16_t[std::size_t(channels) * std::size_t(w->playLength)];
-        const int16_t* const src[2] = {side.samples.data(0), side.samples.data(1)};
-        processing::joinChannels(src, w->playLength, int(channels), w->playBuffer);
-        source = w->playBuffer;
-    }
     w->playFrom = range.first;
     w->playFrames = range.frames;
     w->playPass = 1;
-    if (!w->player.play(WAVE_MAPPER, uint32_t(range.frames), source + std::size_t(channels) * range.first)) {
+    if (!w->player.play(WAVE_MAPPER, uint32_t(range.frames), source.frames + std::size_t(source.channels) * range.first)) {
         // Nothing plays and no done message will come: back to ready at once.
         const uint32_t code = w->player.lastResult;
         finishPlayback(w);

@@ -24,12 +24,9 @@ void say(TFPanelSignal* w, const char* english, const char* russian, uint32_t co
 
 WavHeaderInfo recordingHeader(uint32_t rate, uint32_t channels, uint32_t bits) {
     WavHeaderInfo h = sourceHeader;  // its data size stays as it was
-    h.fmtSize = 16;
-    h.formatTag = 1;
-    h.channels = uint16_t(channels);
-    h.sampleRate = rate;
-    h.avgBytesPerSec = channels * 2 * rate;
-    h.blockAlign = uint16_t(channels * 2);
+    WavHeaderInfo recorded;
+    recorded.sampleRate = rate;
+    derivePcmHeader(recorded, uint16_t(channels), h);
     h.bitsPerSample = uint16_t(bits);
     return h;
 }
@@ -163,14 +160,7 @@ void TFPanelSignal::tStopClick() {
     setRecordTexts(this, false);
     TimerRec->stop();
     recorder.closeInput();
-    const uint32_t channels = std::clamp<uint32_t>(recorder.channels, 1, 2);
-    int64_t frames = recorder.bytesRecorded() / channels;
-    if (frames == 0) frames = int64_t(recordElapsedMs) * 2 * recorder.sampleRate / 1000;
-    frames /= 2;
-    // Never more than the buffer holds, whatever the elapsed time says.
-    frames = std::min<int64_t>(frames, MaxOrigSamples / int32_t(channels));
-    storeOriginal(recordBuffer.data(0), int32_t(frames), int(channels), recorder.sampleRate);
-    fullScale = recorder.bitsPerSample == 8 ? 256 : 32768;
+    storeRecording(recorder.bytesRecorded(), recordElapsedMs);
     Status0->setPanelText(0, "File: ");
     setScrollLength(origLength);
     copyFormat(recorder, player);

@@ -192,8 +192,7 @@ void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, const Signa
         const uint8_t* vad = w->vadStates.data(ch);
         const int32_t count = std::min(w->vadCount, MaxVadFrames);
         // Only the frames inside the view are drawn.
-        const int32_t first = hop > 0 ? std::max<int32_t>(0, (view.start - len) / hop) : 0;
-        for (int32_t r = first; r < count; ++r) {
+        for (int32_t r = display::firstVadFrameInView(view, hop, len); r < count; ++r) {
             display::Span s = display::vadSpan(view, W, r, hop, len);
             if (s.left > W) break;
             if (s.right <= s.left) continue;
@@ -251,18 +250,6 @@ void TFPanelSignal::grSigNew1Paint(QPainter& p) { paintPane(this, p, grSigNew1, 
 
 namespace {
 
-display::Selection selectionOf(const TFPanelSignal* w) {
-    return display::Selection{w->selectionStart, w->selectionEnd, w->hasSelection, w->dragStartEdge, w->dragEndEdge};
-}
-
-void storeSelection(TFPanelSignal* w, const display::Selection& s) {
-    w->selectionStart = s.start;
-    w->selectionEnd = s.end;
-    w->hasSelection = s.has;
-    w->dragStartEdge = s.dragStartEdge;
-    w->dragEndEdge = s.dragEndEdge;
-}
-
 void mouseDown(TFPanelSignal* w, Qt::MouseButton button, int x, PaintBox* box, int ch, const SignalSide& side) {
     if (button == Qt::RightButton) {
         if (&side == &w->orig) w->tPlayAllClick();
@@ -272,9 +259,9 @@ void mouseDown(TFPanelSignal* w, Qt::MouseButton button, int x, PaintBox* box, i
     const display::PaneView view = viewOf(side, ch);
     const int32_t p = display::sampleAtPixel(view, x, box->width());
     w->mouseSample = p;
-    display::Selection s = selectionOf(w);
+    display::Selection s = w->selection();
     const bool refresh = display::pressAt(s, p);
-    storeSelection(w, s);
+    w->keepSelection(s);
     if (refresh) w->PanelSignalResize();
 }
 
@@ -284,7 +271,7 @@ void mouseMove(TFPanelSignal* w, Qt::MouseButtons buttons, int x, PaintBox* box,
     const int32_t p = display::sampleAtPixel(view, x, box->width());
     w->mouseSample = p;
     const int32_t length = side.length;
-    display::Selection s = selectionOf(w);
+    display::Selection s = w->selection();
     const display::MoveResult r =
         display::moveTo(s, p, view.length, length, (buttons & Qt::LeftButton) != 0);
     if (!r.acted) return;
@@ -292,7 +279,7 @@ void mouseMove(TFPanelSignal* w, Qt::MouseButtons buttons, int x, PaintBox* box,
     w->setWindowTitle(QString::fromStdString(display::captionText(p, w->samplesPerMs, amp)));
     if (r.hover == display::Hover::Edge) box->setCursor(Qt::SizeHorCursor);
     else if (r.hover == display::Hover::Away) box->setCursor(Qt::PointingHandCursor);
-    storeSelection(w, s);
+    w->keepSelection(s);
     if (r.refresh) w->PanelSignalResize();
 }
 
@@ -350,25 +337,19 @@ namespace {
 // Cuts the selection from `count` channels starting at `first` of a signal.
 void cutSignal(TFPanelSignal* w, SignalSide& side, int first, int count) {
     if (side.length <= 0) return;
-    int16_t* channels[2];
-    for (int i = 0; i < count; ++i) channels[i] = side.samples.data(std::size_t(first + i));
-    side.length = display::cutChannels(channels, count, side.length, w->selectionStart, w->selectionEnd);
-    for (int i = 0; i < count; ++i) side.viewLength[first + i] = 0;
+    side.cut(first, count, w->selectionStart, w->selectionEnd);
     w->resetSelection();
     w->PanelSignalResize();
 }
 
-// Channels of a whole-signal cut: those of the file read last, as far as the
-// signal has them (a mono changed signal of a stereo file cuts its one channel).
-int wholeCutChannels(uint32_t signalChannels) {
-    const int file = std::clamp<int>(sourceHeader.channels, 1, 2);
-    return std::min<int>(file, std::clamp<int>(int(signalChannels), 1, 2));
+int wholeCutChannels(const SignalSide& side) {
+    return display::wholeCutChannels(sourceHeader.channels, side.format.channels);
 }
 
 }  // namespace
 
-void TFPanelSignal::tCutClick() { cutSignal(this, orig, 0, wholeCutChannels(orig.format.channels)); }
-void TFPanelSignal::tCutNewClick() { cutSignal(this, changed, 0, wholeCutChannels(changed.format.channels)); }
+void TFPanelSignal::tCutClick() { cutSignal(this, orig, 0, wholeCutChannels(orig)); }
+void TFPanelSignal::tCutNewClick() { cutSignal(this, changed, 0, wholeCutChannels(changed)); }
 void TFPanelSignal::tCutLClick() { cutSignal(this, orig, 0, 1); }
 void TFPanelSignal::tCutRClick() { cutSignal(this, orig, 1, 1); }
 void TFPanelSignal::tCutNewLClick() { cutSignal(this, changed, 0, 1); }

@@ -98,21 +98,16 @@ void TFPanelSignal::mSelectClearSpeechClick() {
 void TFPanelSignal::UseFFTEQClick() { applyFocusRule(); }
 
 void TFPanelSignal::SpeedButton2Click() {
-    if (changedLength > 0)
-        std::copy(changedSamples.data(0), changedSamples.data(0) + changedLength, changedSamples.data(1));
+    changed.copyChannel(0);
     PanelSignalResize();
 }
 
 void TFPanelSignal::SpeedButton5Click() {
-    if (changedLength > 0)
-        std::copy(changedSamples.data(1), changedSamples.data(1) + changedLength, changedSamples.data(0));
+    changed.copyChannel(1);
     PanelSignalResize();
 }
 
 void TFPanelSignal::bMixNewClick() {
-    const int sign = configMethodMix() ? 1 : -1;
-    int16_t* l = changedSamples.data(0);
-    int16_t* r = changedSamples.data(1);
-    for (int32_t i = 0; i < changedLength; ++i) r[i] = processing::mixChannels(l[i], r[i], sign);
+    changed.mixIntoRight(configMethodMix() ? 1 : -1);
     PanelSignalResize();
 }

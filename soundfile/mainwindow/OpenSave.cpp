@@ -14,8 +14,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -53,62 +51,71 @@ QString withWavExtension(const QString& path) {
     return base + ".Wav";
 }
 
-// "Max length: " + the capacity of the signal being opened, in milliseconds at `rate`.
-QString maxLengthText(int32_t capacity, uint32_t rate) {
-    int64_t ms = 0;
-    if (rate >= 1000) ms = capacity / int64_t(rate / 1000);
-    else if (rate > 0) ms = int64_t(capacity) * 1000 / rate;
-    return "Max length: " + QString::number(ms) + " ms";
-}
-
 void warn(QWidget* w, const QString& text) { showMessageBox(w, text, "Warning"); }
 
-// Tells apart a file that cannot be opened from one the reader refuses;
-// `reason` is the system's when it cannot be opened.
-bool fileOpens(const QString& path, std::string& reason) {
-    std::FILE* f = std::fopen(path.toLocal8Bit().constData(), "rb");
-    if (!f) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    std::fclose(f);
-    return true;
+std::string localName(const QString& path) { return path.toLocal8Bit().toStdString(); }
+
+QString maxLengthText(const SignalSide& side) {
+    return QString::fromStdString(display::maxLengthText(side.capacity, sourceHeader.sampleRate));
+}
+
+// The open dialog of one signal, seeded with its open directory. The choice
+// is what the dialog shows next and becomes the signal's open directory and,
+// when it has none, its save directory. "" when cancelled.
+QString askOpen(TFPanelSignal* w, SignalSide& side) {
+    const QString path = askFile(w, false, "Open a Waveform", kOpenFilter, side.openDir, w->openDialogFileName);
+    if (path.isEmpty()) return path;
+    w->openDialogFileName = path;
+    side.openDir = directoryOf(path);
+    if (side.saveDir.empty()) side.saveDir = side.openDir;
+    return path;
+}
+
+// Before a new signal: whatever plays or records stops, the selection goes,
+// the panes show the hand.
+void clearForNewSignal(TFPanelSignal* w) {
+    w->stopPlayback();
+    w->resetSelection();
+    w->grSig0->setCursor(Qt::PointingHandCursor);
+    w->grSig1->setCursor(Qt::PointingHandCursor);
 }
 
 // Reads the file into the reader's block of the store; false with the
 // message shown when it cannot be read. "Unknown format" propagates.
 bool readIntoDecoded(TFPanelSignal* w, const QString& path, int32_t capacity) {
-    std::string message;
-    if (!fileOpens(path, message)) {
-        warn(w, "Cannot open " + path + ": " + QString::fromLocal8Bit(message.c_str()));
+    std::string reason;
+    switch (w->readDecoded(localName(path), capacity, sourceHeader, reason)) {
+    case SignalStore::ReadResult::Read:
+        return true;
+    case SignalStore::ReadResult::CannotOpen:
+        warn(w, "Cannot open " + path + ": " + QString::fromLocal8Bit(reason.c_str()));
         return false;
+    case SignalStore::ReadResult::Refused:
+        break;
     }
-    if (!readSoundSamples(sourceHeader, path.toLocal8Bit().toStdString(), capacity, w->decodedFrames,
-                          w->decodedBuffer, message)) {
-        warn(w, QString::fromLocal8Bit(message.c_str()));
-        return false;
-    }
-    return true;
+    warn(w, QString::fromLocal8Bit(reason.c_str()));
+    return false;
 }
 
 // As readIntoDecoded, but the reason goes to `reason` instead of a box and
 // no exception leaves: the batch tells all its failures once, at the end.
 bool readIntoDecodedQuietly(TFPanelSignal* w, const QString& path, std::string& reason) {
-    if (!fileOpens(path, reason)) return false;
     try {
-        if (!readSoundSamples(sourceHeader, path.toLocal8Bit().toStdString(), MaxOrigSamples, w->decodedFrames,
-                              w->decodedBuffer, reason))
-            return false;
+        return w->readDecoded(localName(path), MaxOrigSamples, sourceHeader, reason) == SignalStore::ReadResult::Read;
     } catch (const std::exception& e) {
         reason = e.what();
         return false;
     }
-    return true;
 }
 
-void handCursors(TFPanelSignal* w) {
-    w->grSig0->setCursor(Qt::PointingHandCursor);
-    w->grSig1->setCursor(Qt::PointingHandCursor);
+// The reader's block becomes signal `side` and is shown, with a message
+// when it was cut at the signal's capacity.
+void showDecoded(TFPanelSignal* w, SignalSide& side, const QString& path) {
+    if (w->storeDecoded(side, sourceHeader, pcmHeader)) warn(w, maxLengthText(side));
+    w->setWorkMode(WorkReady);
+    (&side == &w->orig ? w->Status0 : w->Status1)->setPanelText(0, "File: " + fileNameOf(path));
+    w->setScrollLength(side.length);
+    w->PanelSignalResize();
 }
 
 // A file picked from the list seeds the save dialog and whichever open
@@ -121,39 +128,19 @@ void noteListFile(TFPanelSignal* w, const QString& path) {
 
 // The decoded file replaces the original signal, the way a list pick does.
 void showListFile(TFPanelSignal* w, const QString& path) {
-    w->stopPlayback();
-    w->resetSelection();
-    handCursors(w);
-    w->storeDecodedAsOriginal(path);
+    clearForNewSignal(w);
+    showDecoded(w, w->orig, path);
 }
 
 }  // namespace
 
-void TFPanelSignal::storeDecodedAsOriginal(const QString& path) {
-    const int channels = std::max<int>(1, sourceHeader.channels);
-    if (decodedFrames > MaxOrigSamples) warn(this, maxLengthText(MaxOrigSamples, sourceHeader.sampleRate));
-    storeOriginal(decodedBuffer, decodedFrames, channels, sourceHeader.sampleRate);
-    derivePcmHeader(sourceHeader, uint16_t(std::min(channels, 2)), pcmHeader);
-    copyFormat(recorder, player);
-    overlayColumnCount[1] = 0;
-    setWorkMode(WorkReady);
-    Status0->setPanelText(0, "File: " + fileNameOf(path));
-    setScrollLength(origLength);
-    PanelSignalResize();
-}
-
 void TFPanelSignal::tOpenClick() {
-    const QString path = askFile(this, false, "Open a Waveform", kOpenFilter, origOpenDir, openDialogFileName);
+    const QString path = askOpen(this, orig);
     if (path.isEmpty()) return;
-    openDialogFileName = path;
-    stopPlayback();
-    resetSelection();
-    handCursors(this);
+    clearForNewSignal(this);
     saveDialogFileName = path;
-    origOpenDir = directoryOf(path);
-    if (origSaveDir.empty()) origSaveDir = origOpenDir;
 
-    const std::string name = path.toLocal8Bit().toStdString();
+    const std::string name = localName(path);
     if (isRawPcmPath(name)) {
         std::string error;
         // One sample beyond the capacity tells that the file is longer.
@@ -161,11 +148,10 @@ void TFPanelSignal::tOpenClick() {
             warn(this, QString::fromLocal8Bit(error.c_str()));
             return;
         }
-        storeDecodedAsOriginal(path);
+    } else if (!readIntoDecoded(this, path, MaxOrigSamples)) {
         return;
     }
-    if (!readIntoDecoded(this, path, MaxOrigSamples)) return;
-    storeDecodedAsOriginal(path);
+    showDecoded(this, orig, path);
 }
 
 void TFPanelSignal::FileListClick() {
@@ -187,7 +173,7 @@ bool TFPanelSignal::openListFileQuietly(const QString& path, std::string& reason
     // (over the source itself when results go into the source directory).
     if (decodedFrames > MaxOrigSamples) {
         reason = (languageText(configLanguageIndex(), "longer than the window holds, ", "длиннее, чем вмещает окно, ") +
-                  maxLengthText(MaxOrigSamples, sourceHeader.sampleRate))
+                  maxLengthText(orig))
                      .toLocal8Bit()
                      .toStdString();
         return false;
@@ -206,46 +192,21 @@ void TFPanelSignal::openStartupFile() {
 }
 
 void TFPanelSignal::tOpenNewClick() {
-    const QString path = askFile(this, false, "Open a Waveform", kOpenFilter, changedOpenDir, openDialogFileName);
+    const QString path = askOpen(this, changed);
     if (path.isEmpty()) return;
-    openDialogFileName = path;
-    stopPlayback();
-    resetSelection();
-    handCursors(this);
-    changedOpenDir = directoryOf(path);
-    if (changedSaveDir.empty()) changedSaveDir = changedOpenDir;
+    clearForNewSignal(this);
     if (!readIntoDecoded(this, path, MaxChangedSamples)) return;
-    const int channels = std::max<int>(1, sourceHeader.channels);
-    derivePcmHeader(sourceHeader, uint16_t(std::min(channels, 2)), pcmHeader);
-    if (decodedFrames > MaxChangedSamples) warn(this, maxLengthText(MaxChangedSamples, sourceHeader.sampleRate));
-    storeChanged(decodedBuffer, decodedFrames, channels, sourceHeader.sampleRate);
-    samplesPerMs = samplesPerMsFor(changedFormat.sampleRate);
-    setWorkMode(WorkReady);
-    Status1->setPanelText(0, "File: " + fileNameOf(path));
-    setScrollLength(changedLength);
-    PanelSignalResize();
+    showDecoded(this, changed, path);
 }
 
 void TFPanelSignal::tOpenNewRClick() {
-    const QString path = askFile(this, false, "Open a Waveform", kOpenFilter, changedOpenDir, openDialogFileName);
+    const QString path = askOpen(this, changed);
     if (path.isEmpty()) return;
-    openDialogFileName = path;
-    changedOpenDir = directoryOf(path);
-    if (changedSaveDir.empty()) changedSaveDir = changedOpenDir;
     // The changed signal is kept until the new Right channel is in hand.
     if (!readIntoDecoded(this, path, MaxChangedSamples)) return;
     // A playback under way would never finish once the window is back in ready mode.
     stopPlayback();
-    const int channels = std::max<int>(1, sourceHeader.channels);
-    const int32_t frames = std::min(decodedFrames, MaxChangedSamples);
-    if (decodedFrames > MaxChangedSamples) warn(this, maxLengthText(MaxChangedSamples, sourceHeader.sampleRate));
-    int16_t* right = changedSamples.data(1);
-    for (int32_t i = 0; i < frames; ++i) right[i] = decodedBuffer[int64_t(i) * channels];
-    // The Left channel keeps its samples; beyond its old end it is silence.
-    if (frames > changedLength)
-        std::fill(changedSamples.data(0) + std::max(changedLength, 0), changedSamples.data(0) + frames, int16_t(0));
-    changedLength = frames;
-    samplesPerMs = samplesPerMsFor(changedFormat.sampleRate);
+    if (storeDecodedRight(sourceHeader)) warn(this, maxLengthText(changed));
     Status1->setPanelText(0, "File: " + fileNameOf(path));
     setWorkMode(WorkReady);
     PanelSignalResize();
@@ -275,16 +236,6 @@ QString askSave(TFPanelSignal* w, const char* title, const char* filter, std::st
     return path;
 }
 
-// Both ends of the selection, as far as they lie inside a signal of
-// `length` samples; last < first when none of it does.
-struct Frames {
-    int32_t first, last;
-};
-Frames selectedFrames(const TFPanelSignal* w, int32_t length) {
-    return Frames{std::max(0, std::min(w->selectionStart, w->selectionEnd)),
-                  std::min(std::max(w->selectionStart, w->selectionEnd), length - 1)};
-}
-
 void wholeSave(TFPanelSignal* w, SignalSide& side, StatusBar* bar, const char* title) {
     const QString path = askSave(w, title, kWholeSaveFilter, side.saveDir);
     if (path.isEmpty()) return;
@@ -298,12 +249,12 @@ void selectionSave(TFPanelSignal* w, SignalSide& side, const char* title) {
     const QString path = askSave(w, title, kWholeSaveFilter, side.saveDir);
     if (path.isEmpty()) return;
     // The selection is shared by all panes; only what lies inside this signal is saved.
-    const Frames f = selectedFrames(w, side.length);
-    if (f.last < f.first) {
+    const display::FrameSpan f = display::selectedFrames(w->selectionStart, w->selectionEnd, side.length);
+    if (f.count() == 0) {
         warn(w, "The selection lies beyond the end of this signal; nothing was saved.");
         return;
     }
-    saveFrames(w, path, side, f.first, f.last - f.first + 1);
+    saveFrames(w, path, side, f.first, f.count());
 }
 
 void channelSave(TFPanelSignal* w, SignalSide& side, int ch) {
@@ -318,9 +269,9 @@ void channelSave(TFPanelSignal* w, SignalSide& side, int ch) {
     int32_t first = 0, count = side.length;
     if (w->hasSelection) {
         // Both ends of the selection are part of it.
-        const Frames f = selectedFrames(w, side.length);
+        const display::FrameSpan f = display::selectedFrames(w->selectionStart, w->selectionEnd, side.length);
         first = f.first;
-        count = std::max(0, f.last - f.first + 1);
+        count = f.count();
     }
     std::string error;
     if (!saveChannel(path.toLocal8Bit().toStdString(), side.samples.data(std::size_t(ch)), side.format.sampleRate,

@@ -5,6 +5,7 @@
 #include "tests/app/AppFixture.h"
 
 #include "config/Configu.h"
+#include "gui/RadioGroup.h"
 #include "processing/batchwindows/Usetdirectory.h"
 #include "soundfile/WavFile.h"
 
@@ -45,6 +46,21 @@ std::string makeWav(const std::string& name, int channels, int frames, uint32_t 
     std::string err;
     EXPECT_TRUE(writePcmWav(path, rate, uint16_t(channels), s.data(), std::size_t(frames), err)) << err;
     return path;
+}
+
+// Every method of the configuration window's box reaches the run, its frame
+// controls and the engine's re-initialisation, the neural one included.
+TEST(ConfigLink, EveryMethodOfTheBoxReachesTheRun) {
+    windows();
+    ASSERT_NE(FconfAS, nullptr);
+    const int kept = FconfAS->KindSubst->itemIndex();
+    for (int m = 0; m < 4; ++m) {
+        FconfAS->KindSubst->setItemIndex(m);
+        EXPECT_EQ(configMethod(), m);
+        EXPECT_EQ(configRunParameters(16000, 1).method, m);
+        EXPECT_EQ(configFrameControls(false, true).method, m);
+    }
+    FconfAS->KindSubst->setItemIndex(kept);
 }
 
 TEST(Window, StartsWithTheSignalCommandsDisabled) {

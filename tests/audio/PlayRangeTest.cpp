@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 TEST(PlayRange, CursorPlaysToTheEndAndASelectionIncludesBothEnds) {
@@ -62,6 +64,29 @@ TEST(PlayRange, MarkerColumnScalesTheViewAndTruncates) {
     EXPECT_EQ(markerColumn(800, 9000, 0, 8000), 800);
     EXPECT_EQ(markerColumn(800, int64_t(1) << 40, 0, 8000), 800);  // no overflow
     EXPECT_EQ(markerColumn(800, 10, 0, 0), -1);
+}
+
+TEST(PlaySource, AStereoSignalIsJoinedFrameByFrameAndOneChannelIsItsOwnArray) {
+    const std::vector<int16_t> l{1, 2, 3}, r{10, 20, 30};
+    const int16_t* const planes[2] = {l.data(), r.data()};
+    std::vector<int16_t> joined;
+    PlaySource s = playSource(planes, 3, 2, -1, joined);
+    EXPECT_EQ(s.channels, 2u);
+    ASSERT_EQ(s.frames, joined.data());
+    EXPECT_EQ(joined, (std::vector<int16_t>{1, 10, 2, 20, 3, 30}));
+    // A shorter signal later: the block follows its length.
+    playSource(planes, 2, 2, -1, joined);
+    EXPECT_EQ(joined, (std::vector<int16_t>{1, 10, 2, 20}));
+
+    s = playSource(planes, 3, 2, 1, joined);
+    EXPECT_EQ(s.channels, 1u);
+    EXPECT_EQ(s.frames, r.data());
+    s = playSource(planes, 3, 1, -1, joined);  // mono: a copy of the Left channel alone
+    EXPECT_EQ(s.channels, 1u);
+    ASSERT_EQ(s.frames, joined.data());
+    EXPECT_EQ(joined, l);
+    s = playSource(planes, 3, 6, -1, joined);  // wider formats play two channels
+    EXPECT_EQ(s.channels, 2u);
 }
 
 }  // namespace

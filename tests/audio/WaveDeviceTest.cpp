@@ -257,4 +257,16 @@ TEST(WaveDeviceNoDevice, PortAudioWithoutSoundCard) {
     expectNoDeviceFailures();
 }
 
+TEST(RecordedFrames, FromTheBytesOrTheElapsedTimeAndNeverBeyondTheBuffer) {
+    EXPECT_EQ(recordedFrames(32000, 1, 0, 16000, 1000000), 16000);
+    EXPECT_EQ(recordedFrames(64000, 2, 0, 16000, 1000000), 16000);
+    // A device that reports no bytes: the time the recording ran.
+    EXPECT_EQ(recordedFrames(0, 1, 1500, 8000, 1000000), 12000);
+    // Never more frames than the buffer holds, whatever the count says.
+    EXPECT_EQ(recordedFrames(0, 2, 600000, 16000, 1000000), 500000);
+    EXPECT_EQ(recordedFrames(4000000, 1, 0, 16000, 1000000), 1000000);
+    EXPECT_EQ(recordedFrames(0, 1, 0, 16000, 1000), 0);
+}
+
 }  // namespace
+

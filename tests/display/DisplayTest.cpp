@@ -94,6 +94,11 @@ TEST(Texts, StatusPanelsAndLabels) {
     EXPECT_EQ(l.middle, "128");
     EXPECT_EQ(l.bottom, "0");
     EXPECT_FALSE(scaleLabels(24, 1.0).shown);
+    // Whole samples per millisecond at 22050 Hz as on the status bars; below 1000 Hz exactly.
+    EXPECT_EQ(maxLengthText(20000000, 16000), "Max length: 1250000 ms");
+    EXPECT_EQ(maxLengthText(22000, 22050), "Max length: 1000 ms");
+    EXPECT_EQ(maxLengthText(1000, 500), "Max length: 2000 ms");
+    EXPECT_EQ(maxLengthText(1000, 0), "Max length: 0 ms");
 }
 
 TEST(Mouse, ClickSetsTheCursorAndDropsTheSelection) {
@@ -196,6 +201,32 @@ TEST(Cut, CursorZeroAndSelectionsBeyondTheSignal) {
     EXPECT_EQ(cutChannels(ch, 1, 0, 0, 0), 0);
 }
 
+TEST(Cut, AWholeCutTakesTheChannelsBothTheFileAndTheSignalHave) {
+    EXPECT_EQ(wholeCutChannels(2, 2), 2);
+    EXPECT_EQ(wholeCutChannels(2, 1), 1);  // a mono changed signal of a stereo file
+    EXPECT_EQ(wholeCutChannels(1, 2), 1);
+    EXPECT_EQ(wholeCutChannels(6, 2), 2);
+    EXPECT_EQ(wholeCutChannels(0, 0), 1);  // nothing read yet
+}
+
+TEST(Selection, SelectedFramesStayInsideTheSignal) {
+    FrameSpan f = selectedFrames(100, 199, 1000);
+    EXPECT_EQ(f.first, 100);
+    EXPECT_EQ(f.last, 199);
+    EXPECT_EQ(f.count(), 100);
+    // Ends in either order; a selection running past the end stops there.
+    f = selectedFrames(900, 20, 500);
+    EXPECT_EQ(f.first, 20);
+    EXPECT_EQ(f.last, 499);
+    f = selectedFrames(-5, 3, 10);
+    EXPECT_EQ(f.first, 0);
+    EXPECT_EQ(f.count(), 4);
+    // The shared selection may lie wholly beyond a shorter signal, or the signal be empty.
+    EXPECT_EQ(selectedFrames(600, 700, 500).count(), 0);
+    EXPECT_EQ(selectedFrames(0, 0, 0).count(), 0);
+    EXPECT_EQ(selectedFrames(7, 7, 10).count(), 1);
+}
+
 TEST(Marks, BandCursorAndVoiceStrip) {
     PaneView v{0, 1000};
     Span b = selectionBand(v, 500, 100, 199);
@@ -209,6 +240,14 @@ TEST(Marks, BandCursorAndVoiceStrip) {
     Span f = vadSpan(PaneView{256, 1000}, 500, 3, 256, 512);
     EXPECT_EQ(f.left, 256);   // 500 x 512 / 1000
     EXPECT_EQ(f.right, 512);  // 500 x 1024 / 1000
+    // The frames painted from: none earlier ends inside the view.
+    const PaneView late{10000, 1000};
+    const int32_t first = firstVadFrameInView(late, 256, 512);
+    EXPECT_LE(vadSpan(late, 500, first, 256, 512).right, 0);
+    EXPECT_LT(vadSpan(late, 500, first - 1, 256, 512).right, 0);
+    EXPECT_GT(vadSpan(late, 500, first + 3, 256, 512).right, 0);
+    EXPECT_EQ(firstVadFrameInView(PaneView{100, 1000}, 256, 512), 0);
+    EXPECT_EQ(firstVadFrameInView(late, 0, 512), 0);
     EXPECT_EQ(paneHeight(600, 24, true, true), (600 - 10 - 96) / 4);
     EXPECT_EQ(paneHeight(600, 24, false, true), (600 - 10 - 48) / 2);
     EXPECT_EQ(paneHeight(600, 24, false, false), 600 - 10 - 24);
