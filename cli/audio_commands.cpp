@@ -160,7 +160,7 @@ int runPlay(const std::vector<std::string>& args) {
 
     LoadedWav wav;
     std::string message;
-    if (loadWav(file, wav, message) != WavLoadStatus::Ok) {
+    if (!loadWav(file, wav, message)) {
         std::fprintf(stderr, "silvane-cli play: %s: %s\n", file.c_str(), message.c_str());
         return 1;
     }

@@ -306,7 +306,7 @@ MMRESULT VirtualBackend::open(Direction d, UINT, const WAVEFORMATEX& format, Wav
         } else if (!config_.inputFile.empty()) {
             LoadedWav wav;
             std::string message;
-            if (loadWav(config_.inputFile, wav, message) != WavLoadStatus::Ok) {
+            if (!loadWav(config_.inputFile, wav, message)) {
                 setError("virtual input " + config_.inputFile + ": " + message);
                 return MMSYSERR_ERROR;
             }

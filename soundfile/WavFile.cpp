@@ -16,6 +16,9 @@ extern "C" {
 WavHeaderInfo sourceHeader;
 WavHeaderInfo pcmHeader;
 
+const char* const kUnknownFormatText = "Unknown format";
+const char* const kFormatNotSupportedText = "Current input format data not support. ... ";
+
 namespace {
 
 // ---------------------------------------------------------------------------
@@ -387,42 +390,46 @@ int32_t imaAdpcmSamplesPerBlock(uint16_t blockAlign, uint16_t channels) {
     return int32_t((blockAlign - 4 * channels) * 2 / channels + 1);
 }
 
-void readWavHeader(WavHeaderInfo& header, std::FILE* file) {
+namespace {
+
+// The header walk of readWavHeader; false for anything that is not a usable
+// RIFF WAVE header.
+bool walkHeader(WavHeaderInfo& header, std::FILE* file) {
     char id[4];
     uint32_t size = 0;
-    if (!file || !readBytes(file, id, 4) || !sameId(id, "RIFF")) throw UnknownFormat();
-    if (!readU32(file, size)) throw UnknownFormat();
-    if (!readBytes(file, id, 4) || !sameId(id, "WAVE")) throw UnknownFormat();
-    if (!readBytes(file, id, 4)) throw UnknownFormat();
+    if (!file || !readBytes(file, id, 4) || !sameId(id, "RIFF")) return false;
+    if (!readU32(file, size)) return false;
+    if (!readBytes(file, id, 4) || !sameId(id, "WAVE")) return false;
+    if (!readBytes(file, id, 4)) return false;
     if (sameId(id, "LIST")) {
         if (!readU32(file, size) || !skipBytes(file, size) || !readBytes(file, id, 4))
-            throw UnknownFormat();
+            return false;
         // Chunks of odd size carry a pad byte that some writers honour.
         if (!sameId(id, "fmt ") && (size & 1)) {
             std::memmove(id, id + 1, 3);
-            if (!readBytes(file, id + 3, 1)) throw UnknownFormat();
+            if (!readBytes(file, id + 3, 1)) return false;
         }
     }
-    if (!sameId(id, "fmt ")) throw UnknownFormat();
+    if (!sameId(id, "fmt ")) return false;
 
     WavHeaderInfo h;
     if (!readU32(file, h.fmtSize) || !readU16(file, h.formatTag) || !readU16(file, h.channels) ||
         !readU32(file, h.sampleRate) || !readU32(file, h.avgBytesPerSec) ||
         !readU16(file, h.blockAlign) || !readU16(file, h.bitsPerSample))
-        throw UnknownFormat();
+        return false;
     // A format chunk shorter than its fixed fields would have made us read the
     // next chunk as format data.
-    if (h.fmtSize < 16) throw UnknownFormat();
+    if (h.fmtSize < 16) return false;
     uint32_t extension = h.fmtSize - 16;
     if (h.formatTag == WavExtensible && extension >= 24) {
         // The extensible layout names the real encoding in the first two bytes
         // of its sub-format identifier; the header then records that encoding.
         unsigned char ext[24];
-        if (!readBytes(file, ext, 24)) throw UnknownFormat();
+        if (!readBytes(file, ext, 24)) return false;
         h.formatTag = uint16_t(ext[8] | ext[9] << 8);
         extension -= 24;
     }
-    if (extension > 0 && !skipBytes(file, extension)) throw UnknownFormat();
+    if (extension > 0 && !skipBytes(file, extension)) return false;
 
     // Search for "data" byte by byte, skipping "fact" chunks whole.
     char win[4];
@@ -447,14 +454,17 @@ void readWavHeader(WavHeaderInfo& header, std::FILE* file) {
             have = 0;
         }
     }
-    if (!found || !readU32(file, h.dataSize)) throw UnknownFormat();
+    if (!found || !readU32(file, h.dataSize)) return false;
     header = h;
+    return true;
 }
 
-bool readWavStream(WavHeaderInfo& header, std::FILE* file, int32_t& frames, int16_t*& block) {
+enum class StreamRead { Decoded, NoHeader, NotDecoded };
+
+StreamRead decodeStream(WavHeaderInfo& header, std::FILE* file, int32_t& frames, int16_t*& block) {
     frames = 0;
-    readWavHeader(header, file);
-    if (header.channels == 0 || header.blockAlign == 0) return false;
+    if (!walkHeader(header, file)) return StreamRead::NoHeader;
+    if (header.channels == 0 || header.blockAlign == 0) return StreamRead::NotDecoded;
     const uint64_t bytes = std::min<uint64_t>(header.dataSize, bytesLeft(file));
     Decoded out;
     bool ok = false;
@@ -468,11 +478,29 @@ bool readWavStream(WavHeaderInfo& header, std::FILE* file, int32_t& frames, int1
     case WavGsm610: ok = decodeGsm(header, file, bytes, out); break;
     default: ok = false; break;
     }
-    if (!ok) return false;
+    if (!ok) return StreamRead::NotDecoded;
     delete[] block;
     block = out.block.release();
     frames = out.frames;
-    return true;
+    return StreamRead::Decoded;
+}
+
+}  // namespace
+
+bool readWavHeader(WavHeaderInfo& header, std::FILE* file, std::string& error) {
+    if (walkHeader(header, file)) return true;
+    error = kUnknownFormatText;
+    return false;
+}
+
+bool readWavStream(WavHeaderInfo& header, std::FILE* file, int32_t& frames, int16_t*& block,
+                   std::string& error) {
+    switch (decodeStream(header, file, frames, block)) {
+    case StreamRead::Decoded: return true;
+    case StreamRead::NoHeader: error = kUnknownFormatText; break;
+    case StreamRead::NotDecoded: error = kFormatNotSupportedText; break;
+    }
+    return false;
 }
 
 bool readWavSamples(WavHeaderInfo& header, const std::string& fileName, int32_t& frames,
@@ -481,8 +509,12 @@ bool readWavSamples(WavHeaderInfo& header, const std::string& fileName, int32_t&
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"),
                                                          std::fclose);
     if (!file) return false;
-    return readWavStream(header, file.get(), frames, block);
+    const StreamRead r = decodeStream(header, file.get(), frames, block);
+    if (r == StreamRead::NoHeader) throw UnknownFormat();
+    return r == StreamRead::Decoded;
 }
+
+
 
 void derivePcmHeader(const WavHeaderInfo& source, uint16_t channels, WavHeaderInfo& target) {
     target.fmtSize = 16;

@@ -7,7 +7,6 @@
 #include "soundfile/AudioStream.h"
 #include "base/SafeFile.h"
 #include "soundfile/WavFile.h"
-#include "soundfile/WavLoad.h"
 
 #include <algorithm>
 #include <cstring>
@@ -247,25 +246,21 @@ class WavReader : public AudioReader {
     bool open(std::string& error) {
         unsigned char form[12];
         if (!in_.read(form, 12) || std::memcmp(form + 8, "WAVE", 4) != 0) {
-            error = "Unknown format";
+            error = kUnknownFormatText;
             return false;
         }
         const bool riff = !std::memcmp(form, "RIFF", 4);
         const bool rf64 = !std::memcmp(form, "RF64", 4) || !std::memcmp(form, "BW64", 4);
         if (!riff && !rf64) {
-            error = "Unknown format";
+            error = kUnknownFormatText;
             return false;
         }
         Located loc;
         if (riff && in_.seekable) {
             // The window's header reader, so the data found is the data it finds.
             std::fseek(in_.f, 0, SEEK_SET);
-            try {
-                readWavHeader(loc.header, in_.f);
-            } catch (const UnknownFormat& e) {
-                error = e.what();
+            if (!readWavHeader(loc.header, in_.f, error))
                 return false;
-            }
             long at = std::ftell(in_.f);
             in_.pos = at < 0 ? 0 : uint64_t(at);
             const uint32_t d = loc.header.dataSize;
@@ -274,7 +269,7 @@ class WavReader : public AudioReader {
         } else {
             std::string why;
             if (!walkToData(in_, rf64, loc, info_.metadata, why)) {
-                error = "Unknown format (" + why + ")";
+                error = std::string(kUnknownFormatText) + " (" + why + ")";
                 return false;
             }
         }
