@@ -1,6 +1,7 @@
 #include "soundfile/WavFile.h"
 
 #include "base/SafeFile.h"
+#include "soundfile/LittleEndian.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,18 +30,16 @@ bool readBytes(std::FILE* f, void* dst, std::size_t n) { return std::fread(dst, 
 bool readU32(std::FILE* f, uint32_t& v) {
     unsigned char b[4];
     if (!readBytes(f, b, 4)) return false;
-    v = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    v = le::u32(b);
     return true;
 }
 
 bool readU16(std::FILE* f, uint16_t& v) {
     unsigned char b[2];
     if (!readBytes(f, b, 2)) return false;
-    v = uint16_t(b[0] | b[1] << 8);
+    v = le::u16(b);
     return true;
 }
-
-inline int16_t le16(const unsigned char* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
 
 bool skipBytes(std::FILE* f, uint32_t n) {
     return n == 0 || std::fseek(f, long(n), SEEK_CUR) == 0;
@@ -180,9 +179,9 @@ void decodeMsAdpcmBlock(const unsigned char* in, unsigned B, unsigned C, int32_t
     for (unsigned c = 0; c < C; ++c) {
         unsigned p = in[c];
         pred[c] = p <= 6 ? int(p) : 0;  // an index beyond the table selects the first pair
-        delta[c] = le16(in + C + 2 * c);
-        out[C + c] = le16(in + 3 * C + 2 * c);  // sample 1 is frame 1
-        out[c] = le16(in + 5 * C + 2 * c);      // sample 2 is frame 0
+        delta[c] = le::s16(in + C + 2 * c);
+        out[C + c] = le::s16(in + 3 * C + 2 * c);  // sample 1 is frame 1
+        out[c] = le::s16(in + 5 * C + 2 * c);      // sample 2 is frame 0
     }
     const unsigned char* codes = in + 7 * C;
     const uint64_t total = uint64_t(S) * C;
@@ -245,7 +244,7 @@ const int imaStepTable[89] = {
 void decodeImaBlock(const unsigned char* in, unsigned B, unsigned C, int32_t S, int16_t* out,
                     std::vector<int>& index, std::vector<int32_t>& frameOf) {
     for (unsigned c = 0; c < C; ++c) {
-        out[c] = le16(in + 4 * c);
+        out[c] = le::s16(in + 4 * c);
         index[c] = std::clamp<int>(in[4 * c + 2], 0, 88);
     }
     // Codes: groups of 4 bytes per channel, each byte two codes (low nibble
@@ -426,7 +425,7 @@ bool walkHeader(WavHeaderInfo& header, std::FILE* file) {
         // of its sub-format identifier; the header then records that encoding.
         unsigned char ext[24];
         if (!readBytes(file, ext, 24)) return false;
-        h.formatTag = uint16_t(ext[8] | ext[9] << 8);
+        h.formatTag = le::u16(ext + 8);
         extension -= 24;
     }
     if (extension > 0 && !skipBytes(file, extension)) return false;
@@ -529,12 +528,14 @@ void derivePcmHeader(const WavHeaderInfo& source, uint16_t channels, WavHeaderIn
 namespace {
 
 void putU32(std::FILE* f, uint32_t v) {
-    unsigned char b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+    unsigned char b[4];
+    le::put32(b, v);
     std::fwrite(b, 1, 4, f);
 }
 
 void putU16(std::FILE* f, uint16_t v) {
-    unsigned char b[2] = {uint8_t(v), uint8_t(v >> 8)};
+    unsigned char b[2];
+    le::put16(b, v);
     std::fwrite(b, 1, 2, f);
 }
 

@@ -3,6 +3,8 @@
 // interleaved 16-bit samples, the derived 16-bit PCM header, and the two
 // written layouts. No UI code here.
 
+#include "soundfile/LittleEndian.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -101,8 +103,7 @@ int16_t muLawToSample(uint8_t code);
 // unsigned); samples wider than 16 bits keep their 16 most significant bits.
 inline int16_t pcmToSample(const unsigned char* p, unsigned width) {
     if (width == 1) return pcm8ToSample(p[0]);
-    const unsigned char* top = p + width - 2;
-    return int16_t(uint16_t(top[0] | top[1] << 8));
+    return le::s16(p + width - 2);
 }
 
 // One IEEE float sample of `width` bytes (4 or 8).
