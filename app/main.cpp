@@ -7,6 +7,7 @@
 #include "gui/MessageBox.h"
 #include "config/Uabout.h"
 #include "app/Upanelsig.h"
+#include "audio/VirtualCardFiles.h"
 #include "processing/batchwindows/Uprogress.h"
 #include "processing/batchwindows/Usetdirectory.h"
 
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    useVirtualCardFiles();
     SilvaneApplication app(argc, argv);
     const QStringList args = app.arguments();
     QString startupFile;

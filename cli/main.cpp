@@ -1,5 +1,7 @@
 #include "cli/Command.h"
 
+#include "audio/VirtualCardFiles.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -38,6 +40,7 @@ static void printUsage(std::FILE* out) {
 }
 
 int main(int argc, char** argv) {
+    useVirtualCardFiles();
     if (argc < 2) {
         printUsage(stderr);
         return 2;

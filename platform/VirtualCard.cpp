@@ -1,15 +1,8 @@
 #include "platform/VirtualCard.h"
 
-#include "base/SafeFile.h"
-#include "soundfile/WavFile.h"
-#include "soundfile/WavLoad.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -33,28 +26,29 @@ VirtualBackend* gCard = nullptr;  // the installed card, for advance() and the t
 // The samples an input stream delivers.
 class InputSource {
 public:
-    void useSamples(std::shared_ptr<const std::vector<int16_t>> s, UINT channels) {
-        samples_ = std::move(s);
-        channels_ = std::max<UINT>(1, channels);
+    void useSamples(VirtualInputSamples s) {
+        channels_ = std::max<UINT>(1, s.channels);
+        samples_ = std::move(s.samples);
+        useSamples_ = true;
     }
 
     void fill(int16_t* out, std::size_t frames, UINT channels, uint32_t rate) {
         for (std::size_t i = 0; i < frames; ++i, out += channels) {
-            if (samples_)
-                fileFrame(out, channels);
+            if (useSamples_)
+                sampleFrame(out, channels);
             else
                 toneFrame(out, channels, rate);
         }
     }
 
 private:
-    void fileFrame(int16_t* out, UINT channels) {
-        const std::size_t total = samples_->size() / channels_;
+    void sampleFrame(int16_t* out, UINT channels) {
+        const std::size_t total = samples_.size() / channels_;
         if (total == 0) {
             std::fill(out, out + channels, 0);
             return;
         }
-        const int16_t* f = samples_->data() + pos_ * channels_;
+        const int16_t* f = samples_.data() + pos_ * channels_;
         if (channels_ == channels) {
             std::copy(f, f + channels, out);
         } else if (channels == 1) {
@@ -83,7 +77,8 @@ private:
         }
     }
 
-    std::shared_ptr<const std::vector<int16_t>> samples_;
+    bool useSamples_ = false;
+    std::vector<int16_t> samples_;
     UINT channels_ = 1;
     std::size_t pos_ = 0;
     double phase_ = 0.0;
@@ -95,6 +90,15 @@ class VirtualStream;
 class VirtualBackend : public wave::WaveBackend {
 public:
     explicit VirtualBackend(const VirtualCardConfig& c) : config_(c) {
+        if (!config_.inputSamples.empty()) {
+            input_ = [this](uint32_t, UINT, VirtualInputSamples& out, std::string&) {
+                out.samples = config_.inputSamples;
+                out.channels = config_.inputChannels;
+                return true;
+            };
+        } else {
+            input_ = config_.input;
+        }
         {
             std::lock_guard<std::mutex> lock(gCardMutex);
             gCard = this;
@@ -173,6 +177,7 @@ private:
     void tick();
 
     const VirtualCardConfig config_;
+    VirtualInput input_;  // the samples in memory or the configured callback
     std::mutex streamsMutex_;  // held while streams are being run
     std::vector<VirtualStream*> streams_;
     bool quit_ = false;
@@ -192,16 +197,7 @@ public:
     ~VirtualStream() override { stop(); }
 
     InputSource& source() { return source_; }
-
-    bool openOutputFile(const std::string& path, std::string& error) {
-        outFile_ = out_.open(path);
-        if (!outFile_) {
-            error = out_.error();
-            return false;
-        }
-        writeHeader();
-        return true;
-    }
+    void setSink(std::unique_ptr<VirtualOutputSink> sink) { sink_ = std::move(sink); }
 
     // Runs the stream up to `frames` frames since it was opened.
     void runTo(uint64_t frames) {
@@ -229,13 +225,11 @@ public:
             return;
         stopped_ = true;
         card_.remove(this);
-        if (outFile_) {
-            std::fflush(outFile_);
-            if (std::fseek(outFile_, 0, SEEK_SET) == 0)
-                writeHeader();
-            if (!out_.commit())
-                card_.setError(out_.error());
-            outFile_ = nullptr;
+        if (sink_) {
+            std::string error;
+            if (!sink_->close(error))
+                card_.setError(error);
+            sink_.reset();
         }
     }
 
@@ -245,10 +239,8 @@ private:
         const std::size_t played = stream_.render(chunk_.data(), n, &starved);
         const std::size_t bytes = played * format_.nBlockAlign;
         card_.recordPlayed(chunk_.data(), bytes, format_, starved ? n - played : 0);
-        if (outFile_ && bytes) {
-            std::fwrite(chunk_.data(), 1, bytes, outFile_);
-            outBytes_ += bytes;
-        }
+        if (sink_ && bytes)
+            sink_->write(chunk_.data(), bytes);
     }
 
     void captureChunk(std::size_t n) {
@@ -266,19 +258,6 @@ private:
         stream_.capture(chunk_.data(), n);
     }
 
-    void writeHeader() {
-        WavHeaderInfo h;
-        h.fmtSize = 16;
-        h.formatTag = WAVE_FORMAT_PCM;
-        h.channels = format_.nChannels;
-        h.sampleRate = format_.nSamplesPerSec;
-        h.avgBytesPerSec = format_.nSamplesPerSec * format_.nBlockAlign;
-        h.blockAlign = format_.nBlockAlign;
-        h.bitsPerSample = format_.wBitsPerSample;
-        h.dataSize = static_cast<uint32_t>(std::min<uint64_t>(outBytes_, 0xFFFFFFFFu - 64));
-        writeWavHeader(h, outFile_);
-    }
-
     VirtualBackend& card_;
     const Direction direction_;
     const WAVEFORMATEX format_;
@@ -290,37 +269,27 @@ private:
     uint64_t elapsedUs_ = 0;
     uint64_t framesDone_ = 0;
     bool stopped_ = false;
-    SafeFileWriter out_;
-    std::FILE* outFile_ = nullptr;
-    uint64_t outBytes_ = 0;
+    std::unique_ptr<VirtualOutputSink> sink_;
 };
 
 MMRESULT VirtualBackend::open(Direction d, UINT, const WAVEFORMATEX& format, WaveStream& stream,
                               std::unique_ptr<DeviceStream>& device) {
     auto s = std::make_unique<VirtualStream>(*this, d, format, stream);
-    if (d == Direction::Input) {
-        if (!config_.inputSamples.empty()) {
-            s->source().useSamples(
-                std::make_shared<const std::vector<int16_t>>(config_.inputSamples),
-                config_.inputChannels);
-        } else if (!config_.inputFile.empty()) {
-            LoadedWav wav;
-            std::string message;
-            if (!loadWav(config_.inputFile, wav, message)) {
-                setError("virtual input " + config_.inputFile + ": " + message);
-                return MMSYSERR_ERROR;
-            }
-            const std::size_t n = std::size_t(wav.frames) * wav.header.channels;
-            s->source().useSamples(std::make_shared<const std::vector<int16_t>>(
-                                       wav.samples.get(), wav.samples.get() + n),
-                                   wav.header.channels);
-        }
-    } else if (!config_.outputFile.empty()) {
-        std::string message;
-        if (!s->openOutputFile(config_.outputFile, message)) {
-            setError("virtual output " + config_.outputFile + ": " + message);
+    std::string error;
+    if (d == Direction::Input && input_) {
+        VirtualInputSamples samples;
+        if (!input_(format.nSamplesPerSec, format.nChannels, samples, error)) {
+            setError(error);
             return MMSYSERR_ERROR;
         }
+        s->source().useSamples(std::move(samples));
+    } else if (d == Direction::Output && config_.outputSink) {
+        std::unique_ptr<VirtualOutputSink> sink = config_.outputSink(format, error);
+        if (!sink) {
+            setError(error);
+            return MMSYSERR_ERROR;
+        }
+        s->setSink(std::move(sink));
     }
     add(s.get());
     device = std::move(s);
@@ -351,13 +320,30 @@ void VirtualBackend::advance(uint64_t microseconds) {
 
 }  // namespace
 
-VirtualCardConfig VirtualCardConfig::fromEnvironment() {
-    VirtualCardConfig c;
-    if (const char* in = std::getenv("SILVANE_AUDIO_IN"))
-        c.inputFile = in;
-    if (const char* out = std::getenv("SILVANE_AUDIO_OUT"))
-        c.outputFile = out;
-    return c;
+namespace {
+
+struct DefaultCard {
+    std::mutex mutex;
+    VirtualCardConfig config;
+};
+
+DefaultCard& defaultCard() {
+    static DefaultCard d;
+    return d;
+}
+
+}  // namespace
+
+void setDefaultVirtualCard(VirtualCardConfig config) {
+    DefaultCard& d = defaultCard();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    d.config = std::move(config);
+}
+
+VirtualCardConfig defaultVirtualCard() {
+    DefaultCard& d = defaultCard();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    return d.config;
 }
 
 std::unique_ptr<wave::WaveBackend> makeVirtualBackend(const VirtualCardConfig& config) {

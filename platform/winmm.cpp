@@ -87,7 +87,7 @@ WaveBackend& backendLocked(Globals& g) {
     if (!g.backend) {
         const char* kind = std::getenv("SILVANE_AUDIO");
         if (kind && std::strcmp(kind, "virtual") == 0)
-            g.backend = makeVirtualBackend(VirtualCardConfig::fromEnvironment());
+            g.backend = makeVirtualBackend(defaultVirtualCard());
         else
             g.backend = makePortAudioBackend();
     }

@@ -5,6 +5,7 @@
 
 #include "tests/app/SoundTestSupport.h"
 
+#include "audio/VirtualCardFiles.h"
 #include "soundfile/WavFile.h"
 
 namespace {
@@ -22,7 +23,7 @@ protected:
         std::string err;
         EXPECT_TRUE(writePcmWav(path, uint32_t(rate), uint16_t(channels), s.data(), std::size_t(frames), err)) << err;
         VirtualCardConfig c;
-        c.inputFile = path;
+        c.input = virtualInputFile(path);
         install(c);
         return s;
     }
