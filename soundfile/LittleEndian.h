@@ -8,12 +8,18 @@
 
 namespace le {
 
-inline uint16_t u16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
-inline int16_t s16(const unsigned char* p) { return int16_t(u16(p)); }
+inline uint16_t u16(const unsigned char* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+inline int16_t s16(const unsigned char* p) {
+    return int16_t(u16(p));
+}
 inline uint32_t u32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-inline uint64_t u64(const unsigned char* p) { return uint64_t(u32(p)) | uint64_t(u32(p + 4)) << 32; }
+inline uint64_t u64(const unsigned char* p) {
+    return uint64_t(u32(p)) | uint64_t(u32(p + 4)) << 32;
+}
 
 inline void put16(unsigned char* p, uint16_t v) {
     p[0] = uint8_t(v);
@@ -40,4 +46,4 @@ inline void append32(std::vector<uint8_t>& out, uint32_t v) {
     out.insert(out.end(), b, b + 4);
 }
 
-}  // namespace le
+} // namespace le

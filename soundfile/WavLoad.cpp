@@ -4,7 +4,8 @@
 #include <cstring>
 
 bool loadWav(const std::string& fileName, LoadedWav& out, std::string& error) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(fileName.c_str(), "rb"), std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(fileName.c_str(), "rb"),
+                                                      std::fclose);
     if (!f) {
         error = "cannot open " + fileName + ": " + std::strerror(errno);
         return false;
@@ -12,7 +13,8 @@ bool loadWav(const std::string& fileName, LoadedWav& out, std::string& error) {
     WavHeaderInfo header;
     int32_t frames = 0;
     int16_t* block = nullptr;
-    if (!readWavStream(header, f.get(), frames, block, error)) return false;
+    if (!readWavStream(header, f.get(), frames, block, error))
+        return false;
     out.header = header;
     out.frames = frames;
     out.samples.reset(block);

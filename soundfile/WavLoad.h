@@ -10,7 +10,7 @@
 struct LoadedWav {
     WavHeaderInfo header;
     int32_t frames = 0;
-    std::unique_ptr<int16_t[]> samples;  // header.channels x frames, interleaved
+    std::unique_ptr<int16_t[]> samples; // header.channels x frames, interleaved
 };
 
 // Reads `fileName` into `out`. False with a one-line reason in `error` (why
