@@ -89,10 +89,6 @@ SignalStore::~SignalStore() { releaseHeapBuffers(); }
 
 int32_t samplesPerMsFor(uint32_t rate) { return int32_t(rate / 1000); }
 
-int32_t msFromSamples(int64_t samples, int32_t samplesPerMs) {
-    return samplesPerMs > 0 ? int32_t(samples / samplesPerMs) : 0;
-}
-
 bool SignalStore::storeOriginal(const int16_t* block, int32_t frames, int channels, uint32_t rate) {
     const bool cut = orig.store(block, frames, channels, rate);
     samplesPerMs = samplesPerMsFor(rate);

@@ -224,7 +224,5 @@ struct SignalStore {
 };
 
 // rate / 1000, the divisor of every millisecond figure. Rates below 1000 Hz
-// give 0; use msFromSamples for the figures.
+// give 0; display::msOf gives the figures.
 int32_t samplesPerMsFor(uint32_t rate);
-// samples / samplesPerMs, and 0 when samplesPerMs is 0.
-int32_t msFromSamples(int64_t samples, int32_t samplesPerMs);

@@ -65,9 +65,9 @@ void scrollCaptureWindow(ChannelPair& orig, ChannelPair& changed, int32_t frames
 int32_t liveStep(LiveStreams& io, const std::function<LiveControls()>& controls, engine::Block* blocks) {
     const int cin = std::clamp(io.inChannels, 1, 2);
     const int cout = std::clamp(io.outChannels, 1, 2);
+    if (!processing::framingFits(blocks[0])) return 0;
     const uint32_t F = engine::frameLength(blocks[0]);
     const uint32_t H = engine::frameStep(blocks[0]);
-    if (H == 0 || H > uint32_t(processing::kFrameBufferSamples) || F < H) return 0;
     // The Right block steps with its own frameStep; both are created at one rate.
     if (cin == 2 && engine::frameStep(blocks[1]) != H) return 0;
 

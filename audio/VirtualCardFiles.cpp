@@ -69,7 +69,7 @@ VirtualInput virtualInputFile(const std::string& path) {
     return [path](uint32_t, UINT, VirtualInputSamples& out, std::string& error) {
         LoadedWav wav;
         std::string message;
-        if (loadWav(path, wav, message) != WavLoadStatus::Ok) {
+        if (!loadWav(path, wav, message)) {
             error = "virtual input " + path + ": " + message;
             return false;
         }

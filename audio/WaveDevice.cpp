@@ -82,13 +82,7 @@ bool WaveDevice::openOutput(UINT device, uint32_t frames, const int16_t* samples
     header.dwBufferLength = DWORD(bytes);
     if (!check(waveOutPrepareHeader(handle, &header, HeaderSize)))
         return false;
-    if (!check(waveOutWrite(handle, &header, HeaderSize))) {
-        const uint32_t failed = lastResult;
-        closeOutput();
-        lastResult = failed;
-        return false;
-    }
-    return true;
+    return requeue();
 }
 
 bool WaveDevice::play(UINT device, uint32_t frames, const int16_t* samples) {

@@ -68,6 +68,22 @@ QCoreApplication& application() {
 std::atomic<bool> interrupted{false};
 void onInterrupt(int) { interrupted = true; }
 
+// Runs `loop` until the device's message ends it, Ctrl+C is pressed, or the
+// device has had `seconds` plus five seconds: one that never gives its
+// buffer back is not waited for forever.
+void waitForDevice(QEventLoop& loop, double seconds) {
+    QTimer::singleShot(int(seconds * 1000) + 5000, &loop, &QEventLoop::quit);
+    std::signal(SIGINT, onInterrupt);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (interrupted)
+            loop.quit();
+    });
+    poll.start(50);
+    loop.exec();
+    std::signal(SIGINT, SIG_DFL);
+}
+
 bool parseInt(const std::string& text, long& value) {
     char* end = nullptr;
     errno = 0;
@@ -160,7 +176,7 @@ int runPlay(const std::vector<std::string>& args) {
 
     LoadedWav wav;
     std::string message;
-    if (loadWav(file, wav, message) != WavLoadStatus::Ok) {
+    if (!loadWav(file, wav, message)) {
         std::fprintf(stderr, "silvane-cli play: %s: %s\n", file.c_str(), message.c_str());
         return 1;
     }
@@ -181,19 +197,8 @@ int runPlay(const std::vector<std::string>& args) {
                      deviceFailure(player.lastResult, true).c_str());
         return 1;
     }
-    // The done message ends the wait; a device that never returns the
-    // buffer is given up after the file's length plus five seconds.
-    const double seconds = double(wav.frames) / wav.header.sampleRate;
-    QTimer::singleShot(int(seconds * 1000) + 5000, &loop, &QEventLoop::quit);
-    std::signal(SIGINT, onInterrupt);
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (interrupted)
-            loop.quit();
-    });
-    poll.start(50);
-    loop.exec();
-    std::signal(SIGINT, SIG_DFL);
+    // The done message ends the wait.
+    waitForDevice(loop, double(wav.frames) / wav.header.sampleRate);
     player.closeOutput();
     QCoreApplication::sendPostedEvents();
     if (!waiter.arrived && !interrupted) {
@@ -261,16 +266,7 @@ int runRecord(const std::vector<std::string>& args) {
     }
     // The device returns the buffer when it is full; Ctrl+C stops early and
     // keeps what has arrived.
-    QTimer::singleShot(int(seconds * 1000) + 5000, &loop, &QEventLoop::quit);
-    std::signal(SIGINT, onInterrupt);
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (interrupted)
-            loop.quit();
-    });
-    poll.start(50);
-    loop.exec();
-    std::signal(SIGINT, SIG_DFL);
+    waitForDevice(loop, seconds);
     recorder.closeInput();
     QCoreApplication::sendPostedEvents();
     const uint32_t bytes = recorder.bytesRecorded();

@@ -52,10 +52,15 @@ struct CommonOptions {
     int jobs = 0; // 0: one per core
 };
 
-// Splits arguments into positional ones and options; returns "" or the reason.
-std::string parseOptions(const std::vector<std::string>& args, std::vector<std::string>& positional,
-                         CommonOptions& all, bool batch) {
+// Splits arguments into positional ones and options; false with the reason
+// in `error` for an option or value that is not understood or not allowed.
+bool parseOptions(const std::vector<std::string>& args, std::vector<std::string>& positional,
+                  CommonOptions& all, bool batch, std::string& error) {
     processing::CleanOptions& o = all.clean;
+    auto fail = [&](std::string why) {
+        error = std::move(why);
+        return false;
+    };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -68,44 +73,43 @@ std::string parseOptions(const std::vector<std::string>& args, std::vector<std::
         double x = 0;
         if (a == "--method") {
             if (!value(v) || !cli::parseDouble(v, x) || (x != 0 && x != 1 && x != 2 && x != 3))
-                return "--method takes 0, 1, 2 or 3";
+                return fail("--method takes 0, 1, 2 or 3");
             o.method = uint8_t(x);
         } else if (a == "--limit") {
             if (!value(v) || !cli::parseDouble(v, x))
-                return "--limit takes a number of dB";
+                return fail("--limit takes a number of dB");
             o.limitDb = float(x);
         } else if (a == "--noise-rate") {
             if (!value(v) || !cli::parseDouble(v, x))
-                return "--noise-rate takes a number";
+                return fail("--noise-rate takes a number");
             o.noiseRate = float(x);
         } else if (a == "--musical-rate") {
             if (!value(v) || !cli::parseDouble(v, x))
-                return "--musical-rate takes a number";
+                return fail("--musical-rate takes a number");
             o.musicalRate = float(x);
         } else if (a == "--background") {
             o.background = true;
         } else if (a == "--mix") {
             if (!value(v) || (v != "l-r" && v != "r-l"))
-                return "--mix takes l-r or r-l";
+                return fail("--mix takes l-r or r-l");
             o.autoMix = true;
             o.methodMix = v == "l-r";
         } else if (a == "--eq") {
             if (!value(v))
-                return "--eq takes a file";
-            std::string err;
-            if (!processing::readEqualizerFile(v, o.eqGains, err))
-                return err;
+                return fail("--eq takes a file");
+            if (!processing::readEqualizerFile(v, o.eqGains, error))
+                return false;
         } else if (a == "--no-process") {
             o.processEnabled = false;
         } else if (a == "--format") {
             if (!value(v) || !parseOutputFormat(v, o.format))
-                return "--format takes wav or flac";
+                return fail("--format takes wav or flac");
             o.formatGiven = true;
         } else if (a == "-y" || a == "--overwrite") {
             o.overwrite = true;
         } else if (a == "--report") {
             if (!value(v) || !reportFormatKnown(v))
-                return "--report takes a file ending in .csv or .json";
+                return fail("--report takes a file ending in .csv or .json");
             all.report = v;
         } else if (batch && (a == "--recursive" || a == "-r")) {
             all.recursive = true;
@@ -115,17 +119,17 @@ std::string parseOptions(const std::vector<std::string>& args, std::vector<std::
             all.quiet = true;
         } else if (batch && (a == "--jobs" || a == "-j")) {
             if (!value(v) || !cli::parseDouble(v, x) || x < 1 || x > 1024 || x != int(x))
-                return "--jobs takes a whole number from 1";
+                return fail("--jobs takes a whole number from 1");
             all.jobs = int(x);
         } else if (a.size() > 1 && a[0] == '-') {
-            return "unknown option " + a;
+            return fail("unknown option " + a);
         } else {
             positional.push_back(a);
         }
     }
     if (all.skipExisting && o.overwrite)
-        return "--skip-existing and --overwrite exclude each other";
-    return processing::validate(o);
+        return fail("--skip-existing and --overwrite exclude each other");
+    return processing::validate(o, error);
 }
 
 // Fills the file parts of a report record from a finished clean.
@@ -148,8 +152,8 @@ void hashFiles(ReportRecord& r) {
 int runClean(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     CommonOptions all;
-    std::string why = parseOptions(args, files, all, false);
-    if (!why.empty())
+    std::string why;
+    if (!parseOptions(args, files, all, false, why))
         return cli::usageError(cleanCommand, why);
     if (files.size() != 2)
         return cli::usageError(cleanCommand, "expected input and output files");
@@ -237,8 +241,8 @@ std::string hms(double s) {
 int runBatch(const std::vector<std::string>& args) {
     std::vector<std::string> dirs;
     CommonOptions all;
-    std::string why = parseOptions(args, dirs, all, true);
-    if (!why.empty())
+    std::string why;
+    if (!parseOptions(args, dirs, all, true, why))
         return cli::usageError(batchCommand, why);
     if (dirs.size() != 2)
         return cli::usageError(batchCommand, "expected input and output directories");

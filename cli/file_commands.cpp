@@ -59,11 +59,8 @@ int runInfo(const std::vector<std::string>& args) {
     bool riff = false;
     if (in.container == "WAV" && path != "-") {
         if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-            try {
-                readWavHeader(h, f);
-                riff = true;
-            } catch (const UnknownFormat&) {
-            }
+            std::string notRiff;
+            riff = readWavHeader(h, f, notRiff);
             std::fclose(f);
         }
     }
@@ -138,7 +135,7 @@ int runConvert(const std::vector<std::string>& args) {
     }
     LoadedWav wav;
     std::string message;
-    if (loadWav(files[0], wav, message) != WavLoadStatus::Ok) {
+    if (!loadWav(files[0], wav, message)) {
         std::fprintf(stderr, "%s: %s\n", files[0].c_str(), message.c_str());
         return 1;
     }

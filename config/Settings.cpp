@@ -1,7 +1,6 @@
 #include "config/Settings.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <clocale>
 #include <cmath>
@@ -157,7 +156,6 @@ bool parseReal(const std::string& text, double& out) {
     // program changed it; take the text apart with that in mind.
     const char* point = std::localeconv()->decimal_point;
     if (point && point[0] && point[0] != '.') std::replace(t.begin(), t.end(), '.', point[0]);
-    errno = 0;
     char* end = nullptr;
     double v = std::strtod(t.c_str(), &end);
     if (end != t.c_str() + t.size() || !std::isfinite(v)) return false;

@@ -14,15 +14,20 @@
 
 namespace processing {
 
-std::string validate(const CleanOptions& o) {
-    if (o.method > 3) return "method must be 0, 1, 2 or 3";
-    if (!(o.limitDb >= -100.0f && o.limitDb <= 0.0f)) return "limit must be within -100 ... 0 dB";
-    if (!(o.noiseRate >= 0.8f && o.noiseRate <= 0.999f)) return "noise rate must be within 0.8 ... 0.999";
-    if (!(o.musicalRate >= 0.9f && o.musicalRate <= 0.999f))
-        return "musical rate must be within 0.9 ... 0.999";
-    if (!o.eqGains.empty() && (o.eqGains.size() < 2 || o.eqGains.size() > 100))
-        return "the equalizer needs 2 ... 100 gains";
-    return "";
+bool validate(const CleanOptions& o, std::string& error) {
+    if (o.method > 3)
+        error = "method must be 0, 1, 2 or 3";
+    else if (!(o.limitDb >= -100.0f && o.limitDb <= 0.0f))
+        error = "limit must be within -100 ... 0 dB";
+    else if (!(o.noiseRate >= 0.8f && o.noiseRate <= 0.999f))
+        error = "noise rate must be within 0.8 ... 0.999";
+    else if (!(o.musicalRate >= 0.9f && o.musicalRate <= 0.999f))
+        error = "musical rate must be within 0.9 ... 0.999";
+    else if (!o.eqGains.empty() && (o.eqGains.size() < 2 || o.eqGains.size() > 100))
+        error = "the equalizer needs 2 ... 100 gains";
+    else
+        return true;
+    return false;
 }
 
 bool readEqualizerFile(const std::string& path, std::vector<float>& gains, std::string& error) {

@@ -38,8 +38,9 @@ const char* programVersion();
 // The settings in words, as the coding-history line and the reports give them.
 std::string describeSettings(const CleanOptions& o);
 
-// Checks the ranges the configuration window allows; returns "" or the reason.
-std::string validate(const CleanOptions& o);
+// Checks the ranges the configuration window allows; false with the reason
+// in `error` for the first value outside them.
+bool validate(const CleanOptions& o, std::string& error);
 
 // Reads a file of equalizer gains: whitespace-separated linear factors (at
 // most 100, at least 2), '#' starts a comment.

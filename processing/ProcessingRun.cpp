@@ -59,12 +59,16 @@ void frameStepRule(const RunParameters& p, const FrameControls& c, const int16_t
     }
 }
 
+bool framingFits(const engine::Block& block) {
+    const uint32_t L = engine::frameLength(block);
+    const uint32_t S = engine::frameStep(block);
+    return S > 0 && S <= uint32_t(kFrameBufferSamples) && L >= S;
+}
+
 bool restartBlocks(const RunParameters& p, engine::Block* blocks) {
     const engine::Settings settings = engine::settingsAt(p.sampleRate, p);
     for (int c = 0; c < std::clamp(p.channels, 1, 2); ++c) engine::restart(blocks[c], settings);
-    const uint32_t L = engine::frameLength(blocks[0]);
-    const uint32_t S = engine::frameStep(blocks[0]);
-    return S > 0 && S <= uint32_t(kFrameBufferSamples) && L >= S;
+    return framingFits(blocks[0]);
 }
 
 RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& hooks,

@@ -82,10 +82,13 @@ uint8_t engineFrame(engine::Block& block, const RunParameters& p, const FrameCon
 void frameStepRule(const RunParameters& p, const FrameControls& c, const int16_t* const in[2],
                    int16_t* const out[2], uint8_t vad[2], engine::Block* blocks = engine::engineStates);
 
+// Whether the framing of a created block fits the frame buffers: a step above
+// 0 and at most kFrameBufferSamples, and no longer than the frame. Nothing can
+// be cleaned with a block whose framing does not.
+bool framingFits(const engine::Block& block);
+
 // Re-creates the blocks of the channels p uses (1 or 2) with p's settings.
-// False when the engine's framing does not fit the frame buffers (a step of
-// 0 or above kFrameBufferSamples, or longer than the frame): nothing can be
-// cleaned then.
+// False when the framing of block 0 does not fit (see framingFits).
 bool restartBlocks(const RunParameters& p, engine::Block* blocks);
 
 // Re-creates the blocks of the run's channels and cleans the whole original

@@ -4,7 +4,7 @@
 #include "soundfile/AudioStream.h"
 #include "base/SafeFile.h"
 #include "base/Text.h"
-#include "soundfile/WavLoad.h"
+#include "soundfile/WavFile.h"
 
 #include <sndfile.h>
 
@@ -104,11 +104,11 @@ class SndfileReader : public AudioReader {
         sf_ = sf_open(path.c_str(), SFM_READ, &si);
         if (!sf_) {
             error = fileLooksLikeAudio(path) ? std::string("cannot decode: ") + sf_strerror(nullptr)
-                                             : "Unknown format";
+                                             : kUnknownFormatText;
             return false;
         }
         if (si.channels <= 0 || si.samplerate <= 0) {
-            error = "Unknown format";
+            error = kUnknownFormatText;
             return false;
         }
         format_ = si.format;

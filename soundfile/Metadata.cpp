@@ -1,18 +1,11 @@
 #include "soundfile/Metadata.h"
 
+#include "soundfile/LittleEndian.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-void put32(std::vector<uint8_t>& v, uint32_t x) {
-    for (int i = 0; i < 4; ++i)
-        v.push_back(uint8_t(x >> (8 * i)));
-}
 
 void putId(std::vector<uint8_t>& v, const char* id) {
     v.insert(v.end(), id, id + 4);
@@ -33,7 +26,7 @@ void parseInfoList(const uint8_t* body, std::size_t size, AudioMetadata& meta) {
     std::size_t pos = 4;
     while (pos + 8 <= size) {
         const uint8_t* id = body + pos;
-        const uint32_t len = le32(body + pos + 4);
+        const uint32_t len = le::u32(body + pos + 4);
         pos += 8;
         if (!printableId(id) || len > size - pos)
             break;
@@ -58,7 +51,7 @@ std::vector<uint8_t> infoListChunk(const AudioMetadata& meta) {
             continue;
         putId(body, id.c_str());
         const uint32_t len = uint32_t(value.size() + 1); // NUL-terminated
-        put32(body, len);
+        le::append32(body, len);
         body.insert(body.end(), value.begin(), value.end());
         body.push_back(0);
         if (len & 1)
@@ -68,7 +61,7 @@ std::vector<uint8_t> infoListChunk(const AudioMetadata& meta) {
         return {};
     std::vector<uint8_t> chunk;
     putId(chunk, "LIST");
-    put32(chunk, uint32_t(body.size()));
+    le::append32(chunk, uint32_t(body.size()));
     chunk.insert(chunk.end(), body.begin(), body.end());
     return chunk;
 }
@@ -78,7 +71,7 @@ std::vector<uint8_t> bextChunk(const AudioMetadata& meta) {
         return {};
     std::vector<uint8_t> chunk;
     putId(chunk, "bext");
-    put32(chunk, uint32_t(meta.bext.size()));
+    le::append32(chunk, uint32_t(meta.bext.size()));
     chunk.insert(chunk.end(), meta.bext.begin(), meta.bext.end());
     if (meta.bext.size() & 1)
         chunk.push_back(0);

@@ -1,5 +1,7 @@
 #include "soundfile/RawPcm.h"
 
+#include "soundfile/LittleEndian.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -27,7 +29,7 @@ bool readRawPcm(const std::string& path, int32_t maxFrames, WavHeaderInfo& heade
     int32_t n = 0;
     unsigned char b[2];
     while (n < want && std::fread(b, 1, 2, f) == 2)
-        data[n++] = int16_t(b[0] | b[1] << 8);
+        data[n++] = le::s16(b);
     std::fclose(f);
     delete[] block;
     block = data;

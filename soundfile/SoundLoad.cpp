@@ -1,7 +1,6 @@
 #include "soundfile/SoundLoad.h"
 
 #include "soundfile/AudioStream.h"
-#include "soundfile/WavLoad.h"
 
 #include <algorithm>
 #include <cstdio>

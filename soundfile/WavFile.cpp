@@ -1,6 +1,7 @@
 #include "soundfile/WavFile.h"
 
 #include "base/SafeFile.h"
+#include "soundfile/LittleEndian.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,9 @@ extern "C" {
 WavHeaderInfo sourceHeader;
 WavHeaderInfo pcmHeader;
 
+const char* const kUnknownFormatText = "Unknown format";
+const char* const kFormatNotSupportedText = "Current input format data not support. ... ";
+
 namespace {
 
 // ---------------------------------------------------------------------------
@@ -26,18 +30,16 @@ bool readBytes(std::FILE* f, void* dst, std::size_t n) { return std::fread(dst, 
 bool readU32(std::FILE* f, uint32_t& v) {
     unsigned char b[4];
     if (!readBytes(f, b, 4)) return false;
-    v = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    v = le::u32(b);
     return true;
 }
 
 bool readU16(std::FILE* f, uint16_t& v) {
     unsigned char b[2];
     if (!readBytes(f, b, 2)) return false;
-    v = uint16_t(b[0] | b[1] << 8);
+    v = le::u16(b);
     return true;
 }
-
-inline int16_t le16(const unsigned char* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
 
 bool skipBytes(std::FILE* f, uint32_t n) {
     return n == 0 || std::fseek(f, long(n), SEEK_CUR) == 0;
@@ -177,9 +179,9 @@ void decodeMsAdpcmBlock(const unsigned char* in, unsigned B, unsigned C, int32_t
     for (unsigned c = 0; c < C; ++c) {
         unsigned p = in[c];
         pred[c] = p <= 6 ? int(p) : 0;  // an index beyond the table selects the first pair
-        delta[c] = le16(in + C + 2 * c);
-        out[C + c] = le16(in + 3 * C + 2 * c);  // sample 1 is frame 1
-        out[c] = le16(in + 5 * C + 2 * c);      // sample 2 is frame 0
+        delta[c] = le::s16(in + C + 2 * c);
+        out[C + c] = le::s16(in + 3 * C + 2 * c);  // sample 1 is frame 1
+        out[c] = le::s16(in + 5 * C + 2 * c);      // sample 2 is frame 0
     }
     const unsigned char* codes = in + 7 * C;
     const uint64_t total = uint64_t(S) * C;
@@ -242,7 +244,7 @@ const int imaStepTable[89] = {
 void decodeImaBlock(const unsigned char* in, unsigned B, unsigned C, int32_t S, int16_t* out,
                     std::vector<int>& index, std::vector<int32_t>& frameOf) {
     for (unsigned c = 0; c < C; ++c) {
-        out[c] = le16(in + 4 * c);
+        out[c] = le::s16(in + 4 * c);
         index[c] = std::clamp<int>(in[4 * c + 2], 0, 88);
     }
     // Codes: groups of 4 bytes per channel, each byte two codes (low nibble
@@ -387,42 +389,46 @@ int32_t imaAdpcmSamplesPerBlock(uint16_t blockAlign, uint16_t channels) {
     return int32_t((blockAlign - 4 * channels) * 2 / channels + 1);
 }
 
-void readWavHeader(WavHeaderInfo& header, std::FILE* file) {
+namespace {
+
+// The header walk of readWavHeader; false for anything that is not a usable
+// RIFF WAVE header.
+bool walkHeader(WavHeaderInfo& header, std::FILE* file) {
     char id[4];
     uint32_t size = 0;
-    if (!file || !readBytes(file, id, 4) || !sameId(id, "RIFF")) throw UnknownFormat();
-    if (!readU32(file, size)) throw UnknownFormat();
-    if (!readBytes(file, id, 4) || !sameId(id, "WAVE")) throw UnknownFormat();
-    if (!readBytes(file, id, 4)) throw UnknownFormat();
+    if (!file || !readBytes(file, id, 4) || !sameId(id, "RIFF")) return false;
+    if (!readU32(file, size)) return false;
+    if (!readBytes(file, id, 4) || !sameId(id, "WAVE")) return false;
+    if (!readBytes(file, id, 4)) return false;
     if (sameId(id, "LIST")) {
         if (!readU32(file, size) || !skipBytes(file, size) || !readBytes(file, id, 4))
-            throw UnknownFormat();
+            return false;
         // Chunks of odd size carry a pad byte that some writers honour.
         if (!sameId(id, "fmt ") && (size & 1)) {
             std::memmove(id, id + 1, 3);
-            if (!readBytes(file, id + 3, 1)) throw UnknownFormat();
+            if (!readBytes(file, id + 3, 1)) return false;
         }
     }
-    if (!sameId(id, "fmt ")) throw UnknownFormat();
+    if (!sameId(id, "fmt ")) return false;
 
     WavHeaderInfo h;
     if (!readU32(file, h.fmtSize) || !readU16(file, h.formatTag) || !readU16(file, h.channels) ||
         !readU32(file, h.sampleRate) || !readU32(file, h.avgBytesPerSec) ||
         !readU16(file, h.blockAlign) || !readU16(file, h.bitsPerSample))
-        throw UnknownFormat();
+        return false;
     // A format chunk shorter than its fixed fields would have made us read the
     // next chunk as format data.
-    if (h.fmtSize < 16) throw UnknownFormat();
+    if (h.fmtSize < 16) return false;
     uint32_t extension = h.fmtSize - 16;
     if (h.formatTag == WavExtensible && extension >= 24) {
         // The extensible layout names the real encoding in the first two bytes
         // of its sub-format identifier; the header then records that encoding.
         unsigned char ext[24];
-        if (!readBytes(file, ext, 24)) throw UnknownFormat();
-        h.formatTag = uint16_t(ext[8] | ext[9] << 8);
+        if (!readBytes(file, ext, 24)) return false;
+        h.formatTag = le::u16(ext + 8);
         extension -= 24;
     }
-    if (extension > 0 && !skipBytes(file, extension)) throw UnknownFormat();
+    if (extension > 0 && !skipBytes(file, extension)) return false;
 
     // Search for "data" byte by byte, skipping "fact" chunks whole.
     char win[4];
@@ -447,14 +453,17 @@ void readWavHeader(WavHeaderInfo& header, std::FILE* file) {
             have = 0;
         }
     }
-    if (!found || !readU32(file, h.dataSize)) throw UnknownFormat();
+    if (!found || !readU32(file, h.dataSize)) return false;
     header = h;
+    return true;
 }
 
-bool readWavStream(WavHeaderInfo& header, std::FILE* file, int32_t& frames, int16_t*& block) {
+enum class StreamRead { Decoded, NoHeader, NotDecoded };
+
+StreamRead decodeStream(WavHeaderInfo& header, std::FILE* file, int32_t& frames, int16_t*& block) {
     frames = 0;
-    readWavHeader(header, file);
-    if (header.channels == 0 || header.blockAlign == 0) return false;
+    if (!walkHeader(header, file)) return StreamRead::NoHeader;
+    if (header.channels == 0 || header.blockAlign == 0) return StreamRead::NotDecoded;
     const uint64_t bytes = std::min<uint64_t>(header.dataSize, bytesLeft(file));
     Decoded out;
     bool ok = false;
@@ -468,11 +477,29 @@ bool readWavStream(WavHeaderInfo& header, std::FILE* file, int32_t& frames, int1
     case WavGsm610: ok = decodeGsm(header, file, bytes, out); break;
     default: ok = false; break;
     }
-    if (!ok) return false;
+    if (!ok) return StreamRead::NotDecoded;
     delete[] block;
     block = out.block.release();
     frames = out.frames;
-    return true;
+    return StreamRead::Decoded;
+}
+
+}  // namespace
+
+bool readWavHeader(WavHeaderInfo& header, std::FILE* file, std::string& error) {
+    if (walkHeader(header, file)) return true;
+    error = kUnknownFormatText;
+    return false;
+}
+
+bool readWavStream(WavHeaderInfo& header, std::FILE* file, int32_t& frames, int16_t*& block,
+                   std::string& error) {
+    switch (decodeStream(header, file, frames, block)) {
+    case StreamRead::Decoded: return true;
+    case StreamRead::NoHeader: error = kUnknownFormatText; break;
+    case StreamRead::NotDecoded: error = kFormatNotSupportedText; break;
+    }
+    return false;
 }
 
 bool readWavSamples(WavHeaderInfo& header, const std::string& fileName, int32_t& frames,
@@ -481,8 +508,12 @@ bool readWavSamples(WavHeaderInfo& header, const std::string& fileName, int32_t&
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"),
                                                          std::fclose);
     if (!file) return false;
-    return readWavStream(header, file.get(), frames, block);
+    const StreamRead r = decodeStream(header, file.get(), frames, block);
+    if (r == StreamRead::NoHeader) throw UnknownFormat();
+    return r == StreamRead::Decoded;
 }
+
+
 
 void derivePcmHeader(const WavHeaderInfo& source, uint16_t channels, WavHeaderInfo& target) {
     target.fmtSize = 16;
@@ -497,12 +528,14 @@ void derivePcmHeader(const WavHeaderInfo& source, uint16_t channels, WavHeaderIn
 namespace {
 
 void putU32(std::FILE* f, uint32_t v) {
-    unsigned char b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+    unsigned char b[4];
+    le::put32(b, v);
     std::fwrite(b, 1, 4, f);
 }
 
 void putU16(std::FILE* f, uint16_t v) {
-    unsigned char b[2] = {uint8_t(v), uint8_t(v >> 8)};
+    unsigned char b[2];
+    le::put16(b, v);
     std::fwrite(b, 1, 2, f);
 }
 

@@ -3,6 +3,8 @@
 // interleaved 16-bit samples, the derived 16-bit PCM header, and the two
 // written layouts. No UI code here.
 
+#include "soundfile/LittleEndian.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -40,16 +42,23 @@ enum WavFormatTag : uint16_t {
     WavExtensible = 0xFFFE,  // read as the encoding its sub-format names
 };
 
-// Raised by readWavHeader when the file is not a usable RIFF WAVE file; what() is "Unknown format".
+// The reasons the readers give: a file that is not a usable RIFF WAVE file,
+// and one whose header is read but whose encoding is not decoded.
+extern const char* const kUnknownFormatText;        // "Unknown format"
+extern const char* const kFormatNotSupportedText;
+
+// Raised by readWavSamples when the file is not a usable RIFF WAVE file, for
+// the window's open commands to show; what() is kUnknownFormatText.
 class UnknownFormat : public std::runtime_error {
 public:
-    UnknownFormat() : std::runtime_error("Unknown format") {}
+    UnknownFormat() : std::runtime_error(kUnknownFormatText) {}
 };
 
 // Reads the header from `file` positioned at its start and leaves the file at
 // the first byte of the data chunk's body. An extensible format chunk is recorded
-// with the format tag of its sub-format. Throws UnknownFormat.
-void readWavHeader(WavHeaderInfo& header, std::FILE* file);
+// with the format tag of its sub-format. False with kUnknownFormatText in
+// `error` when the file is not a usable RIFF WAVE file; `header` is then unchanged.
+bool readWavHeader(WavHeaderInfo& header, std::FILE* file, std::string& error);
 
 // Opens `fileName`, refreshes `header` from it and decodes the whole data chunk
 // into a new interleaved block (channels x frames int16, allocated with new[]).
@@ -66,8 +75,10 @@ bool readWavSamples(WavHeaderInfo& header, const std::string& fileName, int32_t&
                     int16_t*& block);
 
 // The same from an already open stream positioned at the start of the file
-// (the stream is left open). Used by readWavSamples and by in-memory callers.
-bool readWavStream(WavHeaderInfo& header, std::FILE* file, int32_t& frames, int16_t*& block);
+// (the stream is left open), without an exception: false with frames = 0 and
+// kUnknownFormatText or kFormatNotSupportedText in `error`.
+bool readWavStream(WavHeaderInfo& header, std::FILE* file, int32_t& frames, int16_t*& block,
+                   std::string& error);
 
 // Frames per compressed block for the block-coded formats, 0 when the block
 // geometry is unusable. Exposed for the callers that size buffers and for tests.
@@ -92,8 +103,7 @@ int16_t muLawToSample(uint8_t code);
 // unsigned); samples wider than 16 bits keep their 16 most significant bits.
 inline int16_t pcmToSample(const unsigned char* p, unsigned width) {
     if (width == 1) return pcm8ToSample(p[0]);
-    const unsigned char* top = p + width - 2;
-    return int16_t(uint16_t(top[0] | top[1] << 8));
+    return le::s16(p + width - 2);
 }
 
 // One IEEE float sample of `width` bytes (4 or 8).

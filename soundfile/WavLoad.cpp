@@ -3,32 +3,20 @@
 #include <cerrno>
 #include <cstring>
 
-const char* const kFormatNotSupportedText = "Current input format data not support. ... ";
-
-WavLoadStatus loadWav(const std::string& fileName, LoadedWav& out, std::string& message) {
-    std::FILE* f = std::fopen(fileName.c_str(), "rb");
+bool loadWav(const std::string& fileName, LoadedWav& out, std::string& error) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(fileName.c_str(), "rb"),
+                                                      std::fclose);
     if (!f) {
-        message = "cannot open " + fileName + ": " + std::strerror(errno);
-        return WavLoadStatus::CannotOpen;
+        error = "cannot open " + fileName + ": " + std::strerror(errno);
+        return false;
     }
     WavHeaderInfo header;
     int32_t frames = 0;
     int16_t* block = nullptr;
-    bool ok = false;
-    try {
-        ok = readWavStream(header, f, frames, block);
-    } catch (const UnknownFormat& e) {
-        std::fclose(f);
-        message = e.what();
-        return WavLoadStatus::UnknownFormat;
-    }
-    std::fclose(f);
-    if (!ok) {
-        message = kFormatNotSupportedText;
-        return WavLoadStatus::NotSupported;
-    }
+    if (!readWavStream(header, f.get(), frames, block, error))
+        return false;
     out.header = header;
     out.frames = frames;
     out.samples.reset(block);
-    return WavLoadStatus::Ok;
+    return true;
 }

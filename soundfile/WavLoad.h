@@ -1,25 +1,19 @@
 #pragma once
-// Loading a whole WAV file with the reason of a failure told apart: a file
-// that cannot be opened, one whose structure cannot be read, and one whose
-// format is not decoded. Used by the command line and the batch.
+// Loading a whole WAV file into memory, for the command line's convert and
+// play and the virtual sound card's input.
 
 #include "soundfile/WavFile.h"
 
 #include <memory>
 #include <string>
 
-enum class WavLoadStatus { Ok, CannotOpen, UnknownFormat, NotSupported };
-
-// Text shown when the reader refuses a format.
-extern const char* const kFormatNotSupportedText;
-
 struct LoadedWav {
     WavHeaderInfo header;
     int32_t frames = 0;
-    std::unique_ptr<int16_t[]> samples;  // header.channels x frames, interleaved
+    std::unique_ptr<int16_t[]> samples; // header.channels x frames, interleaved
 };
 
-// Reads `fileName` into `out`. On failure `message` holds a one-line reason
-// ("Unknown format", the not-supported text, or why the file cannot be opened)
-// and `out` is unchanged.
-WavLoadStatus loadWav(const std::string& fileName, LoadedWav& out, std::string& message);
+// Reads `fileName` into `out`. False with a one-line reason in `error` (why
+// the file cannot be opened, kUnknownFormatText or kFormatNotSupportedText);
+// `out` is then unchanged.
+bool loadWav(const std::string& fileName, LoadedWav& out, std::string& error);

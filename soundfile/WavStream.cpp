@@ -6,8 +6,8 @@
 
 #include "soundfile/AudioStream.h"
 #include "base/SafeFile.h"
+#include "soundfile/LittleEndian.h"
 #include "soundfile/WavFile.h"
-#include "soundfile/WavLoad.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,13 +21,6 @@ extern "C" {
 }
 
 namespace {
-
-uint32_t le32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint64_t le64(const unsigned char* p) {
-    return uint64_t(le32(p)) | uint64_t(le32(p + 4)) << 32;
-}
 
 constexpr uint64_t kToEnd = std::numeric_limits<uint64_t>::max();
 
@@ -74,14 +67,14 @@ bool parseFmt(const std::vector<unsigned char>& b, WavHeaderInfo& h) {
     if (b.size() < 16)
         return false;
     h.fmtSize = uint32_t(b.size());
-    h.formatTag = uint16_t(b[0] | b[1] << 8);
-    h.channels = uint16_t(b[2] | b[3] << 8);
-    h.sampleRate = le32(&b[4]);
-    h.avgBytesPerSec = le32(&b[8]);
-    h.blockAlign = uint16_t(b[12] | b[13] << 8);
-    h.bitsPerSample = uint16_t(b[14] | b[15] << 8);
+    h.formatTag = le::u16(&b[0]);
+    h.channels = le::u16(&b[2]);
+    h.sampleRate = le::u32(&b[4]);
+    h.avgBytesPerSec = le::u32(&b[8]);
+    h.blockAlign = le::u16(&b[12]);
+    h.bitsPerSample = le::u16(&b[14]);
     if (h.formatTag == WavExtensible && b.size() >= 16 + 24)
-        h.formatTag = uint16_t(b[16 + 8] | b[16 + 9] << 8);
+        h.formatTag = le::u16(&b[16 + 8]);
     return true;
 }
 
@@ -112,7 +105,7 @@ bool walkToData(Input& in, bool rf64, Located& out, AudioMetadata& meta, std::st
             return false;
         }
         const char* id = reinterpret_cast<const char*>(ch);
-        const uint32_t size = le32(ch + 4);
+        const uint32_t size = le::u32(ch + 4);
         if (!std::memcmp(id, "data", 4)) {
             if (!haveFmt) {
                 error = "data before the format chunk";
@@ -148,7 +141,7 @@ bool walkToData(Input& in, bool rf64, Located& out, AudioMetadata& meta, std::st
                 haveFmt = true;
             } else if (!std::memcmp(id, "ds64", 4)) {
                 if (size >= 24)
-                    ds64Data = le64(&body[8]);
+                    ds64Data = le::u64(&body[8]);
             } else {
                 takeMetadataChunk(id, body, meta);
             }
@@ -180,7 +173,7 @@ void scanMetadata(std::FILE* f, AudioMetadata& meta) {
         while (pos + 8 <= end && std::fseek(f, pos, SEEK_SET) == 0 &&
                std::fread(ch, 1, 8, f) == 8) {
             const char* id = reinterpret_cast<const char*>(ch);
-            uint64_t size = le32(ch + 4);
+            uint64_t size = le::u32(ch + 4);
             if (!std::memcmp(id, "data", 4)) {
                 if (rf64 && size == 0xFFFFFFFFu)
                     size = ds64Data;
@@ -197,7 +190,7 @@ void scanMetadata(std::FILE* f, AudioMetadata& meta) {
                     break;
                 if (!std::memcmp(id, "ds64", 4)) {
                     if (size >= 24)
-                        ds64Data = le64(&body[8]);
+                        ds64Data = le::u64(&body[8]);
                 } else {
                     takeMetadataChunk(id, body, meta);
                 }
@@ -247,25 +240,21 @@ class WavReader : public AudioReader {
     bool open(std::string& error) {
         unsigned char form[12];
         if (!in_.read(form, 12) || std::memcmp(form + 8, "WAVE", 4) != 0) {
-            error = "Unknown format";
+            error = kUnknownFormatText;
             return false;
         }
         const bool riff = !std::memcmp(form, "RIFF", 4);
         const bool rf64 = !std::memcmp(form, "RF64", 4) || !std::memcmp(form, "BW64", 4);
         if (!riff && !rf64) {
-            error = "Unknown format";
+            error = kUnknownFormatText;
             return false;
         }
         Located loc;
         if (riff && in_.seekable) {
             // The window's header reader, so the data found is the data it finds.
             std::fseek(in_.f, 0, SEEK_SET);
-            try {
-                readWavHeader(loc.header, in_.f);
-            } catch (const UnknownFormat& e) {
-                error = e.what();
+            if (!readWavHeader(loc.header, in_.f, error))
                 return false;
-            }
             long at = std::ftell(in_.f);
             in_.pos = at < 0 ? 0 : uint64_t(at);
             const uint32_t d = loc.header.dataSize;
@@ -274,7 +263,7 @@ class WavReader : public AudioReader {
         } else {
             std::string why;
             if (!walkToData(in_, rf64, loc, info_.metadata, why)) {
-                error = "Unknown format (" + why + ")";
+                error = std::string(kUnknownFormatText) + " (" + why + ")";
                 return false;
             }
         }
@@ -517,15 +506,6 @@ class WavReader : public AudioReader {
 // ---------------------------------------------------------------------------
 // Writer
 
-void put32(unsigned char* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (8 * i));
-}
-void put64(unsigned char* p, uint64_t v) {
-    put32(p, uint32_t(v));
-    put32(p + 4, uint32_t(v >> 32));
-}
-
 class WavWriter : public AudioWriter {
   public:
     // `file` null: write to `stream` as it is (standard output).
@@ -616,29 +596,29 @@ class WavWriter : public AudioWriter {
                 writeWavHeader(h, mem);
                 std::fclose(mem);
             }
-            put32(b + 4, dataBytes < 0 ? 0xFFFFFFFFu : uint32_t(riff));
+            le::put32(b + 4, dataBytes < 0 ? 0xFFFFFFFFu : uint32_t(riff));
             std::fwrite(b, 1, 56, f_);
             return;
         }
         unsigned char b[80] = {};
         std::memcpy(b, "RF64", 4);
-        put32(b + 4, 0xFFFFFFFFu);
+        le::put32(b + 4, 0xFFFFFFFFu);
         std::memcpy(b + 8, "WAVEds64", 8);
-        put32(b + 16, 28);
-        put64(b + 20, dataBytes < 0 ? 0 : riff);
-        put64(b + 28, data);
-        put64(b + 36, data / frameBytes());
-        put32(b + 44, 0); // no table
+        le::put32(b + 16, 28);
+        le::put64(b + 20, dataBytes < 0 ? 0 : riff);
+        le::put64(b + 28, data);
+        le::put64(b + 36, data / frameBytes());
+        le::put32(b + 44, 0); // no table
         std::memcpy(b + 48, "fmt ", 4);
-        put32(b + 52, 16);
-        b[56] = 1; // PCM
-        b[58] = uint8_t(h.channels);
-        put32(b + 60, h.sampleRate);
-        put32(b + 64, h.avgBytesPerSec);
-        b[68] = uint8_t(h.blockAlign);
-        b[70] = 16;
+        le::put32(b + 52, 16);
+        le::put16(b + 56, WavPcm);
+        le::put16(b + 58, h.channels);
+        le::put32(b + 60, h.sampleRate);
+        le::put32(b + 64, h.avgBytesPerSec);
+        le::put16(b + 68, h.blockAlign);
+        le::put16(b + 70, 16);
         std::memcpy(b + 72, "data", 4);
-        put32(b + 76, 0xFFFFFFFFu);
+        le::put32(b + 76, 0xFFFFFFFFu);
         std::fwrite(b, 1, 80, f_);
     }
 

@@ -66,7 +66,7 @@ protected:
 LoadedWav load(const std::string& path) {
     LoadedWav w;
     std::string message;
-    EXPECT_EQ(loadWav(path, w, message), WavLoadStatus::Ok) << path << ": " << message;
+    EXPECT_TRUE(loadWav(path, w, message)) << path << ": " << message;
     return w;
 }
 

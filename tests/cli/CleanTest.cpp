@@ -4,6 +4,7 @@
 // a batch.
 
 #include "processing/CleanFile.h"
+#include "tests/cli/Shell.h"
 #include "tests/soundfile/TestFiles.h"
 #include "soundfile/WavFile.h"
 
@@ -123,9 +124,43 @@ TEST(Clean, OptionErrorsAreUsageErrors) {
     EXPECT_EQ(cli("clean " + in), 2);
     EXPECT_EQ(cli("clean " + in + " " + out + " --eq /nonexistent"), 2);
     EXPECT_FALSE(fs::exists(out));
+    // The reason is the user's to read.
+    const clitest::Shell r = clitest::sh("$CLI clean " + in + " " + out + " --noise-rate 0.5");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("silvane-cli clean: noise rate must be within 0.8 ... 0.999\n"), std::string::npos)
+        << r.err;
     EXPECT_EQ(cli("clean " + in + " " + out + " --method 0 --limit -30 --noise-rate 0.9 --musical-rate 0.95 "
                   "--background --mix r-l"),
               0);
+}
+
+TEST(Clean, OptionsOutsideTheWindowsRangesGiveTheirReason) {
+    std::string err;
+    EXPECT_TRUE(validate(CleanOptions{}, err)) << err;
+    CleanOptions edge;
+    edge.method = 3;
+    edge.limitDb = -100.0f;
+    edge.noiseRate = 0.8f;
+    edge.musicalRate = 0.999f;
+    edge.eqGains.assign(100, 1.0f);
+    EXPECT_TRUE(validate(edge, err)) << err;
+
+    auto reasonFor = [](auto change) {
+        CleanOptions o;
+        change(o);
+        std::string why;
+        EXPECT_FALSE(validate(o, why));
+        return why;
+    };
+    EXPECT_EQ(reasonFor([](CleanOptions& o) { o.method = 4; }), "method must be 0, 1, 2 or 3");
+    EXPECT_EQ(reasonFor([](CleanOptions& o) { o.limitDb = 0.5f; }), "limit must be within -100 ... 0 dB");
+    EXPECT_EQ(reasonFor([](CleanOptions& o) { o.noiseRate = NAN; }), "noise rate must be within 0.8 ... 0.999");
+    EXPECT_EQ(reasonFor([](CleanOptions& o) { o.musicalRate = 1.0f; }),
+              "musical rate must be within 0.9 ... 0.999");
+    EXPECT_EQ(reasonFor([](CleanOptions& o) { o.eqGains = {1.0f}; }), "the equalizer needs 2 ... 100 gains");
+    // The first value out of range is the one named.
+    EXPECT_EQ(reasonFor([](CleanOptions& o) { o.limitDb = -200.0f, o.musicalRate = 0.0f; }),
+              "limit must be within -100 ... 0 dB");
 }
 
 TEST(Clean, EqualizerFileIsReadAndChecked) {

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 using namespace processing;
@@ -77,6 +78,25 @@ TEST(FrameCounts, LengthRules) {
     EXPECT_EQ(frameCount(100000, 512, 0), 0);
     EXPECT_EQ(runLength(10, 512, 256), 10 * 256 + 512);
     EXPECT_EQ(runLength(0, 512, 256), 0);
+}
+
+TEST(FrameCounts, FramingMustFitTheFrameBuffers) {
+    auto block = [](uint32_t length, uint32_t step) {
+        engine::Block b{};
+        std::memcpy(b.bytes + VELDRA_OFFSET_FRAME_LENGTH, &length, 4);
+        std::memcpy(b.bytes + VELDRA_OFFSET_FRAME_STEP, &step, 4);
+        return b;
+    };
+    const uint32_t most = kFrameBufferSamples;
+    EXPECT_TRUE(framingFits(block(512, 256)));
+    EXPECT_TRUE(framingFits(block(most, most)));
+    EXPECT_FALSE(framingFits(block(0, 0)));             // never created
+    EXPECT_FALSE(framingFits(block(most + 1, most + 1)));
+    EXPECT_FALSE(framingFits(block(128, 256)));         // a step longer than the frame
+    engine::Block created[2] = {};
+    RunParameters p;
+    EXPECT_TRUE(restartBlocks(p, created));
+    EXPECT_TRUE(framingFits(created[0]));
 }
 
 TEST(Mix, SaturatesBothWays) {

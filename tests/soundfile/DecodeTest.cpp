@@ -2,6 +2,7 @@
 
 #include "tests/soundfile/TestFiles.h"
 #include "soundfile/WavFile.h"
+#include "soundfile/WavLoad.h"
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,35 @@ TEST(Refusals, UnsupportedFormatsLeaveTheBlockAlone) {
     int16_t* block = nullptr;
     EXPECT_FALSE(readWavSamples(h, scratch("does-not-exist.wav"), frames, block));
     EXPECT_EQ(frames, 0);
+}
+
+TEST(Refusals, LoadWavSaysWhyAndLeavesItsRecordAlone) {
+    LoadedWav wav;
+    wav.frames = 7;
+    std::string why;
+    const std::string missing = scratch("no-such-file.wav");
+    EXPECT_FALSE(loadWav(missing, wav, why));
+    EXPECT_EQ(why, "cannot open " + missing + ": No such file or directory");
+
+    const std::string text = scratch("not-a-wave.wav");
+    writeBytes(text, {'n', 'o', 't', ' ', 'a', ' ', 'w', 'a', 'v', 'e', ' ', 'f', 'i', 'l', 'e'});
+    EXPECT_FALSE(loadWav(text, wav, why));
+    EXPECT_EQ(why, "Unknown format");
+
+    const std::string odd = scratch("odd-encoding.wav");
+    Fmt unknownTag;
+    unknownTag.tag = 85;
+    writeBytes(odd, wavImage(unknownTag, std::vector<uint8_t>(64, 1)));
+    EXPECT_FALSE(loadWav(odd, wav, why));
+    EXPECT_EQ(why, kFormatNotSupportedText);
+    EXPECT_EQ(wav.frames, 7);
+    EXPECT_EQ(wav.samples, nullptr);
+
+    const std::string good = scratch("loads.wav");
+    writeBytes(good, wavImage(Fmt{}, le16({5, -6, 7})));
+    ASSERT_TRUE(loadWav(good, wav, why)) << why;
+    ASSERT_EQ(wav.frames, 3);
+    EXPECT_EQ(wav.samples[1], -6);
 }
 
 TEST(Damaged, DataSizeBeyondTheFileDecodesWhatIsThere) {

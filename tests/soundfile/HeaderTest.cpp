@@ -9,20 +9,23 @@ using namespace testfiles;
 
 namespace {
 
-// Reads the header from a byte image and reports the header and the byte the
-// stream stands at afterwards.
-WavHeaderInfo readImage(const std::vector<uint8_t>& bytes, long* position = nullptr) {
+// Reads the header from a byte image; false with the reason in `error`. The
+// position is the byte the stream stands at afterwards.
+bool readImage(const std::vector<uint8_t>& bytes, WavHeaderInfo& h, std::string& error,
+               long* position = nullptr) {
     std::FILE* f = fmemopen(const_cast<uint8_t*>(bytes.data()), bytes.size(), "rb");
     EXPECT_NE(f, nullptr);
-    WavHeaderInfo h;
-    try {
-        readWavHeader(h, f);
-    } catch (...) {
-        std::fclose(f);
-        throw;
-    }
+    if (!f) return false;
+    const bool ok = readWavHeader(h, f, error);
     if (position) *position = std::ftell(f);
     std::fclose(f);
+    return ok;
+}
+
+WavHeaderInfo readImage(const std::vector<uint8_t>& bytes, long* position = nullptr) {
+    WavHeaderInfo h;
+    std::string error;
+    EXPECT_TRUE(readImage(bytes, h, error, position)) << error;
     return h;
 }
 
@@ -98,7 +101,7 @@ TEST(WavHeader, ExtensibleFormatTakesItsSubFormatTag) {
     EXPECT_EQ(h.fmtSize, 40u);
 }
 
-TEST(WavHeader, UnreadableStructuresRaiseUnknownFormat) {
+TEST(WavHeader, UnreadableStructuresAreUnknownFormat) {
     Fmt f;
     std::vector<std::vector<uint8_t>> bad;
     auto good = wavImage(f, kData);
@@ -130,12 +133,12 @@ TEST(WavHeader, UnreadableStructuresRaiseUnknownFormat) {
     bad.push_back({});
 
     for (std::size_t i = 0; i < bad.size(); ++i) {
-        try {
-            readImage(bad[i]);
-            ADD_FAILURE() << "case " << i << " was accepted";
-        } catch (const UnknownFormat& e) {
-            EXPECT_STREQ(e.what(), "Unknown format");
-        }
+        WavHeaderInfo h;
+        h.sampleRate = 12345;
+        std::string error;
+        EXPECT_FALSE(readImage(bad[i], h, error)) << "case " << i << " was accepted";
+        EXPECT_EQ(error, "Unknown format") << "case " << i;
+        EXPECT_EQ(h.sampleRate, 12345u) << "case " << i;
     }
 }
 

@@ -299,8 +299,8 @@ TEST(Store, LowRatesGiveNoMillisecondDivisor) {
     const int16_t one[1] = {1};
     s->storeOriginal(one, 1, 1, 500);
     EXPECT_EQ(s->samplesPerMs, 0);
-    EXPECT_EQ(msFromSamples(1000, s->samplesPerMs), 0);
-    EXPECT_EQ(msFromSamples(1600, 16), 100);
+    EXPECT_EQ(display::msOf(1000, s->samplesPerMs), 0);
+    EXPECT_EQ(display::msOf(1600, 16), 100);
 }
 
 TEST(Store, SelectionGoesToTheMouseRulesAndBack) {
