@@ -4,6 +4,8 @@
 
 #include <exception>
 
+namespace app {
+
 SilvaneApplication::SilvaneApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Silvane");
     setOrganizationName("Quorvex");
@@ -13,9 +15,11 @@ bool SilvaneApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        showExceptionReport(e);
+        gui::showExceptionReport(e);
     } catch (...) {
-        showExceptionReport(std::runtime_error("Unknown error"));
+        gui::showExceptionReport(std::runtime_error("Unknown error"));
     }
     return false;
 }
+
+}  // namespace app

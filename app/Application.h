@@ -5,8 +5,12 @@
 
 #include <QApplication>
 
+namespace app {
+
 class SilvaneApplication : public QApplication {
 public:
     SilvaneApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };
+
+}  // namespace app

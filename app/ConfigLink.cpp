@@ -12,61 +12,63 @@
 #include <algorithm>
 #include <utility>
 
+namespace app {
+
 KeptWindowState keptWindowState() {
     KeptWindowState k;
-    if (!FconfAS) return k;
-    k.left = FconfAS->winLeft;
-    k.top = FconfAS->winTop;
-    k.width = FconfAS->winWidth;
-    k.height = FconfAS->winHeight;
-    k.fileListWidth = FconfAS->fileListWidth;
-    k.useEqualizer = FconfAS->useEqualizer;
-    k.showClearSignal = FconfAS->showClearSignal;
-    k.showFileList = FconfAS->showFileList;
-    k.processEnabled = FconfAS->processEnabled;
-    k.outputDir = FconfAS->outputDir.toStdString();
+    if (!config::FconfAS) return k;
+    k.left = config::FconfAS->winLeft;
+    k.top = config::FconfAS->winTop;
+    k.width = config::FconfAS->winWidth;
+    k.height = config::FconfAS->winHeight;
+    k.fileListWidth = config::FconfAS->fileListWidth;
+    k.useEqualizer = config::FconfAS->useEqualizer;
+    k.showClearSignal = config::FconfAS->showClearSignal;
+    k.showFileList = config::FconfAS->showFileList;
+    k.processEnabled = config::FconfAS->processEnabled;
+    k.outputDir = config::FconfAS->outputDir.toStdString();
     return k;
 }
 
 void keepWindowState(const KeptWindowState& k, bool withOutputDir) {
-    if (!FconfAS) return;
-    FconfAS->winLeft = k.left;
-    FconfAS->winTop = k.top;
-    FconfAS->winWidth = k.width;
-    FconfAS->winHeight = k.height;
-    FconfAS->fileListWidth = k.fileListWidth;
-    FconfAS->useEqualizer = k.useEqualizer;
-    FconfAS->showClearSignal = k.showClearSignal;
-    FconfAS->showFileList = k.showFileList;
-    FconfAS->processEnabled = k.processEnabled;
-    if (withOutputDir) FconfAS->outputDir = QString::fromStdString(k.outputDir);
+    if (!config::FconfAS) return;
+    config::FconfAS->winLeft = k.left;
+    config::FconfAS->winTop = k.top;
+    config::FconfAS->winWidth = k.width;
+    config::FconfAS->winHeight = k.height;
+    config::FconfAS->fileListWidth = k.fileListWidth;
+    config::FconfAS->useEqualizer = k.useEqualizer;
+    config::FconfAS->showClearSignal = k.showClearSignal;
+    config::FconfAS->showFileList = k.showFileList;
+    config::FconfAS->processEnabled = k.processEnabled;
+    if (withOutputDir) config::FconfAS->outputDir = QString::fromStdString(k.outputDir);
 }
 
 void keepShowFileList(bool shown) {
-    if (FconfAS) FconfAS->showFileList = shown;
+    if (config::FconfAS) config::FconfAS->showFileList = shown;
 }
 
-bool configSelectClearSpeech() { return FconfAS ? FconfAS->SelectClearSpeech->isChecked() : true; }
+bool configSelectClearSpeech() { return config::FconfAS ? config::FconfAS->SelectClearSpeech->isChecked() : true; }
 
 void keepSelectClearSpeech(bool on) {
-    if (FconfAS) FconfAS->SelectClearSpeech->setChecked(on);
+    if (config::FconfAS) config::FconfAS->SelectClearSpeech->setChecked(on);
 }
 
 void keepProcessEnabled(bool on) {
-    if (FconfAS) FconfAS->processEnabled = on;
+    if (config::FconfAS) config::FconfAS->processEnabled = on;
 }
 
 void showConfiguration(int page) {
-    if (!FconfAS) return;
-    FconfAS->PageControl1->setCurrentIndex(page);
-    FconfAS->show();
-    FconfAS->raise();
-    FconfAS->activateWindow();
+    if (!config::FconfAS) return;
+    config::FconfAS->PageControl1->setCurrentIndex(page);
+    config::FconfAS->show();
+    config::FconfAS->raise();
+    config::FconfAS->activateWindow();
 }
 
 uint8_t configMethod() {
-    if (!FconfAS) return VELDRA_DEFAULT_METHOD;
-    return uint8_t(std::clamp(FconfAS->KindSubst->itemIndex(), 0, 3));
+    if (!config::FconfAS) return VELDRA_DEFAULT_METHOD;
+    return uint8_t(std::clamp(config::FconfAS->KindSubst->itemIndex(), 0, 3));
 }
 
 processing::RunParameters configRunParameters(int32_t sampleRate, int channels) {
@@ -74,11 +76,11 @@ processing::RunParameters configRunParameters(int32_t sampleRate, int channels) 
     p.sampleRate = sampleRate;
     p.channels = channels;
     p.method = configMethod();
-    if (!FconfAS) return p;
-    p.limitDb = float(FconfAS->limitDb());
-    p.noiseRate = float(FconfAS->pNoise->value());
-    p.musicalRate = float(FconfAS->pMusicNoise->value());
-    p.selectClearSpeech = FconfAS->SelectClearSpeech->isChecked() ? 1 : 0;
+    if (!config::FconfAS) return p;
+    p.limitDb = float(config::FconfAS->limitDb());
+    p.noiseRate = float(config::FconfAS->pNoise->value());
+    p.musicalRate = float(config::FconfAS->pMusicNoise->value());
+    p.selectClearSpeech = config::FconfAS->SelectClearSpeech->isChecked() ? 1 : 0;
     return p;
 }
 
@@ -87,26 +89,26 @@ processing::FrameControls configFrameControls(bool useEqualizer, bool processEna
     c.useEqualizer = useEqualizer;
     c.processEnabled = processEnabled;
     c.method = configMethod();
-    if (!FconfAS) return c;
-    c.autoMix = FconfAS->AutoMix->isChecked();
-    c.methodMix = FconfAS->MethodMix->isChecked();
-    c.eqGains = FconfAS->eqGains;
-    c.eqPointCount = FconfAS->eqPointCount;
+    if (!config::FconfAS) return c;
+    c.autoMix = config::FconfAS->AutoMix->isChecked();
+    c.methodMix = config::FconfAS->MethodMix->isChecked();
+    c.eqGains = config::FconfAS->eqGains;
+    c.eqPointCount = config::FconfAS->eqPointCount;
     return c;
 }
 
-int configLanguageIndex() { return FconfAS ? FconfAS->languageIndex : 0; }
+int configLanguageIndex() { return config::FconfAS ? config::FconfAS->languageIndex : 0; }
 
 LanguageFollower::LanguageFollower(std::function<void(int)> apply)
-    : id_(registerLanguageListener(std::move(apply))) {}
+    : id_(config::registerLanguageListener(std::move(apply))) {}
 
-LanguageFollower::~LanguageFollower() { unregisterLanguageListener(id_); }
+LanguageFollower::~LanguageFollower() { config::unregisterLanguageListener(id_); }
 
-bool configMethodMix() { return FconfAS ? FconfAS->MethodMix->isChecked() : true; }
+bool configMethodMix() { return config::FconfAS ? config::FconfAS->MethodMix->isChecked() : true; }
 
-uint32_t configRecordRate() { return FconfAS ? uint32_t(std::max(FconfAS->recSampleRate, 1000)) : 8000u; }
+uint32_t configRecordRate() { return config::FconfAS ? uint32_t(std::max(config::FconfAS->recSampleRate, 1000)) : 8000u; }
 
-uint32_t configRecordChannels() { return FconfAS && FconfAS->recChannels == 2 ? 2u : 1u; }
+uint32_t configRecordChannels() { return config::FconfAS && config::FconfAS->recChannels == 2 ? 2u : 1u; }
 
 namespace {
 // Position of the item whose text equals the box's text, case aside; -1 otherwise.
@@ -117,10 +119,12 @@ uint32_t deviceNumberOf(const QComboBox* box) {
 }
 }  // namespace
 
-uint32_t configInputDevice() { return FconfAS ? deviceNumberOf(FconfAS->comboBoxRecDevices) : uint32_t(-1); }
+uint32_t configInputDevice() { return config::FconfAS ? deviceNumberOf(config::FconfAS->comboBoxRecDevices) : uint32_t(-1); }
 
-uint32_t configOutputDevice() { return FconfAS ? deviceNumberOf(FconfAS->comboBoxPlayDevices) : uint32_t(-1); }
+uint32_t configOutputDevice() { return config::FconfAS ? deviceNumberOf(config::FconfAS->comboBoxPlayDevices) : uint32_t(-1); }
 
 void enableConfigChannels(bool on) {
-    if (FconfAS) FconfAS->nChannels->setEnabled(on);
+    if (config::FconfAS) config::FconfAS->nChannels->setEnabled(on);
 }
+
+}  // namespace app

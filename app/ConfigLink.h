@@ -13,6 +13,8 @@
 #include <functional>
 #include <string>
 
+namespace app {
+
 struct KeptWindowState {
     int left = 0, top = 0, width = 1280, height = 600;
     int fileListWidth = 165;
@@ -65,3 +67,5 @@ uint32_t configInputDevice();
 uint32_t configOutputDevice();
 // The channel choice of the configuration window.
 void enableConfigChannels(bool on);
+
+}  // namespace app

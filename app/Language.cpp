@@ -7,6 +7,8 @@
 
 #include <QMenu>
 
+namespace app {
+
 namespace {
 
 // The menu-bar entry of the menu that holds `item`.
@@ -31,8 +33,8 @@ void setBandCaption(QToolBar* band, const QString& caption) {
 }  // namespace
 
 void TFPanelSignal::applyLanguage(int lang) {
-    if (!isLanguage(lang)) return;
-    auto t = [lang](const char* en, const char* ru) { return languageText(lang, en, ru); };
+    if (!config::isLanguage(lang)) return;
+    auto t = [lang](const char* en, const char* ru) { return config::languageText(lang, en, ru); };
     const QString play = t("Play", "Проиграть");
     const QString cut = t("Cut", "Вырезать фрагмент");
     const QString saveAll = t("Save all", "Сохранить все");
@@ -174,3 +176,5 @@ void TFPanelSignal::applyLanguage(int lang) {
     mSelectClearSpeech->setText(t("Select the clearing signal", "Выделять очищенный сигнал"));
     mExit->setText(t("Exit", "Выход"));
 }
+
+}  // namespace app

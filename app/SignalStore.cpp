@@ -8,21 +8,23 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace app {
+
 namespace {
-void newRecord(WaveDevice& d) {
+void newRecord(audio::WaveDevice& d) {
     setFormat(d, 8000, 1);
     d.active = 0;
     d.callbackWindow = nullptr;
 }
 }  // namespace
 
-void copyFormat(const WaveDevice& from, WaveDevice& to) {
+void copyFormat(const audio::WaveDevice& from, audio::WaveDevice& to) {
     to.sampleRate = from.sampleRate;
     to.bitsPerSample = from.bitsPerSample;
     to.channels = from.channels;
 }
 
-void setFormat(WaveDevice& d, uint32_t rate, uint32_t channels) {
+void setFormat(audio::WaveDevice& d, uint32_t rate, uint32_t channels) {
     d.sampleRate = rate;
     d.bitsPerSample = 16;
     d.channels = channels;
@@ -70,8 +72,8 @@ void SignalSide::mixIntoRight(int sign) {
     for (int32_t i = 0; i < length; ++i) r[i] = processing::mixChannels(l[i], r[i], sign);
 }
 
-PlanarSignal SignalSide::planar() const {
-    PlanarSignal s;
+soundfile::PlanarSignal SignalSide::planar() const {
+    soundfile::PlanarSignal s;
     s.planes[0] = samples.data(0);
     s.planes[1] = samples.data(1);
     s.sampleRate = format.sampleRate;
@@ -79,7 +81,7 @@ PlanarSignal SignalSide::planar() const {
     return s;
 }
 
-ChannelPair SignalSide::pair() { return ChannelPair{{samples.data(0), samples.data(1)}, &length, capacity}; }
+audio::ChannelPair SignalSide::pair() { return audio::ChannelPair{{samples.data(0), samples.data(1)}, &length, capacity}; }
 
 SignalStore::SignalStore() {
     newRecord(player);
@@ -99,7 +101,7 @@ bool SignalStore::storeChanged(const int16_t* block, int32_t frames, int channel
     return changed.store(block, frames, channels, rate);
 }
 
-SignalStore::ReadResult SignalStore::readDecoded(const std::string& path, int32_t capacity, WavHeaderInfo& header,
+SignalStore::ReadResult SignalStore::readDecoded(const std::string& path, int32_t capacity, soundfile::WavHeaderInfo& header,
                                                  std::string& reason) {
     // A file that cannot be opened is told apart from one the readers refuse.
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -110,17 +112,17 @@ SignalStore::ReadResult SignalStore::readDecoded(const std::string& path, int32_
     std::fclose(f);
     // The readers may leave the header and the count half-filled on failure;
     // the store's stay as they were until a read succeeds.
-    WavHeaderInfo read = header;
+    soundfile::WavHeaderInfo read = header;
     int32_t frames = decodedFrames;
-    if (!readSoundSamples(read, path, capacity, frames, decodedBuffer, reason)) return ReadResult::Refused;
+    if (!soundfile::readSoundSamples(read, path, capacity, frames, decodedBuffer, reason)) return ReadResult::Refused;
     header = read;
     decodedFrames = frames;
     return ReadResult::Read;
 }
 
-bool SignalStore::storeDecoded(SignalSide& side, const WavHeaderInfo& header, WavHeaderInfo& pcm) {
+bool SignalStore::storeDecoded(SignalSide& side, const soundfile::WavHeaderInfo& header, soundfile::WavHeaderInfo& pcm) {
     const int channels = std::max<int>(1, header.channels);
-    derivePcmHeader(header, uint16_t(std::min(channels, 2)), pcm);
+    soundfile::derivePcmHeader(header, uint16_t(std::min(channels, 2)), pcm);
     if (&side == &orig) {
         const bool cut = storeOriginal(decodedBuffer, decodedFrames, channels, header.sampleRate);
         copyFormat(recorder, player);
@@ -132,7 +134,7 @@ bool SignalStore::storeDecoded(SignalSide& side, const WavHeaderInfo& header, Wa
     return cut;
 }
 
-bool SignalStore::storeDecodedRight(const WavHeaderInfo& header) {
+bool SignalStore::storeDecodedRight(const soundfile::WavHeaderInfo& header) {
     const bool cut = changed.storeRight(decodedBuffer, decodedFrames, std::max<int>(1, header.channels));
     samplesPerMs = samplesPerMsFor(changedFormat.sampleRate);
     return cut;
@@ -140,7 +142,7 @@ bool SignalStore::storeDecodedRight(const WavHeaderInfo& header) {
 
 void SignalStore::storeRecording(uint32_t bytesRecorded, int32_t elapsedMs) {
     const uint32_t channels = std::clamp<uint32_t>(recorder.channels, 1, 2);
-    const int32_t frames = recordedFrames(bytesRecorded, channels, elapsedMs, recorder.sampleRate, MaxOrigSamples);
+    const int32_t frames = audio::recordedFrames(bytesRecorded, channels, elapsedMs, recorder.sampleRate, MaxOrigSamples);
     storeOriginal(recordBuffer.data(0), frames, int(channels), recorder.sampleRate);
     fullScale = recorder.bitsPerSample == 8 ? 256 : 32768;
 }
@@ -152,7 +154,7 @@ void SignalStore::startLiveSignals() {
     fullScale = 32768;
     if (recorder.channels == 1) {
         const std::size_t n =
-            std::min<std::size_t>(std::size_t(recorder.sampleRate) * DuplexWindowSeconds, MaxOrigSamples);
+            std::min<std::size_t>(std::size_t(recorder.sampleRate) * audio::DuplexWindowSeconds, MaxOrigSamples);
         std::memset(origSamples.data(1), 0, n * 2);
         std::memset(changedSamples.data(1), 0, n * 2);
     }
@@ -206,3 +208,5 @@ void SignalStore::releaseHeapBuffers() {
     decodedFrames = 0;
     std::vector<int16_t>().swap(playBuffer);
 }
+
+}  // namespace app

@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+namespace app {
+
 using processing::MaxChangedSamples;
 using processing::MaxOrigSamples;
 using processing::MaxVadFrames;
@@ -46,17 +48,17 @@ struct SignalSide {
     SignalSide& operator=(const SignalSide&) = delete;
 
     // [channel][sample], 0 Left and 1 Right; `capacity` samples per channel.
-    ZeroPages<int16_t> samples;
+    base::ZeroPages<int16_t> samples;
     int32_t length = 0;  // valid samples in each channel
     const int32_t capacity;
     // Only the format fields (sampleRate, bitsPerSample, channels) describe
     // the signal; the original's record is also the wave-in recorder.
-    WaveDevice format;
+    audio::WaveDevice format;
     // First visible sample and visible samples of the Left and Right pane.
     int32_t viewStart[2] = {0, 0}, viewLength[2] = {0, 0};
     // Per-pixel-column extremes of the two panes and how many the last
     // refresh filled.
-    ZeroPages<ColumnRange> columns{2, MaxColumns};
+    base::ZeroPages<ColumnRange> columns{2, MaxColumns};
     int32_t columnCount[2] = {0, 0};
     std::string openDir, saveDir;
 
@@ -78,15 +80,15 @@ struct SignalSide {
     // Every Right sample becomes the saturated mix sign x (Left - Right).
     void mixIntoRight(int sign);
     // Both channels as the sample arrays of a duplex or capture flow.
-    ChannelPair pair();
+    audio::ChannelPair pair();
     // Both channels and the format, as a save takes them.
-    PlanarSignal planar() const;
+    soundfile::PlanarSignal planar() const;
 };
 
 // The format fields of a wave-device record, copied (the device part stays).
-void copyFormat(const WaveDevice& from, WaveDevice& to);
+void copyFormat(const audio::WaveDevice& from, audio::WaveDevice& to);
 // Sets the format fields to `rate` Hz, 16 bits, `channels`.
-void setFormat(WaveDevice& d, uint32_t rate, uint32_t channels);
+void setFormat(audio::WaveDevice& d, uint32_t rate, uint32_t channels);
 
 enum WorkMode : uint8_t {
     WorkStartup = 0,
@@ -109,19 +111,19 @@ struct SignalStore {
     SignalSide orig{MaxOrigSamples};
     SignalSide changed{MaxChangedSamples};
 
-    ZeroPages<int16_t>& origSamples = orig.samples;
+    base::ZeroPages<int16_t>& origSamples = orig.samples;
     int32_t& origLength = orig.length;
-    ZeroPages<int16_t>& changedSamples = changed.samples;
+    base::ZeroPages<int16_t>& changedSamples = changed.samples;
     int32_t& changedLength = changed.length;
-    WaveDevice& recorder = orig.format;         // also the format of the original signal
-    WaveDevice& changedFormat = changed.format; // the format of the changed signal
+    audio::WaveDevice& recorder = orig.format;         // also the format of the original signal
+    audio::WaveDevice& changedFormat = changed.format; // the format of the changed signal
 
-    ZeroPages<int16_t> recordBuffer{1, MaxOrigSamples};
+    base::ZeroPages<int16_t> recordBuffer{1, MaxOrigSamples};
     int16_t* decodedBuffer = nullptr;  // the reader's block (new[]), the store's own
     int32_t decodedFrames = 0;
     std::vector<int16_t> playBuffer;   // interleaved block for stereo playback
 
-    WaveDevice player;
+    audio::WaveDevice player;
 
     // Derived values.
     int32_t samplesPerMs = 8;
@@ -136,10 +138,10 @@ struct SignalStore {
     int32_t (&origViewLength)[2] = orig.viewLength;
     int32_t (&changedViewStart)[2] = changed.viewStart;
     int32_t (&changedViewLength)[2] = changed.viewLength;
-    ZeroPages<ColumnRange>& origColumns = orig.columns;
-    ZeroPages<ColumnRange>& changedColumns = changed.columns;
+    base::ZeroPages<ColumnRange>& origColumns = orig.columns;
+    base::ZeroPages<ColumnRange>& changedColumns = changed.columns;
     // The changed signal drawn over the original panes.
-    ZeroPages<ColumnRange> overlayColumns{2, MaxColumns};
+    base::ZeroPages<ColumnRange> overlayColumns{2, MaxColumns};
     // Columns filled in each table by the last refresh.
     int32_t (&origColumnCount)[2] = orig.columnCount;
     int32_t (&changedColumnCount)[2] = changed.columnCount;
@@ -153,7 +155,7 @@ struct SignalStore {
     int32_t changedPaneActive = 0;
     bool processStopped = true;
     int32_t vadCount = 0;
-    ZeroPages<uint8_t> vadStates{2, MaxVadFrames};
+    base::ZeroPages<uint8_t> vadStates{2, MaxVadFrames};
     bool formActivated = false;
 
     // Playback, recording and full duplex
@@ -188,17 +190,17 @@ struct SignalStore {
     // cannot be opened, Refused with the reader's when it cannot be decoded;
     // the block is then kept. A file no reader knows throws UnknownFormat.
     enum class ReadResult { Read, CannotOpen, Refused };
-    ReadResult readDecoded(const std::string& path, int32_t capacity, WavHeaderInfo& header, std::string& reason);
+    ReadResult readDecoded(const std::string& path, int32_t capacity, soundfile::WavHeaderInfo& header, std::string& reason);
     // The reader's block, described by `header`, as signal `side` (orig or
     // changed), cut at its capacity; `pcm` becomes the 16-bit header its
     // saves write and milliseconds follow its rate. The original's format
     // also goes to the player, and its Right overlay is dropped. True when
     // the block was cut.
-    bool storeDecoded(SignalSide& side, const WavHeaderInfo& header, WavHeaderInfo& pcm);
+    bool storeDecoded(SignalSide& side, const soundfile::WavHeaderInfo& header, soundfile::WavHeaderInfo& pcm);
     // The first channel of the reader's block as the changed signal's Right
     // channel (SignalSide::storeRight); milliseconds follow the changed
     // signal's rate. True when the block was cut.
-    bool storeDecodedRight(const WavHeaderInfo& header);
+    bool storeDecodedRight(const soundfile::WavHeaderInfo& header);
     // A stopped recording in recordBuffer as the original signal in the
     // recorder's format (recordedFrames), drawn at the recorder's full scale.
     void storeRecording(uint32_t bytesRecorded, int32_t elapsedMs);
@@ -226,3 +228,5 @@ struct SignalStore {
 // rate / 1000, the divisor of every millisecond figure. Rates below 1000 Hz
 // give 0; display::msOf gives the figures.
 int32_t samplesPerMsFor(uint32_t rate);
+
+}  // namespace app

@@ -18,6 +18,8 @@
 #include <QStorageInfo>
 #include <QVBoxLayout>
 
+namespace app {
+
 TFPanelSignal* FPanelSignal = nullptr;
 
 namespace {
@@ -263,7 +265,7 @@ void TFPanelSignal::buildFileList() {
     fileModel = new QFileSystemModel(this);
     fileModel->setFilter(QDir::Files);
     QStringList patterns;
-    for (const std::string& p : soundFileNamePatterns()) patterns << QString::fromStdString(p);
+    for (const std::string& p : soundfile::soundFileNamePatterns()) patterns << QString::fromStdString(p);
     fileModel->setNameFilters(patterns);
     fileModel->setNameFilterDisables(false);
     FileList = new QListView(fileListSplitter);
@@ -375,7 +377,7 @@ void TFPanelSignal::buildPanes() {
         return bar;
     };
     auto pane = [&](const char* name) {
-        auto* p = new PaintBox(scrollContent);
+        auto* p = new gui::PaintBox(scrollContent);
         p->setObjectName(name);
         p->setToolTip("Click Right button for playback");
         p->setMinimumHeight(70);
@@ -474,7 +476,7 @@ void TFPanelSignal::buildPanes() {
     h->setSpacing(4);
     auto* zoomBar = new QToolBar(Panel4);
     ZoomOutY = textButton(zoomBar, "ZoomOutY", "Zoom Out Y", "Zoom Out Y", &TFPanelSignal::ZoomOutYClick);
-    Zoom_Y = new UpDown(Panel4);
+    Zoom_Y = new gui::UpDown(Panel4);
     Zoom_Y->setObjectName("Zoom_Y");
     Zoom_Y->min = 1;
     Zoom_Y->position = 1;
@@ -486,7 +488,7 @@ void TFPanelSignal::buildPanes() {
     ScrollSignal->setRange(0, 2000);
     ScrollSignal->setPageStep(0);
     ScrollSignal->setFocusPolicy(Qt::StrongFocus);
-    Zoom_X = new UpDown(Panel4);
+    Zoom_X = new gui::UpDown(Panel4);
     Zoom_X->setObjectName("Zoom_X");
     Zoom_X->min = 1;
     Zoom_X->max = 32760;
@@ -508,8 +510,8 @@ void TFPanelSignal::buildPanes() {
     h->addWidget(zoomBar2);
     v->addWidget(Panel4);
 
-    connect(Zoom_X, &UpDown::clicked, this, [this](bool next) { Zoom_XClick(next); });
-    connect(Zoom_Y, &UpDown::clicked, this, [this](bool next) { Zoom_YClick(next); });
+    connect(Zoom_X, &gui::UpDown::clicked, this, [this](bool next) { Zoom_XClick(next); });
+    connect(Zoom_Y, &gui::UpDown::clicked, this, [this](bool next) { Zoom_YClick(next); });
     connect(ScrollSignal, &QScrollBar::valueChanged, this, [this] { PanelSignalResize(); });
 }
 
@@ -646,10 +648,10 @@ void TFPanelSignal::FormCreate() {
     formActivated = false;
     // The blocks' state before any start: 8000 Hz, method 0, -20 dB. Every
     // start re-creates them with the configured parameters.
-    engine::Parameters creation;
+    processing::EngineParameters creation;
     creation.method = 0;
     creation.limitDb = -20.0f;
-    engine::restartAll(engine::settingsAt(8000, creation));
+    processing::restartEngines(processing::engineSettingsAt(8000, creation));
 }
 
 void TFPanelSignal::FormActivate() {
@@ -672,10 +674,10 @@ void TFPanelSignal::FormActivate() {
     }
     if (k.showFileList != ShowFileList->isChecked()) ShowFileListClick();
     if (k.processEnabled != bEnabledPr->isChecked()) bEnabledPrClick();
-    if (FSetDirectory) {
-        if (!k.outputDir.empty() && FSetDirectory->chosenDir.empty()) FSetDirectory->applyDirectory(k.outputDir);
-        if (!FSetDirectory->chosenDir.empty())
-            StatusDir1->setPanelText(0, "Dir: " + FSetDirectory->Label_Dir->text());
+    if (processing::batchwindows::FSetDirectory) {
+        if (!k.outputDir.empty() && processing::batchwindows::FSetDirectory->chosenDir.empty()) processing::batchwindows::FSetDirectory->applyDirectory(k.outputDir);
+        if (!processing::batchwindows::FSetDirectory->chosenDir.empty())
+            StatusDir1->setPanelText(0, "Dir: " + processing::batchwindows::FSetDirectory->Label_Dir->text());
     }
     formActivated = true;
 }
@@ -699,7 +701,7 @@ KeptWindowState currentState(TFPanelSignal* w) {
 
 void TFPanelSignal::FormDeactivate() {
     KeptWindowState k = currentState(this);
-    if (FSetDirectory) k.outputDir = FSetDirectory->chosenDir;
+    if (processing::batchwindows::FSetDirectory) k.outputDir = processing::batchwindows::FSetDirectory->chosenDir;
     keepWindowState(k, true);
 }
 
@@ -712,7 +714,7 @@ void TFPanelSignal::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
     closeSoundDevices();
-    for (engine::Block& b : engine::engineStates) Veldra_Destroyed(b.bytes);
+    for (processing::EngineBlock& b : processing::engineStates) Veldra_Destroyed(b.bytes);
     releaseHeapBuffers();
 }
 
@@ -809,9 +811,9 @@ void TFPanelSignal::Close1Click() {
 }
 
 void TFPanelSignal::About1Click() {
-    if (FAbout) {
-        FAbout->show();
-        FAbout->raise();
+    if (config::FAbout) {
+        config::FAbout->show();
+        config::FAbout->raise();
     }
 }
 
@@ -819,8 +821,8 @@ void TFPanelSignal::About1Click() {
 // Events
 
 bool TFPanelSignal::event(QEvent* e) {
-    if (e->type() == WaveMessage::eventType()) {
-        auto* m = static_cast<WaveMessage*>(e);
+    if (e->type() == platform::WaveMessage::eventType()) {
+        auto* m = static_cast<platform::WaveMessage*>(e);
         if (m->message() == MM_WOM_DONE) waveOutDone(m->header());
         else if (m->message() == MM_WIM_DATA) waveInData(m->header());
         return true;
@@ -877,3 +879,5 @@ bool TFPanelSignal::eventFilter(QObject* watched, QEvent* e) {
     }
     return QMainWindow::eventFilter(watched, e);
 }
+
+}  // namespace app

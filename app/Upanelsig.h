@@ -30,6 +30,8 @@
 
 #include <string>
 
+namespace app {
+
 class TFPanelSignal : public QMainWindow, public SignalStore {
     Q_OBJECT
 public:
@@ -73,7 +75,7 @@ public:
     QScrollArea* ScrollBox1 = nullptr;
     QWidget* scrollContent = nullptr;
     QToolBar *ToolBar8, *ToolBar13, *ToolBar10, *ToolBar14;
-    PaintBox *grSig0, *grSig1, *grSigNew0, *grSigNew1;
+    gui::PaintBox *grSig0, *grSig1, *grSigNew0, *grSigNew1;
     QToolButton *tPlay0, *tPlay1, *tPlayNew0, *tPlayNew1;
     QToolButton *tSaveL, *tSaveR, *tSaveNewL, *tSaveNewR, *tOpenNewR;
     QToolButton *tCutL, *tCutR, *tCutNewL, *tCutNewR;
@@ -86,10 +88,10 @@ public:
     QToolButton *SpeedButton5, *SpeedButton2, *bMixNew;
 
     QWidget* Panel4 = nullptr;
-    UpDown* Zoom_Y = nullptr;
+    gui::UpDown* Zoom_Y = nullptr;
     QLabel* LabZoomY = nullptr;
     QScrollBar* ScrollSignal = nullptr;
-    UpDown* Zoom_X = nullptr;
+    gui::UpDown* Zoom_X = nullptr;
     QLabel* LabZoomX = nullptr;
     QToolButton *SpeedButton1, *SpeedButton4, *ZoomOut, *ZoomOutY;
 
@@ -114,8 +116,8 @@ public:
 
     // ---- Full duplex: its streams, buffers and FIFOs, and its output
     // device record under the name the commands know.
-    DuplexSession duplex;
-    WaveDevice& duplexDevice = duplex.output;
+    audio::DuplexSession duplex;
+    audio::WaveDevice& duplexDevice = duplex.output;
 
     // ---- Timers (disabled at start).
     QTimer *TimerRec, *TimerPlayPos, *TimerSV, *TimerRecord, *TimerPlay;
@@ -300,3 +302,5 @@ private:
 };
 
 extern TFPanelSignal* FPanelSignal;
+
+}  // namespace app

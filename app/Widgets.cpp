@@ -9,6 +9,8 @@
 
 #include <cmath>
 
+namespace app {
+
 StatusBar::StatusBar(const std::vector<int>& widths, const QStringList& texts, QWidget* parent)
     : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
@@ -188,3 +190,5 @@ QIcon applicationIcon() {
     p.drawPath(path);
     return QIcon(pm);
 }
+
+}  // namespace app

@@ -14,6 +14,8 @@
 #include <functional>
 #include <vector>
 
+namespace app {
+
 // A status bar of panels with fixed widths.
 class StatusBar : public QWidget {
     Q_OBJECT
@@ -50,3 +52,5 @@ enum ButtonImage {
 QIcon buttonImage(int index);
 QIcon applicationIcon();
 QPixmap logoPixmap(int height);
+
+}  // namespace app

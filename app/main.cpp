@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    useVirtualCardFiles();
-    SilvaneApplication app(argc, argv);
+    audio::useVirtualCardFiles();
+    app::SilvaneApplication app(argc, argv);
     const QStringList args = app.arguments();
     QString startupFile;
     for (int i = 1; i < args.size(); ++i) {
@@ -44,28 +44,28 @@ int main(int argc, char** argv) {
         startupFile = args[i];
     }
     try {
-        new TFAbout(nullptr);
-        FAbout->show();
-        FAbout->repaint();
+        new config::TFAbout(nullptr);
+        config::FAbout->show();
+        config::FAbout->repaint();
         app.processEvents();
 
-        new TFPanelSignal(nullptr);
-        new TFconfAS(nullptr);
-        new TFProgress(nullptr);
-        new TFSetDirectory(nullptr);
-        FPanelSignal->startupFile = startupFile.toStdString();
-        FPanelSignal->show();
-        FAbout->raise();
+        new app::TFPanelSignal(nullptr);
+        new config::TFconfAS(nullptr);
+        new processing::batchwindows::TFProgress(nullptr);
+        new processing::batchwindows::TFSetDirectory(nullptr);
+        app::FPanelSignal->startupFile = startupFile.toStdString();
+        app::FPanelSignal->show();
+        config::FAbout->raise();
         if (!startupFile.isEmpty())
-            QTimer::singleShot(0, FPanelSignal, [] { FPanelSignal->openStartupFile(); });
+            QTimer::singleShot(0, app::FPanelSignal, [] { app::FPanelSignal->openStartupFile(); });
         app.exec();
     } catch (const std::exception& e) {
-        showExceptionReport(e);
+        gui::showExceptionReport(e);
     }
-    delete FSetDirectory;
-    delete FProgress;
-    delete FconfAS;
-    delete FPanelSignal;
-    delete FAbout;
+    delete processing::batchwindows::FSetDirectory;
+    delete processing::batchwindows::FProgress;
+    delete config::FconfAS;
+    delete app::FPanelSignal;
+    delete config::FAbout;
     return 0;
 }

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace audio {
+
 int32_t fifoAppend(int16_t* fifo, int32_t& fill, int32_t capacity, const int16_t* src, int32_t count,
                    int channels) {
     if (count <= 0) return 0;
@@ -62,14 +64,14 @@ void scrollCaptureWindow(ChannelPair& orig, ChannelPair& changed, int32_t frames
     }
 }
 
-int32_t liveStep(LiveStreams& io, const std::function<LiveControls()>& controls, engine::Block* blocks) {
+int32_t liveStep(LiveStreams& io, const std::function<LiveControls()>& controls, processing::EngineBlock* blocks) {
     const int cin = std::clamp(io.inChannels, 1, 2);
     const int cout = std::clamp(io.outChannels, 1, 2);
     if (!processing::framingFits(blocks[0])) return 0;
-    const uint32_t F = engine::frameLength(blocks[0]);
-    const uint32_t H = engine::frameStep(blocks[0]);
+    const uint32_t F = processing::engineFrameLength(blocks[0]);
+    const uint32_t H = processing::engineFrameStep(blocks[0]);
     // The Right block steps with its own frameStep; both are created at one rate.
-    if (cin == 2 && engine::frameStep(blocks[1]) != H) return 0;
+    if (cin == 2 && processing::engineFrameStep(blocks[1]) != H) return 0;
 
     int16_t inBuf[2][processing::kFrameBufferSamples];
     int16_t outBuf[2][processing::kFrameBufferSamples];
@@ -97,3 +99,5 @@ int32_t liveStep(LiveStreams& io, const std::function<LiveControls()>& controls,
     fifoConsume(io.inFifo, *io.inFill, read);
     return steps;
 }
+
+}  // namespace audio

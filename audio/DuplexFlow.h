@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace audio {
+
 constexpr int32_t FifoCapacity = 2880000;  // samples per FIFO: 30 s of 48 kHz stereo
 constexpr int32_t DuplexWindowSeconds = 30;
 
@@ -66,4 +68,6 @@ struct LiveStreams {
 // Left to a mono output) and removes them from the input. Returns the blocks
 // cleaned; nothing happens while the engine is not initialised.
 int32_t liveStep(LiveStreams& io, const std::function<LiveControls()>& controls,
-                 engine::Block* blocks = engine::engineStates);
+                 processing::EngineBlock* blocks = processing::engineStates);
+
+}  // namespace audio

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+namespace audio {
+
 namespace {
 
 constexpr UINT HeaderSize = sizeof(WAVEHDR);
 
-void clearBuffers(ZeroPages<int16_t>& buffers, int32_t count, int32_t samples) {
+void clearBuffers(base::ZeroPages<int16_t>& buffers, int32_t count, int32_t samples) {
     for (int32_t b = 0; b < count; ++b)
         std::memset(buffers.data(std::size_t(b)), 0, std::size_t(samples) * 2);
 }
@@ -123,7 +125,7 @@ int32_t DuplexSession::takeCaptured(WaveDevice& recorder, ChannelPair& orig, Cha
 }
 
 int32_t DuplexSession::clean(const std::function<LiveControls()>& controls, uint32_t inChannels,
-                             engine::Block* blocks) {
+                             processing::EngineBlock* blocks) {
     LiveStreams io{inputFifo_.data(0),
                    &inputFifoFill_,
                    int(std::clamp<uint32_t>(inChannels, 1, 2)),
@@ -158,3 +160,5 @@ bool DuplexSession::play(ChannelPair& changed) {
     }
     return played;
 }
+
+}  // namespace audio

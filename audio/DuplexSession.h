@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace audio {
+
 class DuplexSession {
   public:
     DuplexSession();
@@ -56,7 +58,7 @@ class DuplexSession {
     // (see liveStep); `inChannels` is the capture's channel count. Returns
     // the hops taken.
     int32_t clean(const std::function<LiveControls()>& controls, uint32_t inChannels,
-                  engine::Block* blocks = engine::engineStates);
+                  processing::EngineBlock* blocks = processing::engineStates);
     // Refills every output buffer that is back from the device, in rotation,
     // while the output FIFO holds a whole buffer; appends each to `changed`,
     // which keeps its last DuplexWindowSeconds. Returns whether any was played.
@@ -84,8 +86,10 @@ class DuplexSession {
     int32_t inBufferSamples_ = 0, inBufferCount_ = 0, inBufferIndex_ = 0;
     int32_t outBufferSamples_ = 0, outBufferCount_ = 0, outBufferIndex_ = 0;
     int captureIntervalMs_ = 1, outputIntervalMs_ = 1;
-    ZeroPages<int16_t> inBuffers_{MaxStreamBuffers, StreamSlotSamples};
-    ZeroPages<int16_t> outBuffers_{MaxStreamBuffers, StreamSlotSamples};
-    ZeroPages<int16_t> inputFifo_{1, FifoCapacity}, outputFifo_{1, FifoCapacity};
+    base::ZeroPages<int16_t> inBuffers_{MaxStreamBuffers, StreamSlotSamples};
+    base::ZeroPages<int16_t> outBuffers_{MaxStreamBuffers, StreamSlotSamples};
+    base::ZeroPages<int16_t> inputFifo_{1, FifoCapacity}, outputFifo_{1, FifoCapacity};
     int32_t inputFifoFill_ = 0, outputFifoFill_ = 0;
 };
+
+}  // namespace audio

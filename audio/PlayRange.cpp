@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace audio {
+
 PlayRange playRange(int32_t length, int32_t selectionStart, int32_t selectionEnd, bool hasSelection) {
     if (length <= 0) return {};
     const int32_t first = std::clamp(selectionStart, 0, length - 1);
@@ -34,3 +36,5 @@ PlaySource playSource(const int16_t* const planes[2], int32_t length, uint32_t s
     processing::joinChannels(planes, std::max(length, 0), int(channels), joined.data());
     return {joined.data(), channels};
 }
+
+}  // namespace audio

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace audio {
+
 struct PlayRange {
     int32_t first = 0;   // first frame played
     int32_t frames = 0;  // frames per pass; 0: nothing to play
@@ -40,3 +42,5 @@ struct PlaySource {
 // that an edit while it plays does not reach the device.
 PlaySource playSource(const int16_t* const planes[2], int32_t length, uint32_t signalChannels, int channel,
                       std::vector<int16_t>& joined);
+
+}  // namespace audio

@@ -8,12 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace audio {
+
 namespace {
 
 // A 16-bit or 8-bit PCM WAV file written through a temporary file; the header
 // is written with no data at the start and again with the data's size at the
 // end.
-class WavFileSink : public VirtualOutputSink {
+class WavFileSink : public platform::VirtualOutputSink {
 public:
     explicit WavFileSink(const WAVEFORMATEX& format) : format_(format) {}
 
@@ -45,7 +47,7 @@ public:
 
 private:
     void writeHeader() {
-        WavHeaderInfo h;
+        soundfile::WavHeaderInfo h;
         h.fmtSize = 16;
         h.formatTag = WAVE_FORMAT_PCM;
         h.channels = format_.nChannels;
@@ -54,22 +56,22 @@ private:
         h.blockAlign = format_.nBlockAlign;
         h.bitsPerSample = format_.wBitsPerSample;
         h.dataSize = static_cast<uint32_t>(std::min<uint64_t>(bytes_, 0xFFFFFFFFu - 64));
-        writeWavHeader(h, file_);
+        soundfile::writeWavHeader(h, file_);
     }
 
     const WAVEFORMATEX format_;
-    SafeFileWriter out_;
+    base::SafeFileWriter out_;
     std::FILE* file_ = nullptr;
     uint64_t bytes_ = 0;
 };
 
 }  // namespace
 
-VirtualInput virtualInputFile(const std::string& path) {
-    return [path](uint32_t, UINT, VirtualInputSamples& out, std::string& error) {
-        LoadedWav wav;
+platform::VirtualInput virtualInputFile(const std::string& path) {
+    return [path](uint32_t, UINT, platform::VirtualInputSamples& out, std::string& error) {
+        soundfile::LoadedWav wav;
         std::string message;
-        if (!loadWav(path, wav, message)) {
+        if (!soundfile::loadWav(path, wav, message)) {
             error = "virtual input " + path + ": " + message;
             return false;
         }
@@ -80,9 +82,9 @@ VirtualInput virtualInputFile(const std::string& path) {
     };
 }
 
-VirtualSinkOpener virtualOutputFile(const std::string& path) {
+platform::VirtualSinkOpener virtualOutputFile(const std::string& path) {
     return [path](const WAVEFORMATEX& format,
-                  std::string& error) -> std::unique_ptr<VirtualOutputSink> {
+                  std::string& error) -> std::unique_ptr<platform::VirtualOutputSink> {
         auto sink = std::make_unique<WavFileSink>(format);
         std::string message;
         if (!sink->open(path, message)) {
@@ -94,12 +96,14 @@ VirtualSinkOpener virtualOutputFile(const std::string& path) {
 }
 
 void useVirtualCardFiles() {
-    VirtualCardConfig c = defaultVirtualCard();
+    platform::VirtualCardConfig c = platform::defaultVirtualCard();
     const char* in = std::getenv("SILVANE_AUDIO_IN");
     if (in && *in)
         c.input = virtualInputFile(in);
     const char* out = std::getenv("SILVANE_AUDIO_OUT");
     if (out && *out)
         c.outputSink = virtualOutputFile(out);
-    setDefaultVirtualCard(std::move(c));
+    platform::setDefaultVirtualCard(std::move(c));
 }
+
+}  // namespace audio

@@ -10,14 +10,18 @@
 
 #include <string>
 
+namespace audio {
+
 // Fails an open with "virtual input PATH: why" when the file cannot be read.
-VirtualInput virtualInputFile(const std::string& path);
+platform::VirtualInput virtualInputFile(const std::string& path);
 
 // Fails an open with "virtual output PATH: why" when the file cannot be
 // created; a file that cannot be completed when the stream closes is left as
 // it was, and the card's error tells why.
-VirtualSinkOpener virtualOutputFile(const std::string& path);
+platform::VirtualSinkOpener virtualOutputFile(const std::string& path);
 
 // The card SILVANE_AUDIO=virtual selects reads SILVANE_AUDIO_IN and writes
 // SILVANE_AUDIO_OUT, those that are set and not empty. Called by both programs at start-up.
 void useVirtualCardFiles();
+
+}  // namespace audio

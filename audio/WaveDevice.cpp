@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace audio {
+
 namespace {
 
 // Callback argument and flags for an open with `window` as callback.
@@ -201,3 +203,5 @@ int32_t recordedFrames(uint32_t bytesRecorded, uint32_t channels, int32_t elapse
     frames /= 2;
     return int32_t(std::min<int64_t>(frames, capacity / int32_t(channels)));
 }
+
+}  // namespace audio

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+namespace audio {
+
 // Duplex stream geometry.
 constexpr int MaxStreamBuffers = 20;     // header and buffer slots per duplex stream
 constexpr int StreamSlotSamples = 6000;  // int16 samples per buffer slot (12000 bytes)
@@ -99,3 +101,5 @@ private:
 // `capacity` samples (all channels) holds.
 int32_t recordedFrames(uint32_t bytesRecorded, uint32_t channels, int32_t elapsedMs, uint32_t rate,
                        int32_t capacity);
+
+}  // namespace audio

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace base {
+
 namespace {
 const char kTempMarker[] = ".partial-";
 }
@@ -116,3 +118,5 @@ void SafeFileWriter::discard() {
         temp_.clear();
     }
 }
+
+}  // namespace base

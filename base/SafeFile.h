@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+namespace base {
+
 // Whether `fileName` is one of the temporary names a SafeFileWriter writes
 // to: an unfinished (or abandoned) write, never a result.
 bool isUnfinishedWrite(const std::string& fileName);
@@ -47,3 +49,5 @@ private:
     std::string temp_;
     std::string error_;
 };
+
+}  // namespace base

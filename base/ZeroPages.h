@@ -8,6 +8,8 @@
 #include <new>
 #include <sys/mman.h>
 
+namespace base {
+
 // `rows` rows of `perRow` elements of T (a trivially constructible type,
 // zero bytes meaning zero); row r is (*this)[r], a T*.
 template <typename T> class ZeroPages {
@@ -36,3 +38,5 @@ template <typename T> class ZeroPages {
     std::size_t perRow_;
     std::size_t bytes_;
 };
+
+}  // namespace base

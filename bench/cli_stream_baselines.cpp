@@ -22,10 +22,10 @@ double now() {
         .count();
 }
 
-bool readAll(const std::string& path, std::vector<int16_t>& samples, AudioInfo& info) {
-    std::unique_ptr<AudioReader> r;
+bool readAll(const std::string& path, std::vector<int16_t>& samples, soundfile::AudioInfo& info) {
+    std::unique_ptr<soundfile::AudioReader> r;
     std::string err;
-    if (!openAudioReader(path, r, err)) {
+    if (!soundfile::openAudioReader(path, r, err)) {
         std::fprintf(stderr, "%s\n", err.c_str());
         return false;
     }
@@ -47,13 +47,13 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "engine" && argc == 3) {
         std::vector<int16_t> s;
-        AudioInfo info;
+        soundfile::AudioInfo info;
         if (!readAll(argv[2], s, info))
             return 1;
         processing::RunParameters p;
         p.sampleRate = int32_t(info.sampleRate);
         p.channels = std::min(info.channels, 2);
-        auto blocks = std::make_unique<engine::Block[]>(2);
+        auto blocks = std::make_unique<processing::EngineBlock[]>(2);
         const double t0 = now();
         processing::StreamCleaner sc(p, processing::FrameControls{}, blocks.get());
         std::vector<int16_t> out;
@@ -70,19 +70,19 @@ int main(int argc, char** argv) {
     }
     if (mode == "copy" && argc == 4) {
         const double t0 = now();
-        std::unique_ptr<AudioReader> r;
+        std::unique_ptr<soundfile::AudioReader> r;
         std::string err;
-        if (!openAudioReader(argv[2], r, err)) {
+        if (!soundfile::openAudioReader(argv[2], r, err)) {
             std::fprintf(stderr, "%s\n", err.c_str());
             return 1;
         }
-        WriterSettings settings;
+        soundfile::WriterSettings settings;
         settings.sampleRate = r->info().sampleRate;
         settings.channels = std::min(r->info().channels, 2);
         settings.expectedFrames = r->info().exactFrames ? r->info().frames : -1;
         settings.overwrite = true;
-        std::unique_ptr<AudioWriter> w;
-        if (!openAudioWriter(argv[3], settings, w, err) || r->info().channels != settings.channels) {
+        std::unique_ptr<soundfile::AudioWriter> w;
+        if (!soundfile::openAudioWriter(argv[3], settings, w, err) || r->info().channels != settings.channels) {
             std::fprintf(stderr, "%s\n", err.empty() ? "mono or stereo only" : err.c_str());
             return 1;
         }

@@ -24,8 +24,8 @@ std::vector<int16_t> noise(std::size_t n) {
     return v;
 }
 
-LiveControls controls(int32_t rate, uint8_t method) {
-    LiveControls c;
+audio::LiveControls controls(int32_t rate, uint8_t method) {
+    audio::LiveControls c;
     c.params.sampleRate = rate;
     c.params.method = method;
     c.frame.method = method;
@@ -34,19 +34,19 @@ LiveControls controls(int32_t rate, uint8_t method) {
 
 // Seconds of step time for `seconds` of sound fed in `chunks` equal parts.
 double stepSeconds(int32_t rate, int channels, int seconds, int chunks, uint8_t method = 2) {
-    engine::Block blocks[2] = {};
-    engine::Parameters parameters;
+    processing::EngineBlock blocks[2] = {};
+    processing::EngineParameters parameters;
     parameters.method = method;
-    for (engine::Block& b : blocks) engine::restart(b, engine::settingsAt(rate, parameters));
-    static std::vector<int16_t> in(static_cast<std::size_t>(FifoCapacity)), out(static_cast<std::size_t>(FifoCapacity));
+    for (processing::EngineBlock& b : blocks) processing::restartEngine(b, processing::engineSettingsAt(rate, parameters));
+    static std::vector<int16_t> in(static_cast<std::size_t>(audio::FifoCapacity)), out(static_cast<std::size_t>(audio::FifoCapacity));
     const std::vector<int16_t> sound = noise(std::size_t(rate) * channels * seconds);
     int32_t inFill = 0, outFill = 0;
-    LiveStreams io{in.data(), &inFill, channels, out.data(), &outFill, FifoCapacity, channels};
+    audio::LiveStreams io{in.data(), &inFill, channels, out.data(), &outFill, audio::FifoCapacity, channels};
     const std::size_t part = sound.size() / std::size_t(chunks);
     const auto start = std::chrono::steady_clock::now();
     for (int k = 0; k < chunks; ++k) {
-        fifoAppend(in.data(), inFill, FifoCapacity, sound.data() + part * std::size_t(k), int32_t(part), channels);
-        liveStep(io, [rate, method] { return controls(rate, method); }, blocks);
+        audio::fifoAppend(in.data(), inFill, audio::FifoCapacity, sound.data() + part * std::size_t(k), int32_t(part), channels);
+        audio::liveStep(io, [rate, method] { return controls(rate, method); }, blocks);
         outFill = 0;  // the output side plays it
     }
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

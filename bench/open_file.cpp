@@ -51,19 +51,19 @@ void makeFile() {
         s[2 * i + 1] = int16_t(-v / 3);
     }
     std::string err;
-    if (!writePcmWav(wavPath, 16000, 2, s.data(), kFrames, err)) {
+    if (!soundfile::writePcmWav(wavPath, 16000, 2, s.data(), kFrames, err)) {
         std::fprintf(stderr, "open_file: %s\n", err.c_str());
         std::exit(1);
     }
 }
 
 void openThroughWindow() {
-    setFileDialogHook([](const FileDialogRequest&) { return QString::fromStdString(wavPath); });
-    FPanelSignal->tOpenClick();
+    gui::setFileDialogHook([](const gui::FileDialogRequest&) { return QString::fromStdString(wavPath); });
+    app::FPanelSignal->tOpenClick();
     QApplication::processEvents();  // the repaints the refresh asked for
-    if (FPanelSignal->origLength != int32_t(kFrames) || !messages.isEmpty()) {
+    if (app::FPanelSignal->origLength != int32_t(kFrames) || !messages.isEmpty()) {
         std::fprintf(stderr, "open_file: the window did not open the file (length %d, %d messages)\n",
-                     int(FPanelSignal->origLength), int(messages.size()));
+                     int(app::FPanelSignal->origLength), int(messages.size()));
         std::exit(1);
     }
 }
@@ -108,14 +108,14 @@ int main(int argc, char** argv) {
     makeFile();
 
     QApplication app(argc, argv);
-    setMessageBoxHook([](const QString& text, const QString&) { messages << text; });
-    new TFAbout(nullptr);
-    new TFPanelSignal(nullptr);
-    new TFconfAS(nullptr);
-    new TFProgress(nullptr);
-    new TFSetDirectory(nullptr);
-    FPanelSignal->resize(1280, 800);
-    FPanelSignal->show();
+    gui::setMessageBoxHook([](const QString& text, const QString&) { messages << text; });
+    new config::TFAbout(nullptr);
+    new app::TFPanelSignal(nullptr);
+    new config::TFconfAS(nullptr);
+    new processing::batchwindows::TFProgress(nullptr);
+    new processing::batchwindows::TFSetDirectory(nullptr);
+    app::FPanelSignal->resize(1280, 800);
+    app::FPanelSignal->show();
     QApplication::processEvents();
     messages.clear();  // start-up notes (no sound device and the like) are not the benchmark's
 
@@ -137,11 +137,11 @@ int main(int argc, char** argv) {
     std::sort(w.begin(), w.end());
     std::sort(p.begin(), p.end());
 
-    delete FSetDirectory;
-    delete FProgress;
-    delete FconfAS;
-    delete FPanelSignal;
-    delete FAbout;
+    delete processing::batchwindows::FSetDirectory;
+    delete processing::batchwindows::FProgress;
+    delete config::FconfAS;
+    delete app::FPanelSignal;
+    delete config::FAbout;
     std::error_code ec;
     fs::current_path(fs::temp_directory_path(), ec);
     fs::remove_all(scratch, ec);

@@ -44,7 +44,7 @@ std::string pcmSource(const std::string& name, std::size_t frames) {
         s[2 * i + 1] = int16_t(-v / 2);
     }
     std::string err;
-    if (!writePcmWav(p.string(), 16000, 2, s.data(), frames, err)) {
+    if (!soundfile::writePcmWav(p.string(), 16000, 2, s.data(), frames, err)) {
         std::fprintf(stderr, "%s\n", err.c_str());
         std::exit(1);
     }
@@ -67,10 +67,10 @@ std::string encoded(const char* name, const char* soxArgs) {
 void decodeFile(benchmark::State& state, const std::string& path) {
     int64_t bytesOut = 0;
     for (auto _ : state) {
-        WavHeaderInfo h;
+        soundfile::WavHeaderInfo h;
         int32_t frames = 0;
         int16_t* block = nullptr;
-        if (!readWavSamples(h, path, frames, block)) {
+        if (!soundfile::readWavSamples(h, path, frames, block)) {
             state.SkipWithError("decode failed");
             return;
         }
@@ -111,10 +111,10 @@ void compareLargeFile() {
         }
         auto t1 = std::chrono::steady_clock::now();
         {
-            WavHeaderInfo h;
+            soundfile::WavHeaderInfo h;
             int32_t n = 0;
             int16_t* block = nullptr;
-            readWavSamples(h, path, n, block);
+            soundfile::readWavSamples(h, path, n, block);
             benchmark::DoNotOptimize(block[n / 2]);
             delete[] block;
         }

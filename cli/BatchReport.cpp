@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+namespace cli {
+
 namespace {
 
 bool endsWith(const std::string& s, const std::string& tail) {
@@ -74,7 +76,7 @@ std::string describeSettingsLine(const processing::CleanOptions& o) {
 
 bool writeReport(const std::string& path, const std::vector<ReportRecord>& records,
                  const std::string& settings, std::string& error) {
-    SafeFileWriter out;
+    base::SafeFileWriter out;
     std::FILE* f = out.open(path);
     if (!f) {
         error = out.error();
@@ -118,3 +120,5 @@ bool writeReport(const std::string& path, const std::vector<ReportRecord>& recor
     }
     return true;
 }
+
+}  // namespace cli

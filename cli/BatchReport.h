@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace cli {
+
 struct ReportRecord {
     std::string source, sourceSha256;
     std::string output, outputSha256;
@@ -26,3 +28,5 @@ std::string describeSettingsLine(const processing::CleanOptions& o);
 // Writes the report atomically (a temporary file renamed when complete).
 bool writeReport(const std::string& path, const std::vector<ReportRecord>& records,
                  const std::string& settings, std::string& error);
+
+}  // namespace cli

@@ -46,7 +46,7 @@ public:
     explicit MessageWaiter(QEventLoop& loop) : loop_(loop) {}
     bool arrived = false;
     bool event(QEvent* e) override {
-        if (e->type() != WaveMessage::eventType())
+        if (e->type() != platform::WaveMessage::eventType())
             return QObject::event(e);
         arrived = true;
         loop_.quit();
@@ -121,7 +121,7 @@ std::string deviceFailure(uint32_t code, bool output) {
     default:
         why = "device error " + std::to_string(code);
     }
-    const std::string detail = virtualCardError();
+    const std::string detail = platform::virtualCardError();
     return detail.empty() ? why : why + " (" + detail + ")";
 }
 
@@ -174,9 +174,9 @@ int runPlay(const std::vector<std::string>& args) {
     if (file.empty())
         return cli::usageError(playCommand, "which file?");
 
-    LoadedWav wav;
+    soundfile::LoadedWav wav;
     std::string message;
-    if (!loadWav(file, wav, message)) {
+    if (!soundfile::loadWav(file, wav, message)) {
         std::fprintf(stderr, "silvane-cli play: %s: %s\n", file.c_str(), message.c_str());
         return 1;
     }
@@ -187,7 +187,7 @@ int runPlay(const std::vector<std::string>& args) {
     application();
     QEventLoop loop;
     MessageWaiter waiter(loop);
-    WaveDevice player;
+    audio::WaveDevice player;
     player.sampleRate = wav.header.sampleRate;
     player.bitsPerSample = 16;
     player.channels = wav.header.channels;
@@ -205,7 +205,7 @@ int runPlay(const std::vector<std::string>& args) {
         std::fprintf(stderr, "silvane-cli play: the device did not finish playing\n");
         return 1;
     }
-    const std::string error = virtualCardError();
+    const std::string error = platform::virtualCardError();
     if (!error.empty()) {
         std::fprintf(stderr, "silvane-cli play: %s\n", error.c_str());
         return 1;
@@ -254,7 +254,7 @@ int runRecord(const std::vector<std::string>& args) {
     QEventLoop loop;
     MessageWaiter waiter(loop);
     std::vector<int16_t> buffer(samples);
-    WaveDevice recorder;
+    audio::WaveDevice recorder;
     recorder.sampleRate = uint32_t(rate);
     recorder.bitsPerSample = 16;
     recorder.channels = uint32_t(channels);
@@ -276,7 +276,7 @@ int runRecord(const std::vector<std::string>& args) {
     }
     const std::size_t recordedFrames = bytes / (2 * std::size_t(channels));
     std::string error;
-    if (!writePcmWav(file, uint32_t(rate), uint16_t(channels), buffer.data(), recordedFrames,
+    if (!soundfile::writePcmWav(file, uint32_t(rate), uint16_t(channels), buffer.data(), recordedFrames,
                      error)) {
         std::fprintf(stderr, "silvane-cli record: %s: %s\n", file.c_str(), error.c_str());
         return 1;

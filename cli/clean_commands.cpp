@@ -102,13 +102,13 @@ bool parseOptions(const std::vector<std::string>& args, std::vector<std::string>
         } else if (a == "--no-process") {
             o.processEnabled = false;
         } else if (a == "--format") {
-            if (!value(v) || !parseOutputFormat(v, o.format))
+            if (!value(v) || !soundfile::parseOutputFormat(v, o.format))
                 return fail("--format takes wav or flac");
             o.formatGiven = true;
         } else if (a == "-y" || a == "--overwrite") {
             o.overwrite = true;
         } else if (a == "--report") {
-            if (!value(v) || !reportFormatKnown(v))
+            if (!value(v) || !cli::reportFormatKnown(v))
                 return fail("--report takes a file ending in .csv or .json");
             all.report = v;
         } else if (batch && (a == "--recursive" || a == "-r")) {
@@ -133,7 +133,7 @@ bool parseOptions(const std::vector<std::string>& args, std::vector<std::string>
 }
 
 // Fills the file parts of a report record from a finished clean.
-void completeRecord(ReportRecord& r, const processing::CleanStats& stats) {
+void completeRecord(cli::ReportRecord& r, const processing::CleanStats& stats) {
     r.sampleRate = stats.sampleRate;
     r.channels = stats.sourceChannels;
     r.frames = stats.inputFrames;
@@ -141,12 +141,12 @@ void completeRecord(ReportRecord& r, const processing::CleanStats& stats) {
     r.processSeconds = stats.processSeconds;
 }
 
-void hashFiles(ReportRecord& r) {
+void hashFiles(cli::ReportRecord& r) {
     std::string err;
     if (r.source != "-")
-        sha256File(r.source, r.sourceSha256, err);
+        soundfile::sha256File(r.source, r.sourceSha256, err);
     if (r.output != "-" && (r.status == "done" || r.status == "skipped"))
-        sha256File(r.output, r.outputSha256, err);
+        soundfile::sha256File(r.output, r.outputSha256, err);
 }
 
 int runClean(const std::vector<std::string>& args) {
@@ -183,7 +183,7 @@ int runClean(const std::vector<std::string>& args) {
     if (!ok)
         std::fprintf(stderr, "silvane-cli clean: %s\n", error.c_str());
     if (!all.report.empty()) {
-        ReportRecord r;
+        cli::ReportRecord r;
         r.source = files[0];
         r.output = files[1];
         r.status = ok ? "done" : "failed";
@@ -191,7 +191,7 @@ int runClean(const std::vector<std::string>& args) {
         completeRecord(r, stats);
         hashFiles(r);
         std::string err;
-        if (!writeReport(all.report, {r}, describeSettingsLine(all.clean), err)) {
+        if (!cli::writeReport(all.report, {r}, cli::describeSettingsLine(all.clean), err)) {
             std::fprintf(stderr, "silvane-cli clean: %s\n", err.c_str());
             return 1;
         }
@@ -205,16 +205,16 @@ int runClean(const std::vector<std::string>& args) {
 bool knownAudioExtension(const fs::path& p) {
     static const char* const exts[] = {".wav",  ".flac", ".ogg", ".oga", ".opus", ".mp3", ".aif",
                                        ".aiff", ".aifc", ".caf", ".w64", ".rf64", ".bwf"};
-    const std::string e = lowerAscii(p.extension().string());
+    const std::string e = base::lowerAscii(p.extension().string());
     return std::find(std::begin(exts), std::end(exts), e) != std::end(exts);
 }
 
 // The output of a source: the same relative name, with the extension of the
 // output format unless it has it already (in any case).
-fs::path outputFor(const fs::path& rel, const fs::path& outDir, OutputFormat f) {
+fs::path outputFor(const fs::path& rel, const fs::path& outDir, soundfile::OutputFormat f) {
     fs::path name = rel;
-    if (lowerAscii(rel.extension().string()) != extensionOf(f))
-        name.replace_extension(extensionOf(f));
+    if (base::lowerAscii(rel.extension().string()) != soundfile::extensionOf(f))
+        name.replace_extension(soundfile::extensionOf(f));
     return outDir / name;
 }
 
@@ -257,7 +257,7 @@ int runBatch(const std::vector<std::string>& args) {
         std::fprintf(stderr, "silvane-cli batch: %s: directory does not exist\n", dirs[1].c_str());
         return 1;
     }
-    const OutputFormat format = all.clean.formatGiven ? all.clean.format : OutputFormat::Wav;
+    const soundfile::OutputFormat format = all.clean.formatGiven ? all.clean.format : soundfile::OutputFormat::Wav;
     all.clean.formatGiven = true;
     all.clean.format = format;
 
@@ -269,11 +269,11 @@ int runBatch(const std::vector<std::string>& args) {
         if (!e.is_regular_file(fe))
             return;
         const fs::path p = e.path();
-        if (isUnfinishedWrite(p.filename().string()))
+        if (base::isUnfinishedWrite(p.filename().string()))
             return;
         if (outDir != inDir && inside(outDir, p))
             return;
-        if (!knownAudioExtension(p) && !fileLooksLikeAudio(p.string()))
+        if (!knownAudioExtension(p) && !soundfile::fileLooksLikeAudio(p.string()))
             return;
         Job j;
         j.source = p;
@@ -309,7 +309,7 @@ int runBatch(const std::vector<std::string>& args) {
     const bool terminal = !all.quiet && ::isatty(fileno(stderr));
     const auto start = std::chrono::steady_clock::now();
 
-    std::vector<ReportRecord> records(total);
+    std::vector<cli::ReportRecord> records(total);
     std::vector<std::string> notes(total);
     std::mutex mutex;
     std::atomic<std::size_t> next{0};
@@ -317,7 +317,7 @@ int runBatch(const std::vector<std::string>& args) {
     double audioDone = 0;
 
     auto progress = [&](std::size_t i) { // under the mutex
-        const ReportRecord& r = records[i];
+        const cli::ReportRecord& r = records[i];
         ++finished;
         audioDone += r.seconds;
         if (!notes[i].empty())
@@ -346,13 +346,13 @@ int runBatch(const std::vector<std::string>& args) {
     };
 
     auto work = [&] {
-        auto blocks = std::make_unique<engine::Block[]>(2);
+        auto blocks = std::make_unique<processing::EngineBlock[]>(2);
         for (;;) {
             const std::size_t i = next.fetch_add(1);
             if (i >= total)
                 return;
             const Job& j = jobs[i];
-            ReportRecord r;
+            cli::ReportRecord r;
             r.source = j.source.string();
             r.output = j.output.string();
             processing::CleanStats stats;
@@ -364,9 +364,9 @@ int runBatch(const std::vector<std::string>& args) {
             } else if (all.skipExisting && fs::exists(j.output, fe)) {
                 r.status = "skipped";
                 // The report still describes the source (from its header).
-                std::unique_ptr<AudioReader> source;
-                if (openAudioReader(r.source, source, error)) {
-                    const AudioInfo& in = source->info();
+                std::unique_ptr<soundfile::AudioReader> source;
+                if (soundfile::openAudioReader(r.source, source, error)) {
+                    const soundfile::AudioInfo& in = source->info();
                     r.sampleRate = in.sampleRate;
                     r.channels = in.channels;
                     r.frames = std::max<int64_t>(in.frames, 0);
@@ -416,7 +416,7 @@ int runBatch(const std::vector<std::string>& args) {
     int status = failed ? 1 : 0;
     if (!all.report.empty()) {
         std::string err;
-        if (!writeReport(all.report, records, describeSettingsLine(all.clean), err)) {
+        if (!cli::writeReport(all.report, records, cli::describeSettingsLine(all.clean), err)) {
             std::fprintf(stderr, "silvane-cli batch: %s\n", err.c_str());
             status = 1;
         }

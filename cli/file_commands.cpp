@@ -19,13 +19,13 @@ namespace {
 
 const char* formatName(uint16_t tag) {
     switch (tag) {
-    case WavPcm: return "PCM";
-    case WavMsAdpcm: return "Microsoft ADPCM";
-    case WavFloat: return "IEEE float";
-    case WavALaw: return "A-law";
-    case WavMuLaw: return "mu-law";
-    case WavImaAdpcm: return "IMA ADPCM";
-    case WavGsm610: return "GSM 6.10";
+    case soundfile::WavPcm: return "PCM";
+    case soundfile::WavMsAdpcm: return "Microsoft ADPCM";
+    case soundfile::WavFloat: return "IEEE float";
+    case soundfile::WavALaw: return "A-law";
+    case soundfile::WavMuLaw: return "mu-law";
+    case soundfile::WavImaAdpcm: return "IMA ADPCM";
+    case soundfile::WavGsm610: return "GSM 6.10";
     default: return "unknown";
     }
 }
@@ -44,23 +44,23 @@ cli::CommandRegistration convertReg(convertCommand);
 int runInfo(const std::vector<std::string>& args) {
     if (args.size() != 1) return cli::usageError(infoCommand, "expected one file");
     const std::string& path = args[0];
-    std::unique_ptr<AudioReader> reader;
+    std::unique_ptr<soundfile::AudioReader> reader;
     std::string message;
-    if (!openAudioReader(path, reader, message)) {
+    if (!soundfile::openAudioReader(path, reader, message)) {
         std::fprintf(stderr, "%s\n", message.c_str());
         return 1;
     }
-    const AudioInfo& in = reader->info();
+    const soundfile::AudioInfo& in = reader->info();
     std::printf("file:             %s\n", path.c_str());
     std::printf("container:        %s\n", in.container.c_str());
     std::printf("encoding:         %s\n", in.encoding.c_str());
     // The RIFF header fields as the window's reader takes them.
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     bool riff = false;
     if (in.container == "WAV" && path != "-") {
         if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
             std::string notRiff;
-            riff = readWavHeader(h, f, notRiff);
+            riff = soundfile::readWavHeader(h, f, notRiff);
             std::fclose(f);
         }
     }
@@ -96,16 +96,16 @@ int runInfo(const std::vector<std::string>& args) {
         std::printf("peak channel %d:   %d (%.1f dBFS)\n", c, peak[std::size_t(c)],
                     peak[std::size_t(c)] > 0 ? 20.0 * std::log10(peak[std::size_t(c)] / 32768.0) : -999.0);
     for (const auto& [id, value] : in.metadata.info) {
-        const std::string label = std::string(infoIdName(id)).empty() ? id : id + " (" + infoIdName(id) + ")";
+        const std::string label = std::string(soundfile::infoIdName(id)).empty() ? id : id + " (" + soundfile::infoIdName(id) + ")";
         std::printf("tag %-17s %s\n", (label + ":").c_str(), value.c_str());
     }
     const auto& bext = in.metadata.bext;
     if (!bext.empty()) {
-        std::printf("bext description: %s\n", bextField(bext, 0, 256).c_str());
-        std::printf("bext originator:  %s\n", bextField(bext, 256, 32).c_str());
-        std::printf("bext reference:   %s\n", bextField(bext, 288, 32).c_str());
-        std::printf("bext origination: %s %s\n", bextField(bext, 320, 10).c_str(), bextField(bext, 330, 8).c_str());
-        std::string history = codingHistory(bext);
+        std::printf("bext description: %s\n", soundfile::bextField(bext, 0, 256).c_str());
+        std::printf("bext originator:  %s\n", soundfile::bextField(bext, 256, 32).c_str());
+        std::printf("bext reference:   %s\n", soundfile::bextField(bext, 288, 32).c_str());
+        std::printf("bext origination: %s %s\n", soundfile::bextField(bext, 320, 10).c_str(), soundfile::bextField(bext, 330, 8).c_str());
+        std::string history = soundfile::codingHistory(bext);
         std::size_t start = 0;
         while (start < history.size()) {
             std::size_t end = history.find_first_of("\r\n", start);
@@ -130,16 +130,16 @@ int runConvert(const std::vector<std::string>& args) {
     struct stat so {};
     if (!overwrite && ::stat(files[1].c_str(), &so) == 0) {
         std::fprintf(stderr, "%s %s (use -y to replace it)\n", files[1].c_str(),
-                     sameFile(files[0], files[1]) ? "is the input file" : "exists");
+                     base::sameFile(files[0], files[1]) ? "is the input file" : "exists");
         return 1;
     }
-    LoadedWav wav;
+    soundfile::LoadedWav wav;
     std::string message;
-    if (!loadWav(files[0], wav, message)) {
+    if (!soundfile::loadWav(files[0], wav, message)) {
         std::fprintf(stderr, "%s: %s\n", files[0].c_str(), message.c_str());
         return 1;
     }
-    if (!writePcmWav(files[1], wav.header.sampleRate, wav.header.channels, wav.samples.get(),
+    if (!soundfile::writePcmWav(files[1], wav.header.sampleRate, wav.header.channels, wav.samples.get(),
                      std::size_t(wav.frames), message)) {
         std::fprintf(stderr, "%s\n", message.c_str());
         return 1;

@@ -40,7 +40,7 @@ static void printUsage(std::FILE* out) {
 }
 
 int main(int argc, char** argv) {
-    useVirtualCardFiles();
+    audio::useVirtualCardFiles();
     if (argc < 2) {
         printUsage(stderr);
         return 2;

@@ -31,9 +31,11 @@
 #include <cstring>
 #include <map>
 
+namespace config {
+
 TFconfAS* FconfAS = nullptr;
 
-SettingsFields::SettingsFields() { eq::flatten(eqGains, eqPointCount); }
+SettingsFields::SettingsFields() { config::eq::flatten(eqGains, eqPointCount); }
 
 namespace {
 
@@ -48,8 +50,8 @@ void setTextColor(QWidget* w, const QColor& c) {
     w->setPalette(p);
 }
 
-settings::ScreenSize screenSize() {
-    settings::ScreenSize s;
+config::ScreenSize screenSize() {
+    config::ScreenSize s;
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         s.width = screen->geometry().width();
         s.height = screen->geometry().height();
@@ -63,7 +65,7 @@ QString productName(const char* name) {
 
 QLabel* picture(const QString& resource, QWidget* parent) {
     auto* l = new QLabel(parent);
-    l->setPixmap(QPixmap::fromImage(jpegResource(resource)));
+    l->setPixmap(QPixmap::fromImage(gui::jpegResource(resource)));
     l->setScaledContents(true);
     return l;
 }
@@ -111,7 +113,7 @@ TFconfAS::TFconfAS(QWidget* parent)
     SRate->setItemIndex(0);
     nChannels->setItemIndex(0);
     KindSubst->setItemIndex(0);
-    TBardB->setValue(settings::sliderOfLimit(VELDRA_DEFAULT_LIMIT_DB));
+    TBardB->setValue(config::sliderOfLimit(VELDRA_DEFAULT_LIMIT_DB));
     TBardBChange();
     pNoise->setValue(VELDRA_DEFAULT_NOISE_RATE);
     pMusicNoise->setValue(VELDRA_DEFAULT_MUSICAL_RATE);
@@ -184,15 +186,15 @@ void TFconfAS::buildAudioPage() {
     grid->addWidget(Label3, 1, 0);
     grid->addWidget(comboBoxPlayDevices, 1, 1, 1, 2);
 
-    SRate = new RadioGroup(" Sampling Rate, Hz ", {"8000", "11025", "16000", "22050", "32000"},
+    SRate = new gui::RadioGroup(" Sampling Rate, Hz ", {"8000", "11025", "16000", "22050", "32000"},
                            TabSheet1);
     SRate->setObjectName("SRate");
-    nChannels = new RadioGroup(" Channels ", {"Mono", "Stereo"}, TabSheet1);
+    nChannels = new gui::RadioGroup(" Channels ", {"Mono", "Stereo"}, TabSheet1);
     nChannels->setObjectName("nChannels");
     grid->addWidget(SRate, 2, 0, 2, 2, Qt::AlignTop);
     grid->addWidget(nChannels, 2, 2, Qt::AlignTop);
-    connect(SRate, &RadioGroup::clicked, this, &TFconfAS::SRateClick);
-    connect(nChannels, &RadioGroup::clicked, this, &TFconfAS::nChannelsClick);
+    connect(SRate, &gui::RadioGroup::clicked, this, &TFconfAS::SRateClick);
+    connect(nChannels, &gui::RadioGroup::clicked, this, &TFconfAS::nChannelsClick);
 
     Image1 = picture(":/pictures/about.jpg", TabSheet1);
     Image1->setObjectName("Image1");
@@ -254,7 +256,7 @@ void TFconfAS::buildEnginePage() {
     TabSheet2->setObjectName("TabSheet2");
     auto* grid = new QGridLayout(TabSheet2);
 
-    KindSubst = new RadioGroup(" Method of noise substration ", {"0", "1", "2", "Neural"}, TabSheet2);
+    KindSubst = new gui::RadioGroup(" Method of noise substration ", {"0", "1", "2", "Neural"}, TabSheet2);
     KindSubst->setObjectName("KindSubst");
     KindSubst->setToolTip(
         "Set method noise substration:\r\n0 - simple;\r\n1 - normal;\r\n2 - extended;\r\nNeural - trained estimator.");
@@ -275,7 +277,7 @@ void TFconfAS::buildEnginePage() {
 
     TBardB = new QSlider(Qt::Horizontal, TabSheet2);
     TBardB->setObjectName("TBardB");
-    TBardB->setRange(0, settings::kLimitSlider);
+    TBardB->setRange(0, config::kLimitSlider);
     TBardB->setTickInterval(5);
     TBardB->setTickPosition(QSlider::TicksBelow);
     TBardB->setPageStep(5);
@@ -297,7 +299,7 @@ void TFconfAS::buildEnginePage() {
     pMusicNoise = new QDoubleSpinBox(TabSheet2);
     pMusicNoise->setObjectName("pMusicNoise");
     for (QDoubleSpinBox* s : {pNoise, pMusicNoise}) {
-        s->setRange(settings::kMinRate, settings::kMaxRate);
+        s->setRange(config::kMinRate, config::kMaxRate);
         s->setSingleStep(0.001);
         s->setDecimals(3);
     }
@@ -324,7 +326,7 @@ void TFconfAS::buildEqualizerPage() {
     TabSheet3 = new QWidget;
     TabSheet3->setObjectName("TabSheet3");
     auto* v = new QVBoxLayout(TabSheet3);
-    PBox1 = new PaintBox(TabSheet3);
+    PBox1 = new gui::PaintBox(TabSheet3);
     PBox1->setObjectName("PBox1");
     PBox1->setToolTip("Click and draw");
     PBox1->setMinimumSize(300, 150);
@@ -342,10 +344,10 @@ void TFconfAS::buildEqualizerPage() {
     connect(DefaultGEQ, &QPushButton::clicked, this, &TFconfAS::DefaultGEQClick);
 }
 
-int TFconfAS::limitDb() const { return settings::limitOfSlider(TBardB->value()); }
+int TFconfAS::limitDb() const { return config::limitOfSlider(TBardB->value()); }
 
-settings::Settings TFconfAS::currentSettings() const {
-    settings::Settings s;
+config::Settings TFconfAS::currentSettings() const {
+    config::Settings s;
     s.language = languageIndex;
     s.playDevice = std::max(0, comboBoxPlayDevices->currentIndex());
     s.recDevice = std::max(0, comboBoxRecDevices->currentIndex());
@@ -373,19 +375,19 @@ settings::Settings TFconfAS::currentSettings() const {
 
 void TFconfAS::FormCreate() {
     iniPath = QDir::currentPath() + "/SV.ini";
-    profile::Profile file;
+    platform::profile::Profile file;
     file.load(iniPath.toStdString());
-    const settings::Settings s = settings::read(file, screenSize());
+    const config::Settings s = config::read(file, screenSize());
 
     cboxLang->setCurrentIndex(s.language);
     cboxLangChange();
 
     fillOutputDevices();
     comboBoxPlayDevices->setCurrentIndex(
-        settings::deviceIndex(s.playDevice, comboBoxPlayDevices->count()));
+        config::deviceIndex(s.playDevice, comboBoxPlayDevices->count()));
     fillInputDevices();
     comboBoxRecDevices->setCurrentIndex(
-        settings::deviceIndex(s.recDevice, comboBoxRecDevices->count()));
+        config::deviceIndex(s.recDevice, comboBoxRecDevices->count()));
 
     SRate->setItemIndex(s.sampleRateIndex);
     SRateClick();
@@ -396,7 +398,7 @@ void TFconfAS::FormCreate() {
     MethodMix->setChecked(s.methodMix);
     MethodMixClick();
     KindSubst->setItemIndex(s.method);
-    TBardB->setValue(settings::sliderOfLimit(s.limitDb));
+    TBardB->setValue(config::sliderOfLimit(s.limitDb));
     TBardBChange();
     pNoise->setValue(s.noiseRate);
     pMusicNoise->setValue(s.musicalRate);
@@ -412,15 +414,15 @@ void TFconfAS::FormCreate() {
     winHeight = s.winHeight;
     fileListWidth = s.fileListWidth;
 
-    eq::flatten(eqGains, eqPointCount);
+    config::eq::flatten(eqGains, eqPointCount);
 }
 
 void TFconfAS::FormDestroy() {
     if (written_) return;
     written_ = true;
     std::string error;
-    if (!settings::writeFile(iniPath.toStdString(), currentSettings(), error))
-        showMessageBox(nullptr,
+    if (!config::writeFile(iniPath.toStdString(), currentSettings(), error))
+        gui::showMessageBox(nullptr,
                        languageText(languageIndex, "The settings were not saved: ", "Настройки не сохранены: ") +
                            QString::fromStdString(error),
                        "Silvane");
@@ -434,7 +436,7 @@ void TFconfAS::fillOutputDevices() {
         if (waveOutGetDevCapsA(i, &caps, sizeof caps) == MMSYSERR_NOERROR)
             comboBoxPlayDevices->addItem(productName(caps.szPname));
     }
-    if (n < 1) showMessageBox(this, kNoOutputDevices, "Error");
+    if (n < 1) gui::showMessageBox(this, kNoOutputDevices, "Error");
 }
 
 void TFconfAS::fillInputDevices() {
@@ -445,12 +447,12 @@ void TFconfAS::fillInputDevices() {
         if (waveInGetDevCapsA(i, &caps, sizeof caps) == MMSYSERR_NOERROR)
             comboBoxRecDevices->addItem(productName(caps.szPname));
     }
-    if (n < 1) showMessageBox(this, kNoInputDevices, "Error");
+    if (n < 1) gui::showMessageBox(this, kNoInputDevices, "Error");
 }
 
-void TFconfAS::SRateClick() { recSampleRate = settings::sampleRateOf(SRate->itemIndex()); }
+void TFconfAS::SRateClick() { recSampleRate = config::sampleRateOf(SRate->itemIndex()); }
 
-void TFconfAS::nChannelsClick() { recChannels = settings::channelsOf(nChannels->itemIndex()); }
+void TFconfAS::nChannelsClick() { recChannels = config::channelsOf(nChannels->itemIndex()); }
 
 void TFconfAS::AutoMixClick() { MethodMix->setEnabled(AutoMix->isChecked()); }
 
@@ -555,13 +557,13 @@ void TFconfAS::Image1Click() {
 }
 
 void TFconfAS::DefaultGEQClick() {
-    eq::flatten(eqGains, eqPointCount);
+    config::eq::flatten(eqGains, eqPointCount);
     PBox1->update();
 }
 
 void TFconfAS::pbox1Mouse(bool store, int x, int y) {
-    int index = eq::indexAt(x, PBox1->width(), eqPointCount);
-    double value = eq::gainAt(y, PBox1->height());
+    int index = config::eq::indexAt(x, PBox1->width(), eqPointCount);
+    double value = config::eq::gainAt(y, PBox1->height());
     eqCursorIndex = index;
     eqCursorValue = value;
     if (index < 0 || index >= eqPointCount) return;
@@ -579,8 +581,8 @@ void TFconfAS::PBox1MouseMove(Qt::MouseButtons buttons, int x, int y) {
 
 void TFconfAS::PBox1Paint(QPainter& p) {
     const int w = PBox1->width(), h = PBox1->height();
-    const int bottom = h - eq::kBottom;
-    const int unity = eq::unityY(h);
+    const int bottom = h - config::eq::kBottom;
+    const int unity = config::eq::unityY(h);
     p.fillRect(PBox1->rect(), PBox1->palette().color(QPalette::Button));
     p.setPen(PBox1->palette().color(QPalette::ButtonText));
     // Texts are placed by their top-left corner, moved in where the font is
@@ -591,29 +593,29 @@ void TFconfAS::PBox1Paint(QPainter& p) {
         y = std::max(0, std::min(y, h - m.height()));
         p.drawText(QPoint(x, y + m.ascent()), s);
     };
-    text(2, 0, QString::fromStdString(eq::scaleText(1.5)));
-    text(2, unity - 5, QString::fromStdString(eq::scaleText(1.0)));
-    text(2, bottom, QString::fromStdString(eq::scaleText(0.0)));
+    text(2, 0, QString::fromStdString(config::eq::scaleText(1.5)));
+    text(2, unity - 5, QString::fromStdString(config::eq::scaleText(1.0)));
+    text(2, bottom, QString::fromStdString(config::eq::scaleText(0.0)));
     text(w / 3, bottom, "(Fs - Sample Rate, Hz)");
     text(w - 20, bottom, "Fs/2");
 
     p.setPen(QPen(Qt::black, 1, Qt::DashLine));
-    p.drawLine(eq::kLeft, unity, w, unity);
+    p.drawLine(config::eq::kLeft, unity, w, unity);
     p.setPen(QPen(Qt::black, 1, Qt::SolidLine));
-    p.drawLine(eq::kLeft, 0, eq::kLeft, bottom);
-    p.drawLine(eq::kLeft, bottom, w, bottom);
+    p.drawLine(config::eq::kLeft, 0, config::eq::kLeft, bottom);
+    p.drawLine(config::eq::kLeft, bottom, w, bottom);
     text(w - 70, 0,
-         QString::fromStdString(eq::cursorLabel(eqCursorIndex, eqCursorValue, eqPointCount)));
+         QString::fromStdString(config::eq::cursorLabel(eqCursorIndex, eqCursorValue, eqPointCount)));
 
-    const int n = std::clamp<int>(eqPointCount, 0, eq::kCapacity);
+    const int n = std::clamp<int>(eqPointCount, 0, config::eq::kCapacity);
     p.setPen(QPen(QColor(0, 128, 0), 1, Qt::SolidLine));
     for (int i = 0; i + 1 < n; ++i)
-        p.drawLine(eq::pointX(i, w, n), eq::pointY(eqGains[i], h), eq::pointX(i + 1, w, n),
-                   eq::pointY(eqGains[i + 1], h));
+        p.drawLine(config::eq::pointX(i, w, n), config::eq::pointY(eqGains[i], h), config::eq::pointX(i + 1, w, n),
+                   config::eq::pointY(eqGains[i + 1], h));
     p.setPen(Qt::red);
     p.setBrush(Qt::red);
     for (int i = 0; i < n; ++i)
-        p.drawEllipse(QRect(eq::pointX(i, w, n) - 2, eq::pointY(eqGains[i], h) - 2, 4, 4));
+        p.drawEllipse(QRect(config::eq::pointX(i, w, n) - 2, config::eq::pointY(eqGains[i], h) - 2, 4, 4));
 }
 
 void TFconfAS::applyLanguage(int lang) {
@@ -724,3 +726,5 @@ bool TFconfAS::eventFilter(QObject* watched, QEvent* e) {
     }
     return QWidget::eventFilter(watched, e);
 }
+
+}  // namespace config

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <functional>
 
-class PaintBox;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -26,7 +25,16 @@ class QSlider;
 class QTabWidget;
 class QToolBar;
 class QToolButton;
+
+namespace gui {
+class PaintBox;
+}
+namespace gui {
 class RadioGroup;
+}
+
+namespace config {
+
 
 // Settings without a control of their own. The main window copies its state
 // in and out of the window fields; the equalizer curve lives here too.
@@ -34,8 +42,8 @@ struct SettingsFields {
     QString iniPath;               // full path of the settings file
     int32_t recSampleRate = 8000;  // Hz, from SRate (recording and duplex)
     int32_t recChannels = 1;       // 1 or 2, from nChannels
-    int32_t eqPointCount = eq::kPointCount;
-    float eqGains[eq::kCapacity];  // linear gains, 1.0 = unchanged; never stored
+    int32_t eqPointCount = config::eq::kPointCount;
+    float eqGains[config::eq::kCapacity];  // linear gains, 1.0 = unchanged; never stored
     bool useEqualizer = false;     // the main window's UseFFTEQ
     bool showClearSignal = true;   // the main window's ShowClearSig
     bool showFileList = true;      // the main window's file list is shown
@@ -67,7 +75,7 @@ public:
     // Suppression limit in dB: TBardB position - maximum, -100 ... 0.
     int limitDb() const;
     // The values of the controls and fields as stored in the file.
-    settings::Settings currentSettings() const;
+    config::Settings currentSettings() const;
 
     // Tool bar above the tabs.
     QToolBar* ToolBar1;
@@ -83,8 +91,8 @@ public:
     QComboBox* comboBoxRecDevices;
     QLabel* Label3;
     QComboBox* comboBoxPlayDevices;
-    RadioGroup* SRate;
-    RadioGroup* nChannels;
+    gui::RadioGroup* SRate;
+    gui::RadioGroup* nChannels;
     QLabel* Lab_www;
     QLabel* Image1;  // opens the about window
 
@@ -99,7 +107,7 @@ public:
 
     // "Silvane".
     QWidget* TabSheet2;
-    RadioGroup* KindSubst;
+    gui::RadioGroup* KindSubst;
     QLabel* Label1;
     QSlider* TBardB;
     QLabel* LabMul;
@@ -113,7 +121,7 @@ public:
 
     // "Graphic Equalizer".
     QWidget* TabSheet3;
-    PaintBox* PBox1;
+    gui::PaintBox* PBox1;
     QPushButton* DefaultGEQ;
     // The last point the mouse gave in PBox1.
     int32_t eqCursorIndex = 0;
@@ -173,3 +181,5 @@ private:
 };
 
 extern TFconfAS* FconfAS;
+
+}  // namespace config

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace eq {
+namespace config::eq {
 
 namespace {
 int plotHeight(int height) { return height - kBottom; }
@@ -54,4 +54,4 @@ void flatten(float* gains, int& count) {
     for (int i = 0; i < kCapacity; ++i) gains[i] = 1.0f;
 }
 
-}  // namespace eq
+}  // namespace config::eq

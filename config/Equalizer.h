@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace eq {
+namespace config::eq {
 
 constexpr int kPointCount = 100;   // points of the curve
 constexpr int kCapacity = 101;     // size of the gain array
@@ -33,4 +33,4 @@ std::string scaleText(double v);
 // A flat curve: count = kPointCount, every gain 1.0.
 void flatten(float* gains, int& count);
 
-}  // namespace eq
+}  // namespace config::eq

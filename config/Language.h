@@ -6,6 +6,8 @@
 
 #include <QString>
 
+namespace config {
+
 enum InterfaceLanguage { LanguageEnglish = 0, LanguageRussian = 1 };
 
 // True for 0 (English) and 1 (Russian).
@@ -16,3 +18,5 @@ inline bool isLanguage(int languageIndex) {
 // One text in two languages, both given as UTF-8: the Russian one for index
 // 1, the English one otherwise.
 QString languageText(int languageIndex, const char* english, const char* russian);
+
+}  // namespace config

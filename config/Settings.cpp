@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace settings {
+namespace config {
 
 namespace {
 
@@ -171,7 +171,7 @@ std::string formatReal(double v) {
     return s;
 }
 
-Settings read(const profile::Profile& file, const ScreenSize& screen) {
+Settings read(const platform::profile::Profile& file, const ScreenSize& screen) {
     const Settings d = defaults(screen);
     Settings s = d;
     for (const Key& k : kKeys) {
@@ -212,12 +212,12 @@ Settings read(const profile::Profile& file, const ScreenSize& screen) {
 }
 
 Settings readFile(const std::string& path, const ScreenSize& screen) {
-    profile::Profile p;
+    platform::profile::Profile p;
     p.load(path);
     return read(p, screen);
 }
 
-void write(profile::Profile& file, const Settings& s) {
+void write(platform::profile::Profile& file, const Settings& s) {
     for (const Key& k : kKeys) {
         std::string text;
         switch (k.kind) {
@@ -241,7 +241,7 @@ void write(profile::Profile& file, const Settings& s) {
 }
 
 bool writeFile(const std::string& path, const Settings& s, std::string& error) {
-    profile::Profile p;
+    platform::profile::Profile p;
     p.load(path);
     write(p, s);
     return p.save(path, error);
@@ -258,4 +258,4 @@ int sampleRateOf(int index) {
 
 int channelsOf(int index) { return index == 1 ? 2 : 1; }
 
-}  // namespace settings
+}  // namespace config

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-namespace settings {
+namespace config {
 
 // The sampling rates offered for recording, by item index.
 constexpr int kSampleRates[] = {8000, 11025, 16000, 22050, 32000};
@@ -68,13 +68,13 @@ Settings defaults(const ScreenSize& screen);
 // Reads every key; a missing or bad one gives its default. Device indexes are
 // only checked to be non-negative here: the window knows the device lists
 // (see deviceIndex).
-Settings read(const profile::Profile& file, const ScreenSize& screen);
+Settings read(const platform::profile::Profile& file, const ScreenSize& screen);
 // The same from a file path; a missing or unreadable file gives defaults.
 Settings readFile(const std::string& path, const ScreenSize& screen);
 
 // Stores every key in table order into `file`, keeping other sections and
 // keys it already holds.
-void write(profile::Profile& file, const Settings& s);
+void write(platform::profile::Profile& file, const Settings& s);
 // Loads `path` (when it exists), stores every key and saves the whole file
 // atomically. On failure returns false and a one-line reason in `error`.
 bool writeFile(const std::string& path, const Settings& s, std::string& error);
@@ -101,4 +101,4 @@ bool parseReal(const std::string& text, double& out);
 // Reals are written with '.' and up to 15 significant digits.
 std::string formatReal(double v);
 
-}  // namespace settings
+}  // namespace config

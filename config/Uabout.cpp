@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+namespace config {
+
 TFAbout* FAbout = nullptr;
 
 namespace {
@@ -60,7 +62,7 @@ TFAbout::TFAbout(QWidget* parent)
     Image1 = new QLabel(Panel1);
     Image1->setObjectName("Image1");
     Image1->setScaledContents(true);
-    Image1->setPixmap(QPixmap::fromImage(jpegResource(":/pictures/about.jpg")));
+    Image1->setPixmap(QPixmap::fromImage(gui::jpegResource(":/pictures/about.jpg")));
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->setMouseTracking(true);
     Image1->installEventFilter(this);
@@ -156,3 +158,5 @@ bool TFAbout::eventFilter(QObject* watched, QEvent* event) {
     }
     return QWidget::eventFilter(watched, event);
 }
+
+}  // namespace config

@@ -8,6 +8,9 @@
 class QFrame;
 class QLabel;
 
+namespace config {
+
+
 // The web site for a language (0 English, 1 Russian; others give English).
 QString makerWebSite(int languageIndex);
 // The one-line rights notice for a language.
@@ -42,3 +45,5 @@ private:
 };
 
 extern TFAbout* FAbout;
+
+}  // namespace config

@@ -10,18 +10,18 @@
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    profile::Profile p;
+    platform::profile::Profile p;
     p.loadData(reinterpret_cast<const char*>(data), size);
 
-    const settings::ScreenSize screen{1280, 800};
-    settings::Settings s = settings::read(p, screen);
-    bool ok = s.language >= 0 && s.language < settings::kLanguageCount && s.playDevice >= 0 &&
+    const config::ScreenSize screen{1280, 800};
+    config::Settings s = config::read(p, screen);
+    bool ok = s.language >= 0 && s.language < config::kLanguageCount && s.playDevice >= 0 &&
               s.recDevice >= 0 && s.sampleRateIndex >= 0 &&
-              s.sampleRateIndex < settings::kSampleRateCount && s.channelsIndex >= 0 &&
-              s.channelsIndex <= 1 && s.method >= 0 && s.method < settings::kMethodCount &&
-              s.limitDb >= settings::kMinLimitDb && s.limitDb <= settings::kMaxLimitDb &&
-              s.noiseRate >= settings::kMinRate && s.noiseRate <= settings::kMaxRate &&
-              s.musicalRate >= settings::kMinRate && s.musicalRate <= settings::kMaxRate &&
+              s.sampleRateIndex < config::kSampleRateCount && s.channelsIndex >= 0 &&
+              s.channelsIndex <= 1 && s.method >= 0 && s.method < config::kMethodCount &&
+              s.limitDb >= config::kMinLimitDb && s.limitDb <= config::kMaxLimitDb &&
+              s.noiseRate >= config::kMinRate && s.noiseRate <= config::kMaxRate &&
+              s.musicalRate >= config::kMinRate && s.musicalRate <= config::kMaxRate &&
               s.winLeft >= 0 && s.winLeft <= screen.width - 10 && s.winTop >= 0 &&
               s.winTop <= screen.height - 10 && s.winWidth >= 0 && s.winWidth <= screen.width &&
               s.winHeight >= 0 && s.winHeight <= screen.height && s.fileListWidth >= 0 &&
@@ -30,16 +30,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // What the profile writes is a fixed point of reading and writing.
     std::string once = p.text();
-    profile::Profile q;
+    platform::profile::Profile q;
     q.loadData(once.data(), once.size());
     if (q.text() != once) std::abort();
 
     // Writing the settings over the hostile file and reading them back is
     // stable (reals are written with 15 digits, so the first round may round
     // them once).
-    settings::write(q, s);
-    settings::Settings s2 = settings::read(q, screen);
-    settings::write(q, s2);
-    if (settings::read(q, screen) != s2) std::abort();
+    config::write(q, s);
+    config::Settings s2 = config::read(q, screen);
+    config::write(q, s2);
+    if (config::read(q, screen) != s2) std::abort();
     return 0;
 }

@@ -16,7 +16,7 @@ namespace {
 
 volatile uint32_t sink;
 
-void drain(AudioReader& r) {
+void drain(soundfile::AudioReader& r) {
     const int C = r.info().channels;
     if (C <= 0 || C > 64)
         return;
@@ -40,11 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::FILE* f = fmemopen(const_cast<uint8_t*>(data), size, "rb");
     if (!f)
         return 0;
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t frames = 0;
     int16_t* block = nullptr;
     std::string refused;
-    if (readWavStream(h, f, frames, block, refused)) {
+    if (soundfile::readWavStream(h, f, frames, block, refused)) {
         // Touch every decoded sample so uninitialised or out-of-bounds
         // data would be seen by the sanitizers.
         volatile uint32_t sum = 0;
@@ -55,9 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (bool seekable : {true, false}) {
         std::rewind(f);
-        std::unique_ptr<AudioReader> r;
+        std::unique_ptr<soundfile::AudioReader> r;
         std::string err;
-        if (openWavStreamReader(f, seekable, r, err))
+        if (soundfile::openWavStreamReader(f, seekable, r, err))
             drain(*r);
     }
     std::fclose(f);
@@ -67,9 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fd < 0)
         return 0;
     if (write(fd, data, size) == ssize_t(size)) {
-        std::unique_ptr<AudioReader> r;
+        std::unique_ptr<soundfile::AudioReader> r;
         std::string err;
-        if (openAudioReader("/proc/self/fd/" + std::to_string(fd), r, err))
+        if (soundfile::openAudioReader("/proc/self/fd/" + std::to_string(fd), r, err))
             drain(*r);
     }
     close(fd);

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QStringList>
 
+namespace gui {
+
 namespace {
 std::function<QString(const FileDialogRequest&)>& hook() {
     static std::function<QString(const FileDialogRequest&)> h;
@@ -30,3 +32,5 @@ QString runFileDialog(QWidget* parent, const FileDialogRequest& r) {
     if (r.save) return QFileDialog::getSaveFileName(parent, r.title, start, qtFilter(r.filter));
     return QFileDialog::getOpenFileName(parent, r.title, start, qtFilter(r.filter));
 }
+
+}  // namespace gui

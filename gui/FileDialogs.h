@@ -7,6 +7,8 @@
 
 #include <functional>
 
+namespace gui {
+
 struct FileDialogRequest {
     bool save = false;
     QString title;
@@ -24,3 +26,5 @@ void setFileDialogHook(std::function<QString(const FileDialogRequest&)> hook);
 
 // "a|b|c|d" as a Qt filter list "a (b);;c (d)".
 QString qtFilter(const QString& filter);
+
+}  // namespace gui

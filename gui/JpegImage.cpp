@@ -8,6 +8,8 @@
 
 #include <jpeglib.h>
 
+namespace gui {
+
 namespace {
 
 // libjpeg reports fatal errors through error_exit, which must not return; we
@@ -123,3 +125,5 @@ QImage jpegResource(const QString& path) {
     if (!f.open(QIODevice::ReadOnly)) return QImage();
     return decodeJpeg(f.readAll());
 }
+
+}  // namespace gui

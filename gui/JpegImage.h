@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 
+namespace gui {
+
 // Decodes a baseline or progressive JPEG (greyscale, RGB or CMYK) into an
 // RGB888 image. Damaged or non-JPEG data gives a null image, never a crash;
 // a truncated file gives the part that was decoded, the rest grey.
@@ -13,3 +15,5 @@ QImage decodeJpeg(const QByteArray& data);
 
 // Decodes a picture kept in the program's resources (":/pictures/...").
 QImage jpegResource(const QString& path);
+
+}  // namespace gui

@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
+namespace gui {
+
 namespace {
 
 MessageBoxHook& hook() {
@@ -37,3 +39,5 @@ MessageBoxHook setMessageBoxHook(MessageBoxHook h) {
     hook() = std::move(h);
     return old;
 }
+
+}  // namespace gui

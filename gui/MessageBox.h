@@ -10,6 +10,9 @@
 
 class QWidget;
 
+namespace gui {
+
+
 // Shows `text` with `caption` as a warning box with one OK button and returns
 // when the user closes it (QMessageBox::Ok). With a hook installed the hook
 // gets the text and caption instead, and the result is still Ok.
@@ -24,3 +27,5 @@ using MessageBoxHook = std::function<void(const QString& text, const QString& ca
 // Installs (or, with an empty function, removes) the hook. Returns the hook
 // that was installed before.
 MessageBoxHook setMessageBoxHook(MessageBoxHook hook);
+
+}  // namespace gui

@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace gui {
+
 PaintBox::PaintBox(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
 
 void PaintBox::paintEvent(QPaintEvent*) {
@@ -19,3 +21,5 @@ void PaintBox::mouseMoveEvent(QMouseEvent* e) {
     QPoint pos = e->position().toPoint();
     if (onMouseMove) onMouseMove(e->buttons(), pos.x(), pos.y());
 }
+
+}  // namespace gui

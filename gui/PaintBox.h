@@ -6,6 +6,8 @@
 
 #include <functional>
 
+namespace gui {
+
 class PaintBox : public QWidget {
     Q_OBJECT
 public:
@@ -20,3 +22,5 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
 };
+
+}  // namespace gui

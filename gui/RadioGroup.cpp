@@ -4,6 +4,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+namespace gui {
+
 RadioGroup::RadioGroup(const QString& title, const QStringList& items, QWidget* parent)
     : QGroupBox(title, parent), group_(this) {
     auto* layout = new QVBoxLayout(this);
@@ -36,3 +38,5 @@ void RadioGroup::setItemIndex(int index) {
     for (QAbstractButton* b : group_.buttons()) b->setChecked(false);
     group_.setExclusive(true);
 }
+
+}  // namespace gui

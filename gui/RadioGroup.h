@@ -8,6 +8,9 @@
 
 class QRadioButton;
 
+namespace gui {
+
+
 class RadioGroup : public QGroupBox {
     Q_OBJECT
 public:
@@ -28,3 +31,5 @@ signals:
 private:
     QButtonGroup group_;
 };
+
+}  // namespace gui

@@ -2,6 +2,8 @@
 
 #include <QHBoxLayout>
 
+namespace gui {
+
 UpDown::UpDown(QWidget* parent) : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -29,3 +31,5 @@ void UpDown::click(bool next) {
     if (position != before)
         emit clicked(next);
 }
+
+}  // namespace gui

@@ -4,6 +4,8 @@
 #include <QToolButton>
 #include <QWidget>
 
+namespace gui {
+
 // Two arrow buttons; a press reports "next" (right arrow) or "previous".
 // The position moves between min and max with each press, and only a press
 // that moved it is reported.
@@ -22,3 +24,5 @@ class UpDown : public QWidget {
     QToolButton* prev_;
     QToolButton* next_;
 };
+
+}  // namespace gui

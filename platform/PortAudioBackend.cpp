@@ -18,7 +18,7 @@
 #define SILVANE_HAVE_ALSA 1
 #endif
 
-namespace wave {
+namespace platform {
 namespace {
 
 bool debugWanted() {
@@ -200,4 +200,4 @@ std::unique_ptr<WaveBackend> makePortAudioBackend() {
     return std::make_unique<PortAudioBackend>();
 }
 
-}  // namespace wave
+}  // namespace platform

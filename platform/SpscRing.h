@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+namespace platform {
+
 class SpscByteRing {
 public:
     explicit SpscByteRing(std::size_t capacity) : buffer_(capacity + 1) {}
@@ -56,3 +58,5 @@ private:
     std::atomic<std::size_t> head_{0};  // next byte the producer writes
     std::atomic<std::size_t> tail_{0};  // next byte the consumer reads
 };
+
+}  // namespace platform

@@ -6,9 +6,11 @@
 #include <mutex>
 #include <thread>
 
-using wave::DeviceStream;
-using wave::Direction;
-using wave::WaveStream;
+namespace platform {
+
+using platform::DeviceStream;
+using platform::Direction;
+using platform::WaveStream;
 
 namespace {
 
@@ -87,7 +89,7 @@ private:
 
 class VirtualStream;
 
-class VirtualBackend : public wave::WaveBackend {
+class VirtualBackend : public platform::WaveBackend {
 public:
     explicit VirtualBackend(const VirtualCardConfig& c) : config_(c) {
         if (!config_.inputSamples.empty()) {
@@ -346,12 +348,12 @@ VirtualCardConfig defaultVirtualCard() {
     return d.config;
 }
 
-std::unique_ptr<wave::WaveBackend> makeVirtualBackend(const VirtualCardConfig& config) {
+std::unique_ptr<platform::WaveBackend> makeVirtualBackend(const VirtualCardConfig& config) {
     return std::make_unique<VirtualBackend>(config);
 }
 
 bool installVirtualCard(const VirtualCardConfig& config) {
-    return wave::installBackend(makeVirtualBackend(config));
+    return platform::installBackend(makeVirtualBackend(config));
 }
 
 void virtualCardAdvance(uint64_t microseconds) {
@@ -372,3 +374,5 @@ std::string virtualCardError() {
     std::lock_guard<std::mutex> lock(gCardMutex);
     return gCard ? gCard->error() : std::string();
 }
+
+}  // namespace platform

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+namespace platform {
+
 // What an input stream delivers: interleaved samples of `channels` channels,
 // played from the first one and looped.
 struct VirtualInputSamples {
@@ -77,7 +79,7 @@ struct VirtualCardConfig {
 void setDefaultVirtualCard(VirtualCardConfig config);
 VirtualCardConfig defaultVirtualCard();
 
-std::unique_ptr<wave::WaveBackend> makeVirtualBackend(const VirtualCardConfig& config);
+std::unique_ptr<platform::WaveBackend> makeVirtualBackend(const VirtualCardConfig& config);
 
 // Installs a virtual card as the process's wave backend; false while a device
 // is open.
@@ -100,3 +102,5 @@ VirtualPlayed virtualCardPlayed();
 // Last failure met by the card (an input or a sink that failed); empty when
 // none.
 std::string virtualCardError();
+
+}  // namespace platform

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-namespace wave {
+namespace platform {
 
 enum class Direction { Output, Input };
 
@@ -183,7 +183,7 @@ private:
     std::atomic<bool> runningHint_{false};  // read by the audio context without the lock
     std::atomic<int> finishedCount_{0};
     std::atomic<int> notifyCount_{0};
-    SpscByteRing stash_{1 << 16};  // input parked while the lock was busy
+    platform::SpscByteRing stash_{1 << 16};  // input parked while the lock was busy
 };
 
-}  // namespace wave
+}  // namespace platform

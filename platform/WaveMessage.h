@@ -8,6 +8,8 @@
 
 #include <QEvent>
 
+namespace platform {
+
 class WaveMessage : public QEvent {
 public:
     WaveMessage(UINT message, HWAVE device, WAVEHDR* header)
@@ -25,3 +27,5 @@ private:
     HWAVE device_;
     WAVEHDR* header_;
 };
+
+}  // namespace platform

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace wave {
+namespace platform {
 
 WaveStream::WaveStream(Direction d, const WAVEFORMATEX& format)
     : direction_(d), format_(format), frameBytes_(std::max<uint32_t>(1, format.nBlockAlign)) {
@@ -207,4 +207,4 @@ bool WaveStream::hasQueuedBuffers() {
     return !queue_.empty();
 }
 
-}  // namespace wave
+}  // namespace platform

@@ -21,12 +21,12 @@
 #include <map>
 #include <thread>
 
-QEvent::Type WaveMessage::eventType() {
+QEvent::Type platform::WaveMessage::eventType() {
     static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
 }
 
-namespace wave {
+namespace platform {
 namespace {
 
 using StreamPtr = std::shared_ptr<WaveStream>;
@@ -87,7 +87,7 @@ WaveBackend& backendLocked(Globals& g) {
     if (!g.backend) {
         const char* kind = std::getenv("SILVANE_AUDIO");
         if (kind && std::strcmp(kind, "virtual") == 0)
-            g.backend = makeVirtualBackend(defaultVirtualCard());
+            g.backend = platform::makeVirtualBackend(platform::defaultVirtualCard());
         else
             g.backend = makePortAudioBackend();
     }
@@ -117,7 +117,7 @@ void postToWindow(WaveStream& s, const std::vector<WAVEHDR*>& due) {
     if (!w)
         return;
     for (WAVEHDR* h : due)
-        QCoreApplication::postEvent(w, new WaveMessage(messageOf(s), s.handle, h));
+        QCoreApplication::postEvent(w, new platform::WaveMessage(messageOf(s), s.handle, h));
 }
 
 void callFunction(WaveStream& s, const std::vector<WAVEHDR*>& due) {
@@ -434,9 +434,9 @@ bool installBackend(std::unique_ptr<WaveBackend> backend) {
     return true;
 }
 
-}  // namespace wave
+}  // namespace platform
 
-using namespace wave;
+using namespace platform;
 
 UINT waveOutGetNumDevs() { return numDevs(Direction::Output); }
 UINT waveInGetNumDevs() { return numDevs(Direction::Input); }

@@ -14,7 +14,7 @@ int batchStartIndex(int count, int current) {
 std::string batchResultName(const std::string& sourceName) {
     const std::size_t dot = sourceName.find_last_of('.');
     if (dot == std::string::npos || dot == 0) return sourceName + ".Wav";
-    if (lowerAscii(sourceName.substr(dot + 1)) == "wav") return sourceName;
+    if (base::lowerAscii(sourceName.substr(dot + 1)) == "wav") return sourceName;
     return sourceName.substr(0, dot) + ".Wav";
 }
 

@@ -77,22 +77,22 @@ std::string describeSettings(const CleanOptions& o) {
 }
 
 bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o, CleanStats& stats,
-               std::string& error, engine::Block* blocks) {
+               std::string& error, processing::EngineBlock* blocks) {
     stats = CleanStats{};
     const auto t0 = std::chrono::steady_clock::now();
-    if (input != "-" && output != "-" && !o.overwrite && sameFile(input, output)) {
+    if (input != "-" && output != "-" && !o.overwrite && base::sameFile(input, output)) {
         error = output + " is the input file (use -y to replace it)";
         return false;
     }
-    std::unique_ptr<AudioReader> reader;
-    if (!openAudioReader(input, reader, error)) return false;
-    const AudioInfo& in = reader->info();
+    std::unique_ptr<soundfile::AudioReader> reader;
+    if (!soundfile::openAudioReader(input, reader, error)) return false;
+    const soundfile::AudioInfo& in = reader->info();
     const int channels = in.channels >= 2 ? 2 : 1;
     if (in.channels > 2)
         stats.notes.push_back(input + ": " + std::to_string(in.channels) + " channels, the first two are cleaned");
 
-    WriterSettings settings;
-    settings.format = o.formatGiven ? o.format : formatForPath(output);
+    soundfile::WriterSettings settings;
+    settings.format = o.formatGiven ? o.format : soundfile::formatForPath(output);
     settings.sampleRate = in.sampleRate;
     settings.channels = channels;
     settings.expectedFrames = in.exactFrames ? in.frames : -1;
@@ -103,18 +103,18 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
         char line[400];
         std::snprintf(line, sizeof line, "A=PCM,F=%u,W=16,M=%s,T=Silvane silvane-cli %s; %s", unsigned(in.sampleRate),
                       channels == 2 ? "stereo" : "mono", programVersion(), describeSettings(o).c_str());
-        appendCodingHistory(settings.metadata.bext, line);
-        if (settings.format == OutputFormat::Flac)
+        soundfile::appendCodingHistory(settings.metadata.bext, line);
+        if (settings.format == soundfile::OutputFormat::Flac)
             stats.notes.push_back(input + ": the broadcast-wave (bext) chunk is not carried into FLAC");
     }
     if (output == "-" && settings.expectedFrames < 0 && !settings.metadata.empty())
         stats.notes.push_back(input + ": metadata is not written to a stream of unknown length");
 
-    std::unique_ptr<AudioWriter> writer;
-    if (!openAudioWriter(output, settings, writer, error)) return false;
+    std::unique_ptr<soundfile::AudioWriter> writer;
+    if (!soundfile::openAudioWriter(output, settings, writer, error)) return false;
 
     RunParameters p;
-    static_cast<engine::Parameters&>(p) = o;
+    static_cast<processing::EngineParameters&>(p) = o;
     p.sampleRate = int32_t(in.sampleRate);
     p.channels = channels;
     p.selectClearSpeech = o.background ? 0 : 1;
@@ -169,7 +169,7 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
 
 bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o, CleanStats& stats,
                std::string& error) {
-    auto blocks = std::make_unique<engine::Block[]>(2);
+    auto blocks = std::make_unique<processing::EngineBlock[]>(2);
     return cleanFile(input, output, o, stats, error, blocks.get());
 }
 

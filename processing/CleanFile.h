@@ -15,7 +15,7 @@
 namespace processing {
 
 // The engine's parameters and what the command line adds to them.
-struct CleanOptions : engine::Parameters {
+struct CleanOptions : processing::EngineParameters {
     bool background = false;     // output what was removed instead of the speech
     bool autoMix = false;        // stereo: clean the channel difference
     bool methodMix = true;       // L - R when set, R - L otherwise
@@ -24,9 +24,9 @@ struct CleanOptions : engine::Parameters {
 
     // Where the result goes.
     bool formatGiven = false;    // false: by the output name's extension
-    OutputFormat format = OutputFormat::Wav;
+    soundfile::OutputFormat format = soundfile::OutputFormat::Wav;
     bool overwrite = false;      // replace an existing output, even the input itself
-    uint64_t rf64Threshold = WriterSettings{}.rf64Threshold;
+    uint64_t rf64Threshold = soundfile::WriterSettings{}.rf64Threshold;
     // Called after each block: frames read so far, and the total (-1 when the
     // source does not say).
     std::function<void(int64_t done, int64_t total)> progress;
@@ -63,7 +63,7 @@ struct CleanStats {
 // itself, is refused unless o.overwrite. `blocks` are the two engine blocks to
 // use (each concurrent call needs its own).
 bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o, CleanStats& stats,
-               std::string& error, engine::Block* blocks);
+               std::string& error, processing::EngineBlock* blocks);
 bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o,
                CleanStats& stats, std::string& error);
 

@@ -1,17 +1,17 @@
 #include "processing/Engine.h"
 
-namespace engine {
+namespace processing {
 
-const char* const kCallerId = "Silvane";
-Block engineStates[kBlocks];
+const char* const kEngineCallerId = "Silvane";
+EngineBlock engineStates[kEngineBlocks];
 
-void restart(Block& b, const Settings& s) {
+void restartEngine(EngineBlock& b, const EngineSettings& s) {
     Veldra_Destroyed(b.bytes);
-    Veldra_Init(b.bytes, s.sampleRate, s.method, s.limitDb, s.noiseRate, s.musicalRate, kCallerId);
+    Veldra_Init(b.bytes, s.sampleRate, s.method, s.limitDb, s.noiseRate, s.musicalRate, kEngineCallerId);
 }
 
-void restartAll(const Settings& s) {
-    for (Block& b : engineStates) restart(b, s);
+void restartEngines(const EngineSettings& s) {
+    for (EngineBlock& b : engineStates) restartEngine(b, s);
 }
 
-}  // namespace engine
+}  // namespace processing

@@ -7,33 +7,33 @@
 #include <cstdint>
 #include <cstring>
 
-namespace engine {
+namespace processing {
 
-constexpr int kBlocks = 2;
+constexpr int kEngineBlocks = 2;
 // Text the engine receives as the caller's identification.
-extern const char* const kCallerId;
+extern const char* const kEngineCallerId;
 
-struct alignas(16) Block {
+struct alignas(16) EngineBlock {
     unsigned char bytes[VELDRA_BLOCK_SIZE];
 };
 
 // engineStates[c] belongs to channel c; zero-filled at start.
-extern Block engineStates[kBlocks];
+extern EngineBlock engineStates[kEngineBlocks];
 
-inline uint32_t readU32(const Block& b, int offset) {
+inline uint32_t readBlockU32(const EngineBlock& b, int offset) {
     uint32_t v;
     std::memcpy(&v, b.bytes + offset, 4);
     return v;
 }
-inline uint32_t frameLength(const Block& b) { return readU32(b, VELDRA_OFFSET_FRAME_LENGTH); }
-inline uint32_t frameStep(const Block& b) { return readU32(b, VELDRA_OFFSET_FRAME_STEP); }
-inline uint32_t delay(const Block& b) { return readU32(b, VELDRA_OFFSET_DELAY); }
-inline uint8_t voiceActive(const Block& b) { return b.bytes[VELDRA_OFFSET_VOICE_ACTIVE]; }
+inline uint32_t engineFrameLength(const EngineBlock& b) { return readBlockU32(b, VELDRA_OFFSET_FRAME_LENGTH); }
+inline uint32_t engineFrameStep(const EngineBlock& b) { return readBlockU32(b, VELDRA_OFFSET_FRAME_STEP); }
+inline uint32_t engineDelay(const EngineBlock& b) { return readBlockU32(b, VELDRA_OFFSET_DELAY); }
+inline uint8_t engineVoiceActive(const EngineBlock& b) { return b.bytes[VELDRA_OFFSET_VOICE_ACTIVE]; }
 
 // The engine's four parameters. The processing run, the live duplex step,
 // the batch and the command line all carry them in this one record, with
 // the engine's own defaults.
-struct Parameters {
+struct EngineParameters {
     uint8_t method = VELDRA_DEFAULT_METHOD;                  // 0 simple, 1 normal, 2 extended, 3 neural
     float limitDb = float(VELDRA_DEFAULT_LIMIT_DB);          // dB, -100 ... 0
     float noiseRate = float(VELDRA_DEFAULT_NOISE_RATE);      // 0.8 ... 0.999
@@ -41,19 +41,19 @@ struct Parameters {
 };
 
 // What a block is created with: a sample rate (Hz) and the parameters.
-struct Settings : Parameters {
+struct EngineSettings : EngineParameters {
     int32_t sampleRate = 8000;
 };
-inline Settings settingsAt(int32_t sampleRate, const Parameters& p) {
-    Settings s;
-    static_cast<Parameters&>(s) = p;
+inline EngineSettings engineSettingsAt(int32_t sampleRate, const EngineParameters& p) {
+    EngineSettings s;
+    static_cast<EngineParameters&>(s) = p;
     s.sampleRate = sampleRate;
     return s;
 }
 
 // Veldra_Destroyed followed by Veldra_Init on one block.
-void restart(Block& b, const Settings& s);
+void restartEngine(EngineBlock& b, const EngineSettings& s);
 // Both blocks, as at window creation and on re-initialisation.
-void restartAll(const Settings& s);
+void restartEngines(const EngineSettings& s);
 
-}  // namespace engine
+}  // namespace processing

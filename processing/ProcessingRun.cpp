@@ -21,19 +21,19 @@ int32_t runLength(int32_t frames, uint32_t frameLength, uint32_t frameStep) {
     return int32_t(int64_t(frames) * frameStep + frameLength);
 }
 
-uint8_t engineFrame(engine::Block& block, const RunParameters& p, const FrameControls& c,
+uint8_t engineFrame(processing::EngineBlock& block, const RunParameters& p, const FrameControls& c,
                     const int16_t* input, int16_t* output) {
     Veldra_Reset(block.bytes, c.method, p.limitDb, p.noiseRate, p.musicalRate);
     Veldra_Frame(block.bytes, p.selectClearSpeech, input);
     if (c.useEqualizer && c.eqGains && c.eqPointCount > 0)
         Veldra_Equalizer(block.bytes, c.eqPointCount, c.eqGains);
     Veldra_Restore(block.bytes, output);
-    return engine::voiceActive(block);
+    return processing::engineVoiceActive(block);
 }
 
 void frameStepRule(const RunParameters& p, const FrameControls& c, const int16_t* const in[2],
-                   int16_t* const out[2], uint8_t vad[2], engine::Block* blocks) {
-    const uint32_t S0 = std::min<uint32_t>(engine::frameStep(blocks[0]), kFrameBufferSamples);
+                   int16_t* const out[2], uint8_t vad[2], processing::EngineBlock* blocks) {
+    const uint32_t S0 = std::min<uint32_t>(processing::engineFrameStep(blocks[0]), kFrameBufferSamples);
     if (p.channels == 2 && c.autoMix) {
         int16_t mix[kFrameBufferSamples] = {};
         const int sign = c.methodMix ? 1 : -1;
@@ -49,7 +49,7 @@ void frameStepRule(const RunParameters& p, const FrameControls& c, const int16_t
         return;
     }
     for (int ch = 0; ch < std::clamp(p.channels, 1, 2); ++ch) {
-        const uint32_t S = std::min<uint32_t>(engine::frameStep(blocks[ch]), kFrameBufferSamples);
+        const uint32_t S = std::min<uint32_t>(processing::engineFrameStep(blocks[ch]), kFrameBufferSamples);
         if (c.processEnabled) {
             vad[ch] = engineFrame(blocks[ch], p, c, in[ch], out[ch]);
         } else {
@@ -59,20 +59,20 @@ void frameStepRule(const RunParameters& p, const FrameControls& c, const int16_t
     }
 }
 
-bool framingFits(const engine::Block& block) {
-    const uint32_t L = engine::frameLength(block);
-    const uint32_t S = engine::frameStep(block);
+bool framingFits(const processing::EngineBlock& block) {
+    const uint32_t L = processing::engineFrameLength(block);
+    const uint32_t S = processing::engineFrameStep(block);
     return S > 0 && S <= uint32_t(kFrameBufferSamples) && L >= S;
 }
 
-bool restartBlocks(const RunParameters& p, engine::Block* blocks) {
-    const engine::Settings settings = engine::settingsAt(p.sampleRate, p);
-    for (int c = 0; c < std::clamp(p.channels, 1, 2); ++c) engine::restart(blocks[c], settings);
+bool restartBlocks(const RunParameters& p, processing::EngineBlock* blocks) {
+    const processing::EngineSettings settings = processing::engineSettingsAt(p.sampleRate, p);
+    for (int c = 0; c < std::clamp(p.channels, 1, 2); ++c) processing::restartEngine(blocks[c], settings);
     return framingFits(blocks[0]);
 }
 
 RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& hooks,
-                        engine::Block* blocks) {
+                        processing::EngineBlock* blocks) {
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] {
         return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
@@ -88,9 +88,9 @@ RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& ho
         result.elapsedMs = elapsed();
         return result;
     }
-    const uint32_t L = engine::frameLength(blocks[0]);
-    const uint32_t S = engine::frameStep(blocks[0]);
-    const uint32_t D = engine::delay(blocks[0]);
+    const uint32_t L = processing::engineFrameLength(blocks[0]);
+    const uint32_t S = processing::engineFrameStep(blocks[0]);
+    const uint32_t D = processing::engineDelay(blocks[0]);
     result.frameCount = frameCount(s.origLength, L, S);
     int32_t target = std::min(runLength(result.frameCount, L, S), s.changedCapacity);
     if (result.frameCount == 0 || target <= 0) {

@@ -17,7 +17,7 @@ constexpr int kFrameBufferSamples = 2050;
 
 // Taken once when a run starts: the engine's parameters (the method is the
 // one the blocks are created with), the rate and the channels.
-struct RunParameters : engine::Parameters {
+struct RunParameters : processing::EngineParameters {
     int32_t sampleRate = 16000;
     int channels = 1;              // engine blocks used, 1 or 2
     uint8_t selectClearSpeech = 1; // 1: the speech, 0: what was removed
@@ -72,7 +72,7 @@ int32_t runLength(int32_t frames, uint32_t frameLength, uint32_t frameStep);
 
 // One engine frame on one block: Reset with the frame's method, Frame,
 // Equalizer when it is on, Restore. Returns the voice decision.
-uint8_t engineFrame(engine::Block& block, const RunParameters& p, const FrameControls& c,
+uint8_t engineFrame(processing::EngineBlock& block, const RunParameters& p, const FrameControls& c,
                     const int16_t* input, int16_t* output);
 
 // The per-frame rule on one block of live input (no delay compensation):
@@ -80,16 +80,16 @@ uint8_t engineFrame(engine::Block& block, const RunParameters& p, const FrameCon
 // cleans the mix through block 0 and gives it to both outputs. With
 // processing off the input (or the mix) is copied. vad[c] gets the decisions.
 void frameStepRule(const RunParameters& p, const FrameControls& c, const int16_t* const in[2],
-                   int16_t* const out[2], uint8_t vad[2], engine::Block* blocks = engine::engineStates);
+                   int16_t* const out[2], uint8_t vad[2], processing::EngineBlock* blocks = processing::engineStates);
 
 // Whether the framing of a created block fits the frame buffers: a step above
 // 0 and at most kFrameBufferSamples, and no longer than the frame. Nothing can
 // be cleaned with a block whose framing does not.
-bool framingFits(const engine::Block& block);
+bool framingFits(const processing::EngineBlock& block);
 
 // Re-creates the blocks of the channels p uses (1 or 2) with p's settings.
 // False when the framing of block 0 does not fit (see framingFits).
-bool restartBlocks(const RunParameters& p, engine::Block* blocks);
+bool restartBlocks(const RunParameters& p, processing::EngineBlock* blocks);
 
 // Re-creates the blocks of the run's channels and cleans the whole original
 // signal. The changed signal is aligned sample for sample with the original:
@@ -98,7 +98,7 @@ bool restartBlocks(const RunParameters& p, engine::Block* blocks);
 // ends the engine work after the current frame and silences the rest (voice
 // 0); the length is then the same as for a complete run.
 RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& hooks,
-                        engine::Block* blocks = engine::engineStates);
+                        processing::EngineBlock* blocks = processing::engineStates);
 
 // Seconds with thousands separators and three decimals: 1234567 -> "1,234.567".
 std::string formatElapsedSeconds(int64_t milliseconds);

@@ -5,13 +5,13 @@
 
 namespace processing {
 
-StreamCleaner::StreamCleaner(const RunParameters& p, const FrameControls& c, engine::Block* blocks)
+StreamCleaner::StreamCleaner(const RunParameters& p, const FrameControls& c, processing::EngineBlock* blocks)
     : p_(p), c_(c), blocks_(blocks), channels_(std::clamp(p.channels, 1, 2)) {
     p_.channels = channels_;
     usable_ = restartBlocks(p_, blocks_);
-    S_ = engine::frameStep(blocks_[0]);
+    S_ = processing::engineFrameStep(blocks_[0]);
     // Unprocessed frames are copied where they stand, so they have no delay.
-    D_ = c_.processEnabled ? engine::delay(blocks_[0]) : 0;
+    D_ = c_.processEnabled ? processing::engineDelay(blocks_[0]) : 0;
 }
 
 void StreamCleaner::runFrame(std::vector<int16_t>& out, uint64_t limit) {

@@ -17,7 +17,7 @@ class StreamCleaner {
   public:
     // Re-creates the blocks of the channels used (p.channels, 1 or 2) with p's
     // settings. The controls hold for the whole stream.
-    StreamCleaner(const RunParameters& p, const FrameControls& c, engine::Block* blocks);
+    StreamCleaner(const RunParameters& p, const FrameControls& c, processing::EngineBlock* blocks);
 
     // False when the engine's framing cannot be used (nothing is cleaned then).
     bool usable() const { return usable_; }
@@ -40,7 +40,7 @@ class StreamCleaner {
 
     RunParameters p_;
     FrameControls c_;
-    engine::Block* blocks_;
+    processing::EngineBlock* blocks_;
     int channels_ = 1;
     uint32_t S_ = 0;
     uint32_t D_ = 0;

@@ -15,7 +15,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-std::unique_ptr<AudioWriter> makeWavFileWriter(std::unique_ptr<SafeFileWriter> file,
+namespace soundfile {
+
+std::unique_ptr<AudioWriter> makeWavFileWriter(std::unique_ptr<base::SafeFileWriter> file,
                                                const WriterSettings& settings);
 
 namespace {
@@ -197,7 +199,7 @@ class OwnedFileReader : public AudioReader {
 
 class FlacWriter : public AudioWriter {
   public:
-    FlacWriter(std::unique_ptr<SafeFileWriter> file, const WriterSettings& settings)
+    FlacWriter(std::unique_ptr<base::SafeFileWriter> file, const WriterSettings& settings)
         : file_(std::move(file)), settings_(settings) {}
     ~FlacWriter() override {
         if (sf_)
@@ -244,7 +246,7 @@ class FlacWriter : public AudioWriter {
     }
 
   private:
-    std::unique_ptr<SafeFileWriter> file_;
+    std::unique_ptr<base::SafeFileWriter> file_;
     WriterSettings settings_;
     SNDFILE* sf_ = nullptr;
 };
@@ -338,7 +340,7 @@ bool openAudioReader(const std::string& path, std::unique_ptr<AudioReader>& read
 }
 
 bool parseOutputFormat(const std::string& name, OutputFormat& format) {
-    const std::string n = lowerAscii(name);
+    const std::string n = base::lowerAscii(name);
     if (n == "wav")
         format = OutputFormat::Wav;
     else if (n == "flac")
@@ -383,7 +385,7 @@ bool openAudioWriter(const std::string& path, const WriterSettings& settings,
         error = path + " exists (use -y to replace it)";
         return false;
     }
-    auto file = std::make_unique<SafeFileWriter>();
+    auto file = std::make_unique<base::SafeFileWriter>();
     if (!file->open(path)) {
         error = file->error();
         return false;
@@ -398,3 +400,5 @@ bool openAudioWriter(const std::string& path, const WriterSettings& settings,
     writer = makeWavFileWriter(std::move(file), settings);
     return true;
 }
+
+}  // namespace soundfile

@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+namespace soundfile {
+
 struct AudioInfo {
     uint32_t sampleRate = 0;
     int channels = 0;         // channels of the source (readers deliver all of them)
@@ -96,3 +98,5 @@ std::unique_ptr<AudioWriter> wavStreamWriter(std::FILE* stream, const WriterSett
 // The stream stays the caller's.
 bool openWavStreamReader(std::FILE* stream, bool seekable, std::unique_ptr<AudioReader>& reader,
                          std::string& error);
+
+}  // namespace soundfile

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+namespace soundfile {
+
 bool sha256File(const std::string& path, std::string& hex, std::string& error) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!f) {
@@ -38,3 +40,5 @@ bool sha256File(const std::string& path, std::string& hex, std::string& error) {
     }
     return true;
 }
+
+}  // namespace soundfile

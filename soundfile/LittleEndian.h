@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace soundfile {
+
 namespace le {
 
 inline uint16_t u16(const unsigned char* p) {
@@ -47,3 +49,5 @@ inline void append32(std::vector<uint8_t>& out, uint32_t v) {
 }
 
 } // namespace le
+
+}  // namespace soundfile

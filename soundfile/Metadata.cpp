@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace soundfile {
+
 namespace {
 
 void putId(std::vector<uint8_t>& v, const char* id) {
@@ -118,3 +120,5 @@ const char* infoIdName(const std::string& id) {
             return n[1];
     return "";
 }
+
+}  // namespace soundfile

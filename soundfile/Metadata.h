@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+namespace soundfile {
+
 struct AudioMetadata {
     // INFO ids ("INAM", "IART", ...) with their text, in file order.
     std::vector<std::pair<std::string, std::string>> info;
@@ -39,3 +41,5 @@ std::string bextField(const std::vector<uint8_t>& bext, std::size_t offset, std:
 
 // What an INFO id means ("INAM" -> "title"), empty for ids we do not name.
 const char* infoIdName(const std::string& id);
+
+}  // namespace soundfile

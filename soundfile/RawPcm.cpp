@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace soundfile {
+
 bool isRawPcmPath(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -37,3 +39,5 @@ bool readRawPcm(const std::string& path, int32_t maxFrames, WavHeaderInfo& heade
     header = WavHeaderInfo{16, WavPcm, 1, RawPcmRate, RawPcmRate * 2, 2, 16, uint32_t(n) * 2};
     return true;
 }
+
+}  // namespace soundfile

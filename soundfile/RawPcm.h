@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace soundfile {
+
 constexpr uint32_t RawPcmRate = 16000; // Hz
 
 // True for a path whose extension is exactly "pcm".
@@ -20,3 +22,5 @@ bool isRawPcmPath(const std::string& path);
 // then nothing changes.
 bool readRawPcm(const std::string& path, int32_t maxFrames, WavHeaderInfo& header, int32_t& frames,
                 int16_t*& block, std::string& error);
+
+}  // namespace soundfile

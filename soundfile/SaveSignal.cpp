@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace soundfile {
+
 bool saveSignal(const std::string& path, const PlanarSignal& s, int32_t first, int32_t count,
                 const WavHeaderInfo& source, WavHeaderInfo& header, std::string& error) {
     const uint16_t channels = uint16_t(std::clamp<uint32_t>(s.channels, 1, 2));
@@ -30,3 +32,5 @@ bool saveChannel(const std::string& path, const int16_t* samples, uint32_t sampl
     error = "Signals of " + std::to_string(bitsPerSample) + " bits per sample cannot be saved.";
     return false;
 }
+
+}  // namespace soundfile

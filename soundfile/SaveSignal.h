@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+namespace soundfile {
+
 // A signal as the store holds it: planes[c][i] is sample i of channel c.
 struct PlanarSignal {
     const int16_t* planes[2] = {nullptr, nullptr};
@@ -30,3 +32,5 @@ bool saveSignal(const std::string& path, const PlanarSignal& s, int32_t first, i
 // `error` for another sample size or a failed write.
 bool saveChannel(const std::string& path, const int16_t* samples, uint32_t sampleRate,
                  uint32_t bitsPerSample, int32_t first, int32_t count, std::string& error);
+
+}  // namespace soundfile

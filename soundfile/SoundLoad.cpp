@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+namespace soundfile {
+
 bool isOtherAudioFile(const std::string& path) {
     unsigned char h[kFileHeadBytes];
     const std::size_t n = readFileHead(path, h);
@@ -78,3 +80,5 @@ const std::vector<std::string>& soundFileNamePatterns() {
                                                    "*.mp3", "*.aif",  "*.aiff", "*.aifc"};
     return patterns;
 }
+
+}  // namespace soundfile

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace soundfile {
+
 // Whether the file at `path` is something other than WAV that the stream
 // readers recognise by its first bytes.
 bool isOtherAudioFile(const std::string& path);
@@ -28,3 +30,5 @@ bool readSoundSamples(WavHeaderInfo& header, const std::string& fileName, int32_
 
 // Name patterns of the files the window's list and the batch offer.
 const std::vector<std::string>& soundFileNamePatterns();
+
+}  // namespace soundfile

@@ -14,6 +14,8 @@ extern "C" {
 #include <gsm.h>
 }
 
+namespace soundfile {
+
 WavHeaderInfo sourceHeader;
 WavHeaderInfo pcmHeader;
 
@@ -545,7 +547,7 @@ void putId(std::FILE* f, const char* id) { std::fwrite(id, 1, 4, f); }
 
 bool writeMonoWav(uint32_t sampleRate, uint32_t bitsPerSample, uint32_t channels,
                   const std::string& fileName, uint32_t dataBytes, const void* data, std::string& error) {
-    SafeFileWriter out;
+    base::SafeFileWriter out;
     std::FILE* f = out.open(fileName);
     if (!f) {
         error = out.error();
@@ -594,7 +596,7 @@ void writeWavHeader(const WavHeaderInfo& h, std::FILE* stream) {
 namespace {
 
 // Opens the temporary file of a whole-signal save and writes its header.
-std::FILE* startPcmFile(SafeFileWriter& out, const std::string& fileName, uint32_t sampleRate, uint16_t channels,
+std::FILE* startPcmFile(base::SafeFileWriter& out, const std::string& fileName, uint32_t sampleRate, uint16_t channels,
                         std::size_t frames, std::string& error) {
     const uint64_t bytes = uint64_t(frames) * channels * 2;
     if (channels == 0 || bytes > 0xFFFFFFFFull - 48) {
@@ -615,7 +617,7 @@ std::FILE* startPcmFile(SafeFileWriter& out, const std::string& fileName, uint32
     return f;
 }
 
-bool finishPcmFile(SafeFileWriter& out, std::string& error) {
+bool finishPcmFile(base::SafeFileWriter& out, std::string& error) {
     if (out.commit()) return true;
     error = out.error();
     return false;
@@ -625,7 +627,7 @@ bool finishPcmFile(SafeFileWriter& out, std::string& error) {
 
 bool writePcmWav(const std::string& fileName, uint32_t sampleRate, uint16_t channels,
                  const int16_t* interleaved, std::size_t frames, std::string& error) {
-    SafeFileWriter out;
+    base::SafeFileWriter out;
     std::FILE* f = startPcmFile(out, fileName, sampleRate, channels, frames, error);
     if (!f) return false;
     if (frames) std::fwrite(interleaved, sizeof(int16_t), frames * channels, f);
@@ -634,7 +636,7 @@ bool writePcmWav(const std::string& fileName, uint32_t sampleRate, uint16_t chan
 
 bool writePcmWavChannels(const std::string& fileName, uint32_t sampleRate, const int16_t* const* channels,
                          uint16_t channelCount, std::size_t first, std::size_t count, std::string& error) {
-    SafeFileWriter out;
+    base::SafeFileWriter out;
     std::FILE* f = startPcmFile(out, fileName, sampleRate, channelCount, count, error);
     if (!f) return false;
     // Interleave through a small buffer rather than a copy of the signal.
@@ -649,3 +651,5 @@ bool writePcmWavChannels(const std::string& fileName, uint32_t sampleRate, const
     }
     return finishPcmFile(out, error);
 }
+
+}  // namespace soundfile

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace soundfile {
+
 #pragma pack(push, 1)
 struct WavHeaderInfo {
     uint32_t fmtSize = 0;        // size of the "fmt " chunk's body as stored
@@ -144,3 +146,5 @@ bool writePcmWav(const std::string& fileName, uint32_t sampleRate, uint16_t chan
 // channels[0 .. channelCount - 1], interleaved as they are written.
 bool writePcmWavChannels(const std::string& fileName, uint32_t sampleRate, const int16_t* const* channels,
                          uint16_t channelCount, std::size_t first, std::size_t count, std::string& error);
+
+}  // namespace soundfile

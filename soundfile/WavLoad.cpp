@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace soundfile {
+
 bool loadWav(const std::string& fileName, LoadedWav& out, std::string& error) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(fileName.c_str(), "rb"),
                                                       std::fclose);
@@ -20,3 +22,5 @@ bool loadWav(const std::string& fileName, LoadedWav& out, std::string& error) {
     out.samples.reset(block);
     return true;
 }
+
+}  // namespace soundfile

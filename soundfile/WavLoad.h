@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+namespace soundfile {
+
 struct LoadedWav {
     WavHeaderInfo header;
     int32_t frames = 0;
@@ -17,3 +19,5 @@ struct LoadedWav {
 // the file cannot be opened, kUnknownFormatText or kFormatNotSupportedText);
 // `out` is then unchanged.
 bool loadWav(const std::string& fileName, LoadedWav& out, std::string& error);
+
+}  // namespace soundfile

@@ -20,6 +20,8 @@ extern "C" {
 #include <gsm.h>
 }
 
+namespace soundfile {
+
 namespace {
 
 constexpr uint64_t kToEnd = std::numeric_limits<uint64_t>::max();
@@ -509,7 +511,7 @@ class WavReader : public AudioReader {
 class WavWriter : public AudioWriter {
   public:
     // `file` null: write to `stream` as it is (standard output).
-    WavWriter(std::unique_ptr<SafeFileWriter> file, std::FILE* stream, const WriterSettings& settings)
+    WavWriter(std::unique_ptr<base::SafeFileWriter> file, std::FILE* stream, const WriterSettings& settings)
         : file_(std::move(file)), f_(file_ ? file_->stream() : stream), settings_(settings) {
         seekable_ = std::ftell(f_) >= 0 && std::fseek(f_, 0, SEEK_CUR) == 0;
         trailer_ = infoListChunk(settings_.metadata);
@@ -647,7 +649,7 @@ class WavWriter : public AudioWriter {
         return true;
     }
 
-    std::unique_ptr<SafeFileWriter> file_;
+    std::unique_ptr<base::SafeFileWriter> file_;
     std::FILE* f_;
     WriterSettings settings_;
     bool seekable_ = false;
@@ -671,7 +673,9 @@ std::unique_ptr<AudioWriter> wavStreamWriter(std::FILE* stream, const WriterSett
     return std::make_unique<WavWriter>(nullptr, stream, settings);
 }
 
-std::unique_ptr<AudioWriter> makeWavFileWriter(std::unique_ptr<SafeFileWriter> file,
+std::unique_ptr<AudioWriter> makeWavFileWriter(std::unique_ptr<base::SafeFileWriter> file,
                                                const WriterSettings& settings) {
     return std::make_unique<WavWriter>(std::move(file), nullptr, settings);
 }
+
+}  // namespace soundfile

@@ -10,16 +10,18 @@
 
 #include <algorithm>
 
+namespace app {
+
 namespace {
 
 void setImage(QToolButton* b, int image) { b->setIcon(buttonImage(image)); }
 
 QString inLanguage(const char* english, const char* russian) {
-    return languageText(configLanguageIndex(), english, russian);
+    return config::languageText(configLanguageIndex(), english, russian);
 }
 
-PaintBox* paneOf(TFPanelSignal* w, int k) {
-    PaintBox* panes[4] = {w->grSig0, w->grSig1, w->grSigNew0, w->grSigNew1};
+gui::PaintBox* paneOf(TFPanelSignal* w, int k) {
+    gui::PaintBox* panes[4] = {w->grSig0, w->grSig1, w->grSigNew0, w->grSigNew1};
     return panes[k];
 }
 
@@ -63,11 +65,11 @@ void finishPlayback(TFPanelSignal* w) {
 
 void reportPlayFailure(TFPanelSignal* w, uint32_t code) {
     if (code == WAVE_NO_OUTPUT_DEVICE)
-        showMessageBox(w, inLanguage("No sound output device is present: nothing can be played.",
+        gui::showMessageBox(w, inLanguage("No sound output device is present: nothing can be played.",
                                      "Нет устройства вывода звука: воспроизведение невозможно."),
                        "Silvane");
     else
-        showMessageBox(w, inLanguage("The sound output device cannot play this signal (error %1).",
+        gui::showMessageBox(w, inLanguage("The sound output device cannot play this signal (error %1).",
                                      "Устройство вывода звука не может воспроизвести этот сигнал (ошибка %1).")
                               .arg(code),
                        "Silvane");
@@ -94,11 +96,11 @@ void playCommand(TFPanelSignal* w, QToolButton* button, const SignalSide& side, 
     }
     if (w->workMode != WorkReady || w->playLength <= 0) return;
 
-    const PlayRange range = playRange(w->playLength, w->selectionStart, w->selectionEnd, w->hasSelection);
+    const audio::PlayRange range = audio::playRange(w->playLength, w->selectionStart, w->selectionEnd, w->hasSelection);
     if (range.frames <= 0) return;
 
     const int16_t* const planes[2] = {side.samples.data(0), side.samples.data(1)};
-    const PlaySource source = playSource(planes, w->playLength, side.format.channels, channel, w->playBuffer);
+    const audio::PlaySource source = audio::playSource(planes, w->playLength, side.format.channels, channel, w->playBuffer);
     copyFormat(side.format, w->player);
     w->player.channels = source.channels;
 
@@ -172,14 +174,16 @@ void TFPanelSignal::stopPlayback() {
 
 void TFPanelSignal::TimerPlayPosTimer() {
     if (workMode != WorkPlayOnce && workMode != WorkPlayLoop) return;
-    const int32_t pos = heardFrame(player.position(), playPass, playFrames);
+    const int32_t pos = audio::heardFrame(player.position(), playPass, playFrames);
     for (int k = 0; k < 4; ++k) {
         const int32_t N = viewLengthOf(this, k);
         if (N <= 0) continue;
-        PaintBox* pane = paneOf(this, k);
+        gui::PaintBox* pane = paneOf(this, k);
         if (playMarkShown[k]) invertMarker(this, k);
-        const int x = markerColumn(pane->width(), int64_t(playFrom) + pos, viewStartOf(this, k), N);
+        const int x = audio::markerColumn(pane->width(), int64_t(playFrom) + pos, viewStartOf(this, k), N);
         playMarkRects[k] = PlayMarkRect{x, 0, x + 1, pane->height()};
         invertMarker(this, k);
     }
 }
+
+}  // namespace app

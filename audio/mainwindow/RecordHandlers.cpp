@@ -14,19 +14,21 @@
 #include <algorithm>
 #include <cstring>
 
+namespace app {
+
 namespace {
 
 void say(TFPanelSignal* w, const char* english, const char* russian, uint32_t code = 0) {
-    QString text = languageText(configLanguageIndex(), english, russian);
+    QString text = config::languageText(configLanguageIndex(), english, russian);
     if (text.contains("%1")) text = text.arg(code);
-    showMessageBox(w, text, "Silvane");
+    gui::showMessageBox(w, text, "Silvane");
 }
 
-WavHeaderInfo recordingHeader(uint32_t rate, uint32_t channels, uint32_t bits) {
-    WavHeaderInfo h = sourceHeader;  // its data size stays as it was
-    WavHeaderInfo recorded;
+soundfile::WavHeaderInfo recordingHeader(uint32_t rate, uint32_t channels, uint32_t bits) {
+    soundfile::WavHeaderInfo h = soundfile::sourceHeader;  // its data size stays as it was
+    soundfile::WavHeaderInfo recorded;
     recorded.sampleRate = rate;
-    derivePcmHeader(recorded, uint16_t(channels), h);
+    soundfile::derivePcmHeader(recorded, uint16_t(channels), h);
     h.bitsPerSample = uint16_t(bits);
     return h;
 }
@@ -43,11 +45,11 @@ void setRecordTexts(TFPanelSignal* w, bool recording) {
 void setDuplexTexts(TFPanelSignal* w, bool running) {
     w->tDuplex->setIcon(buttonImage(running ? ImgStop : ImgDuplex));
     const int lang = configLanguageIndex();
-    if (isLanguage(lang))
+    if (config::isLanguage(lang))
         w->tDuplex->setToolTip(
-            running ? languageText(lang, "Stop audio recording with Playback (Duplex mode)",
+            running ? config::languageText(lang, "Stop audio recording with Playback (Duplex mode)",
                                    "Остановить аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)")
-                    : languageText(lang, "Start audio recording with Playback (Duplex mode)",
+                    : config::languageText(lang, "Start audio recording with Playback (Duplex mode)",
                                    "Начать аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)"));
     w->setDuplexMenuText(running, lang);
 }
@@ -69,7 +71,7 @@ bool openOutputStream(TFPanelSignal* w) {
 
 // The signals' formats, the status bars and the empty signals of a (re)started capture.
 void startSignals(TFPanelSignal* w) {
-    sourceHeader = recordingHeader(w->recorder.sampleRate, w->recorder.channels, w->recorder.bitsPerSample);
+    soundfile::sourceHeader = recordingHeader(w->recorder.sampleRate, w->recorder.channels, w->recorder.bitsPerSample);
     w->startLiveSignals();
     w->Status0->setPanelText(0, "File: ");
     w->showFormatText(w->Status0, w->recorder.sampleRate, w->recorder.channels, w->recorder.bitsPerSample);
@@ -94,16 +96,16 @@ void stopAfterFailure(TFPanelSignal* w, uint32_t code) {
 }  // namespace
 
 void TFPanelSignal::setRecordHint(bool recording, int lang) {
-    if (!isLanguage(lang)) return;
-    tRecord->setToolTip(recording ? languageText(lang, "Stop audio recording", "Остановить аудио запись")
-                                  : languageText(lang, "Start audio recording", "Начать аудио запись во внутрений буфер"));
+    if (!config::isLanguage(lang)) return;
+    tRecord->setToolTip(recording ? config::languageText(lang, "Stop audio recording", "Остановить аудио запись")
+                                  : config::languageText(lang, "Start audio recording", "Начать аудио запись во внутрений буфер"));
 }
 
 void TFPanelSignal::setDuplexMenuText(bool running, int lang) {
-    if (!isLanguage(lang)) return;
-    mDuplex->setText(running ? languageText(lang, "Stop audio recording with Playback",
+    if (!config::isLanguage(lang)) return;
+    mDuplex->setText(running ? config::languageText(lang, "Stop audio recording with Playback",
                                             "Остановить аудио запись с воспроизведением")
-                             : languageText(lang, "Start audio recording with Playback",
+                             : config::languageText(lang, "Start audio recording with Playback",
                                             "Начать аудио запись с воспроизведением"));
 }
 
@@ -118,14 +120,14 @@ void TFPanelSignal::tRecordClick() {
             return;
         }
         const uint8_t before = workMode;
-        const WaveDevice keptFormat = recorder;
-        const WavHeaderInfo keptHeader = sourceHeader;
+        const audio::WaveDevice keptFormat = recorder;
+        const soundfile::WavHeaderInfo keptHeader = soundfile::sourceHeader;
         setRecordTexts(this, true);
         setWorkMode(WorkRecording);
         recordElapsedMs = 0;
         TimerRec->start();
         setFormat(recorder, configRecordRate(), configRecordChannels());
-        sourceHeader = recordingHeader(recorder.sampleRate, recorder.channels, recorder.bitsPerSample);
+        soundfile::sourceHeader = recordingHeader(recorder.sampleRate, recorder.channels, recorder.bitsPerSample);
         recorder.callbackWindow = this;
         if (!recorder.record(device, uint32_t(MaxOrigSamples), recordBuffer.data(0))) {
             // Nothing is captured and no data message will come: the original
@@ -135,7 +137,7 @@ void TFPanelSignal::tRecordClick() {
             TimerRec->stop();
             setRecordTexts(this, false);
             copyFormat(keptFormat, recorder);
-            sourceHeader = keptHeader;
+            soundfile::sourceHeader = keptHeader;
             setWorkMode(before);
             say(this, "The sound input device cannot record in this format (error %1).",
                 "Устройство ввода звука не может записывать в этом формате (ошибка %1).", code);
@@ -235,7 +237,7 @@ void TFPanelSignal::TimerRecordTimer() {
         PanelSignalResize();
         return;
     }
-    ChannelPair origPair = orig.pair(), changedPair = changed.pair();
+    audio::ChannelPair origPair = orig.pair(), changedPair = changed.pair();
     duplex.takeCaptured(recorder, origPair, changedPair, changedFormat.channels, selectionStart, selectionEnd);
 }
 
@@ -244,7 +246,7 @@ void TFPanelSignal::TimerSVTimer() {
     const int cin = int(std::clamp<uint32_t>(recorder.channels, 1, 2));
     duplex.clean(
         [this, cin] {
-            LiveControls c;
+            audio::LiveControls c;
             c.params = configRunParameters(int32_t(recorder.sampleRate), cin);
             c.frame = configFrameControls(UseFFTEQ->isChecked(), bEnabledPr->isChecked());
             return c;
@@ -260,7 +262,7 @@ void TFPanelSignal::TimerPlayTimer() {
         if (!openOutputStream(this)) stopAfterFailure(this, duplexDevice.lastResult);
         return;
     }
-    ChannelPair changedPair = changed.pair();
+    audio::ChannelPair changedPair = changed.pair();
     if (duplex.play(changedPair)) {
         showLengths(this);
         // The panes follow the live signals.
@@ -276,3 +278,5 @@ void TFPanelSignal::closeSoundDevices() {
     player.closeOutput();
     recorder.callbackWindow = player.callbackWindow = duplexDevice.callbackWindow = nullptr;
 }
+
+}  // namespace app

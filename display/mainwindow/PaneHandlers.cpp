@@ -9,6 +9,8 @@
 
 #include <QPainter>
 
+namespace app {
+
 namespace {
 
 const QColor kSelection(0, 128, 0);
@@ -88,13 +90,13 @@ void TFPanelSignal::PanelSignalResize() {
     }
 
     const int pos = ScrollSignal->value(), max = ScrollSignal->maximum();
-    auto reduce = [&](const int16_t* samples, int32_t len, display::PaneView view, PaintBox* box, double zoom,
+    auto reduce = [&](const int16_t* samples, int32_t len, display::PaneView view, gui::PaintBox* box, double zoom,
                       ColumnRange* out) {
         return display::reduceColumns(samples, len, view, box->width(), box->height(), zoom, fullScale, out,
                                       MaxColumns);
     };
     // One pane of a signal: its view, its columns and, shown or not, its spectrogram.
-    auto refresh = [&](SignalSide& side, int ch, PaintBox* box, double ampZoom, uint32_t rate) {
+    auto refresh = [&](SignalSide& side, int ch, gui::PaintBox* box, double ampZoom, uint32_t rate) {
         const display::PaneView v = display::computeView(side.length, timeZoom, pos, max);
         side.viewStart[ch] = v.start;
         side.viewLength[ch] = v.length;
@@ -104,12 +106,12 @@ void TFPanelSignal::PanelSignalResize() {
                                                                box->height(), MaxColumns,
                                                                spectrogramSettings(this, rate, ampZoom));
     };
-    auto overlay = [&](int ch, PaintBox* box) {
+    auto overlay = [&](int ch, gui::PaintBox* box) {
         overlayColumnCount[ch] = reduce(changedSamples.data(ch), changedLength, viewOf(orig, ch), box, origAmpZoom,
                                         overlayColumns[ch]);
     };
     if (origLength > 0) {
-        showSignalStatus(Status0, sourceHeader.sampleRate, sourceHeader.channels, sourceHeader.bitsPerSample,
+        showSignalStatus(Status0, soundfile::sourceHeader.sampleRate, soundfile::sourceHeader.channels, soundfile::sourceHeader.bitsPerSample,
                          origLength);
         refresh(orig, 0, grSig0, origAmpZoom, player.sampleRate);
         grSig0->repaint();
@@ -140,7 +142,7 @@ void TFPanelSignal::ScrollBox1Resize() {
     const int client = ScrollBox1->viewport()->height();
     const int bar = ToolBar8->sizeHint().height();
     const int h = std::max(20, display::paneHeight(client, bar, true, true));
-    for (PaintBox* box : {grSig0, grSig1, grSigNew0, grSigNew1}) box->setFixedHeight(h);
+    for (gui::PaintBox* box : {grSig0, grSig1, grSigNew0, grSigNew1}) box->setFixedHeight(h);
 }
 
 // The voice marks and the cleaned overlay are drawn on the original panes only.
@@ -155,7 +157,7 @@ void TFPanelSignal::ShowSTATEVADClick() {
 // picture changes.
 void TFPanelSignal::SpectrogramClick() {
     PanelSignalResize();
-    for (PaintBox* box : {grSig0, grSig1, grSigNew0, grSigNew1}) box->update();
+    for (gui::PaintBox* box : {grSig0, grSig1, grSigNew0, grSigNew1}) box->update();
     applyFocusRule();
 }
 
@@ -163,7 +165,7 @@ void TFPanelSignal::ShowClearSigClick() { ShowSTATEVADClick(); }
 
 namespace {
 
-void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, const SignalSide& side) {
+void paintPane(TFPanelSignal* w, QPainter& p, gui::PaintBox* box, int ch, const SignalSide& side) {
     const int W = box->width(), H = box->height();
     const bool original = &side == &w->orig;
     const display::PaneView view = viewOf(side, ch);
@@ -187,8 +189,8 @@ void paintPane(TFPanelSignal* w, QPainter& p, PaintBox* box, int ch, const Signa
     }
     const bool rightAllowed = ch == 0 || w->player.channels > 1;
     if (original && view.length > 0 && w->ShowSTATEVAD->isChecked() && rightAllowed) {
-        const engine::Block& b = engine::engineStates[ch];
-        const int32_t hop = int32_t(engine::frameStep(b)), len = int32_t(engine::frameLength(b));
+        const processing::EngineBlock& b = processing::engineStates[ch];
+        const int32_t hop = int32_t(processing::engineFrameStep(b)), len = int32_t(processing::engineFrameLength(b));
         const uint8_t* vad = w->vadStates.data(ch);
         const int32_t count = std::min(w->vadCount, MaxVadFrames);
         // Only the frames inside the view are drawn.
@@ -250,7 +252,7 @@ void TFPanelSignal::grSigNew1Paint(QPainter& p) { paintPane(this, p, grSigNew1, 
 
 namespace {
 
-void mouseDown(TFPanelSignal* w, Qt::MouseButton button, int x, PaintBox* box, int ch, const SignalSide& side) {
+void mouseDown(TFPanelSignal* w, Qt::MouseButton button, int x, gui::PaintBox* box, int ch, const SignalSide& side) {
     if (button == Qt::RightButton) {
         if (&side == &w->orig) w->tPlayAllClick();
         else w->tPlayNewAllClick();
@@ -265,7 +267,7 @@ void mouseDown(TFPanelSignal* w, Qt::MouseButton button, int x, PaintBox* box, i
     if (refresh) w->PanelSignalResize();
 }
 
-void mouseMove(TFPanelSignal* w, Qt::MouseButtons buttons, int x, PaintBox* box, int ch, const SignalSide& side) {
+void mouseMove(TFPanelSignal* w, Qt::MouseButtons buttons, int x, gui::PaintBox* box, int ch, const SignalSide& side) {
     const display::PaneView view = viewOf(side, ch);
     w->changedPaneActive = &side == &w->orig ? 0 : 1;
     const int32_t p = display::sampleAtPixel(view, x, box->width());
@@ -343,7 +345,7 @@ void cutSignal(TFPanelSignal* w, SignalSide& side, int first, int count) {
 }
 
 int wholeCutChannels(const SignalSide& side) {
-    return display::wholeCutChannels(sourceHeader.channels, side.format.channels);
+    return display::wholeCutChannels(soundfile::sourceHeader.channels, side.format.channels);
 }
 
 }  // namespace
@@ -354,3 +356,5 @@ void TFPanelSignal::tCutLClick() { cutSignal(this, orig, 0, 1); }
 void TFPanelSignal::tCutRClick() { cutSignal(this, orig, 1, 1); }
 void TFPanelSignal::tCutNewLClick() { cutSignal(this, changed, 0, 1); }
 void TFPanelSignal::tCutNewRClick() { cutSignal(this, changed, 1, 1); }
+
+}  // namespace app

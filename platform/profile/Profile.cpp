@@ -16,7 +16,7 @@
 #include <map>
 #include <sys/stat.h>
 
-namespace profile {
+namespace platform::profile {
 
 namespace {
 
@@ -290,7 +290,7 @@ std::string Profile::text() const {
 
 bool Profile::save(const std::string& path, std::string& error) const {
     std::string data = text();
-    SafeFileWriter w;
+    base::SafeFileWriter w;
     std::FILE* f = w.open(path);
     if (f && (data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size()) &&
         w.commit())
@@ -299,7 +299,7 @@ bool Profile::save(const std::string& path, std::string& error) const {
     return false;
 }
 
-}  // namespace profile
+}  // namespace platform::profile
 
 namespace {
 
@@ -351,7 +351,7 @@ std::string unquoted(std::string v) {
 DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
                                char* returned, DWORD size, const char* fileName) {
     if (!returned || size == 0) return 0;
-    profile::Profile p;
+    platform::profile::Profile p;
     if (fileName) p.load(fileName);
     if (!appName) return copyList(p.sections(), returned, size);
     if (!keyName) return copyList(p.keys(appName), returned, size);
@@ -379,7 +379,7 @@ UINT GetPrivateProfileIntA(const char* appName, const char* keyName, INT default
 BOOL WritePrivateProfileStringA(const char* appName, const char* keyName, const char* value,
                                 const char* fileName) {
     if (!appName || !fileName) return 0;
-    profile::Profile p;
+    platform::profile::Profile p;
     p.load(fileName);
     bool ok;
     if (!keyName)

@@ -33,7 +33,7 @@
 #include <string>
 #include <vector>
 
-namespace profile {
+namespace platform::profile {
 
 constexpr std::size_t kMaxProfileBytes = 1 << 20;
 
@@ -84,7 +84,7 @@ bool isStorableSection(const std::string& name);
 bool isStorableKey(const std::string& name);
 bool isStorableValue(const std::string& value);
 
-}  // namespace profile
+}  // namespace platform::profile
 
 // The classic profile calls. `fileName` is the path of the file.
 using DWORD = uint32_t;

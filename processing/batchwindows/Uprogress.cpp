@@ -5,6 +5,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+namespace processing::batchwindows {
+
 TFProgress* FProgress = nullptr;
 
 TFProgress::TFProgress(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
@@ -38,3 +40,5 @@ void TFProgress::bCancelClick() {
     progressCancelled = true;
     close();
 }
+
+}  // namespace processing::batchwindows

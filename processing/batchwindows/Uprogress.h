@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QWidget>
 
+namespace processing::batchwindows {
+
 class TFProgress : public QWidget {
     Q_OBJECT
 public:
@@ -22,3 +24,5 @@ public:
 };
 
 extern TFProgress* FProgress;
+
+}  // namespace processing::batchwindows

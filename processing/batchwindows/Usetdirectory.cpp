@@ -9,6 +9,8 @@
 #include <QStorageInfo>
 #include <QVBoxLayout>
 
+namespace processing::batchwindows {
+
 TFSetDirectory* FSetDirectory = nullptr;
 
 namespace {
@@ -122,3 +124,5 @@ bool TFSetDirectory::event(QEvent* e) {
     }
     return QWidget::event(e);
 }
+
+}  // namespace processing::batchwindows

@@ -10,6 +10,8 @@
 
 #include <string>
 
+namespace processing::batchwindows {
+
 class TFSetDirectory : public QWidget {
     Q_OBJECT
 public:
@@ -42,3 +44,5 @@ protected:
 };
 
 extern TFSetDirectory* FSetDirectory;
+
+}  // namespace processing::batchwindows

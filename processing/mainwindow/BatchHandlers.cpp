@@ -15,6 +15,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace app {
+
 namespace {
 
 QString problemLines(const std::vector<processing::BatchProblem>& problems) {
@@ -28,17 +30,17 @@ QString problemLines(const std::vector<processing::BatchProblem>& problems) {
 }  // namespace
 
 void TFPanelSignal::tSetDirSaveNewClick() {
-    if (!FSetDirectory) return;
-    FSetDirectory->show();
-    FSetDirectory->raise();
-    FSetDirectory->activateWindow();
+    if (!processing::batchwindows::FSetDirectory) return;
+    processing::batchwindows::FSetDirectory->show();
+    processing::batchwindows::FSetDirectory->raise();
+    processing::batchwindows::FSetDirectory->activateWindow();
 }
 
 void TFPanelSignal::bAutoClick() {
-    if (!FSetDirectory || !FProgress) return;
-    const QString dir = QString::fromStdString(FSetDirectory->chosenDir);
+    if (!processing::batchwindows::FSetDirectory || !processing::batchwindows::FProgress) return;
+    const QString dir = QString::fromStdString(processing::batchwindows::FSetDirectory->chosenDir);
     if (dir.isEmpty() || !QDir(dir).exists()) {
-        showMessageBox(this, "Directory does not exist! Create directory for save changed files.", "Warning");
+        gui::showMessageBox(this, "Directory does not exist! Create directory for save changed files.", "Warning");
         return;
     }
     const QModelIndex root = FileList->rootIndex();
@@ -51,12 +53,12 @@ void TFPanelSignal::bAutoClick() {
 
     bStart->setEnabled(false);
     bAuto->setEnabled(false);
-    FProgress->progressCancelled = false;
-    FProgress->Lab_progress->setText("0 %");
+    processing::batchwindows::FProgress->progressCancelled = false;
+    processing::batchwindows::FProgress->Lab_progress->setText("0 %");
     FileList->setCurrentIndex(fileModel->index(first, 0, root));
-    FProgress->Progress->setValue(0);
-    FProgress->Progress->setMaximum(count - first);
-    FProgress->show();
+    processing::batchwindows::FProgress->Progress->setValue(0);
+    processing::batchwindows::FProgress->Progress->setMaximum(count - first);
+    processing::batchwindows::FProgress->show();
 
     const int lang = configLanguageIndex();
     auto pathOf = [this, root](int index) { return fileModel->filePath(fileModel->index(index, 0, root)); };
@@ -65,40 +67,40 @@ void TFPanelSignal::bAutoClick() {
     steps.select = [&](int index) {
         FileList->setCurrentIndex(fileModel->index(index, 0, root));
         FileList->repaint();
-        FProgress->Lab_Info->setText("Open/Save file: " + QFileInfo(pathOf(index)).fileName());
-        FProgress->Lab_Info->repaint();
+        processing::batchwindows::FProgress->Lab_Info->setText("Open/Save file: " + QFileInfo(pathOf(index)).fileName());
+        processing::batchwindows::FProgress->Lab_Info->repaint();
     };
     steps.readAndClean = [&](int index, std::string& reason) {
         if (!openListFileQuietly(pathOf(index), reason)) return processing::BatchRead::Unreadable;
         bStartClick();
         if (!lastRunStopped) return processing::BatchRead::Cleaned;
-        reason = languageText(lang, "cancelled, not written", "отменено, не записано").toLocal8Bit().toStdString();
+        reason = config::languageText(lang, "cancelled, not written", "отменено, не записано").toLocal8Bit().toStdString();
         return processing::BatchRead::Interrupted;
     };
     steps.save = [&](int index, std::string& reason) {
         const QString target = QDir(dir).filePath(QString::fromLocal8Bit(
             processing::batchResultName(QFileInfo(pathOf(index)).fileName().toLocal8Bit().toStdString()).c_str()));
-        const bool ok = saveSignal(target.toLocal8Bit().toStdString(), changed.planar(), 0, changed.length,
-                                   sourceHeader, pcmHeader, reason);
+        const bool ok = soundfile::saveSignal(target.toLocal8Bit().toStdString(), changed.planar(), 0, changed.length,
+                                   soundfile::sourceHeader, soundfile::pcmHeader, reason);
         Status1->setPanelText(0, "File: " + QFileInfo(saveDialogFileName).fileName());
-        showSignalStatus(Status1, pcmHeader.sampleRate, pcmHeader.channels, pcmHeader.bitsPerSample, changed.length);
+        showSignalStatus(Status1, soundfile::pcmHeader.sampleRate, soundfile::pcmHeader.channels, soundfile::pcmHeader.bitsPerSample, changed.length);
         Status1->repaint();
         return ok;
     };
     steps.cancelled = [this] {
         QCoreApplication::processEvents();
-        return FProgress->progressCancelled;
+        return processing::batchwindows::FProgress->progressCancelled;
     };
     steps.progress = [this](const processing::BatchReport& r) {
-        FProgress->Progress->setValue(r.done);
-        FProgress->Lab_progress->setText(QString::number(processing::batchPercent(r)) + " %");
-        FProgress->repaint();
+        processing::batchwindows::FProgress->Progress->setValue(r.done);
+        processing::batchwindows::FProgress->Lab_progress->setText(QString::number(processing::batchPercent(r)) + " %");
+        processing::batchwindows::FProgress->repaint();
     };
 
     auto restoreWindow = [this] {
-        FProgress->Lab_Info->setText("File:");
-        if (FProgress->isVisible()) FProgress->close();
-        FProgress->progressCancelled = false;
+        processing::batchwindows::FProgress->Lab_Info->setText("File:");
+        if (processing::batchwindows::FProgress->isVisible()) processing::batchwindows::FProgress->close();
+        processing::batchwindows::FProgress->progressCancelled = false;
         bAuto->setEnabled(true);
         bStart->setEnabled(true);
     };
@@ -115,11 +117,13 @@ void TFPanelSignal::bAutoClick() {
     // What was left without a result is told once, all together, at the end.
     QStringList parts;
     if (!report.skipped.empty())
-        parts << languageText(lang, "Some files were skipped, nothing was written for them:",
+        parts << config::languageText(lang, "Some files were skipped, nothing was written for them:",
                               "Некоторые файлы пропущены, для них ничего не записано:") +
                      "\n" + problemLines(report.skipped);
     if (!report.unwritten.empty())
-        parts << languageText(lang, "Some results could not be written:", "Некоторые результаты не удалось записать:") +
+        parts << config::languageText(lang, "Some results could not be written:", "Некоторые результаты не удалось записать:") +
                      "\n" + problemLines(report.unwritten);
-    if (!parts.isEmpty()) showMessageBox(this, parts.join("\n\n"), languageText(lang, "Warning", "Предупреждение"));
+    if (!parts.isEmpty()) gui::showMessageBox(this, parts.join("\n\n"), config::languageText(lang, "Warning", "Предупреждение"));
 }
+
+}  // namespace app

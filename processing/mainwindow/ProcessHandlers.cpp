@@ -8,12 +8,14 @@
 
 #include <QCoreApplication>
 
+namespace app {
+
 void TFPanelSignal::setStartTexts(bool running, int lang) {
     bStart->setText(running ? "STOP" : "START");
-    if (!isLanguage(lang)) return;
-    bStart->setToolTip(running ? languageText(lang, "Stop process of noise cancellation",
+    if (!config::isLanguage(lang)) return;
+    bStart->setToolTip(running ? config::languageText(lang, "Stop process of noise cancellation",
                                               "Остановить процесс шумоподавления")
-                               : languageText(lang, "Start process of noise cancellation",
+                               : config::languageText(lang, "Start process of noise cancellation",
                                               "Начать процесс шумоподавления"));
 }
 
@@ -39,14 +41,14 @@ void TFPanelSignal::bStartClick() {
     hooks.controls = [this] { return configFrameControls(UseFFTEQ->isChecked(), bEnabledPr->isChecked()); };
     hooks.afterFrame = [this] {
         QCoreApplication::processEvents();
-        return processStopped || (FProgress && FProgress->progressCancelled);
+        return processStopped || (processing::batchwindows::FProgress && processing::batchwindows::FProgress->progressCancelled);
     };
     const processing::RunResult r = processing::runProcessing(params, signal, hooks);
     lastRunStopped = r.stopped;
 
     const QString seconds = QString::fromStdString(processing::formatElapsedSeconds(r.elapsedMs));
     const int lang = configLanguageIndex();
-    if (isLanguage(lang)) labelDTime->setText(languageText(lang, " Time process: ", " Время обработки: ") + seconds + " sec");
+    if (config::isLanguage(lang)) labelDTime->setText(config::languageText(lang, " Time process: ", " Время обработки: ") + seconds + " sec");
     copyFormat(orig.format, changed.format);
     if (changed.format.channels == 2) Status1->setPanelText(0, "File: ");
     showSignalStatus(Status1, changed.format.sampleRate, changed.format.channels, changed.format.bitsPerSample,
@@ -60,9 +62,9 @@ void TFPanelSignal::bStartClick() {
 void TFPanelSignal::bInitSVClick() {
     const processing::RunParameters p = configRunParameters(int32_t(recorder.sampleRate), 2);
     const processing::FrameControls c = configFrameControls(false, true);
-    engine::Parameters now = p;
+    processing::EngineParameters now = p;
     now.method = c.method;
-    engine::restartAll(engine::settingsAt(p.sampleRate, now));
+    processing::restartEngines(processing::engineSettingsAt(p.sampleRate, now));
 }
 
 void TFPanelSignal::bEnabledPrClick() {
@@ -72,14 +74,14 @@ void TFPanelSignal::bEnabledPrClick() {
 }
 
 void TFPanelSignal::setProcessSwitchTexts(int lang) {
-    if (!isLanguage(lang)) return;
+    if (!config::isLanguage(lang)) return;
     const bool on = bEnabledPr->isChecked();
     // The caption is English in both languages.
     bEnabledPr->setText(on ? "Enabled" : "Disabled");
-    bEnabledPr->setToolTip(on ? languageText(lang, "Click to Disable process", "Нажмите для Отключения обработки")
-                              : languageText(lang, "Click to Enable process", "Нажмите для Включения обработки"));
-    mStatusProcess->setText(on ? languageText(lang, "To Disable process", "Отключить обработку")
-                               : languageText(lang, "To Enable process", "Включить обработку"));
+    bEnabledPr->setToolTip(on ? config::languageText(lang, "Click to Disable process", "Нажмите для Отключения обработки")
+                              : config::languageText(lang, "Click to Enable process", "Нажмите для Включения обработки"));
+    mStatusProcess->setText(on ? config::languageText(lang, "To Disable process", "Отключить обработку")
+                               : config::languageText(lang, "To Enable process", "Включить обработку"));
 }
 
 void TFPanelSignal::SelectClearSpeechClick() {
@@ -111,3 +113,5 @@ void TFPanelSignal::bMixNewClick() {
     changed.mixIntoRight(configMethodMix() ? 1 : -1);
     PanelSignalResize();
 }
+
+}  // namespace app

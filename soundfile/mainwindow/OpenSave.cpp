@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace app {
+
 
 namespace {
 
@@ -31,14 +33,14 @@ std::string directoryOf(const QString& path) { return QFileInfo(path).absolutePa
 // Runs a dialog seeded with the command's directory; "" when cancelled.
 QString askFile(QWidget* parent, bool save, const char* title, const char* filter, const std::string& dir,
                 const QString& current) {
-    FileDialogRequest r;
+    gui::FileDialogRequest r;
     r.save = save;
     r.title = title;
     r.filter = filter;
     r.directory = QString::fromStdString(dir);
     r.fileName = current.isEmpty() ? QString() : QFileInfo(current).fileName();
     if (dir.empty()) r.fileName = current;
-    return runFileDialog(parent, r);
+    return gui::runFileDialog(parent, r);
 }
 
 // Saved files always end in ".Wav".
@@ -51,12 +53,12 @@ QString withWavExtension(const QString& path) {
     return base + ".Wav";
 }
 
-void warn(QWidget* w, const QString& text) { showMessageBox(w, text, "Warning"); }
+void warn(QWidget* w, const QString& text) { gui::showMessageBox(w, text, "Warning"); }
 
 std::string localName(const QString& path) { return path.toLocal8Bit().toStdString(); }
 
 QString maxLengthText(const SignalSide& side) {
-    return QString::fromStdString(display::maxLengthText(side.capacity, sourceHeader.sampleRate));
+    return QString::fromStdString(display::maxLengthText(side.capacity, soundfile::sourceHeader.sampleRate));
 }
 
 // The open dialog of one signal, seeded with its open directory. The choice
@@ -84,7 +86,7 @@ void clearForNewSignal(TFPanelSignal* w) {
 // message shown when it cannot be read. "Unknown format" propagates.
 bool readIntoDecoded(TFPanelSignal* w, const QString& path, int32_t capacity) {
     std::string reason;
-    switch (w->readDecoded(localName(path), capacity, sourceHeader, reason)) {
+    switch (w->readDecoded(localName(path), capacity, soundfile::sourceHeader, reason)) {
     case SignalStore::ReadResult::Read:
         return true;
     case SignalStore::ReadResult::CannotOpen:
@@ -101,7 +103,7 @@ bool readIntoDecoded(TFPanelSignal* w, const QString& path, int32_t capacity) {
 // no exception leaves: the batch tells all its failures once, at the end.
 bool readIntoDecodedQuietly(TFPanelSignal* w, const QString& path, std::string& reason) {
     try {
-        return w->readDecoded(localName(path), MaxOrigSamples, sourceHeader, reason) == SignalStore::ReadResult::Read;
+        return w->readDecoded(localName(path), MaxOrigSamples, soundfile::sourceHeader, reason) == SignalStore::ReadResult::Read;
     } catch (const std::exception& e) {
         reason = e.what();
         return false;
@@ -111,7 +113,7 @@ bool readIntoDecodedQuietly(TFPanelSignal* w, const QString& path, std::string& 
 // The reader's block becomes signal `side` and is shown, with a message
 // when it was cut at the signal's capacity.
 void showDecoded(TFPanelSignal* w, SignalSide& side, const QString& path) {
-    if (w->storeDecoded(side, sourceHeader, pcmHeader)) warn(w, maxLengthText(side));
+    if (w->storeDecoded(side, soundfile::sourceHeader, soundfile::pcmHeader)) warn(w, maxLengthText(side));
     w->setWorkMode(WorkReady);
     (&side == &w->orig ? w->Status0 : w->Status1)->setPanelText(0, "File: " + fileNameOf(path));
     w->setScrollLength(side.length);
@@ -141,10 +143,10 @@ void TFPanelSignal::tOpenClick() {
     saveDialogFileName = path;
 
     const std::string name = localName(path);
-    if (isRawPcmPath(name)) {
+    if (soundfile::isRawPcmPath(name)) {
         std::string error;
         // One sample beyond the capacity tells that the file is longer.
-        if (!readRawPcm(name, MaxOrigSamples + 1, sourceHeader, decodedFrames, decodedBuffer, error)) {
+        if (!soundfile::readRawPcm(name, MaxOrigSamples + 1, soundfile::sourceHeader, decodedFrames, decodedBuffer, error)) {
             warn(this, QString::fromLocal8Bit(error.c_str()));
             return;
         }
@@ -172,7 +174,7 @@ bool TFPanelSignal::openListFileQuietly(const QString& path, std::string& reason
     // Cut to the capacity, its result would be written as the whole file
     // (over the source itself when results go into the source directory).
     if (decodedFrames > MaxOrigSamples) {
-        reason = (languageText(configLanguageIndex(), "longer than the window holds, ", "длиннее, чем вмещает окно, ") +
+        reason = (config::languageText(configLanguageIndex(), "longer than the window holds, ", "длиннее, чем вмещает окно, ") +
                   maxLengthText(orig))
                      .toLocal8Bit()
                      .toStdString();
@@ -206,7 +208,7 @@ void TFPanelSignal::tOpenNewRClick() {
     if (!readIntoDecoded(this, path, MaxChangedSamples)) return;
     // A playback under way would never finish once the window is back in ready mode.
     stopPlayback();
-    if (storeDecodedRight(sourceHeader)) warn(this, maxLengthText(changed));
+    if (storeDecodedRight(soundfile::sourceHeader)) warn(this, maxLengthText(changed));
     Status1->setPanelText(0, "File: " + fileNameOf(path));
     setWorkMode(WorkReady);
     PanelSignalResize();
@@ -219,7 +221,7 @@ namespace {
 // own format record.
 bool saveFrames(TFPanelSignal* w, const QString& path, const SignalSide& side, int32_t first, int32_t count) {
     std::string error;
-    if (!saveSignal(path.toLocal8Bit().toStdString(), side.planar(), first, count, sourceHeader, pcmHeader, error)) {
+    if (!soundfile::saveSignal(path.toLocal8Bit().toStdString(), side.planar(), first, count, soundfile::sourceHeader, soundfile::pcmHeader, error)) {
         warn(w, QString::fromLocal8Bit(error.c_str()));
         return false;
     }
@@ -241,7 +243,7 @@ void wholeSave(TFPanelSignal* w, SignalSide& side, StatusBar* bar, const char* t
     if (path.isEmpty()) return;
     if (!saveFrames(w, path, side, 0, side.length)) return;
     bar->setPanelText(0, "File: " + fileNameOf(path));
-    w->showSignalStatus(bar, pcmHeader.sampleRate, pcmHeader.channels, pcmHeader.bitsPerSample, side.length);
+    w->showSignalStatus(bar, soundfile::pcmHeader.sampleRate, soundfile::pcmHeader.channels, soundfile::pcmHeader.bitsPerSample, side.length);
 }
 
 void selectionSave(TFPanelSignal* w, SignalSide& side, const char* title) {
@@ -274,7 +276,7 @@ void channelSave(TFPanelSignal* w, SignalSide& side, int ch) {
         count = f.count();
     }
     std::string error;
-    if (!saveChannel(path.toLocal8Bit().toStdString(), side.samples.data(std::size_t(ch)), side.format.sampleRate,
+    if (!soundfile::saveChannel(path.toLocal8Bit().toStdString(), side.samples.data(std::size_t(ch)), side.format.sampleRate,
                      side.format.bitsPerSample, first, count, error))
         warn(w, QString::fromLocal8Bit(error.c_str()));
 }
@@ -289,3 +291,5 @@ void TFPanelSignal::tSaveLClick() { channelSave(this, orig, 0); }
 void TFPanelSignal::tSaveRClick() { channelSave(this, orig, 1); }
 void TFPanelSignal::tSaveNewLClick() { channelSave(this, changed, 0); }
 void TFPanelSignal::tSaveNewRClick() { channelSave(this, changed, 1); }
+
+}  // namespace app

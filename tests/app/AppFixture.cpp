@@ -18,27 +18,27 @@ QStringList messages;
 QStringList answers;
 }  // namespace
 
-TFPanelSignal* windows() {
-    if (!FPanelSignal) {
-        setMessageBoxHook([](const QString& text, const QString&) { messages << text; });
-        setFileDialogHook([](const FileDialogRequest&) { return answers.isEmpty() ? QString() : answers.takeFirst(); });
-        new TFAbout(nullptr);
-        new TFPanelSignal(nullptr);
-        new TFconfAS(nullptr);
-        new TFProgress(nullptr);
-        new TFSetDirectory(nullptr);
-        FPanelSignal->show();
+app::TFPanelSignal* windows() {
+    if (!app::FPanelSignal) {
+        gui::setMessageBoxHook([](const QString& text, const QString&) { messages << text; });
+        gui::setFileDialogHook([](const gui::FileDialogRequest&) { return answers.isEmpty() ? QString() : answers.takeFirst(); });
+        new config::TFAbout(nullptr);
+        new app::TFPanelSignal(nullptr);
+        new config::TFconfAS(nullptr);
+        new processing::batchwindows::TFProgress(nullptr);
+        new processing::batchwindows::TFSetDirectory(nullptr);
+        app::FPanelSignal->show();
         QApplication::processEvents();
     }
-    return FPanelSignal;
+    return app::FPanelSignal;
 }
 
 void destroyWindows() {
-    delete FSetDirectory;
-    delete FProgress;
-    delete FconfAS;
-    delete FPanelSignal;
-    delete FAbout;
+    delete processing::batchwindows::FSetDirectory;
+    delete processing::batchwindows::FProgress;
+    delete config::FconfAS;
+    delete app::FPanelSignal;
+    delete config::FAbout;
 }
 
 QStringList takeMessages() {

@@ -16,7 +16,7 @@
 namespace apptest {
 
 // Creates the windows once, in start-up order; later calls return the main window.
-TFPanelSignal* windows();
+app::TFPanelSignal* windows();
 void destroyWindows();
 
 // Messages shown since the last call.
@@ -25,7 +25,7 @@ QStringList takeMessages();
 void answerDialogs(const QStringList& paths);
 
 // Makes row `row` of the file list the current one, as a click would (without opening it).
-inline void selectListRow(TFPanelSignal* w, int row) {
+inline void selectListRow(app::TFPanelSignal* w, int row) {
     w->FileList->setCurrentIndex(w->fileModel->index(row, 0, w->FileList->rootIndex()));
 }
 
@@ -36,10 +36,10 @@ std::string bundledSample();
 // the window's result is its beginning. True when `windowFile`'s samples are
 // the first ones of `cliFile` (same rate and channels).
 inline ::testing::AssertionResult cliExtendsWindowFile(const std::string& windowFile, const std::string& cliFile) {
-    WavHeaderInfo hw, hc;
+    soundfile::WavHeaderInfo hw, hc;
     int32_t fw = 0, fc = 0;
     int16_t *bw = nullptr, *bc = nullptr;
-    const bool ok = readWavSamples(hw, windowFile, fw, bw) && readWavSamples(hc, cliFile, fc, bc);
+    const bool ok = soundfile::readWavSamples(hw, windowFile, fw, bw) && soundfile::readWavSamples(hc, cliFile, fc, bc);
     ::testing::AssertionResult r = ::testing::AssertionSuccess();
     if (!ok) r = ::testing::AssertionFailure() << "unreadable";
     else if (hw.channels != hc.channels || hw.sampleRate != hc.sampleRate) r = ::testing::AssertionFailure() << "format differs";

@@ -19,7 +19,7 @@ public:
     bool event(QEvent* e) override {
         if (e->type() == QEvent::User) {
             ++handled;
-            throw UnknownFormat();
+            throw soundfile::UnknownFormat();
         }
         return QObject::event(e);
     }

@@ -33,12 +33,12 @@ std::string makeDir(const std::string& name, int files) {
         std::vector<int16_t> s(16000);
         for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t(((i * (f + 3)) % 700) * 20 - 7000);
         std::string err;
-        EXPECT_TRUE(writePcmWav(dir + "/f" + std::to_string(f + 1) + ".wav", 16000, 1, s.data(), s.size(), err));
+        EXPECT_TRUE(soundfile::writePcmWav(dir + "/f" + std::to_string(f + 1) + ".wav", 16000, 1, s.data(), s.size(), err));
     }
     return dir;
 }
 
-void listDirectory(TFPanelSignal* w, const std::string& dir, int expected) {
+void listDirectory(app::TFPanelSignal* w, const std::string& dir, int expected) {
     w->DirListChange(QString::fromStdString(dir));
     // The file model lists the directory asynchronously.
     ASSERT_TRUE(QTest::qWaitFor([w, expected] { return w->fileModel->rowCount(w->FileList->rootIndex()) >= expected; }, 3000));
@@ -81,17 +81,17 @@ std::string freshDir(const std::string& name) {
     return dir;
 }
 
-void expectControlsBack(TFPanelSignal* w) {
+void expectControlsBack(app::TFPanelSignal* w) {
     EXPECT_TRUE(w->bAuto->isEnabled());
     EXPECT_TRUE(w->bStart->isEnabled());
-    EXPECT_FALSE(FProgress->isVisible());
-    EXPECT_FALSE(FProgress->progressCancelled);
-    EXPECT_EQ(FProgress->Lab_Info->text(), "File:");
+    EXPECT_FALSE(processing::batchwindows::FProgress->isVisible());
+    EXPECT_FALSE(processing::batchwindows::FProgress->progressCancelled);
+    EXPECT_EQ(processing::batchwindows::FProgress->Lab_Info->text(), "File:");
 }
 
 TEST(Batch, MissingDirectoryIsToldAndNothingRuns) {
-    TFPanelSignal* w = apptest::windows();
-    FSetDirectory->chosenDir = apptest::scratchDir() + "/nowhere";
+    app::TFPanelSignal* w = apptest::windows();
+    processing::batchwindows::FSetDirectory->chosenDir = apptest::scratchDir() + "/nowhere";
     apptest::takeMessages();
     w->bAutoClick();
     const QStringList m = apptest::takeMessages();
@@ -101,19 +101,19 @@ TEST(Batch, MissingDirectoryIsToldAndNothingRuns) {
 }
 
 TEST(Batch, FromTheSelectedFileToTheLastIntoTheOutputDirectory) {
-    TFPanelSignal* w = apptest::windows();
+    app::TFPanelSignal* w = apptest::windows();
     const std::string in = makeDir("batch-in", 5);
     const std::string out = apptest::scratchDir() + "/batch-out";
     fs::remove_all(out);
     fs::create_directories(out);
     listDirectory(w, in, 5);
-    FSetDirectory->chosenDir = out;
+    processing::batchwindows::FSetDirectory->chosenDir = out;
     apptest::selectListRow(w, 2);
     ASSERT_EQ(w->fileModel->fileName(w->FileList->currentIndex()), "f3.wav");
     w->bAutoClick();
-    EXPECT_EQ(FProgress->Progress->maximum(), 3);
-    EXPECT_EQ(FProgress->Lab_progress->text(), "100 %");
-    EXPECT_EQ(FProgress->Lab_Info->text(), "File:");
+    EXPECT_EQ(processing::batchwindows::FProgress->Progress->maximum(), 3);
+    EXPECT_EQ(processing::batchwindows::FProgress->Lab_progress->text(), "100 %");
+    EXPECT_EQ(processing::batchwindows::FProgress->Lab_Info->text(), "File:");
     EXPECT_FALSE(fs::exists(out + "/f1.wav"));
     EXPECT_FALSE(fs::exists(out + "/f2.wav"));
     for (const char* f : {"f3.wav", "f4.wav", "f5.wav"}) {
@@ -124,16 +124,16 @@ TEST(Batch, FromTheSelectedFileToTheLastIntoTheOutputDirectory) {
     }
     EXPECT_TRUE(w->bAuto->isEnabled());
     EXPECT_TRUE(w->bStart->isEnabled());
-    EXPECT_FALSE(FProgress->progressCancelled);
+    EXPECT_FALSE(processing::batchwindows::FProgress->progressCancelled);
 }
 
 TEST(Batch, OutputIntoTheSourceDirectoryReplacesEachFile) {
-    TFPanelSignal* w = apptest::windows();
+    app::TFPanelSignal* w = apptest::windows();
     const std::string dir = makeDir("batch-same", 2);
     const std::string ref = apptest::scratchDir() + "/same-ref.wav";
     ASSERT_EQ(std::system((std::string(SILVANE_CLI) + " clean " + dir + "/f1.wav " + ref).c_str()), 0);
     listDirectory(w, dir, 2);
-    FSetDirectory->chosenDir = dir;
+    processing::batchwindows::FSetDirectory->chosenDir = dir;
     w->FileList->clearSelection();
     w->FileList->setCurrentIndex(QModelIndex());
     w->bAutoClick();
@@ -153,7 +153,7 @@ std::string unsupportedWav() {
 }
 
 TEST(Batch, UnreadableFilesBetweenGoodOnesAreSkippedAndKept) {
-    TFPanelSignal* w = apptest::windows();
+    app::TFPanelSignal* w = apptest::windows();
     // Output into the source directory: a result saved under a rejected
     // file's name would destroy it.
     const std::string dir = makeDir("batch-bad", 4);
@@ -164,7 +164,7 @@ TEST(Batch, UnreadableFilesBetweenGoodOnesAreSkippedAndKept) {
     const std::string ref1 = cliReference(dir + "/f1.wav", "bad1");
     const std::string ref4 = cliReference(dir + "/f4.wav", "bad4");
     listDirectory(w, dir, 4);
-    FSetDirectory->chosenDir = dir;
+    processing::batchwindows::FSetDirectory->chosenDir = dir;
     apptest::selectListRow(w, 0);
     apptest::takeMessages();
     w->bAutoClick();
@@ -179,22 +179,22 @@ TEST(Batch, UnreadableFilesBetweenGoodOnesAreSkippedAndKept) {
         << m[0].toStdString();
     EXPECT_FALSE(m[0].contains("f1.wav"));
     EXPECT_FALSE(m[0].contains("f4.wav"));
-    EXPECT_EQ(FProgress->Lab_progress->text(), "100 %");
+    EXPECT_EQ(processing::batchwindows::FProgress->Lab_progress->text(), "100 %");
     expectControlsBack(w);
 }
 
 TEST(Batch, FileLongerThanTheWindowHoldsIsNotCutOverItself) {
-    TFPanelSignal* w = apptest::windows();
+    app::TFPanelSignal* w = apptest::windows();
     const std::string dir = freshDir("batch-long");
     {
-        std::vector<int16_t> s(std::size_t(MaxOrigSamples) + 1);
+        std::vector<int16_t> s(std::size_t(processing::MaxOrigSamples) + 1);
         for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t((i % 400) * 50 - 10000);
         std::string err;
-        ASSERT_TRUE(writePcmWav(dir + "/long.wav", 8000, 1, s.data(), s.size(), err));
+        ASSERT_TRUE(soundfile::writePcmWav(dir + "/long.wav", 8000, 1, s.data(), s.size(), err));
     }
     const std::string before = bytesOf(dir + "/long.wav");
     listDirectory(w, dir, 1);
-    FSetDirectory->chosenDir = dir;
+    processing::batchwindows::FSetDirectory->chosenDir = dir;
     apptest::takeMessages();
     w->bAutoClick();
     EXPECT_TRUE(bytesOf(dir + "/long.wav") == before);
@@ -205,7 +205,7 @@ TEST(Batch, FileLongerThanTheWindowHoldsIsNotCutOverItself) {
 }
 
 TEST(Batch, UnwritableResultIsToldAndTheOthersAreWritten) {
-    TFPanelSignal* w = apptest::windows();
+    app::TFPanelSignal* w = apptest::windows();
     const std::string in = makeDir("batch-unw-in", 3);
     const std::string out = freshDir("batch-unw-out");
     const std::vector<std::string> sources = sourceBytes(in, 3);
@@ -214,7 +214,7 @@ TEST(Batch, UnwritableResultIsToldAndTheOthersAreWritten) {
     fs::create_directories(out + "/f2.wav");
     const std::string ref3 = cliReference(in + "/f3.wav", "unw3");
     listDirectory(w, in, 3);
-    FSetDirectory->chosenDir = out;
+    processing::batchwindows::FSetDirectory->chosenDir = out;
     apptest::selectListRow(w, 0);
     apptest::takeMessages();
     w->bAutoClick();
@@ -230,12 +230,12 @@ TEST(Batch, UnwritableResultIsToldAndTheOthersAreWritten) {
     expectControlsBack(w);
 
     // The same report in Russian.
-    FconfAS->cboxLang->setCurrentIndex(1);
-    FconfAS->cboxLangChange();
+    config::FconfAS->cboxLang->setCurrentIndex(1);
+    config::FconfAS->cboxLangChange();
     apptest::selectListRow(w, 0);
     w->bAutoClick();
-    FconfAS->cboxLang->setCurrentIndex(0);
-    FconfAS->cboxLangChange();
+    config::FconfAS->cboxLang->setCurrentIndex(0);
+    config::FconfAS->cboxLangChange();
     const QStringList ru = apptest::takeMessages();
     ASSERT_EQ(ru.size(), 1);
     EXPECT_TRUE(ru[0].startsWith(QString::fromUtf8("Некоторые результаты не удалось записать:\nf2.wav"))) << ru[0].toStdString();
@@ -243,21 +243,21 @@ TEST(Batch, UnwritableResultIsToldAndTheOthersAreWritten) {
 }
 
 TEST(Batch, CancelInTheSecondFileKeepsTheFirstResultOnly) {
-    TFPanelSignal* w = apptest::windows();
+    app::TFPanelSignal* w = apptest::windows();
     const std::string in = makeDir("batch-cancel-in", 3);
     const std::string out = freshDir("batch-cancel-out");
     const std::vector<std::string> sources = sourceBytes(in, 3);
     const std::string ref1 = cliReference(in + "/f1.wav", "cancel1");
     listDirectory(w, in, 3);
-    FSetDirectory->chosenDir = out;
+    processing::batchwindows::FSetDirectory->chosenDir = out;
     apptest::selectListRow(w, 0);
     // The run lets messages through after every frame: Cancel is pressed
     // while the second file is being cleaned.
     QTimer presser;
     presser.setInterval(0);
     QObject::connect(&presser, &QTimer::timeout, [&] {
-        if (FProgress->isVisible() && FProgress->Lab_Info->text() == "Open/Save file: f2.wav") {
-            FProgress->bCancel->click();
+        if (processing::batchwindows::FProgress->isVisible() && processing::batchwindows::FProgress->Lab_Info->text() == "Open/Save file: f2.wav") {
+            processing::batchwindows::FProgress->bCancel->click();
             presser.stop();
         }
     });
@@ -277,11 +277,11 @@ TEST(Batch, CancelInTheSecondFileKeepsTheFirstResultOnly) {
 }
 
 TEST(Batch, EmptyListWritesNothingAndLeavesTheControls) {
-    TFPanelSignal* w = apptest::windows();
+    app::TFPanelSignal* w = apptest::windows();
     const std::string in = freshDir("batch-empty-in");
     const std::string out = freshDir("batch-empty-out");
     listDirectory(w, in, 0);
-    FSetDirectory->chosenDir = out;
+    processing::batchwindows::FSetDirectory->chosenDir = out;
     // START is off in a window that has no signal yet: the batch leaves it as it was.
     const bool startBefore = w->bStart->isEnabled();
     apptest::takeMessages();
@@ -291,18 +291,18 @@ TEST(Batch, EmptyListWritesNothingAndLeavesTheControls) {
     EXPECT_TRUE(apptest::takeMessages().isEmpty());
     EXPECT_EQ(w->bStart->isEnabled(), startBefore);
     EXPECT_TRUE(w->bAuto->isEnabled());
-    EXPECT_FALSE(FProgress->isVisible());
+    EXPECT_FALSE(processing::batchwindows::FProgress->isVisible());
 }
 
 TEST(Batch, AfterADirectoryChangeTheBatchStartsAtTheFirstFile) {
-    TFPanelSignal* w = apptest::windows();
+    app::TFPanelSignal* w = apptest::windows();
     const std::string a = makeDir("batch-chg-a", 5);
     const std::string b = freshDir("batch-chg-b");
     for (int f = 0; f < 2; ++f) {
         std::vector<int16_t> s(12000);
         for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t(((i * (f + 11)) % 500) * 30 - 7500);
         std::string err;
-        ASSERT_TRUE(writePcmWav(b + "/g" + std::to_string(f + 1) + ".wav", 16000, 1, s.data(), s.size(), err));
+        ASSERT_TRUE(soundfile::writePcmWav(b + "/g" + std::to_string(f + 1) + ".wav", 16000, 1, s.data(), s.size(), err));
     }
     const std::string out = freshDir("batch-chg-out");
     const std::string ref1 = cliReference(b + "/g1.wav", "chg1");
@@ -311,10 +311,10 @@ TEST(Batch, AfterADirectoryChangeTheBatchStartsAtTheFirstFile) {
     // Row 1 of the old list would be the new list's second file.
     apptest::selectListRow(w, 1);
     listDirectory(w, b, 2);
-    FSetDirectory->chosenDir = out;
+    processing::batchwindows::FSetDirectory->chosenDir = out;
     apptest::takeMessages();
     w->bAutoClick();
-    EXPECT_EQ(FProgress->Progress->maximum(), 2);
+    EXPECT_EQ(processing::batchwindows::FProgress->Progress->maximum(), 2);
     EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/g1.wav", ref1));
     EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/g2.wav", ref2));
     EXPECT_EQ(entriesOf(out), 2);

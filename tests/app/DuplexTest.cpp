@@ -23,14 +23,14 @@ protected:
     void feed(int rate, int channels, int32_t frames) {
         soundtest::configure(rate, channels);
         input = pattern(frames, channels, 31);
-        VirtualCardConfig c;
+        platform::VirtualCardConfig c;
         c.inputSamples = input;
         c.inputChannels = UINT(channels);
         install(c);
     }
     void start() {
         w->tDuplexClick();
-        ASSERT_EQ(w->workMode, WorkDuplex);
+        ASSERT_EQ(w->workMode, app::WorkDuplex);
         EXPECT_TRUE(w->TimerRecord->isActive() && w->TimerSV->isActive() && w->TimerPlay->isActive());
         // The test drives the three timers itself, in step with the card's clock.
         for (QTimer* t : {w->TimerRecord, w->TimerSV, w->TimerPlay}) t->stop();
@@ -44,20 +44,20 @@ protected:
         }
     }
     void TearDown() override {
-        if (w->workMode == WorkDuplex) w->tDuplexClick();
+        if (w->workMode == app::WorkDuplex) w->tDuplexClick();
         SoundTest::TearDown();
     }
     // What the engine makes of the input, hop by hop, on blocks created as
     // the duplex start creates them.
     std::vector<int16_t> engineOutput(int channels, int32_t hops) {
-        const processing::RunParameters base = configRunParameters(int32_t(w->recorder.sampleRate), 2);
-        const processing::FrameControls c = configFrameControls(w->UseFFTEQ->isChecked(), w->bEnabledPr->isChecked());
-        engine::Block blocks[2] = {};
-        engine::Parameters now = base;
+        const processing::RunParameters base = app::configRunParameters(int32_t(w->recorder.sampleRate), 2);
+        const processing::FrameControls c = app::configFrameControls(w->UseFFTEQ->isChecked(), w->bEnabledPr->isChecked());
+        processing::EngineBlock blocks[2] = {};
+        processing::EngineParameters now = base;
         now.method = c.method;
-        for (engine::Block& b : blocks) engine::restart(b, engine::settingsAt(base.sampleRate, now));
-        processing::RunParameters p = configRunParameters(int32_t(w->recorder.sampleRate), channels);
-        const uint32_t H = engine::frameStep(blocks[0]);
+        for (processing::EngineBlock& b : blocks) processing::restartEngine(b, processing::engineSettingsAt(base.sampleRate, now));
+        processing::RunParameters p = app::configRunParameters(int32_t(w->recorder.sampleRate), channels);
+        const uint32_t H = processing::engineFrameStep(blocks[0]);
         std::vector<int16_t> out;
         std::vector<int16_t> in[2] = {std::vector<int16_t>(H), std::vector<int16_t>(H)};
         std::vector<int16_t> res[2] = {std::vector<int16_t>(H), std::vector<int16_t>(H)};
@@ -74,7 +74,7 @@ protected:
         return out;
     }
     void expectCleanedPlayback(int channels, int32_t delaySamples) {
-        const uint32_t H = engine::frameStep(engine::engineStates[0]);
+        const uint32_t H = processing::engineFrameStep(processing::engineStates[0]);
         ASSERT_GT(H, 0u);
         const std::vector<int16_t> p = played();
         ASSERT_GT(p.size(), std::size_t(delaySamples));
@@ -102,7 +102,7 @@ TEST_F(Duplex, MonoAt8000CleansHopByHopAndPlaysBackAfter400Ms) {
     start();
     EXPECT_EQ(w->origLength, 0);
     EXPECT_FALSE(w->hasSelection);
-    EXPECT_TRUE(shows(w->tDuplex, ImgStop));
+    EXPECT_TRUE(shows(w->tDuplex, app::ImgStop));
     EXPECT_EQ(w->tDuplex->toolTip(), "Stop audio recording with Playback (Duplex mode)");
     EXPECT_FALSE(w->bStart->isEnabled());
     EXPECT_FALSE(w->ShowClearSig->isEnabled() || w->ShowClearSig->isChecked());
@@ -124,18 +124,18 @@ TEST_F(Duplex, MonoAt8000CleansHopByHopAndPlaysBackAfter400Ms) {
     EXPECT_EQ(w->Status0->panelText(2).left(7), "Title: ");
 
     w->tDuplexClick();
-    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->workMode, app::WorkReady);
     EXPECT_FALSE(w->duplex.captureOpen());
     EXPECT_FALSE(w->duplex.outputOpen());
     EXPECT_FALSE(w->TimerRecord->isActive() || w->TimerSV->isActive() || w->TimerPlay->isActive());
-    EXPECT_TRUE(shows(w->tDuplex, ImgDuplex));
+    EXPECT_TRUE(shows(w->tDuplex, app::ImgDuplex));
     EXPECT_TRUE(w->bStart->isEnabled());
     EXPECT_TRUE(w->ShowClearSig->isEnabled());
     EXPECT_TRUE(w->tPlayAll->isEnabled());
     EXPECT_GT(w->origLength, 0);  // both signals stay for playing and saving
     // The streams' late done messages are ignored.
     QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->workMode, app::WorkReady);
 }
 
 TEST_F(Duplex, StereoAt16000UsesEightBuffersAndCleansEachChannel) {
@@ -190,7 +190,7 @@ TEST_F(Duplex, ARateChangeRestartsBothStreamsWithEmptySignals) {
     w->TimerPlayTimer();
     EXPECT_EQ(w->duplexDevice.sampleRate, 16000u);
     EXPECT_EQ(w->duplex.outBufferCount(), 8);
-    EXPECT_EQ(engine::frameStep(engine::engineStates[0]), engine::frameStep(engine::engineStates[1]));
+    EXPECT_EQ(processing::engineFrameStep(processing::engineStates[0]), processing::engineFrameStep(processing::engineStates[1]));
     run(1000);
     EXPECT_GT(w->origLength, 16000 / 2);
     EXPECT_GT(w->changedLength, 0);
@@ -202,44 +202,44 @@ TEST_F(Duplex, CloseStopsTheDuplexRunFirst) {
     start();
     run(500);
     w->Close1Click();
-    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->workMode, app::WorkReady);
     EXPECT_FALSE(w->duplex.captureOpen());
     EXPECT_FALSE(w->duplex.outputOpen());
     EXPECT_FALSE(w->TimerSV->isActive());
     w->show();
     // Every device is closed: another card can be installed.
-    install(VirtualCardConfig{});
+    install(platform::VirtualCardConfig{});
 }
 
 TEST_F(Duplex, OpeningAFileStopsTheRunFirst) {
     std::vector<int16_t> file = pattern(2000, 1, 33);
     const std::string path = apptest::scratchDir() + "/during-duplex.wav";
     std::string err;
-    ASSERT_TRUE(writePcmWav(path, 8000, 1, file.data(), 2000, err)) << err;
+    ASSERT_TRUE(soundfile::writePcmWav(path, 8000, 1, file.data(), 2000, err)) << err;
     feed(8000, 1, 8000 * 2);
     start();
     run(300);
     apptest::answerDialogs({QString::fromStdString(path)});
     w->tOpenClick();
-    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->workMode, app::WorkReady);
     EXPECT_FALSE(w->duplex.captureOpen());
     EXPECT_FALSE(w->duplex.outputOpen());
-    EXPECT_TRUE(shows(w->tDuplex, ImgDuplex));
+    EXPECT_TRUE(shows(w->tDuplex, app::ImgDuplex));
     ASSERT_EQ(w->origLength, 2000);
     EXPECT_TRUE(std::equal(file.begin(), file.end(), w->origSamples.data(0)));
     // The button starts a new run rather than stopping a lost one.
     w->tDuplexClick();
-    EXPECT_EQ(w->workMode, WorkDuplex);
+    EXPECT_EQ(w->workMode, app::WorkDuplex);
 }
 
 TEST_F(Duplex, MissingDevicesAreSaidInWords) {
     for (bool noInput : {true, false}) {
-        VirtualCardConfig c;
+        platform::VirtualCardConfig c;
         (noInput ? c.inputs : c.outputs) = 0;
         install(c);
         load(pattern(300, 1), 1, 8000);
         w->tDuplexClick();
-        EXPECT_EQ(w->workMode, WorkReady);
+        EXPECT_EQ(w->workMode, app::WorkReady);
         EXPECT_EQ(w->origLength, 300);
         EXPECT_FALSE(w->TimerSV->isActive());
         const QStringList m = apptest::takeMessages();

@@ -30,14 +30,14 @@ const QString kPaneHintRussian = QString::fromUtf8(
 
 // A language chosen in the configuration window's box.
 void switchTo(int lang) {
-    FconfAS->cboxLang->setCurrentIndex(lang);
-    FconfAS->cboxLangChange();
+    config::FconfAS->cboxLang->setCurrentIndex(lang);
+    config::FconfAS->cboxLangChange();
 }
 
 using Texts = std::vector<std::pair<std::string, QString>>;
 
 // Every text the language routine writes, named after its control.
-Texts textsOf(TFPanelSignal* w) {
+Texts textsOf(app::TFPanelSignal* w) {
     Texts t;
     auto caption = [&](const QString& name, const QString& text) { t.emplace_back(name.toStdString(), text); };
     int n = 0;
@@ -78,7 +78,7 @@ const std::set<std::string> kSameInBoth = {"band0",        "band1",        "band
 
 class Language : public ::testing::Test {
 protected:
-    TFPanelSignal* w = nullptr;
+    app::TFPanelSignal* w = nullptr;
     bool keptEnabled = false;
     void SetUp() override {
         w = windows();
@@ -150,7 +150,7 @@ TEST_F(Language, TheProcessingSwitchIsLabelledAfterItsState) {
         {false, 0, "Disabled", "Click to Enable process", "To Enable process"},
         {false, 1, "Disabled", "Нажмите для Включения обработки", "Включить обработку"},
     };
-    const bool kept = FconfAS->processEnabled;
+    const bool kept = config::FconfAS->processEnabled;
     for (const Case& c : cases) {
         w->bEnabledPr->setChecked(c.down);
         switchTo(c.lang);
@@ -159,7 +159,7 @@ TEST_F(Language, TheProcessingSwitchIsLabelledAfterItsState) {
         EXPECT_EQ(w->bEnabledPr->toolTip(), QString::fromUtf8(c.hint)) << c.down << c.lang;
         EXPECT_EQ(w->mStatusProcess->text(), QString::fromUtf8(c.menu)) << c.down << c.lang;
     }
-    EXPECT_EQ(FconfAS->processEnabled, kept);
+    EXPECT_EQ(config::FconfAS->processEnabled, kept);
 }
 
 TEST_F(Language, UnknownIndicesChangeNothing) {
@@ -169,8 +169,8 @@ TEST_F(Language, UnknownIndicesChangeNothing) {
         // A state the routine would show differently if it ran.
         w->bEnabledPr->setChecked(!w->bEnabledPr->isChecked());
         for (int unknown : {5, 2, -1}) w->applyLanguage(unknown);
-        FconfAS->cboxLang->setCurrentIndex(-1);  // the box with no choice
-        FconfAS->cboxLangChange();
+        config::FconfAS->cboxLang->setCurrentIndex(-1);  // the box with no choice
+        config::FconfAS->cboxLangChange();
         const Texts after = textsOf(w);
         ASSERT_EQ(after.size(), before.size());
         for (std::size_t i = 0; i < before.size(); ++i)
@@ -188,7 +188,7 @@ TEST_F(Language, TheStoredLanguageLabelsTheWindowWhenTheConfigurationIsCreated) 
     const std::string ini = apptest::scratchDir() + "/SV.ini";
     std::ofstream(ini) << "[Interface]\nLanguage=1\n";
     {
-        TFconfAS second;  // reads the file, as at start-up
+        config::TFconfAS second;  // reads the file, as at start-up
         EXPECT_EQ(second.languageIndex, 1);
         EXPECT_EQ(w->tOpen->toolTip(), QString::fromUtf8("Открыть звуковой файл"));
         EXPECT_EQ(w->grSig0->toolTip(), kPaneHintRussian);
@@ -211,17 +211,17 @@ TEST_F(LanguageWhileRunning, ARecordingShowsTheIdleHintAndGoesOn) {
     soundtest::configure(8000, 1);
     switchTo(0);
     w->tRecordClick();
-    ASSERT_EQ(w->workMode, WorkRecording);
+    ASSERT_EQ(w->workMode, app::WorkRecording);
     EXPECT_EQ(w->tRecord->toolTip(), "Stop audio recording");
     switchTo(1);
     EXPECT_EQ(w->tRecord->toolTip(), QString::fromUtf8("Начать аудио запись во внутрений буфер"));
-    EXPECT_EQ(w->workMode, WorkRecording);
+    EXPECT_EQ(w->workMode, app::WorkRecording);
     EXPECT_TRUE(w->TimerRec->isActive());
-    EXPECT_TRUE(shows(w->tRecord, ImgStop));  // the button still stops
+    EXPECT_TRUE(shows(w->tRecord, app::ImgStop));  // the button still stops
     soundtest::advance(500);
     w->tRecordClick();
     QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->workMode, app::WorkReady);
     EXPECT_GT(w->origLength, 0);
     EXPECT_EQ(w->tRecord->toolTip(), QString::fromUtf8("Начать аудио запись во внутрений буфер"));
 }
@@ -230,18 +230,18 @@ TEST_F(LanguageWhileRunning, FullDuplexShowsTheIdleTextsAndGoesOn) {
     soundtest::configure(8000, 1);
     switchTo(0);
     w->tDuplexClick();
-    ASSERT_EQ(w->workMode, WorkDuplex);
+    ASSERT_EQ(w->workMode, app::WorkDuplex);
     EXPECT_EQ(w->tDuplex->toolTip(), "Stop audio recording with Playback (Duplex mode)");
     EXPECT_EQ(w->mDuplex->text(), "Stop audio recording with Playback");
     switchTo(1);
     EXPECT_EQ(w->tDuplex->toolTip(),
               QString::fromUtf8("Начать аудио запись с воспроизведением (Full duplex mode - режим говори и слушай)"));
     EXPECT_EQ(w->mDuplex->text(), QString::fromUtf8("Начать аудио запись с воспроизведением"));
-    EXPECT_EQ(w->workMode, WorkDuplex);  // the switch does not stop the run
+    EXPECT_EQ(w->workMode, app::WorkDuplex);  // the switch does not stop the run
     soundtest::advance(200);
     w->tDuplexClick();
     QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->workMode, app::WorkReady);
     EXPECT_EQ(w->tDuplex->toolTip(),
               QString::fromUtf8("Начать аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)"));
     EXPECT_EQ(w->mDuplex->text(), QString::fromUtf8("Начать аудио запись с воспроизведением"));

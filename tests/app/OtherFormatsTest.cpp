@@ -37,7 +37,7 @@ std::string mixedDir(const std::string& name) {
     for (std::size_t i = 0; i < s.size(); ++i)
         s[i] = int16_t(((i * 7 + (i & 1) * 300) % 900) * 20 - 9000);
     std::string err;
-    EXPECT_TRUE(writePcmWav(dir + "/a.wav", 16000, 2, s.data(), 12000, err)) << err;
+    EXPECT_TRUE(soundfile::writePcmWav(dir + "/a.wav", 16000, 2, s.data(), 12000, err)) << err;
     EXPECT_EQ(sh("flac -s -f -o " + dir + "/b.flac " + dir + "/a.wav"), 0);
     EXPECT_EQ(sh("lame --quiet " + dir + "/a.wav " + dir + "/c.mp3"), 0);
     EXPECT_EQ(sh("sox -D " + dir + "/a.wav " + dir + "/d.ogg"), 0);
@@ -45,7 +45,7 @@ std::string mixedDir(const std::string& name) {
     return dir;
 }
 
-void listDirectory(TFPanelSignal* w, const std::string& dir, int expected) {
+void listDirectory(app::TFPanelSignal* w, const std::string& dir, int expected) {
     w->DirListChange(QString::fromStdString(dir));
     ASSERT_TRUE(QTest::qWaitFor(
         [w, expected] { return w->fileModel->rowCount(w->FileList->rootIndex()) >= expected; },
@@ -59,7 +59,7 @@ void listDirectory(TFPanelSignal* w, const std::string& dir, int expected) {
 } // namespace
 
 TEST(OtherFormats, TheListOffersEveryReadableFormat) {
-    TFPanelSignal* w = apptest::windows();
+    app::TFPanelSignal* w = apptest::windows();
     const std::string dir = mixedDir("formats-list");
     listDirectory(w, dir, 4);
     QStringList names;
@@ -69,7 +69,7 @@ TEST(OtherFormats, TheListOffersEveryReadableFormat) {
 }
 
 TEST(OtherFormats, AFlacFromTheListFillsThePanesWithItsSamples) {
-    TFPanelSignal* w = apptest::windows();
+    app::TFPanelSignal* w = apptest::windows();
     const std::string dir = mixedDir("formats-open");
     listDirectory(w, dir, 4);
     apptest::selectListRow(w, 1);
@@ -78,11 +78,11 @@ TEST(OtherFormats, AFlacFromTheListFillsThePanesWithItsSamples) {
     w->FileListClick();
     EXPECT_TRUE(apptest::takeMessages().isEmpty());
 
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t frames = 0;
     int16_t* block = nullptr;
     std::string message;
-    ASSERT_TRUE(readSoundSamples(h, dir + "/b.flac", MaxOrigSamples, frames, block, message))
+    ASSERT_TRUE(soundfile::readSoundSamples(h, dir + "/b.flac", processing::MaxOrigSamples, frames, block, message))
         << message;
     ASSERT_EQ(frames, 12000);
     ASSERT_EQ(w->origLength, frames);
@@ -96,30 +96,30 @@ TEST(OtherFormats, AFlacFromTheListFillsThePanesWithItsSamples) {
     delete[] block;
     block = nullptr; // the reader frees the block it is given
     // And those are the WAV's samples: FLAC is lossless.
-    ASSERT_TRUE(readWavSamples(h, dir + "/a.wav", frames, block));
+    ASSERT_TRUE(soundfile::readWavSamples(h, dir + "/a.wav", frames, block));
     for (int32_t i = 0; i < frames; i += 101)
         EXPECT_EQ(w->origSamples.data(1)[i], block[std::size_t(i) * 2 + 1]);
     delete[] block;
 }
 
 TEST(OtherFormats, TheBatchCleansThemIntoWavFiles) {
-    TFPanelSignal* w = apptest::windows();
+    app::TFPanelSignal* w = apptest::windows();
     const std::string dir = mixedDir("formats-batch");
     const std::string out = apptest::scratchDir() + "/formats-batch-out";
     fs::remove_all(out);
     fs::create_directories(out);
     listDirectory(w, dir, 4);
-    FSetDirectory->chosenDir = out;
+    processing::batchwindows::FSetDirectory->chosenDir = out;
     apptest::selectListRow(w, 0);
     apptest::takeMessages();
     w->bAutoClick();
     EXPECT_TRUE(apptest::takeMessages().isEmpty());
     for (const char* f : {"a.wav", "b.Wav", "c.Wav", "d.Wav"}) {
         SCOPED_TRACE(f);
-        WavHeaderInfo h;
+        soundfile::WavHeaderInfo h;
         int32_t frames = 0;
         int16_t* block = nullptr;
-        ASSERT_TRUE(readWavSamples(h, out + "/" + f, frames, block));
+        ASSERT_TRUE(soundfile::readWavSamples(h, out + "/" + f, frames, block));
         EXPECT_EQ(h.sampleRate, 16000u);
         EXPECT_GT(frames, 11000); // the cleaner's frames, not the file's
         delete[] block;
@@ -141,14 +141,14 @@ TEST(OtherFormats, TheBatchCleansThemIntoWavFiles) {
 }
 
 TEST(OtherFormats, OpenDialogsTakeThemAsOriginalAndChangedSignal) {
-    TFPanelSignal* w = apptest::windows();
+    app::TFPanelSignal* w = apptest::windows();
     const std::string dir = mixedDir("formats-dialog");
     auto decoded = [](const std::string& path) {
-        WavHeaderInfo h;
+        soundfile::WavHeaderInfo h;
         int32_t frames = 0;
         int16_t* block = nullptr;
         std::string message;
-        EXPECT_TRUE(readSoundSamples(h, path, MaxOrigSamples, frames, block, message)) << message;
+        EXPECT_TRUE(soundfile::readSoundSamples(h, path, processing::MaxOrigSamples, frames, block, message)) << message;
         std::vector<int16_t> v(block, block + std::size_t(frames) * h.channels);
         delete[] block;
         return v;
@@ -174,6 +174,6 @@ TEST(OtherFormats, OpenDialogsTakeThemAsOriginalAndChangedSignal) {
     // A file that looks like FLAC but is not one fails as an unreadable WAV does.
     { std::ofstream(dir + "/bad.flac", std::ios::binary) << "fLaC" << std::string(40, '\x09'); }
     apptest::answerDialogs({QString::fromStdString(dir + "/bad.flac")});
-    EXPECT_THROW(w->tOpenClick(), UnknownFormat);
+    EXPECT_THROW(w->tOpenClick(), soundfile::UnknownFormat);
     EXPECT_EQ(std::size_t(w->origLength) * 2, ogg.size()); // the signal held stays
 }

@@ -17,7 +17,7 @@ namespace {
 using apptest::windows;
 
 // The arrow of an up-down control: right for next, left for previous.
-QToolButton* arrow(UpDown* control, bool next) {
+QToolButton* arrow(gui::UpDown* control, bool next) {
     for (QToolButton* b : control->findChildren<QToolButton*>())
         if (b->arrowType() == (next ? Qt::RightArrow : Qt::LeftArrow))
             return b;
@@ -26,7 +26,7 @@ QToolButton* arrow(UpDown* control, bool next) {
 
 class PaneControls : public ::testing::Test {
   protected:
-    TFPanelSignal* w = nullptr;
+    app::TFPanelSignal* w = nullptr;
     void SetUp() override {
         w = windows();
         std::vector<int16_t> s(16000);
@@ -34,7 +34,7 @@ class PaneControls : public ::testing::Test {
             s[i] = int16_t((i * 91) % 4000 - 2000);
         const std::string path = apptest::scratchDir() + "/controls.wav";
         std::string err;
-        ASSERT_TRUE(writePcmWav(path, 16000, 1, s.data(), s.size(), err)) << err;
+        ASSERT_TRUE(soundfile::writePcmWav(path, 16000, 1, s.data(), s.size(), err)) << err;
         apptest::answerDialogs({QString::fromStdString(path)});
         w->tOpenClick();
         ASSERT_EQ(w->origLength, 16000);
@@ -105,7 +105,7 @@ TEST_F(PaneControls, TrayClearSpeechSwitchGivesTheKeyboardBackToTheScrollBar) {
     w->activateWindow();
     QApplication::processEvents();
     ASSERT_TRUE(w->formActivated);
-    ASSERT_EQ(w->workMode, WorkReady);
+    ASSERT_EQ(w->workMode, app::WorkReady);
     const bool clear = w->mSelectClearSpeech->isChecked();
     w->FileList->setFocus();
     QApplication::processEvents();

@@ -25,13 +25,13 @@ protected:
         return out;
     }
     void expectFinished() {
-        EXPECT_EQ(w->workMode, WorkReady);
+        EXPECT_EQ(w->workMode, app::WorkReady);
         EXPECT_FALSE(w->TimerPlayPos->isActive());
         EXPECT_EQ(w->player.handle, nullptr);
         for (QToolButton* b : {w->tPlayAll, w->tPlayNewAll, w->tPlay0, w->tPlay1, w->tPlayNew0, w->tPlayNew1})
-            EXPECT_TRUE(shows(b, ImgPlay)) << b->objectName().toStdString();
-        EXPECT_TRUE(shows(w->tPlayLoopedAll, ImgPlayLoop));
-        EXPECT_TRUE(shows(w->tPlayLoopedNewAll, ImgPlayLoop));
+            EXPECT_TRUE(shows(b, app::ImgPlay)) << b->objectName().toStdString();
+        EXPECT_TRUE(shows(w->tPlayLoopedAll, app::ImgPlayLoop));
+        EXPECT_TRUE(shows(w->tPlayLoopedNewAll, app::ImgPlayLoop));
         for (int k = 0; k < 4; ++k) {
             EXPECT_FALSE(w->playMarkShown[k]);
             EXPECT_EQ(w->playMarkRects[k].right, 0);
@@ -43,13 +43,13 @@ TEST_F(Playback, WholeStereoSignalPlaysInterleavedAndTheDoneMessageFinishes) {
     const std::vector<int16_t> sig = pattern(4000, 2);
     load(sig, 2, 8000);
     w->tPlayAllClick();
-    EXPECT_EQ(w->workMode, WorkPlayOnce);
-    EXPECT_TRUE(shows(w->tPlayAll, ImgStop));
+    EXPECT_EQ(w->workMode, app::WorkPlayOnce);
+    EXPECT_TRUE(shows(w->tPlayAll, app::ImgStop));
     EXPECT_TRUE(w->TimerPlayPos->isActive());
     EXPECT_EQ(w->playPass, 1);
     EXPECT_EQ(w->player.channels, 2u);
     advance(250);
-    EXPECT_EQ(w->workMode, WorkPlayOnce);
+    EXPECT_EQ(w->workMode, app::WorkPlayOnce);
     w->TimerPlayPosTimer();
     EXPECT_TRUE(w->playMarkShown[0] && w->playMarkShown[1]);
     advance(300);  // 500 ms of sound in all
@@ -68,7 +68,7 @@ TEST_F(Playback, ASelectionOrOneChannelQueuesJustThoseFrames) {
     expectFinished();
 
     // The changed Left from the cursor to the end.
-    install(VirtualCardConfig{});
+    install(platform::VirtualCardConfig{});
     w->setSelection(4000, 4000);
     w->tPlayNew0Click();
     advance(200);
@@ -76,7 +76,7 @@ TEST_F(Playback, ASelectionOrOneChannelQueuesJustThoseFrames) {
     expectFinished();
 
     // A selection of the whole changed signal, both channels.
-    install(VirtualCardConfig{});
+    install(platform::VirtualCardConfig{});
     w->setSelection(0, 4999);
     w->tPlayNewAllClick();
     advance(700);
@@ -99,21 +99,21 @@ TEST_F(Playback, PressingAgainStopsAndOnlyTheMatchingKindOfCommandActs) {
     w->tPlay0Click();
     advance(100);
     w->tPlayLoopedAllClick();  // a looped command during a once-playback: nothing
-    EXPECT_EQ(w->workMode, WorkPlayOnce);
-    EXPECT_TRUE(shows(w->tPlayLoopedAll, ImgPlayLoop));
+    EXPECT_EQ(w->workMode, app::WorkPlayOnce);
+    EXPECT_TRUE(shows(w->tPlayLoopedAll, app::ImgPlayLoop));
     w->tPlay1Click();  // any once-command stops a once-playback
-    EXPECT_TRUE(shows(w->tPlay1, ImgPlay));
+    EXPECT_TRUE(shows(w->tPlay1, app::ImgPlay));
     advance(10);
     expectFinished();
     EXPECT_LT(played().size(), std::size_t(16000));
 
     w->tPlayLoopedAllClick();
-    EXPECT_EQ(w->workMode, WorkPlayLoop);
-    EXPECT_TRUE(shows(w->tPlayLoopedAll, ImgStop));
+    EXPECT_EQ(w->workMode, app::WorkPlayLoop);
+    EXPECT_TRUE(shows(w->tPlayLoopedAll, app::ImgStop));
     w->tPlayAllClick();  // a once-command during a loop: nothing
-    EXPECT_EQ(w->workMode, WorkPlayLoop);
+    EXPECT_EQ(w->workMode, app::WorkPlayLoop);
     w->tPlayLoopedNewAllClick();  // any looped command stops the loop
-    EXPECT_EQ(w->workMode, WorkPlayOnce);
+    EXPECT_EQ(w->workMode, app::WorkPlayOnce);
     advance(10);
     expectFinished();
 }
@@ -123,7 +123,7 @@ TEST_F(Playback, LoopedPlaybackRequeuesAndTheMarkerCountsEachPassWithinTheSelect
     load(sig, 1, 8000);
     w->setSelection(2000, 2799);  // 800 frames, 100 ms per pass
     w->tPlayLoopedAllClick();
-    ASSERT_EQ(w->workMode, WorkPlayLoop);
+    ASSERT_EQ(w->workMode, app::WorkPlayLoop);
     const int W = w->grSig0->width();
     const int32_t S = w->origViewStart[0], N = w->origViewLength[0];
     ASSERT_GT(N, 0);
@@ -163,8 +163,8 @@ TEST_F(Playback, TheSpaceBarPlaysAndStopsTheHalfClickedLast) {
     QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
     w->changedPaneActive = 0;
     QCoreApplication::sendEvent(w->ScrollSignal, &space);
-    EXPECT_EQ(w->workMode, WorkPlayOnce);
-    EXPECT_TRUE(shows(w->tPlayAll, ImgStop));
+    EXPECT_EQ(w->workMode, app::WorkPlayOnce);
+    EXPECT_TRUE(shows(w->tPlayAll, app::ImgStop));
     EXPECT_EQ(w->player.channels, 1u);
     QCoreApplication::sendEvent(w->ScrollSignal, &space);
     advance(5);
@@ -172,7 +172,7 @@ TEST_F(Playback, TheSpaceBarPlaysAndStopsTheHalfClickedLast) {
 
     w->changedPaneActive = 1;
     w->FormKeyDown(Qt::Key_Space);
-    EXPECT_TRUE(shows(w->tPlayNewAll, ImgStop));
+    EXPECT_TRUE(shows(w->tPlayNewAll, app::ImgStop));
     EXPECT_EQ(w->player.channels, 2u);
     w->FormKeyDown(Qt::Key_Space);
     advance(5);
@@ -185,20 +185,20 @@ TEST_F(Playback, TheSpaceBarPlaysAndStopsTheHalfClickedLast) {
     expectFinished();
 
     // Recording, start-up and duplex modes ignore it.
-    for (WorkMode m : {WorkRecording, WorkStartup, WorkDuplex}) {
+    for (app::WorkMode m : {app::WorkRecording, app::WorkStartup, app::WorkDuplex}) {
         w->setWorkMode(m);
         w->FormKeyDown(Qt::Key_Space);
         EXPECT_EQ(w->workMode, m);
         EXPECT_EQ(w->player.handle, nullptr);
     }
-    w->setWorkMode(WorkReady);
+    w->setWorkMode(app::WorkReady);
 }
 
 TEST_F(Playback, ASignalIsReplacedOnlyAfterThePlaybackStopped) {
     std::vector<int16_t> file = pattern(3000, 2, 9);
     const std::string path = apptest::scratchDir() + "/replacing.wav";
     std::string err;
-    ASSERT_TRUE(writePcmWav(path, 8000, 2, file.data(), 3000, err)) << err;
+    ASSERT_TRUE(soundfile::writePcmWav(path, 8000, 2, file.data(), 3000, err)) << err;
 
     load(pattern(80000, 1, 10), 1, 8000);
     w->tPlay0Click();
@@ -211,9 +211,9 @@ TEST_F(Playback, ASignalIsReplacedOnlyAfterThePlaybackStopped) {
 
     // The done message of that stop comes late and must not end the next playback.
     w->tPlayLoopedAllClick();
-    ASSERT_EQ(w->workMode, WorkPlayLoop);
+    ASSERT_EQ(w->workMode, app::WorkPlayLoop);
     QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(w->workMode, WorkPlayLoop);
+    EXPECT_EQ(w->workMode, app::WorkPlayLoop);
     w->stopPlayback();
     expectFinished();
 }
@@ -221,9 +221,9 @@ TEST_F(Playback, ASignalIsReplacedOnlyAfterThePlaybackStopped) {
 TEST_F(Playback, NothingToPlayOrNoOutputDeviceLeavesTheWindowReady) {
     load({}, 1, 8000);
     w->tPlayAllClick();
-    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->workMode, app::WorkReady);
 
-    VirtualCardConfig none;
+    platform::VirtualCardConfig none;
     none.outputs = 0;
     install(none);
     load(pattern(1000, 1), 1, 8000);

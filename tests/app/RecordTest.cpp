@@ -21,9 +21,9 @@ protected:
         std::vector<int16_t> s = pattern(frames, channels, seed);
         const std::string path = apptest::scratchDir() + "/input-" + std::to_string(seed) + ".wav";
         std::string err;
-        EXPECT_TRUE(writePcmWav(path, uint32_t(rate), uint16_t(channels), s.data(), std::size_t(frames), err)) << err;
-        VirtualCardConfig c;
-        c.input = virtualInputFile(path);
+        EXPECT_TRUE(soundfile::writePcmWav(path, uint32_t(rate), uint16_t(channels), s.data(), std::size_t(frames), err)) << err;
+        platform::VirtualCardConfig c;
+        c.input = audio::virtualInputFile(path);
         install(c);
         return s;
     }
@@ -34,20 +34,20 @@ TEST_F(Recording, AStoppedMonoRecordingIsTheInputWithASilentRight) {
     const std::vector<int16_t> input = feed(8000, 1, 40000, 21);
     load(pattern(500, 2), 2, 16000);  // a stereo signal is replaced
     w->tRecordClick();
-    EXPECT_EQ(w->workMode, WorkRecording);
-    EXPECT_TRUE(shows(w->tRecord, ImgStop));
+    EXPECT_EQ(w->workMode, app::WorkRecording);
+    EXPECT_TRUE(shows(w->tRecord, app::ImgStop));
     EXPECT_TRUE(w->TimerRec->isActive());
     EXPECT_EQ(w->recorder.sampleRate, 8000u);
-    EXPECT_EQ(sourceHeader.avgBytesPerSec, 16000u);
+    EXPECT_EQ(soundfile::sourceHeader.avgBytesPerSec, 16000u);
     for (int t = 0; t < 3; ++t) w->TimerRecTimer();
     EXPECT_EQ(w->Status0->panelText(2), "Title: 200 ms/1600");
     advance(1500);
     w->tRecordClick();  // stop: the data message finishes
-    EXPECT_EQ(w->workMode, WorkRecording);
+    EXPECT_EQ(w->workMode, app::WorkRecording);
     QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->workMode, app::WorkReady);
     EXPECT_FALSE(w->TimerRec->isActive());
-    EXPECT_TRUE(shows(w->tRecord, ImgRecord));
+    EXPECT_TRUE(shows(w->tRecord, app::ImgRecord));
     EXPECT_EQ(w->tRecord->toolTip(), "Start audio recording");
     ASSERT_EQ(w->origLength, 12000);
     EXPECT_TRUE(std::equal(input.begin(), input.begin() + 12000, w->origSamples.data(0)));
@@ -74,7 +74,7 @@ TEST_F(Recording, AStereoRecordingKeepsBothChannels) {
         ASSERT_EQ(w->origSamples[1][i], input[std::size_t(i) * 2 + 1]) << i;
     }
     EXPECT_EQ(w->recorder.channels, 2u);
-    EXPECT_EQ(sourceHeader.blockAlign, 4u);
+    EXPECT_EQ(soundfile::sourceHeader.blockAlign, 4u);
 }
 
 TEST_F(Recording, AFullBufferEndsTheRecordingByItself) {
@@ -83,10 +83,10 @@ TEST_F(Recording, AFullBufferEndsTheRecordingByItself) {
     w->tRecordClick();
     // 10,000,000 stereo frames at 32 kHz: 312.5 s.
     advance(312000, 1000);
-    EXPECT_EQ(w->workMode, WorkRecording);
+    EXPECT_EQ(w->workMode, app::WorkRecording);
     advance(1000, 100);
-    EXPECT_EQ(w->workMode, WorkReady);
-    ASSERT_EQ(w->origLength, MaxOrigSamples / 2);
+    EXPECT_EQ(w->workMode, app::WorkReady);
+    ASSERT_EQ(w->origLength, processing::MaxOrigSamples / 2);
     // The looped input, still in step at the very end.
     const int32_t last = w->origLength - 1;
     EXPECT_EQ(w->origSamples[0][last], input[std::size_t(last % 32000) * 2]);
@@ -99,14 +99,14 @@ TEST_F(Recording, OpeningAFileEndsTheRecordingFirst) {
     std::vector<int16_t> file = pattern(900, 2, 25);
     const std::string path = apptest::scratchDir() + "/during-recording.wav";
     std::string err;
-    ASSERT_TRUE(writePcmWav(path, 16000, 2, file.data(), 900, err)) << err;
+    ASSERT_TRUE(soundfile::writePcmWav(path, 16000, 2, file.data(), 900, err)) << err;
     w->tRecordClick();
     advance(200);
     // A file that cannot be read keeps what was recorded.
     apptest::answerDialogs({QString::fromStdString(apptest::scratchDir() + "/missing.wav")});
     w->tOpenClick();
     apptest::takeMessages();
-    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->workMode, app::WorkReady);
     EXPECT_FALSE(w->TimerRec->isActive());
     EXPECT_EQ(w->recorder.handle, nullptr);
     ASSERT_EQ(w->origLength, 1600);
@@ -120,18 +120,18 @@ TEST_F(Recording, OpeningAFileEndsTheRecordingFirst) {
     EXPECT_EQ(w->recorder.sampleRate, 16000u);
     QCoreApplication::sendPostedEvents();  // the late data message changes nothing
     EXPECT_EQ(w->origLength, 900);
-    EXPECT_TRUE(shows(w->tRecord, ImgRecord));
+    EXPECT_TRUE(shows(w->tRecord, app::ImgRecord));
 }
 
 TEST_F(Recording, NoInputDeviceIsSaidInWordsAndNothingStarts) {
-    VirtualCardConfig none;
+    platform::VirtualCardConfig none;
     none.inputs = 0;
     install(none);
     load(pattern(500, 1), 1, 8000);
     w->tRecordClick();
-    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->workMode, app::WorkReady);
     EXPECT_FALSE(w->TimerRec->isActive());
-    EXPECT_TRUE(shows(w->tRecord, ImgRecord));
+    EXPECT_TRUE(shows(w->tRecord, app::ImgRecord));
     EXPECT_EQ(w->origLength, 500);
     const QStringList m = apptest::takeMessages();
     ASSERT_EQ(m.size(), 1);

@@ -18,25 +18,25 @@
 
 namespace soundtest {
 
-inline bool shows(QToolButton* b, int image) { return b->icon().cacheKey() == buttonImage(image).cacheKey(); }
+inline bool shows(QToolButton* b, int image) { return b->icon().cacheKey() == app::buttonImage(image).cacheKey(); }
 
 // Lets `ms` pass on the test clock and delivers the device messages.
 inline void advance(uint64_t ms, uint64_t stepMs = 5) {
     for (uint64_t done = 0; done < ms; done += stepMs) {
-        virtualCardAdvance(std::min(stepMs, ms - done) * 1000);
+        platform::virtualCardAdvance(std::min(stepMs, ms - done) * 1000);
         QCoreApplication::sendPostedEvents();
     }
 }
 
 // The configuration window's recording rate and channel count.
 inline void configure(int rate, int channels) {
-    for (int i = 0; i < FconfAS->SRate->count(); ++i)
-        if (settings::sampleRateOf(i) == rate) FconfAS->SRate->setItemIndex(i);
-    FconfAS->SRateClick();
-    FconfAS->nChannels->setItemIndex(channels - 1);
-    FconfAS->nChannelsClick();
-    ASSERT_EQ(FconfAS->recSampleRate, rate);
-    ASSERT_EQ(FconfAS->recChannels, channels);
+    for (int i = 0; i < config::FconfAS->SRate->count(); ++i)
+        if (config::sampleRateOf(i) == rate) config::FconfAS->SRate->setItemIndex(i);
+    config::FconfAS->SRateClick();
+    config::FconfAS->nChannels->setItemIndex(channels - 1);
+    config::FconfAS->nChannelsClick();
+    ASSERT_EQ(config::FconfAS->recSampleRate, rate);
+    ASSERT_EQ(config::FconfAS->recChannels, channels);
 }
 
 // Interleaved test signal: a different value at every sample.
@@ -52,18 +52,18 @@ inline std::vector<int16_t> pattern(int32_t frames, int channels, int seed = 1) 
 
 class SoundTest : public ::testing::Test {
 protected:
-    TFPanelSignal* w = nullptr;
+    app::TFPanelSignal* w = nullptr;
     // What the window showed before the test; it is given back afterwards.
     int32_t keptOrigLength = 0, keptChangedLength = 0;
-    uint8_t keptMode = WorkStartup;
+    uint8_t keptMode = app::WorkStartup;
     QStringList keptStatus;
     int keptRate = 0, keptChannels = 0;
     bool keptClearSig = true;
 
-    void install(VirtualCardConfig c) {
+    void install(platform::VirtualCardConfig c) {
         c.testClock = true;
         c.keepPlayed = true;
-        ASSERT_TRUE(installVirtualCard(c)) << "a sound device was left open";
+        ASSERT_TRUE(platform::installVirtualCard(c)) << "a sound device was left open";
     }
     void SetUp() override {
         w = apptest::windows();
@@ -72,12 +72,12 @@ protected:
         keptOrigLength = w->origLength;
         keptChangedLength = w->changedLength;
         keptMode = w->workMode;
-        keptRate = FconfAS->SRate->itemIndex();
-        keptChannels = FconfAS->nChannels->itemIndex();
+        keptRate = config::FconfAS->SRate->itemIndex();
+        keptChannels = config::FconfAS->nChannels->itemIndex();
         keptClearSig = w->ShowClearSig->isChecked();
-        for (StatusBar* bar : {w->Status0, w->Status1})
+        for (app::StatusBar* bar : {w->Status0, w->Status1})
             for (int i = 0; i < bar->panelCount(); ++i) keptStatus << bar->panelText(i);
-        install(VirtualCardConfig{});
+        install(platform::VirtualCardConfig{});
     }
     void TearDown() override {
         w->closeSoundDevices();
@@ -87,13 +87,13 @@ protected:
         w->origLength = keptOrigLength;
         w->changedLength = keptChangedLength;
         w->setWorkMode(keptMode);
-        FconfAS->SRate->setItemIndex(keptRate);
-        FconfAS->SRateClick();
-        FconfAS->nChannels->setItemIndex(keptChannels);
-        FconfAS->nChannelsClick();
+        config::FconfAS->SRate->setItemIndex(keptRate);
+        config::FconfAS->SRateClick();
+        config::FconfAS->nChannels->setItemIndex(keptChannels);
+        config::FconfAS->nChannelsClick();
         w->ShowClearSig->setChecked(keptClearSig);
         int k = 0;
-        for (StatusBar* bar : {w->Status0, w->Status1})
+        for (app::StatusBar* bar : {w->Status0, w->Status1})
             for (int i = 0; i < bar->panelCount(); ++i) bar->setPanelText(i, keptStatus.value(k++));
         w->PanelSignalResize();
     }
@@ -108,10 +108,10 @@ protected:
         else
             w->changedLength = 0;
         w->resetSelection();
-        w->setWorkMode(WorkReady);
+        w->setWorkMode(app::WorkReady);
         w->PanelSignalResize();
     }
-    std::vector<int16_t> played() const { return virtualCardPlayed().samples; }
+    std::vector<int16_t> played() const { return platform::virtualCardPlayed().samples; }
 };
 
 }  // namespace soundtest

@@ -26,7 +26,7 @@ constexpr double kPi = 3.14159265358979323846;
 std::string writeWav(const std::string& name, uint16_t channels, const std::vector<int16_t>& samples) {
     const std::string path = apptest::scratchDir() + "/" + name;
     std::string err;
-    EXPECT_TRUE(writePcmWav(path, 16000, channels, samples.data(), samples.size() / channels, err)) << err;
+    EXPECT_TRUE(soundfile::writePcmWav(path, 16000, channels, samples.data(), samples.size() / channels, err)) << err;
     return path;
 }
 
@@ -41,7 +41,7 @@ std::string makeTones() {
     return writeWav("tones.wav", 2, s);
 }
 
-QImage shot(PaintBox* box) {
+QImage shot(gui::PaintBox* box) {
     return box->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -65,7 +65,7 @@ std::set<QRgb> middleColours(const QImage& im) {
 
 class SpectrogramView : public ::testing::Test {
   protected:
-    TFPanelSignal* w = nullptr;
+    app::TFPanelSignal* w = nullptr;
     void SetUp() override {
         w = windows();
         apptest::answerDialogs({QString::fromStdString(makeTones())});
@@ -84,7 +84,7 @@ class SpectrogramView : public ::testing::Test {
 };
 
 TEST_F(SpectrogramView, MenuItemAndToolButtonSwitchAllFourPanes) {
-    PaintBox* panes[4] = {w->grSig0, w->grSig1, w->grSigNew0, w->grSigNew1};
+    gui::PaintBox* panes[4] = {w->grSig0, w->grSig1, w->grSigNew0, w->grSigNew1};
     ASSERT_FALSE(w->mSpectrogram->isChecked());
     EXPECT_EQ(w->tSpectrogram->defaultAction(), w->mSpectrogram);
     QImage waveform[4];
@@ -99,7 +99,7 @@ TEST_F(SpectrogramView, MenuItemAndToolButtonSwitchAllFourPanes) {
     EXPECT_TRUE(w->tSpectrogram->isChecked());
     for (int k = 0; k < 4; ++k) {
         const display::SpectrogramImage& im = w->spectrograms[k].image();
-        EXPECT_EQ(im.width, std::min(panes[k]->width(), MaxColumns)) << k;
+        EXPECT_EQ(im.width, std::min(panes[k]->width(), app::MaxColumns)) << k;
         EXPECT_EQ(im.height, panes[k]->height()) << k;
         EXPECT_GT(im.filled, 0) << k;
         // What is painted is the cached image: a row through the middle of
@@ -136,7 +136,7 @@ TEST_F(SpectrogramView, TheTonesLandInTheirRowsOfOriginalAndChangedPanes) {
 
 TEST_F(SpectrogramView, CursorSelectionZoomAndOverlayKeepWorking) {
     w->mSpectrogram->trigger();
-    PaintBox* pane = w->grSig0;
+    gui::PaintBox* pane = w->grSig0;
     const display::SpectrogramImage& im = w->spectrograms[0].image();
     const std::vector<float> levels = im.levels;
     const std::vector<uint32_t> pixels = im.pixels;
@@ -197,7 +197,7 @@ TEST_F(SpectrogramView, TheSameSignalLooksTheSameInOriginalAndChangedPanes) {
     w->mSpectrogram->trigger();
     auto compare = [&](const char* what) {
         SCOPED_TRACE(what);
-        PaintBox* panes[4] = {w->grSig0, w->grSig1, w->grSigNew0, w->grSigNew1};
+        gui::PaintBox* panes[4] = {w->grSig0, w->grSig1, w->grSigNew0, w->grSigNew1};
         for (int ch = 0; ch < 2; ++ch) {
             const display::SpectrogramImage& a = w->spectrograms[ch].image();
             const display::SpectrogramImage& b = w->spectrograms[2 + ch].image();
@@ -283,12 +283,12 @@ TEST_F(SpectrogramView, RemovedHumLeavesTheRowsAboveItAsTheyWere) {
 }
 
 TEST_F(SpectrogramView, TextsInBothLanguages) {
-    FconfAS->cboxLang->setCurrentIndex(1);
-    FconfAS->cboxLangChange();
+    config::FconfAS->cboxLang->setCurrentIndex(1);
+    config::FconfAS->cboxLangChange();
     EXPECT_EQ(w->mSpectrogram->text(), QString::fromUtf8("Спектрограмма"));
     EXPECT_EQ(w->tSpectrogram->text(), QString::fromUtf8("Спектрограмма"));
-    FconfAS->cboxLang->setCurrentIndex(0);
-    FconfAS->cboxLangChange();
+    config::FconfAS->cboxLang->setCurrentIndex(0);
+    config::FconfAS->cboxLangChange();
     EXPECT_EQ(w->mSpectrogram->text(), "Spectrogram");
     EXPECT_EQ(w->tSpectrogram->text(), "Spectrogram");
 }

@@ -44,7 +44,7 @@ std::string makeWav(const std::string& name, int channels, int frames, uint32_t 
     for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t((i * 37) % 2000 - 1000);
     const std::string path = apptest::scratchDir() + "/" + name;
     std::string err;
-    EXPECT_TRUE(writePcmWav(path, rate, uint16_t(channels), s.data(), std::size_t(frames), err)) << err;
+    EXPECT_TRUE(soundfile::writePcmWav(path, rate, uint16_t(channels), s.data(), std::size_t(frames), err)) << err;
     return path;
 }
 
@@ -52,25 +52,25 @@ std::string makeWav(const std::string& name, int channels, int frames, uint32_t 
 // controls and the engine's re-initialisation, the neural one included.
 TEST(ConfigLink, EveryMethodOfTheBoxReachesTheRun) {
     windows();
-    ASSERT_NE(FconfAS, nullptr);
-    const int kept = FconfAS->KindSubst->itemIndex();
+    ASSERT_NE(config::FconfAS, nullptr);
+    const int kept = config::FconfAS->KindSubst->itemIndex();
     for (int m = 0; m < 4; ++m) {
-        FconfAS->KindSubst->setItemIndex(m);
-        EXPECT_EQ(configMethod(), m);
-        EXPECT_EQ(configRunParameters(16000, 1).method, m);
-        EXPECT_EQ(configFrameControls(false, true).method, m);
+        config::FconfAS->KindSubst->setItemIndex(m);
+        EXPECT_EQ(app::configMethod(), m);
+        EXPECT_EQ(app::configRunParameters(16000, 1).method, m);
+        EXPECT_EQ(app::configFrameControls(false, true).method, m);
     }
-    FconfAS->KindSubst->setItemIndex(kept);
+    config::FconfAS->KindSubst->setItemIndex(kept);
 }
 
 TEST(Window, StartsWithTheSignalCommandsDisabled) {
-    TFPanelSignal* shared = windows();
+    app::TFPanelSignal* shared = windows();
     {
         // A main window of its own: the shared one may have left start-up in
         // an earlier test of this process.
-        TFPanelSignal fresh;
+        app::TFPanelSignal fresh;
         fresh.FormActivate();
-        EXPECT_EQ(fresh.workMode, WorkStartup);
+        EXPECT_EQ(fresh.workMode, app::WorkStartup);
         EXPECT_EQ(fresh.origLength, 0);
         EXPECT_EQ(fresh.changedLength, 0);
         EXPECT_EQ(fresh.windowTitle(), "Quorvex's Silvane");
@@ -83,29 +83,29 @@ TEST(Window, StartsWithTheSignalCommandsDisabled) {
         EXPECT_EQ(fresh.StatusDir1->panelText(0).left(4), "Dir:");
         // The space bar plays nothing before a signal is loaded.
         fresh.FormKeyDown(Qt::Key_Space);
-        EXPECT_EQ(fresh.workMode, WorkStartup);
+        EXPECT_EQ(fresh.workMode, app::WorkStartup);
     }
     // The shared window goes on as the program's main window; its engine
     // blocks, which the fresh window destroyed on its way out, are made anew.
-    FPanelSignal = shared;
+    app::FPanelSignal = shared;
     shared->bInitSVClick();
 }
 
 TEST(Window, WorkModesSwitchTheCommandList) {
-    TFPanelSignal* w = windows();
+    app::TFPanelSignal* w = windows();
     const uint8_t before = w->workMode;
-    w->setWorkMode(WorkReady);
+    w->setWorkMode(app::WorkReady);
     for (QObject* o : w->signalCommands()) EXPECT_TRUE(enabled(o)) << o->objectName().toStdString();
-    w->setWorkMode(WorkPlayOnce);  // changes no command
+    w->setWorkMode(app::WorkPlayOnce);  // changes no command
     for (QObject* o : w->signalCommands()) EXPECT_TRUE(enabled(o));
-    w->setWorkMode(WorkDuplex);
+    w->setWorkMode(app::WorkDuplex);
     for (QObject* o : w->signalCommands()) EXPECT_FALSE(enabled(o));
     EXPECT_TRUE(w->tOpen->isEnabled());
     w->setWorkMode(before);
 }
 
 TEST(Window, HidingTheFileListDisablesTheBatch) {
-    TFPanelSignal* w = windows();
+    app::TFPanelSignal* w = windows();
     ASSERT_TRUE(w->ShowFileList->isChecked());
     w->ShowFileList->trigger();
     EXPECT_FALSE(w->ShowFileList->isChecked());
@@ -121,7 +121,7 @@ TEST(Window, HidingTheFileListDisablesTheBatch) {
 }
 
 TEST(Window, DeactivationKeepsPositionAndSizeForTheNextActivation) {
-    TFPanelSignal* w = windows();
+    app::TFPanelSignal* w = windows();
     w->setGeometry(100, 120, 900, 500);
     QApplication::processEvents();
     const QRect kept = w->geometry();
@@ -132,7 +132,7 @@ TEST(Window, DeactivationKeepsPositionAndSizeForTheNextActivation) {
 }
 
 TEST(Window, ToolBarDoubleClickShowsDuplex) {
-    TFPanelSignal* w = windows();
+    app::TFPanelSignal* w = windows();
     w->ToolBar4DblClick();
     bool visible = false;
     for (QAction* a : w->ToolBar2->actions())
@@ -145,7 +145,7 @@ TEST(Window, ToolBarDoubleClickShowsDuplex) {
 // another directory was shown before (the program's start in one directory
 // with a file of another named on the command line).
 TEST(Window, DirectoryTreeFollowsTheListsDirectory) {
-    TFPanelSignal* w = windows();
+    app::TFPanelSignal* w = windows();
     const std::string first = apptest::scratchDir() + "/tree-first/start";
     const std::string deep = apptest::scratchDir() + "/tree/a/b/c/d";
     fs::create_directories(first);
@@ -185,7 +185,7 @@ TEST(Window, DirectoryTreeFollowsTheListsDirectory) {
 }
 
 TEST(MainRoad, FileListOpensCleansAndSavesAsTheCommandLineDoes) {
-    TFPanelSignal* w = windows();
+    app::TFPanelSignal* w = windows();
     if (!w->formActivated) w->FormActivate();
     ASSERT_TRUE(w->bEnabledPr->isChecked());  // the stored default: processing on
     const std::string dir = apptest::scratchDir() + "/list";
@@ -199,7 +199,7 @@ TEST(MainRoad, FileListOpensCleansAndSavesAsTheCommandLineDoes) {
     apptest::takeMessages();
     w->FileListClick();
     EXPECT_TRUE(apptest::takeMessages().isEmpty());
-    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(w->workMode, app::WorkReady);
     EXPECT_EQ(w->recorder.channels, 2u);
     EXPECT_GT(w->changedLength, w->origLength - 2048);
     EXPECT_LE(w->changedLength, w->origLength);
@@ -229,7 +229,7 @@ TEST(MainRoad, FileListOpensCleansAndSavesAsTheCommandLineDoes) {
 }
 
 TEST(OpenSave, MonoOriginalGetsNoRightOverlay) {
-    TFPanelSignal* w = windows();
+    app::TFPanelSignal* w = windows();
     const std::string stereo = makeWav("st.wav", 2, 20000);
     const std::string mono = makeWav("mono.wav", 1, 12000);
     apptest::answerDialogs({QString::fromStdString(stereo)});
@@ -248,7 +248,7 @@ TEST(OpenSave, MonoOriginalGetsNoRightOverlay) {
 }
 
 TEST(OpenSave, FailuresAreReportedAndLoseNothing) {
-    TFPanelSignal* w = windows();
+    app::TFPanelSignal* w = windows();
     const std::string good = makeWav("keep.wav", 2, 10000);
     apptest::answerDialogs({QString::fromStdString(good)});
     w->tOpenClick();
@@ -268,7 +268,7 @@ TEST(OpenSave, FailuresAreReportedAndLoseNothing) {
     const std::string bad = apptest::scratchDir() + "/bad.wav";
     std::ofstream(bad) << "RIFF\x10\0\0\0WAVEfmt \x10\0\0\0\x55\0\x01\0";
     apptest::answerDialogs({QString::fromStdString(bad)});
-    EXPECT_THROW(w->tOpenClick(), UnknownFormat);
+    EXPECT_THROW(w->tOpenClick(), soundfile::UnknownFormat);
     EXPECT_EQ(w->origLength, 10000);
 
     // Tag 85: a readable header with an encoding we do not decode.
@@ -295,7 +295,7 @@ TEST(OpenSave, FailuresAreReportedAndLoseNothing) {
 }
 
 TEST(OpenSave, SelectionSavesWriteTheWholeSelection) {
-    TFPanelSignal* w = windows();
+    app::TFPanelSignal* w = windows();
     const std::string src = makeWav("sel.wav", 2, 8000, 8000);
     apptest::answerDialogs({QString::fromStdString(src)});
     w->tOpenClick();
@@ -318,49 +318,49 @@ TEST(OpenSave, SelectionSavesWriteTheWholeSelection) {
 }
 
 TEST(OpenSave, OriginalLongerThanTheCapacityIsCutWithAMessage) {
-    TFPanelSignal* w = windows();
-    const std::string big = makeWav("big.wav", 1, MaxOrigSamples + 1, 8000);
+    app::TFPanelSignal* w = windows();
+    const std::string big = makeWav("big.wav", 1, processing::MaxOrigSamples + 1, 8000);
     apptest::takeMessages();
     apptest::answerDialogs({QString::fromStdString(big)});
     w->tOpenClick();
     QStringList m = apptest::takeMessages();
     ASSERT_EQ(m.size(), 1);
     EXPECT_EQ(m[0], "Max length: 2500000 ms");
-    EXPECT_EQ(w->origLength, MaxOrigSamples);
+    EXPECT_EQ(w->origLength, processing::MaxOrigSamples);
     fs::remove(big);
 }
 
 // The changed signal holds twice as much as the original: its opens warn
 // with its own capacity, and keep that much.
 TEST(OpenSave, ChangedLongerThanItsCapacityIsCutWithItsOwnMaximum) {
-    TFPanelSignal* w = windows();
-    const std::string big = makeWav("bigchanged.wav", 1, MaxChangedSamples + 1, 8000);
+    app::TFPanelSignal* w = windows();
+    const std::string big = makeWav("bigchanged.wav", 1, processing::MaxChangedSamples + 1, 8000);
     apptest::takeMessages();
     apptest::answerDialogs({QString::fromStdString(big)});
     w->tOpenNewClick();
     QStringList m = apptest::takeMessages();
     ASSERT_EQ(m.size(), 1);
     EXPECT_EQ(m[0], "Max length: 5000000 ms");
-    EXPECT_EQ(w->changedLength, MaxChangedSamples);
+    EXPECT_EQ(w->changedLength, processing::MaxChangedSamples);
     apptest::answerDialogs({QString::fromStdString(big)});
     w->tOpenNewRClick();
     m = apptest::takeMessages();
     ASSERT_EQ(m.size(), 1);
     EXPECT_EQ(m[0], "Max length: 5000000 ms");
-    EXPECT_EQ(w->changedLength, MaxChangedSamples);
+    EXPECT_EQ(w->changedLength, processing::MaxChangedSamples);
     fs::remove(big);
     w->changedLength = 0;
 }
 
 TEST(MixCopy, MixSaturatesAndCopiesAreWhole) {
-    TFPanelSignal* w = windows();
+    app::TFPanelSignal* w = windows();
     w->changedLength = 3;
     int16_t* l = w->changedSamples.data(0);
     int16_t* r = w->changedSamples.data(1);
     l[0] = 30000; r[0] = -10000;
     l[1] = 5; r[1] = 7;
     l[2] = -30000; r[2] = 10000;
-    ASSERT_TRUE(FconfAS->MethodMix->isChecked());
+    ASSERT_TRUE(config::FconfAS->MethodMix->isChecked());
     w->bMixNewClick();
     EXPECT_EQ(r[0], 32767);
     EXPECT_EQ(r[1], -2);
@@ -378,7 +378,7 @@ TEST(MixCopy, MixSaturatesAndCopiesAreWhole) {
 namespace {
 
 TEST(OpenSave, RawPcmOpensAs16kMonoAndIgnoresAnOddByte) {
-    TFPanelSignal* w = windows();
+    app::TFPanelSignal* w = windows();
     const std::string raw = apptest::scratchDir() + "/voice.pcm";
     {
         std::ofstream f(raw, std::ios::binary);
@@ -395,8 +395,8 @@ TEST(OpenSave, RawPcmOpensAs16kMonoAndIgnoresAnOddByte) {
     EXPECT_EQ(w->origSamples[1][10], 0);
     EXPECT_EQ(w->recorder.sampleRate, 16000u);
     EXPECT_EQ(w->recorder.channels, 1u);
-    EXPECT_EQ(sourceHeader.sampleRate, 16000u);
-    EXPECT_EQ(w->workMode, WorkReady);
+    EXPECT_EQ(soundfile::sourceHeader.sampleRate, 16000u);
+    EXPECT_EQ(w->workMode, app::WorkReady);
     EXPECT_EQ(w->Status0->panelText(0), "File: voice.pcm");
 }
 

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     std::string dir = (std::filesystem::temp_directory_path() / "silvane-app-XXXXXX").string();
     if (!mkdtemp(dir.data()) || chdir(dir.c_str()) != 0) return 1;
-    SilvaneApplication app(argc, argv);
+    app::SilvaneApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     apptest::destroyWindows();

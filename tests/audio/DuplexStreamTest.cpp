@@ -38,7 +38,7 @@ class DuplexStreamTest : public VirtualCardTest,
 TEST_P(DuplexStreamTest, SixtySecondsWithoutLostOrRepeatedBuffers) {
     const uint32_t rate = GetParam().rate, channels = GetParam().channels;
     constexpr uint64_t Seconds = 60;
-    VirtualCardConfig c;
+    platform::VirtualCardConfig c;
     c.keepPlayed = true;
     c.inputSamples = countingSource(uint32_t(rate * (Seconds + 1)), channels);
     c.inputChannels = channels;
@@ -46,36 +46,36 @@ TEST_P(DuplexStreamTest, SixtySecondsWithoutLostOrRepeatedBuffers) {
 
     // The engine passes the signal through unchanged, so what plays is what
     // was captured.
-    engine::restartAll(engine::settingsAt(int32_t(rate), engine::Parameters{}));
+    processing::restartEngines(processing::engineSettingsAt(int32_t(rate), processing::EngineParameters{}));
     auto controls = [rate] {
-        LiveControls l;
+        audio::LiveControls l;
         l.params.sampleRate = int32_t(rate);
         l.frame.processEnabled = false;
         return l;
     };
 
     MessageWindow window;  // receives the messages; the session polls the headers
-    WaveDevice recorder;
+    audio::WaveDevice recorder;
     recorder.sampleRate = rate;
     recorder.bitsPerSample = 16;
     recorder.channels = channels;
-    DuplexSession session;
+    audio::DuplexSession session;
     session.output.sampleRate = rate;
     session.output.bitsPerSample = 16;
     session.output.channels = channels;
 
     // The signals the session appends to, with room for their 30-second window.
-    const int32_t capacity = int32_t(rate) * (DuplexWindowSeconds + 2);
+    const int32_t capacity = int32_t(rate) * (audio::DuplexWindowSeconds + 2);
     std::vector<int16_t> orig[2], changed[2];
     for (auto* v : {&orig[0], &orig[1], &changed[0], &changed[1]}) v->assign(std::size_t(capacity), 0);
     int32_t origLength = 0, changedLength = 0, selectionStart = 0, selectionEnd = 0;
-    ChannelPair origPair{{orig[0].data(), orig[1].data()}, &origLength, capacity};
-    ChannelPair changedPair{{changed[0].data(), changed[1].data()}, &changedLength, capacity};
+    audio::ChannelPair origPair{{orig[0].data(), orig[1].data()}, &origLength, capacity};
+    audio::ChannelPair changedPair{{changed[0].data(), changed[1].data()}, &changedLength, capacity};
 
     ASSERT_TRUE(session.openCapture(recorder, 0, &window));
     ASSERT_TRUE(session.openOutput(0, &window));
     ASSERT_TRUE(session.startCapture());
-    const BufferPlan out = bufferPlan(rate, channels);
+    const audio::BufferPlan out = audio::bufferPlan(rate, channels);
     EXPECT_EQ(session.outBufferCount(), out.count);
 
     for (uint64_t ms = 0; ms < Seconds * 1000; ms += 10) {
@@ -84,7 +84,7 @@ TEST_P(DuplexStreamTest, SixtySecondsWithoutLostOrRepeatedBuffers) {
         session.clean(controls, channels);
         session.play(changedPair);
     }
-    const VirtualPlayed played = virtualCardPlayed();
+    const platform::VirtualPlayed played = platform::virtualCardPlayed();
     session.closeCapture();
     session.closeOutput();
     EXPECT_FALSE(session.captureOpen());
@@ -105,9 +105,9 @@ TEST_P(DuplexStreamTest, SixtySecondsWithoutLostOrRepeatedBuffers) {
 
     // Both signals keep their last 30 s: the original the captured frames in
     // order up to the newest, the changed signal what was handed to the output.
-    EXPECT_LE(origLength, int32_t(rate) * DuplexWindowSeconds);
-    EXPECT_GE(origLength, int32_t(rate) * DuplexWindowSeconds - out.samples);
-    EXPECT_GE(changedLength, int32_t(rate) * DuplexWindowSeconds - out.samples);
+    EXPECT_LE(origLength, int32_t(rate) * audio::DuplexWindowSeconds);
+    EXPECT_GE(origLength, int32_t(rate) * audio::DuplexWindowSeconds - out.samples);
+    EXPECT_GE(changedLength, int32_t(rate) * audio::DuplexWindowSeconds - out.samples);
     auto numberAt = [channels](const std::vector<int16_t>* s, int32_t i) {
         int16_t frame[2] = {s[0][std::size_t(i)], s[channels - 1][std::size_t(i)]};
         return channels == 1 ? uint32_t(uint16_t(frame[0])) : frameNumber(frame, 2);

@@ -24,8 +24,8 @@ std::vector<int16_t> pattern(std::size_t n, int seed) {
     return v;
 }
 
-WaveDevice deviceFor(uint32_t rate, uint32_t channels, QObject* window) {
-    WaveDevice d;
+audio::WaveDevice deviceFor(uint32_t rate, uint32_t channels, QObject* window) {
+    audio::WaveDevice d;
     d.sampleRate = rate;
     d.bitsPerSample = 16;
     d.channels = channels;
@@ -50,14 +50,14 @@ protected:
                   const std::vector<int16_t>& samples) {
         std::string error;
         const std::size_t frames = samples.size() / channels;
-        ASSERT_TRUE(writePcmWav(file, rate, channels, samples.data(), frames, error)) << error;
+        ASSERT_TRUE(soundfile::writePcmWav(file, rate, channels, samples.data(), frames, error)) << error;
     }
 
     // Records `frames` mono frames at 8000 Hz to the full buffer.
     std::vector<int16_t> record(uint32_t frames) {
         MessageWindow window;
         std::vector<int16_t> buffer(frames, -1);
-        WaveDevice recorder = deviceFor(8000, 1, &window);
+        audio::WaveDevice recorder = deviceFor(8000, 1, &window);
         EXPECT_TRUE(recorder.record(WAVE_MAPPER, frames, buffer.data()));
         advanceMs(uint64_t(frames) * 1000 / 8000 + 10);
         EXPECT_EQ(window.count(MM_WIM_DATA), 1);
@@ -73,8 +73,8 @@ TEST_F(VirtualCardFiles, TheInputFileIsReadAgainAtEveryOpen) {
     const std::string in = path("in.wav");
     const std::vector<int16_t> first = pattern(1200, 1);
     writeWav(in, 8000, 1, first);
-    VirtualCardConfig c;
-    c.input = virtualInputFile(in);
+    platform::VirtualCardConfig c;
+    c.input = audio::virtualInputFile(in);
     install(c);
     EXPECT_EQ(record(800), std::vector<int16_t>(first.begin(), first.begin() + 800));
 
@@ -87,7 +87,7 @@ TEST_F(VirtualCardFiles, TheInputFileIsReadAgainAtEveryOpen) {
     const std::vector<int16_t> got = record(800);
     for (std::size_t i = 0; i < got.size(); ++i)
         ASSERT_EQ(got[i], second[2 * i]) << i;
-    EXPECT_EQ(virtualCardError(), "");
+    EXPECT_EQ(platform::virtualCardError(), "");
 }
 
 TEST_F(VirtualCardFiles, AnInputFileThatCannotBeReadFailsTheOpenWithItsReason) {
@@ -100,31 +100,31 @@ TEST_F(VirtualCardFiles, AnInputFileThatCannotBeReadFailsTheOpenWithItsReason) {
         std::fclose(f);
     }
     for (const std::string& file : {missing, garbage}) {
-        LoadedWav unused;
+        soundfile::LoadedWav unused;
         std::string reason;
-        ASSERT_FALSE(loadWav(file, unused, reason));
-        VirtualCardConfig c;
-        c.input = virtualInputFile(file);
+        ASSERT_FALSE(soundfile::loadWav(file, unused, reason));
+        platform::VirtualCardConfig c;
+        c.input = audio::virtualInputFile(file);
         install(c);
         std::vector<int16_t> buffer(100);
-        WaveDevice recorder = deviceFor(8000, 1, nullptr);
+        audio::WaveDevice recorder = deviceFor(8000, 1, nullptr);
         EXPECT_FALSE(recorder.record(WAVE_MAPPER, 100, buffer.data()));
         EXPECT_EQ(recorder.lastResult, UINT(MMSYSERR_ERROR));
         EXPECT_EQ(recorder.handle, nullptr);
-        EXPECT_EQ(virtualCardError(), "virtual input " + file + ": " + reason);
+        EXPECT_EQ(platform::virtualCardError(), "virtual input " + file + ": " + reason);
     }
 }
 
 TEST_F(VirtualCardFiles, WhatWasPlayedIsWrittenToTheSinkFileWhenTheStreamCloses) {
     const std::string out = path("played.wav");
-    VirtualCardConfig c;
-    c.outputSink = virtualOutputFile(out);
+    platform::VirtualCardConfig c;
+    c.outputSink = audio::virtualOutputFile(out);
     install(c);
     for (int pass = 0; pass < 2; ++pass) {
         // 0.1 s of stereo, then 0.05 s: the second stream replaces the first's file.
         const std::vector<int16_t> block = pattern(pass == 0 ? 1600 : 800, pass + 5);
         MessageWindow window;
-        WaveDevice player = deviceFor(8000, 2, &window);
+        audio::WaveDevice player = deviceFor(8000, 2, &window);
         ASSERT_TRUE(player.play(WAVE_MAPPER, uint32_t(block.size() / 2), block.data()));
         advanceMs(150);
         ASSERT_EQ(window.count(MM_WOM_DONE), 1);
@@ -132,15 +132,15 @@ TEST_F(VirtualCardFiles, WhatWasPlayedIsWrittenToTheSinkFileWhenTheStreamCloses)
             EXPECT_FALSE(fs::exists(out)) << "the file appears only when the stream closes";
         }
         ASSERT_TRUE(player.closeOutput());
-        LoadedWav w;
+        soundfile::LoadedWav w;
         std::string message;
-        ASSERT_TRUE(loadWav(out, w, message)) << message;
+        ASSERT_TRUE(soundfile::loadWav(out, w, message)) << message;
         EXPECT_EQ(w.header.sampleRate, 8000u);
         EXPECT_EQ(w.header.channels, 2);
         ASSERT_EQ(std::size_t(w.frames), block.size() / 2);
         EXPECT_TRUE(std::equal(block.begin(), block.end(), w.samples.get()));
     }
-    EXPECT_EQ(virtualCardError(), "");
+    EXPECT_EQ(platform::virtualCardError(), "");
     std::size_t files = 0;
     for (const auto& e : fs::directory_iterator(dir_))
         files += e.is_regular_file();
@@ -149,37 +149,37 @@ TEST_F(VirtualCardFiles, WhatWasPlayedIsWrittenToTheSinkFileWhenTheStreamCloses)
 
 TEST_F(VirtualCardFiles, ASinkFileThatCannotBeCreatedFailsTheOpen) {
     const std::string out = path("no-such-folder/played.wav");
-    VirtualCardConfig c;
-    c.outputSink = virtualOutputFile(out);
+    platform::VirtualCardConfig c;
+    c.outputSink = audio::virtualOutputFile(out);
     install(c);
     std::vector<int16_t> block(160);
-    WaveDevice player = deviceFor(8000, 1, nullptr);
+    audio::WaveDevice player = deviceFor(8000, 1, nullptr);
     EXPECT_FALSE(player.play(WAVE_MAPPER, 160, block.data()));
     EXPECT_EQ(player.lastResult, UINT(MMSYSERR_ERROR));
     const std::string prefix = "virtual output " + out + ": ";
-    const std::string error = virtualCardError();
+    const std::string error = platform::virtualCardError();
     EXPECT_EQ(error.rfind(prefix, 0), 0u) << error;
     EXPECT_GT(error.size(), prefix.size()) << "the reason is told";
 }
 
 TEST(VirtualCardFilesEnvironment, OnlyNamedFilesBecomeTheDefaultCardsInputAndSink) {
-    const VirtualCardConfig before = defaultVirtualCard();
+    const platform::VirtualCardConfig before = platform::defaultVirtualCard();
     setenv("SILVANE_AUDIO_IN", "/somewhere/in.wav", 1);
     setenv("SILVANE_AUDIO_OUT", "", 1);
-    useVirtualCardFiles();
-    VirtualCardConfig c = defaultVirtualCard();
+    audio::useVirtualCardFiles();
+    platform::VirtualCardConfig c = platform::defaultVirtualCard();
     EXPECT_TRUE(c.input);
     EXPECT_FALSE(c.outputSink);
     EXPECT_FALSE(c.testClock);
     unsetenv("SILVANE_AUDIO_IN");
     setenv("SILVANE_AUDIO_OUT", "/somewhere/out.wav", 1);
-    setDefaultVirtualCard(before);
-    useVirtualCardFiles();
-    c = defaultVirtualCard();
+    platform::setDefaultVirtualCard(before);
+    audio::useVirtualCardFiles();
+    c = platform::defaultVirtualCard();
     EXPECT_FALSE(c.input);
     EXPECT_TRUE(c.outputSink);
     unsetenv("SILVANE_AUDIO_OUT");
-    setDefaultVirtualCard(before);
+    platform::setDefaultVirtualCard(before);
 }
 
 }  // namespace

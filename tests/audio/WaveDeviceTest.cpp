@@ -14,8 +14,8 @@ std::vector<int16_t> ramp(std::size_t n) {
     return v;
 }
 
-WaveDevice playerFor(uint32_t rate, uint32_t channels, QObject* window) {
-    WaveDevice d;
+audio::WaveDevice playerFor(uint32_t rate, uint32_t channels, QObject* window) {
+    audio::WaveDevice d;
     d.sampleRate = rate;
     d.bitsPerSample = 16;
     d.channels = channels;
@@ -29,7 +29,7 @@ using RecorderTest = VirtualCardTest;
 TEST_F(PlayerTest, PlayQueuesFramesTimesBlockAlignBytes) {
     std::vector<int16_t> block(2000);
     for (uint32_t channels : {1u, 2u}) {
-        WaveDevice player = playerFor(22050, channels, nullptr);
+        audio::WaveDevice player = playerFor(22050, channels, nullptr);
         ASSERT_TRUE(player.play(WAVE_MAPPER, 1000, block.data()));
         EXPECT_EQ(player.header.dwBufferLength, 1000u * 2 * channels);
         EXPECT_EQ(player.header.lpData, reinterpret_cast<LPSTR>(block.data()));
@@ -50,7 +50,7 @@ TEST_F(PlayerTest, PlayQueuesFramesTimesBlockAlignBytes) {
 TEST_F(PlayerTest, OneDoneMessagePerPassAndPositionRunsOnAcrossPasses) {
     MessageWindow window;
     const std::vector<int16_t> block = ramp(800);  // 100 ms at 8000 Hz
-    WaveDevice player = playerFor(8000, 1, &window);
+    audio::WaveDevice player = playerFor(8000, 1, &window);
     ASSERT_TRUE(player.play(WAVE_MAPPER, 800, block.data()));
     advanceMs(60);
     EXPECT_EQ(window.count(MM_WOM_DONE), 0);
@@ -72,7 +72,7 @@ TEST_F(PlayerTest, OneDoneMessagePerPassAndPositionRunsOnAcrossPasses) {
     std::vector<int16_t> threeTimes;
     for (int i = 0; i < 3; ++i)
         threeTimes.insert(threeTimes.end(), block.begin(), block.end());
-    EXPECT_EQ(virtualCardPlayed().samples, threeTimes);
+    EXPECT_EQ(platform::virtualCardPlayed().samples, threeTimes);
     EXPECT_TRUE(player.closeOutput());
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(window.count(MM_WOM_DONE), 3);  // nothing was queued at the close
@@ -80,7 +80,7 @@ TEST_F(PlayerTest, OneDoneMessagePerPassAndPositionRunsOnAcrossPasses) {
 
 TEST_F(PlayerTest, PauseHoldsThePositionAndRestartGoesOn) {
     const std::vector<int16_t> block = ramp(1600);
-    WaveDevice player = playerFor(16000, 1, nullptr);
+    audio::WaveDevice player = playerFor(16000, 1, nullptr);
     ASSERT_TRUE(player.play(0, 1600, block.data()));
     advanceMs(20);
     ASSERT_TRUE(player.pause());
@@ -95,7 +95,7 @@ TEST_F(PlayerTest, PauseHoldsThePositionAndRestartGoesOn) {
 TEST_F(PlayerTest, CloseMidPlayDeliversTheDoneMessageAndTwiceIsHarmless) {
     MessageWindow window;
     const std::vector<int16_t> block = ramp(8000);
-    WaveDevice player = playerFor(8000, 1, &window);
+    audio::WaveDevice player = playerFor(8000, 1, &window);
     ASSERT_TRUE(player.play(WAVE_MAPPER, 8000, block.data()));
     advanceMs(100);
     ASSERT_TRUE(player.closeOutput());
@@ -103,7 +103,7 @@ TEST_F(PlayerTest, CloseMidPlayDeliversTheDoneMessageAndTwiceIsHarmless) {
     QCoreApplication::sendPostedEvents();
     ASSERT_EQ(window.count(MM_WOM_DONE), 1);
     EXPECT_TRUE(window.received[0].flags & WHDR_DONE);
-    EXPECT_EQ(virtualCardPlayed().samples.size(), 800u);
+    EXPECT_EQ(platform::virtualCardPlayed().samples.size(), 800u);
 
     const WAVEHDR header = player.header;
     const WAVEFORMATEX format = player.format;
@@ -120,7 +120,7 @@ TEST_F(PlayerTest, CloseMidPlayDeliversTheDoneMessageAndTwiceIsHarmless) {
 
 TEST_F(PlayerTest, UnusableFormatFailsWithTheDeviceCode) {
     const std::vector<int16_t> block(100);
-    WaveDevice player = playerFor(8000, 1, nullptr);
+    audio::WaveDevice player = playerFor(8000, 1, nullptr);
     player.bitsPerSample = 24;
     EXPECT_FALSE(player.play(WAVE_MAPPER, 10, block.data()));
     EXPECT_EQ(player.lastResult, UINT(WAVERR_BADFORMAT));
@@ -132,12 +132,12 @@ TEST_F(PlayerTest, UnusableFormatFailsWithTheDeviceCode) {
 }
 
 TEST_F(RecorderTest, StoppedEarlyReportsTheBytesCaptured) {
-    VirtualCardConfig c;
+    platform::VirtualCardConfig c;
     c.inputSamples = ramp(30000);
     install(c);
     MessageWindow window;
     std::vector<int16_t> buffer(16000, -1);
-    WaveDevice recorder = playerFor(8000, 1, &window);
+    audio::WaveDevice recorder = playerFor(8000, 1, &window);
     ASSERT_TRUE(recorder.record(WAVE_MAPPER, 16000, buffer.data()));
     EXPECT_EQ(recorder.active, 2);
     EXPECT_EQ(recorder.header.dwBufferLength, 32000u);
@@ -159,7 +159,7 @@ TEST_F(RecorderTest, StoppedEarlyReportsTheBytesCaptured) {
 TEST_F(RecorderTest, FullBufferReturnsByItselfAndTheDeviceStaysOpen) {
     MessageWindow window;
     std::vector<int16_t> buffer(3200);
-    WaveDevice recorder = playerFor(16000, 2, &window);
+    audio::WaveDevice recorder = playerFor(16000, 2, &window);
     ASSERT_TRUE(recorder.record(0, 3200, buffer.data()));
     advanceMs(99);
     EXPECT_EQ(window.count(MM_WIM_DATA), 0);
@@ -177,7 +177,7 @@ TEST_F(RecorderTest, FullBufferReturnsByItselfAndTheDeviceStaysOpen) {
 TEST_F(RecorderTest, WholeStoreBufferIsOneHeaderOfFortyMillionBytes) {
     constexpr uint32_t Samples = 20000000;
     std::unique_ptr<int16_t[]> store(new int16_t[Samples]);  // never touched
-    WaveDevice recorder = playerFor(16000, 2, nullptr);
+    audio::WaveDevice recorder = playerFor(16000, 2, nullptr);
     ASSERT_TRUE(recorder.openInput(WAVE_MAPPER, Samples, store.get()));
     EXPECT_EQ(recorder.header.dwBufferLength, 40000000u);
     EXPECT_EQ(recorder.header.dwBufferLength / recorder.format.nBlockAlign, 10000000u);
@@ -187,7 +187,7 @@ TEST_F(RecorderTest, WholeStoreBufferIsOneHeaderOfFortyMillionBytes) {
 }
 
 TEST(WaveDeviceRecord, FormatAndHeaderFollowTheRecordFields) {
-    WaveDevice d;
+    audio::WaveDevice d;
     d.sampleRate = 11025;
     d.bitsPerSample = 16;
     d.channels = 2;
@@ -217,7 +217,7 @@ TEST(WaveDeviceRecord, FormatAndHeaderFollowTheRecordFields) {
 // and PortAudio on a machine without a sound card (CI).
 void expectNoDeviceFailures() {
     std::vector<int16_t> block(1000);
-    WaveDevice player;
+    audio::WaveDevice player;
     player.sampleRate = 16000;
     EXPECT_FALSE(player.play(WAVE_MAPPER, 1000, block.data()));
     EXPECT_EQ(player.lastResult, UINT(WAVE_NO_OUTPUT_DEVICE));
@@ -225,7 +225,7 @@ void expectNoDeviceFailures() {
     EXPECT_EQ(player.active, 0);
     EXPECT_FALSE(player.closeOutput());
 
-    WaveDevice recorder;
+    audio::WaveDevice recorder;
     recorder.sampleRate = 16000;
     EXPECT_FALSE(recorder.record(WAVE_MAPPER, 1000, block.data()));
     EXPECT_EQ(recorder.lastResult, UINT(WAVE_NO_INPUT_DEVICE));
@@ -243,29 +243,29 @@ void expectNoDeviceFailures() {
 
 TEST(WaveDeviceNoDevice, VirtualCardWithoutDevices) {
     testApp();
-    VirtualCardConfig c;
+    platform::VirtualCardConfig c;
     c.testClock = true;
     c.outputs = c.inputs = 0;
-    ASSERT_TRUE(installVirtualCard(c));
+    ASSERT_TRUE(platform::installVirtualCard(c));
     expectNoDeviceFailures();
 }
 
 TEST(WaveDeviceNoDevice, PortAudioWithoutSoundCard) {
-    ASSERT_TRUE(wave::installBackend(wave::makePortAudioBackend()));
+    ASSERT_TRUE(platform::installBackend(platform::makePortAudioBackend()));
     if (waveOutGetNumDevs() != 0 || waveInGetNumDevs() != 0)
         GTEST_SKIP() << "this machine has sound devices";
     expectNoDeviceFailures();
 }
 
 TEST(RecordedFrames, FromTheBytesOrTheElapsedTimeAndNeverBeyondTheBuffer) {
-    EXPECT_EQ(recordedFrames(32000, 1, 0, 16000, 1000000), 16000);
-    EXPECT_EQ(recordedFrames(64000, 2, 0, 16000, 1000000), 16000);
+    EXPECT_EQ(audio::recordedFrames(32000, 1, 0, 16000, 1000000), 16000);
+    EXPECT_EQ(audio::recordedFrames(64000, 2, 0, 16000, 1000000), 16000);
     // A device that reports no bytes: the time the recording ran.
-    EXPECT_EQ(recordedFrames(0, 1, 1500, 8000, 1000000), 12000);
+    EXPECT_EQ(audio::recordedFrames(0, 1, 1500, 8000, 1000000), 12000);
     // Never more frames than the buffer holds, whatever the count says.
-    EXPECT_EQ(recordedFrames(0, 2, 600000, 16000, 1000000), 500000);
-    EXPECT_EQ(recordedFrames(4000000, 1, 0, 16000, 1000000), 1000000);
-    EXPECT_EQ(recordedFrames(0, 1, 0, 16000, 1000), 0);
+    EXPECT_EQ(audio::recordedFrames(0, 2, 600000, 16000, 1000000), 500000);
+    EXPECT_EQ(audio::recordedFrames(4000000, 1, 0, 16000, 1000000), 1000000);
+    EXPECT_EQ(audio::recordedFrames(0, 1, 0, 16000, 1000), 0);
 }
 
 }  // namespace

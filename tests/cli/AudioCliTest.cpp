@@ -54,7 +54,7 @@ protected:
             s[i] = int16_t((i * 37) % 65521 - 32000);
         const std::string path = (dir_ / "in.wav").string();
         std::string error;
-        EXPECT_TRUE(writePcmWav(path, rate, 2, s.data(), frames, error)) << error;
+        EXPECT_TRUE(soundfile::writePcmWav(path, rate, 2, s.data(), frames, error)) << error;
         input_ = s;
         return path;
     }
@@ -63,10 +63,10 @@ protected:
     std::vector<int16_t> input_;
 };
 
-LoadedWav load(const std::string& path) {
-    LoadedWav w;
+soundfile::LoadedWav load(const std::string& path) {
+    soundfile::LoadedWav w;
     std::string message;
-    EXPECT_TRUE(loadWav(path, w, message)) << path << ": " << message;
+    EXPECT_TRUE(soundfile::loadWav(path, w, message)) << path << ": " << message;
     return w;
 }
 
@@ -76,7 +76,7 @@ TEST_F(AudioCli, RecordWritesWhatTheVirtualInputDelivered) {
     const CliRun r = runCli("SILVANE_AUDIO=virtual SILVANE_AUDIO_IN='" + in + "'",
                          "record '" + out + "' --seconds 0.25 --rate 16000 --channels 2");
     ASSERT_EQ(r.status, 0) << r.output;
-    const LoadedWav w = load(out);
+    const soundfile::LoadedWav w = load(out);
     EXPECT_EQ(w.header.sampleRate, 16000u);
     EXPECT_EQ(w.header.channels, 2);
     ASSERT_EQ(w.frames, 4000);
@@ -88,7 +88,7 @@ TEST_F(AudioCli, PlayWritesWhatTheVirtualOutputPlayed) {
     const std::string out = (dir_ / "played.wav").string();
     const CliRun r = runCli("SILVANE_AUDIO=virtual SILVANE_AUDIO_OUT='" + out + "'", "play '" + in + "'");
     ASSERT_EQ(r.status, 0) << r.output;
-    const LoadedWav w = load(out);
+    const soundfile::LoadedWav w = load(out);
     EXPECT_EQ(w.header.sampleRate, 22050u);
     ASSERT_EQ(w.frames, 4410);
     EXPECT_TRUE(std::equal(input_.begin(), input_.end(), w.samples.get()));
@@ -114,7 +114,7 @@ TEST_F(AudioCli, BadArgumentsAndMissingDevicesAreReportedInWords) {
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(fs::exists(dir_ / "x.wav"));
 
-    ASSERT_TRUE(wave::installBackend(wave::makePortAudioBackend()));
+    ASSERT_TRUE(platform::installBackend(platform::makePortAudioBackend()));
     if (waveOutGetNumDevs() != 0 || waveInGetNumDevs() != 0)
         GTEST_SKIP() << "this machine has sound devices";
     r = runCli("SILVANE_AUDIO=", "play '" + in + "'");

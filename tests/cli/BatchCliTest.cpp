@@ -71,10 +71,10 @@ TEST(BatchCli, MirrorsATreeFoundByContentAndJobsChangeNothing) {
     // Every output as long as its source.
     for (const auto& [src, out] : std::vector<std::pair<fs::path, fs::path>>{
              {in / "a.wav", one / "a.wav"}, {in / "day2/c.take", one / "day2/c.wav"}}) {
-        std::unique_ptr<AudioReader> a, b;
+        std::unique_ptr<soundfile::AudioReader> a, b;
         std::string err;
-        ASSERT_TRUE(openAudioReader(src.string(), a, err)) << err;
-        ASSERT_TRUE(openAudioReader(out.string(), b, err)) << err;
+        ASSERT_TRUE(soundfile::openAudioReader(src.string(), a, err)) << err;
+        ASSERT_TRUE(soundfile::openAudioReader(out.string(), b, err)) << err;
         EXPECT_EQ(a->info().frames, b->info().frames) << src;
     }
 }

@@ -47,7 +47,7 @@ fs::path makeStereo(const std::string& name, int channels = 2) {
         }
     fs::path p = scratchDir() / name;
     std::string err;
-    EXPECT_TRUE(writePcmWav(p.string(), 16000, uint16_t(channels), s.data(), frames, err)) << err;
+    EXPECT_TRUE(soundfile::writePcmWav(p.string(), 16000, uint16_t(channels), s.data(), frames, err)) << err;
     return p;
 }
 
@@ -85,10 +85,10 @@ TEST(Clean, OutputFormatAndLength) {
     EXPECT_EQ(stats.inputFrames, 32000);
     EXPECT_EQ(stats.outputFrames, 32000);
     EXPECT_EQ(stats.notes.size(), 1u);  // the dropped channel is told
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t frames = 0;
     int16_t* block = nullptr;
-    ASSERT_TRUE(readWavSamples(h, out.string(), frames, block));
+    ASSERT_TRUE(soundfile::readWavSamples(h, out.string(), frames, block));
     delete[] block;
     EXPECT_EQ(h.formatTag, 1);
     EXPECT_EQ(h.channels, 2);
@@ -101,11 +101,11 @@ TEST(Clean, NoProcessGivesTheInputBack) {
     const fs::path in = makeStereo("passthrough.wav");
     const fs::path out = scratchDir() / "passthrough-out.wav";
     ASSERT_EQ(cli("clean --no-process " + in.string() + " " + out.string()), 0);
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t fi = 0, fo = 0;
     int16_t *a = nullptr, *b = nullptr;
-    ASSERT_TRUE(readWavSamples(h, in.string(), fi, a));
-    ASSERT_TRUE(readWavSamples(h, out.string(), fo, b));
+    ASSERT_TRUE(soundfile::readWavSamples(h, in.string(), fi, a));
+    ASSERT_TRUE(soundfile::readWavSamples(h, out.string(), fo, b));
     ASSERT_EQ(fo, fi);
     EXPECT_TRUE(std::equal(b, b + 2 * fo, a));
     delete[] a;

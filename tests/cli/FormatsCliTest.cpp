@@ -31,10 +31,10 @@ std::vector<int16_t> raw16(const std::string& path) {
 std::vector<int16_t> ours(const std::string& file) {
     const std::string wav = file + ".ours.wav";
     EXPECT_EQ(sh("$CLI clean -y --no-process " + file + " " + wav).status, 0) << file;
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t frames = 0;
     int16_t* block = nullptr;
-    EXPECT_TRUE(readWavSamples(h, wav, frames, block));
+    EXPECT_TRUE(soundfile::readWavSamples(h, wav, frames, block));
     std::vector<int16_t> v(block, block + std::size_t(frames) * h.channels);
     delete[] block;
     return v;
@@ -46,7 +46,7 @@ std::string source(int rate = 16000) {
         const auto sig = testSignal(rate * 2 + 123, 2, rate, 12000);
         std::string err;
         EXPECT_TRUE(
-            writePcmWav(p, uint32_t(rate), 2, sig.data(), std::size_t(rate * 2 + 123), err));
+            soundfile::writePcmWav(p, uint32_t(rate), 2, sig.data(), std::size_t(rate * 2 + 123), err));
     }
     return p;
 }
@@ -120,10 +120,10 @@ TEST(Formats, LossyCodecsWithinTheDecodersDifferences) {
                   scratch("x.opus.wav")),
               0);
     const auto mine = ours(scratch("x.opus"));
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t frames = 0;
     int16_t* block = nullptr;
-    ASSERT_TRUE(readWavSamples(h, scratch("x.opus.wav"), frames, block));
+    ASSERT_TRUE(soundfile::readWavSamples(h, scratch("x.opus.wav"), frames, block));
     std::vector<int16_t> ref(block, block + std::size_t(frames) * 2);
     delete[] block;
     ASSERT_EQ(mine.size(), ref.size());

@@ -29,7 +29,7 @@ fs::path makeList(const std::string& name) {
     for (const char* f : {"one.wav", "two words.wav", "three.wav"}) {
         const auto sig = testSignal(6000 + 1000 * n++, 1, 16000);
         std::string err;
-        EXPECT_TRUE(writePcmWav((dir / "in" / f).string(), 16000, 1, sig.data(), sig.size(), err))
+        EXPECT_TRUE(soundfile::writePcmWav((dir / "in" / f).string(), 16000, 1, sig.data(), sig.size(), err))
             << err;
         list += (dir / "in" / f).string() + "\n";
     }

@@ -20,9 +20,9 @@ using clitest::sh;
 namespace {
 
 std::vector<int16_t> samplesOf(const std::string& path, int& channels) {
-    LoadedWav w;
+    soundfile::LoadedWav w;
     std::string err;
-    EXPECT_TRUE(loadWav(path, w, err)) << path << ": " << err;
+    EXPECT_TRUE(soundfile::loadWav(path, w, err)) << path << ": " << err;
     channels = w.header.channels;
     return std::vector<int16_t>(w.samples.get(),
                                 w.samples.get() + std::size_t(w.frames) * w.header.channels);
@@ -30,9 +30,9 @@ std::vector<int16_t> samplesOf(const std::string& path, int& channels) {
 
 // What the window's processing run computes for a file (its first two channels).
 std::vector<int16_t> windowResult(const std::string& path, int& channels) {
-    LoadedWav w;
+    soundfile::LoadedWav w;
     std::string err;
-    EXPECT_TRUE(loadWav(path, w, err)) << err;
+    EXPECT_TRUE(soundfile::loadWav(path, w, err)) << err;
     channels = std::min<int>(w.header.channels, 2);
     const int32_t n = w.frames;
     std::vector<int16_t> o0(n), o1(n), c0(n), c1(n);

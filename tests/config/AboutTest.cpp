@@ -25,8 +25,8 @@ QColor textColor(const QLabel* l) { return l->palette().color(QPalette::WindowTe
 class AboutWindow : public InTempDir {};
 
 TEST_F(AboutWindow, ShowsOurPictureAtItsSize) {
-    TFAbout about;
-    EXPECT_EQ(FAbout, &about);
+    config::TFAbout about;
+    EXPECT_EQ(config::FAbout, &about);
     EXPECT_EQ(about.size(), QSize(575, 386));
     ASSERT_FALSE(about.Image1->pixmap().isNull());
     EXPECT_EQ(about.Image1->pixmap().size(), QSize(575, 386));
@@ -42,19 +42,19 @@ TEST_F(AboutWindow, ShowsOurPictureAtItsSize) {
 TEST_F(AboutWindow, PictureClickClosesAddressClickOpensTheSite) {
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("http", &catcher, "open");
-    TFAbout about;
+    config::TFAbout about;
     about.show();
     QTest::mouseClick(about.Lab_www, Qt::LeftButton);
     EXPECT_TRUE(about.isVisible());
     ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_EQ(catcher.urls[0].host(), QUrl::fromUserInput(makerWebSite(0)).host());
+    EXPECT_EQ(catcher.urls[0].host(), QUrl::fromUserInput(config::makerWebSite(0)).host());
     QTest::mouseClick(about.Image1, Qt::LeftButton, {}, QPoint(20, 300));
     EXPECT_FALSE(about.isVisible());
     QDesktopServices::unsetUrlHandler("http");
 }
 
 TEST_F(AboutWindow, AddressTurnsRedUnderTheMouseAndBlackOverThePicture) {
-    TFAbout about;
+    config::TFAbout about;
     about.show();
     EXPECT_EQ(textColor(about.Lab_www), QColor(Qt::black));
     QTest::mouseMove(about.Lab_www, QPoint(5, 5));
@@ -70,16 +70,16 @@ TEST_F(AboutWindow, AddressTurnsRedUnderTheMouseAndBlackOverThePicture) {
 }
 
 TEST_F(AboutWindow, LanguageChangesWhileHiddenShowNextTime) {
-    TFAbout about;
+    config::TFAbout about;
     about.applyLanguage(1);
-    EXPECT_EQ(about.labCopyright->text(), rightsNotice(1));
-    EXPECT_EQ(about.Lab_www->text(), makerWebSite(1));
+    EXPECT_EQ(about.labCopyright->text(), config::rightsNotice(1));
+    EXPECT_EQ(about.Lab_www->text(), config::makerWebSite(1));
     EXPECT_TRUE(about.Lab_www->toolTip().startsWith(QString::fromUtf8("Открыть вебсайт: ")));
     about.applyLanguage(3);
-    EXPECT_EQ(about.Lab_www->text(), makerWebSite(1));
+    EXPECT_EQ(about.Lab_www->text(), config::makerWebSite(1));
     about.applyLanguage(0);
-    EXPECT_EQ(about.labCopyright->text(), rightsNotice(0));
-    EXPECT_NE(rightsNotice(0), rightsNotice(1));
+    EXPECT_EQ(about.labCopyright->text(), config::rightsNotice(0));
+    EXPECT_NE(config::rightsNotice(0), config::rightsNotice(1));
 }
 
 #include "AboutTest.moc"

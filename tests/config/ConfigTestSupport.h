@@ -28,25 +28,25 @@ protected:
         dir_ = tmpl;
         std::filesystem::current_path(dir_);
         messages.clear();
-        setMessageBoxHook([this](const QString& text, const QString& caption) {
+        gui::setMessageBoxHook([this](const QString& text, const QString& caption) {
             messages << text;
             captions << caption;
         });
         useDevices(1, 1);
     }
     void TearDown() override {
-        setMessageBoxHook({});
+        gui::setMessageBoxHook({});
         std::filesystem::current_path(previous_);
         std::filesystem::remove_all(dir_);
     }
 
     // The wave layer's devices for the windows created next.
     static void useDevices(unsigned outputs, unsigned inputs) {
-        VirtualCardConfig c;
+        platform::VirtualCardConfig c;
         c.testClock = true;
         c.outputs = outputs;
         c.inputs = inputs;
-        ASSERT_TRUE(installVirtualCard(c));
+        ASSERT_TRUE(platform::installVirtualCard(c));
     }
 
     std::string iniPath() const { return (dir_ / "SV.ini").string(); }

@@ -23,8 +23,8 @@ TEST_F(Screenshots, TabsAndAboutWindow) {
     const char* suffix = std::getenv("SILVANE_SCREENSHOT_SUFFIX");  // e.g. "-ru"
     const int lang = suffix && QString(suffix) == "-ru" ? 1 : 0;
 
-    TFAbout about;
-    TFconfAS w;
+    config::TFAbout about;
+    config::TFconfAS w;
     w.cboxLang->setCurrentIndex(lang);
     w.cboxLangChange();
     w.eqGains[30] = 0.4f;

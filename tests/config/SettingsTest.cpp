@@ -10,17 +10,17 @@
 #include <iterator>
 #include <string>
 
-using settings::ScreenSize;
-using settings::Settings;
+using config::ScreenSize;
+using config::Settings;
 
 namespace {
 
 const ScreenSize kScreen{1920, 1080};
 
 Settings readText(const std::string& text, ScreenSize screen = kScreen) {
-    profile::Profile p;
+    platform::profile::Profile p;
     p.loadData(text.data(), text.size());
-    return settings::read(p, screen);
+    return config::read(p, screen);
 }
 
 Settings everythingChanged() {
@@ -53,12 +53,12 @@ Settings everythingChanged() {
 }  // namespace
 
 TEST(SettingsDefaults, NoFileGivesTheDesignedStart) {
-    Settings s = settings::readFile("/nonexistent/dir/SV.ini", kScreen);
-    EXPECT_EQ(settings::sampleRateOf(s.sampleRateIndex), 16000);
-    EXPECT_EQ(settings::channelsOf(s.channelsIndex), 1);
+    Settings s = config::readFile("/nonexistent/dir/SV.ini", kScreen);
+    EXPECT_EQ(config::sampleRateOf(s.sampleRateIndex), 16000);
+    EXPECT_EQ(config::channelsOf(s.channelsIndex), 1);
     EXPECT_EQ(s.method, 2);
     EXPECT_EQ(s.limitDb, -18);
-    EXPECT_EQ(settings::sliderOfLimit(s.limitDb), 82);
+    EXPECT_EQ(config::sliderOfLimit(s.limitDb), 82);
     EXPECT_DOUBLE_EQ(s.noiseRate, 0.95);
     EXPECT_DOUBLE_EQ(s.musicalRate, 0.98);
     EXPECT_TRUE(s.selectClearSpeech);
@@ -77,12 +77,12 @@ TEST(SettingsDefaults, NoFileGivesTheDesignedStart) {
     EXPECT_EQ(s.winWidth, 1920);
     EXPECT_EQ(s.winHeight, 600);
     EXPECT_EQ(s.fileListWidth, 165);
-    EXPECT_EQ(s, settings::defaults(kScreen));
+    EXPECT_EQ(s, config::defaults(kScreen));
 }
 
 TEST(SettingsFile, WrittenInTableOrderWithTheExactNames) {
-    profile::Profile p;
-    settings::write(p, settings::defaults(kScreen));
+    platform::profile::Profile p;
+    config::write(p, config::defaults(kScreen));
     EXPECT_EQ(p.text(),
               "[Interface]\nLanguage=0\n\n"
               "[Playback sound]\nID device=0\n\n"
@@ -112,12 +112,12 @@ protected:
 TEST_F(SettingsFiles, EveryValueSurvivesWriteAndRead) {
     const Settings s = everythingChanged();
     std::string error;
-    ASSERT_TRUE(settings::writeFile(path(), s, error)) << error;
-    EXPECT_EQ(settings::readFile(path(), kScreen), s);
+    ASSERT_TRUE(config::writeFile(path(), s, error)) << error;
+    EXPECT_EQ(config::readFile(path(), kScreen), s);
     // Rewriting an existing file changes nothing of it.
     std::ifstream first(path(), std::ios::binary);
     std::string before((std::istreambuf_iterator<char>(first)), {});
-    ASSERT_TRUE(settings::writeFile(path(), s, error));
+    ASSERT_TRUE(config::writeFile(path(), s, error));
     std::ifstream second(path(), std::ios::binary);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(second)), {}), before);
 }
@@ -125,8 +125,8 @@ TEST_F(SettingsFiles, EveryValueSurvivesWriteAndRead) {
 TEST_F(SettingsFiles, ForeignSectionsAndKeysAreKept) {
     std::ofstream(path()) << "[Mine]\nnote=keep me\n[Silvane]\nExtra=1\nKind substration=0\n";
     std::string error;
-    ASSERT_TRUE(settings::writeFile(path(), everythingChanged(), error)) << error;
-    profile::Profile p;
+    ASSERT_TRUE(config::writeFile(path(), everythingChanged(), error)) << error;
+    platform::profile::Profile p;
     ASSERT_TRUE(p.load(path()));
     EXPECT_EQ(p.value("Mine", "note").value_or("?"), "keep me");
     EXPECT_EQ(p.value("Silvane", "Extra").value_or("?"), "1");
@@ -135,17 +135,17 @@ TEST_F(SettingsFiles, ForeignSectionsAndKeysAreKept) {
 
 TEST_F(SettingsFiles, UnwritableDirectoryIsReported) {
     std::string error;
-    EXPECT_FALSE(settings::writeFile((dir_ / "missing" / "SV.ini").string(), Settings{}, error));
+    EXPECT_FALSE(config::writeFile((dir_ / "missing" / "SV.ini").string(), Settings{}, error));
     EXPECT_NE(error.find("SV.ini"), std::string::npos);
 }
 
 TEST(SettingsLimit, MinusThirtyPutsTheTrackBarAtSeventyAndIsWrittenBack) {
     Settings s = readText("[Silvane]\nLimitation suppression (dB)=-30\n");
     EXPECT_EQ(s.limitDb, -30);
-    EXPECT_EQ(settings::sliderOfLimit(s.limitDb), 70);
-    EXPECT_EQ(settings::limitOfSlider(70), -30);
-    profile::Profile p;
-    settings::write(p, s);
+    EXPECT_EQ(config::sliderOfLimit(s.limitDb), 70);
+    EXPECT_EQ(config::limitOfSlider(70), -30);
+    platform::profile::Profile p;
+    config::write(p, s);
     EXPECT_EQ(p.value("Silvane", "Limitation suppression (dB)").value_or("?"), "-30");
 }
 
@@ -170,9 +170,9 @@ TEST(SettingsScreen, WindowValuesAreClampedToTheScreen) {
 }
 
 TEST(SettingsFile, EveryEngineMethodIsKeptIncludingTheNeuralOne) {
-    for (int m = 0; m < settings::kMethodCount; ++m)
+    for (int m = 0; m < config::kMethodCount; ++m)
         EXPECT_EQ(readText("[Silvane]\nKind substration=" + std::to_string(m) + "\n").method, m);
-    EXPECT_EQ(settings::kMethodCount, 4);
+    EXPECT_EQ(config::kMethodCount, 4);
 }
 
 TEST(SettingsHostile, OutOfRangeValuesReadAsDefaultsAndTheRestApplies) {
@@ -184,7 +184,7 @@ TEST(SettingsHostile, OutOfRangeValuesReadAsDefaultsAndTheRestApplies) {
                           "Noise adaptation=2.5\nMusical noise reduction =-0.1\n"
                           "Select the clear Speech=12abc\nUse Graphic Equalizer=7\n"
                           "[Window Position]\nLeft=0x10\nHeight=99999999999\n");
-    const Settings d = settings::defaults(kScreen);
+    const Settings d = config::defaults(kScreen);
     EXPECT_EQ(s.language, d.language);
     EXPECT_EQ(s.playDevice, d.playDevice);
     EXPECT_EQ(s.recDevice, 7);  // the window checks it against its device list
@@ -211,47 +211,47 @@ TEST(SettingsHostile, OutOfRangeValuesReadAsDefaultsAndTheRestApplies) {
 
 TEST(SettingsParsing, IntegersAreWholeDecimalNumbers) {
     int v = 5;
-    EXPECT_TRUE(settings::parseInt(" -30 ", v));
+    EXPECT_TRUE(config::parseInt(" -30 ", v));
     EXPECT_EQ(v, -30);
-    EXPECT_TRUE(settings::parseInt("-2147483648", v));
+    EXPECT_TRUE(config::parseInt("-2147483648", v));
     EXPECT_EQ(v, INT32_MIN);
     v = 5;
     for (const char* bad : {"", " ", "-", "+", "2147483648", "1.5", "1e3", "0x1f", "12abc", "9999999999999999999999"})
-        EXPECT_FALSE(settings::parseInt(bad, v)) << bad;
+        EXPECT_FALSE(config::parseInt(bad, v)) << bad;
     EXPECT_EQ(v, 5);
 }
 
 TEST(SettingsParsing, RealsTakeEitherSeparator) {
     double v = 0;
-    EXPECT_TRUE(settings::parseReal("0,97", v));
+    EXPECT_TRUE(config::parseReal("0,97", v));
     EXPECT_DOUBLE_EQ(v, 0.97);
-    EXPECT_TRUE(settings::parseReal("0.999", v));
+    EXPECT_TRUE(config::parseReal("0.999", v));
     EXPECT_DOUBLE_EQ(v, 0.999);
-    EXPECT_TRUE(settings::parseReal("9.5e-1", v));
+    EXPECT_TRUE(config::parseReal("9.5e-1", v));
     EXPECT_DOUBLE_EQ(v, 0.95);
-    EXPECT_TRUE(settings::parseReal("1", v));
+    EXPECT_TRUE(config::parseReal("1", v));
     EXPECT_DOUBLE_EQ(v, 1.0);
     v = 7;
     for (const char* bad : {"", ".", "0.9.1", "0,9,1", "nan", "inf", "1e", "e5", "0.9x", "1e400", "--1"})
-        EXPECT_FALSE(settings::parseReal(bad, v)) << bad;
+        EXPECT_FALSE(config::parseReal(bad, v)) << bad;
     EXPECT_EQ(v, 7);
-    EXPECT_EQ(settings::formatReal(0.95), "0.95");
-    EXPECT_EQ(settings::formatReal(0.1 + 0.2), "0.3");
+    EXPECT_EQ(config::formatReal(0.95), "0.95");
+    EXPECT_EQ(config::formatReal(0.1 + 0.2), "0.3");
 }
 
 TEST(SettingsLists, DeviceAndItemMapping) {
-    EXPECT_EQ(settings::deviceIndex(0, 0), -1);
-    EXPECT_EQ(settings::deviceIndex(3, 0), -1);
-    EXPECT_EQ(settings::deviceIndex(1, 2), 1);
-    EXPECT_EQ(settings::deviceIndex(2, 2), 0);
-    EXPECT_EQ(settings::deviceIndex(-1, 2), 0);
+    EXPECT_EQ(config::deviceIndex(0, 0), -1);
+    EXPECT_EQ(config::deviceIndex(3, 0), -1);
+    EXPECT_EQ(config::deviceIndex(1, 2), 1);
+    EXPECT_EQ(config::deviceIndex(2, 2), 0);
+    EXPECT_EQ(config::deviceIndex(-1, 2), 0);
     const int rates[] = {8000, 11025, 16000, 22050, 32000};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(settings::sampleRateOf(i), rates[i]);
-    EXPECT_EQ(settings::sampleRateOf(5), 8000);
-    EXPECT_EQ(settings::sampleRateOf(-1), 8000);
-    EXPECT_EQ(settings::channelsOf(1), 2);
-    EXPECT_EQ(settings::channelsOf(0), 1);
-    EXPECT_EQ(settings::channelsOf(-1), 1);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(config::sampleRateOf(i), rates[i]);
+    EXPECT_EQ(config::sampleRateOf(5), 8000);
+    EXPECT_EQ(config::sampleRateOf(-1), 8000);
+    EXPECT_EQ(config::channelsOf(1), 2);
+    EXPECT_EQ(config::channelsOf(0), 1);
+    EXPECT_EQ(config::channelsOf(-1), 1);
 }
 
 TEST(SettingsHostile, FuzzCorpusReadsWithinRange) {
@@ -264,9 +264,9 @@ TEST(SettingsHostile, FuzzCorpusReadsWithinRange) {
         SCOPED_TRACE(entry.path().filename().string());
         EXPECT_TRUE(s.language == 0 || s.language == 1);
         EXPECT_GE(s.sampleRateIndex, 0);
-        EXPECT_LT(s.sampleRateIndex, settings::kSampleRateCount);
+        EXPECT_LT(s.sampleRateIndex, config::kSampleRateCount);
         EXPECT_GE(s.method, 0);
-        EXPECT_LT(s.method, settings::kMethodCount);
+        EXPECT_LT(s.method, config::kMethodCount);
         EXPECT_GE(s.limitDb, -100);
         EXPECT_LE(s.limitDb, 0);
         EXPECT_LE(s.winLeft, 1270);

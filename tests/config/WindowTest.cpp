@@ -24,8 +24,8 @@
 
 namespace {
 
-using Window = std::unique_ptr<TFconfAS>;
-Window makeWindow() { return Window(new TFconfAS); }
+using Window = std::unique_ptr<config::TFconfAS>;
+Window makeWindow() { return Window(new config::TFconfAS); }
 
 int screenWidth() { return QGuiApplication::primaryScreen()->geometry().width(); }
 
@@ -35,7 +35,7 @@ class ConfigWindow : public InTempDir {};
 
 TEST_F(ConfigWindow, NoFileShowsTheDefaults) {
     Window w = makeWindow();
-    EXPECT_EQ(FconfAS, w.get());
+    EXPECT_EQ(config::FconfAS, w.get());
     EXPECT_EQ(w->iniPath, QString::fromStdString(iniPath()));
     EXPECT_EQ(w->SRate->itemIndex(), 2);
     EXPECT_EQ(w->recSampleRate, 16000);
@@ -96,7 +96,7 @@ TEST_F(ConfigWindow, ValuesWrittenAtExitComeBackAtTheNextStart) {
         w->winHeight = 200;
         w->fileListWidth = 99;
     }
-    EXPECT_EQ(FconfAS, nullptr);
+    EXPECT_EQ(config::FconfAS, nullptr);
     Window w = makeWindow();
     EXPECT_EQ(w->languageIndex, 1);
     EXPECT_EQ(w->cboxLang->currentIndex(), 1);
@@ -288,32 +288,32 @@ TEST_F(ConfigWindow, RadioClicksAndMixPictures) {
 }
 
 TEST_F(ConfigWindow, LanguageSwitchReachesEveryWindowInOrder) {
-    TFAbout about;
+    config::TFAbout about;
     QStringList order;
-    int id = registerLanguageListener([&](int lang) {
+    int id = config::registerLanguageListener([&](int lang) {
         order << QString("main %1 about %2").arg(lang).arg(about.Lab_www->text());
     });
     writeIni("[Interface]\nLanguage=1\n");
     Window w = makeWindow();
     // Creation applies the stored language to all windows once.
     ASSERT_EQ(order.size(), 1);
-    EXPECT_EQ(order[0], "main 1 about " + makerWebSite(1));
+    EXPECT_EQ(order[0], "main 1 about " + config::makerWebSite(1));
     EXPECT_EQ(w->windowTitle(), QString::fromUtf8("Конфигурация системы"));
     EXPECT_EQ(w->SButCancel->text(), QString::fromUtf8("Отмена"));
-    EXPECT_EQ(about.labCopyright->text(), rightsNotice(1));
+    EXPECT_EQ(about.labCopyright->text(), config::rightsNotice(1));
 
     w->cboxLang->setCurrentIndex(0);
     w->cboxLangChange();
-    EXPECT_EQ(order.last(), "main 0 about " + makerWebSite(0));
+    EXPECT_EQ(order.last(), "main 0 about " + config::makerWebSite(0));
     EXPECT_EQ(w->windowTitle(), "System configuration");
     EXPECT_EQ(w->SButCancel->text(), "Cancel");
     EXPECT_EQ(w->PageControl1->tabText(2), "Silvane");
     EXPECT_EQ(w->Label1->text(), "Limitation of suppression noise (dB):");
     EXPECT_EQ(w->pNoise->toolTip().count('\n'), 3);
-    EXPECT_EQ(w->Lab_www->toolTip(), "Open URL: " + makerWebSite(0));
-    EXPECT_EQ(about.Lab_www->toolTip(), "Open website: " + makerWebSite(0));
+    EXPECT_EQ(w->Lab_www->toolTip(), "Open URL: " + config::makerWebSite(0));
+    EXPECT_EQ(about.Lab_www->toolTip(), "Open website: " + config::makerWebSite(0));
 
-    unregisterLanguageListener(id);
+    config::unregisterLanguageListener(id);
     w->cboxLangChange();
     EXPECT_EQ(order.size(), 2);
 }
@@ -361,12 +361,12 @@ TEST_F(ConfigWindow, EqualizerMouseDrawsTheCurve) {
     QMouseEvent move(QEvent::MouseMove, QPointF(100, H - 10), QPointF(100, H - 10), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(w->PBox1, &move);
-    EXPECT_FLOAT_EQ(w->eqGains[eq::indexAt(100, W, 100)], 0.0f);
+    EXPECT_FLOAT_EQ(w->eqGains[config::eq::indexAt(100, W, 100)], 0.0f);
     // A click at the right edge is outside the curve and changes nothing.
-    float before[eq::kCapacity];
-    std::copy(w->eqGains, w->eqGains + eq::kCapacity, before);
+    float before[config::eq::kCapacity];
+    std::copy(w->eqGains, w->eqGains + config::eq::kCapacity, before);
     QTest::mousePress(w->PBox1, Qt::LeftButton, {}, QPoint(W, 50));
-    EXPECT_TRUE(std::equal(before, before + eq::kCapacity, w->eqGains));
+    EXPECT_TRUE(std::equal(before, before + config::eq::kCapacity, w->eqGains));
     QTest::mouseClick(w->DefaultGEQ, Qt::LeftButton);
     for (int i = 0; i < 100; ++i) EXPECT_FLOAT_EQ(w->eqGains[i], 1.0f);
     // Gains far above the scale paint without harm.
@@ -388,7 +388,7 @@ TEST_F(ConfigWindow, AddressColoursAndOpensTheSiteOfTheLanguage) {
 }
 
 TEST_F(ConfigWindow, PictureOpensTheAboutWindow) {
-    TFAbout about;
+    config::TFAbout about;
     Window w = makeWindow();
     EXPECT_FALSE(w->Image1->pixmap().isNull());
     EXPECT_FALSE(about.isVisible());

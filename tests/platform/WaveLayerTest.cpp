@@ -50,18 +50,18 @@ TEST_F(WaveOutTest, BuffersPlayInQueueOrderAndComeBackDone) {
         EXPECT_TRUE(x->dwFlags & WHDR_INQUEUE);
         EXPECT_FALSE(x->dwFlags & WHDR_DONE);
     }
-    virtualCardAdvance(15000);  // 120 frames: the first buffer and half the second
+    platform::virtualCardAdvance(15000);  // 120 frames: the first buffer and half the second
     ASSERT_EQ(log.calls.size(), 1u);
     EXPECT_EQ(log.calls[0].first, UINT(MM_WOM_DONE));
     EXPECT_EQ(log.calls[0].second, &ha);
     EXPECT_EQ(ha.dwFlags & (WHDR_DONE | WHDR_INQUEUE | WHDR_PREPARED), DWORD(WHDR_DONE | WHDR_PREPARED));
     EXPECT_TRUE(hb.dwFlags & WHDR_INQUEUE);
-    virtualCardAdvance(30000);
+    platform::virtualCardAdvance(30000);
     ASSERT_EQ(log.calls.size(), 3u);
     EXPECT_EQ(log.calls[1].second, &hb);
     EXPECT_EQ(log.calls[2].second, &hc);
 
-    const VirtualPlayed played = virtualCardPlayed();
+    const platform::VirtualPlayed played = platform::virtualCardPlayed();
     EXPECT_EQ(played.samples, ramp(240));
     EXPECT_GT(played.underrunFrames, 0u);  // ran dry after the third buffer
 
@@ -85,7 +85,7 @@ TEST_F(WaveOutTest, PositionCountsEveryPassUntilReset) {
     };
     for (int pass = 1; pass <= 3; ++pass) {
         ASSERT_EQ(waveOutWrite(h, &hdr, H), MMSYSERR_NOERROR);
-        virtualCardAdvance(20000);  // longer than the buffer: position stops at its end
+        platform::virtualCardAdvance(20000);  // longer than the buffer: position stops at its end
         EXPECT_EQ(pos(), DWORD(160 * pass));
         EXPECT_TRUE(hdr.dwFlags & WHDR_DONE);  // applied by the call on the handle
     }
@@ -96,10 +96,10 @@ TEST_F(WaveOutTest, PositionCountsEveryPassUntilReset) {
 
     ASSERT_EQ(waveOutWrite(h, &hdr, H), MMSYSERR_NOERROR);
     ASSERT_EQ(waveOutPause(h), MMSYSERR_NOERROR);
-    virtualCardAdvance(20000);
+    platform::virtualCardAdvance(20000);
     EXPECT_EQ(pos(), DWORD(480));  // paused: nothing played
     EXPECT_EQ(waveOutRestart(h), MMSYSERR_NOERROR);
-    virtualCardAdvance(5000);
+    platform::virtualCardAdvance(5000);
     EXPECT_EQ(pos(), DWORD(560));
     EXPECT_EQ(waveOutClose(h), UINT(WAVERR_STILLPLAYING));  // half a buffer still queued
     EXPECT_EQ(waveOutReset(h), MMSYSERR_NOERROR);
@@ -213,10 +213,10 @@ TEST_F(WaveOutTest, WindowReceivesOneDoneMessagePerBufferOnItsThread) {
     WAVEHDR hdr = headerFor(block);
     waveOutPrepareHeader(h, &hdr, H);
     waveOutWrite(h, &hdr, H);
-    virtualCardAdvance(5000);
+    platform::virtualCardAdvance(5000);
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(window.received.empty());  // half played
-    virtualCardAdvance(5000);
+    platform::virtualCardAdvance(5000);
     EXPECT_TRUE(window.received.empty());  // posted, not yet handled
     QCoreApplication::sendPostedEvents();
     ASSERT_EQ(window.received.size(), 1u);
@@ -230,7 +230,7 @@ TEST_F(WaveOutTest, WindowReceivesOneDoneMessagePerBufferOnItsThread) {
     // A reset during playback returns the buffer with its message too, and
     // the message still arrives after the close.
     waveOutWrite(h, &hdr, H);
-    virtualCardAdvance(2000);
+    platform::virtualCardAdvance(2000);
     EXPECT_EQ(waveOutReset(h), MMSYSERR_NOERROR);
     EXPECT_EQ(waveOutUnprepareHeader(h, &hdr, H), MMSYSERR_NOERROR);
     EXPECT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
@@ -239,7 +239,7 @@ TEST_F(WaveOutTest, WindowReceivesOneDoneMessagePerBufferOnItsThread) {
 }
 
 TEST_F(WaveInTest, CaptureFillsBuffersInOrderAndResetReturnsThePartialOne) {
-    VirtualCardConfig c;
+    platform::VirtualCardConfig c;
     c.inputSamples = ramp(100000);
     install(c);
     FunctionLog log;
@@ -256,10 +256,10 @@ TEST_F(WaveInTest, CaptureFillsBuffersInOrderAndResetReturnsThePartialOne) {
         waveInPrepareHeader(h, &x, H);
         ASSERT_EQ(waveInAddBuffer(h, &x, H), MMSYSERR_NOERROR);
     }
-    virtualCardAdvance(100000);
+    platform::virtualCardAdvance(100000);
     EXPECT_TRUE(log.calls.empty());  // not started: nothing captured
     ASSERT_EQ(waveInStart(h), MMSYSERR_NOERROR);
-    virtualCardAdvance(60000);  // 480 samples
+    platform::virtualCardAdvance(60000);  // 480 samples
     ASSERT_EQ(log.calls.size(), 1u);
     EXPECT_EQ(log.calls[0].first, UINT(MM_WIM_DATA));
     EXPECT_EQ(log.calls[0].second, &hdrs[0]);
@@ -284,7 +284,7 @@ TEST_F(WaveInTest, CaptureFillsBuffersInOrderAndResetReturnsThePartialOne) {
 }
 
 TEST_F(WaveInTest, StopReturnsOnlyTheStartedBufferAndInputLoopsOverItsSource) {
-    VirtualCardConfig c;
+    platform::VirtualCardConfig c;
     c.inputSamples = ramp(50);
     install(c);
     const WAVEFORMATEX f = pcmFormat(8000, 1);
@@ -297,7 +297,7 @@ TEST_F(WaveInTest, StopReturnsOnlyTheStartedBufferAndInputLoopsOverItsSource) {
         waveInAddBuffer(h, x, H);
     }
     waveInStart(h);
-    virtualCardAdvance(10000);  // 80 samples
+    platform::virtualCardAdvance(10000);  // 80 samples
     ASSERT_EQ(waveInStop(h), MMSYSERR_NOERROR);
     EXPECT_EQ(ha.dwFlags & (WHDR_DONE | WHDR_INQUEUE), DWORD(WHDR_DONE));
     EXPECT_EQ(ha.dwBytesRecorded, 160u);
@@ -313,7 +313,7 @@ TEST_F(WaveInTest, StopReturnsOnlyTheStartedBufferAndInputLoopsOverItsSource) {
 }
 
 TEST_F(WaveInTest, StereoStreamGetsMonoSourceOnBothChannels) {
-    VirtualCardConfig c;
+    platform::VirtualCardConfig c;
     c.inputSamples = ramp(1000);
     install(c);
     const WAVEFORMATEX f = pcmFormat(16000, 2);
@@ -324,7 +324,7 @@ TEST_F(WaveInTest, StereoStreamGetsMonoSourceOnBothChannels) {
     waveInPrepareHeader(h, &ha, H);
     waveInAddBuffer(h, &ha, H);
     waveInStart(h);
-    virtualCardAdvance(2000);
+    platform::virtualCardAdvance(2000);
     waveInReset(h);
     ASSERT_EQ(ha.dwBytesRecorded, 128u);
     for (int i = 0; i < 32; ++i) {
@@ -345,7 +345,7 @@ TEST_F(WaveInTest, GeneratedToneIsDeterministicAndNotSilent) {
         waveInPrepareHeader(h, &ha, H);
         waveInAddBuffer(h, &ha, H);
         waveInStart(h);
-        virtualCardAdvance(100000);
+        platform::virtualCardAdvance(100000);
         waveInReset(h);
         waveInUnprepareHeader(h, &ha, H);
         waveInClose(h);
@@ -362,11 +362,11 @@ TEST_F(WaveInTest, GeneratedToneIsDeterministicAndNotSilent) {
 
 TEST(WaveNoDevice, CountsAreZeroAndOpensFailWithoutHanging) {
     testApp();
-    VirtualCardConfig c;
+    platform::VirtualCardConfig c;
     c.testClock = true;
     c.outputs = 0;
     c.inputs = 0;
-    ASSERT_TRUE(installVirtualCard(c));
+    ASSERT_TRUE(platform::installVirtualCard(c));
     EXPECT_EQ(waveOutGetNumDevs(), 0u);
     EXPECT_EQ(waveInGetNumDevs(), 0u);
     const WAVEFORMATEX f = pcmFormat(8000, 1);

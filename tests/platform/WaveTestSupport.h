@@ -37,9 +37,9 @@ public:
     std::vector<ReceivedMessage> received;
 
     bool event(QEvent* e) override {
-        if (e->type() != WaveMessage::eventType())
+        if (e->type() != platform::WaveMessage::eventType())
             return QObject::event(e);
-        auto* m = static_cast<WaveMessage*>(e);
+        auto* m = static_cast<platform::WaveMessage*>(e);
         received.push_back({m->message(), m->device(), m->header(), m->header()->dwFlags,
                             m->header()->dwBytesRecorded});
         return true;
@@ -57,7 +57,7 @@ public:
 inline void advanceMs(uint64_t ms, uint64_t stepMs = 5) {
     for (uint64_t done = 0; done < ms;) {
         const uint64_t step = std::min(stepMs, ms - done);
-        virtualCardAdvance(step * 1000);
+        platform::virtualCardAdvance(step * 1000);
         QCoreApplication::sendPostedEvents();
         done += step;
     }
@@ -65,13 +65,13 @@ inline void advanceMs(uint64_t ms, uint64_t stepMs = 5) {
 
 class VirtualCardTest : public ::testing::Test {
 protected:
-    void install(VirtualCardConfig c) {
+    void install(platform::VirtualCardConfig c) {
         testApp();
         c.testClock = true;
-        ASSERT_TRUE(installVirtualCard(c)) << "a device was left open by an earlier test";
+        ASSERT_TRUE(platform::installVirtualCard(c)) << "a device was left open by an earlier test";
     }
     void SetUp() override {
-        VirtualCardConfig c;
+        platform::VirtualCardConfig c;
         c.keepPlayed = true;
         install(c);
     }

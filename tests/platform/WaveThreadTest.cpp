@@ -13,15 +13,15 @@
 #include <thread>
 
 using namespace std::chrono_literals;
-using wave::Direction;
-using wave::WaveStream;
+using platform::Direction;
+using platform::WaveStream;
 
 namespace {
 
 constexpr UINT H = sizeof(WAVEHDR);
 
 TEST(SpscByteRing, WrapsAroundAndStopsWhenFull) {
-    SpscByteRing ring(10);
+    platform::SpscByteRing ring(10);
     char out[16];
     EXPECT_EQ(ring.write("abcdefgh", 8), 8u);
     EXPECT_EQ(ring.read(out, 6), 6u);
@@ -221,9 +221,9 @@ void countCallback(HWAVE, UINT msg, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
 
 TEST(WaveRealTime, FunctionCallbackArrivesFromTheDispatchThread) {
     testApp();
-    VirtualCardConfig c;
+    platform::VirtualCardConfig c;
     c.keepPlayed = true;
-    ASSERT_TRUE(installVirtualCard(c));
+    ASSERT_TRUE(platform::installVirtualCard(c));
     Waiter waiter;
     const WAVEFORMATEX f = pcmFormat(8000, 1);
     HWAVEOUT h = nullptr;
@@ -248,14 +248,14 @@ TEST(WaveRealTime, FunctionCallbackArrivesFromTheDispatchThread) {
     EXPECT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
     std::vector<int16_t> expected = a;
     expected.insert(expected.end(), b.begin(), b.end());
-    EXPECT_EQ(virtualCardPlayed().samples, expected);
+    EXPECT_EQ(platform::virtualCardPlayed().samples, expected);
 }
 
 TEST(WaveRealTime, WindowMessageArrivesThroughTheEventLoop) {
     testApp();
-    VirtualCardConfig c;
+    platform::VirtualCardConfig c;
     c.inputSamples = std::vector<int16_t>(1000, 7);
-    ASSERT_TRUE(installVirtualCard(c));
+    ASSERT_TRUE(platform::installVirtualCard(c));
     MessageWindow window;
     const WAVEFORMATEX f = pcmFormat(16000, 1);
     HWAVEIN h = nullptr;
@@ -282,7 +282,7 @@ TEST(WaveRealTime, WindowMessageArrivesThroughTheEventLoop) {
 }
 
 // A backend with long, similar device names.
-class NamedBackend : public wave::WaveBackend {
+class NamedBackend : public platform::WaveBackend {
 public:
     UINT deviceCount(Direction) override { return 3; }
     std::string deviceName(Direction, UINT i) override {
@@ -293,13 +293,13 @@ public:
     UINT defaultDevice(Direction) override { return 1; }
     MMRESULT supports(Direction, UINT, const WAVEFORMATEX&) override { return MMSYSERR_NOERROR; }
     MMRESULT open(Direction, UINT, const WAVEFORMATEX&, WaveStream&,
-                  std::unique_ptr<wave::DeviceStream>&) override {
+                  std::unique_ptr<platform::DeviceStream>&) override {
         return MMSYSERR_ALLOCATED;
     }
 };
 
 TEST(WaveDeviceNames, CutNamesStayUniqueAndTheMapperIsTheDefault) {
-    ASSERT_TRUE(wave::installBackend(std::make_unique<NamedBackend>()));
+    ASSERT_TRUE(platform::installBackend(std::make_unique<NamedBackend>()));
     WAVEOUTCAPSA c0{}, c1{}, c2{}, mapper{};
     ASSERT_EQ(waveOutGetDevCapsA(0, &c0, sizeof c0), MMSYSERR_NOERROR);
     ASSERT_EQ(waveOutGetDevCapsA(1, &c1, sizeof c1), MMSYSERR_NOERROR);
@@ -319,7 +319,7 @@ TEST(WaveDeviceNames, CutNamesStayUniqueAndTheMapperIsTheDefault) {
 }
 
 TEST(WavePortAudio, WithoutSoundCardCountsAreZeroAndOpensFail) {
-    ASSERT_TRUE(wave::installBackend(wave::makePortAudioBackend()));
+    ASSERT_TRUE(platform::installBackend(platform::makePortAudioBackend()));
     if (waveOutGetNumDevs() != 0 || waveInGetNumDevs() != 0)
         GTEST_SKIP() << "this machine has sound devices";
     const WAVEFORMATEX f = pcmFormat(16000, 1);

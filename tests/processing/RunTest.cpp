@@ -21,7 +21,7 @@ struct Signals {
     int32_t changedLength = -1, vadCount = -1;
     RunSignal s;
 
-    Signals(int32_t length, int32_t vadCapacity = MaxVadFrames, int16_t changedFill = 0) {
+    Signals(int32_t length, int32_t vadCapacity = processing::MaxVadFrames, int16_t changedFill = 0) {
         for (int c = 0; c < 2; ++c) {
             orig[c].resize(std::size_t(length));
             changed[c].assign(std::size_t(length) + 64, changedFill);  // 64 guard samples
@@ -65,9 +65,9 @@ struct Geometry {
 };
 
 Geometry geometry() {
-    engine::Block b{};
-    engine::restart(b, engine::settingsAt(16000, engine::Parameters{}));
-    return {engine::frameLength(b), engine::frameStep(b)};
+    processing::EngineBlock b{};
+    processing::restartEngine(b, processing::engineSettingsAt(16000, processing::EngineParameters{}));
+    return {processing::engineFrameLength(b), processing::engineFrameStep(b)};
 }
 
 TEST(FrameCounts, LengthRules) {
@@ -82,7 +82,7 @@ TEST(FrameCounts, LengthRules) {
 
 TEST(FrameCounts, FramingMustFitTheFrameBuffers) {
     auto block = [](uint32_t length, uint32_t step) {
-        engine::Block b{};
+        processing::EngineBlock b{};
         std::memcpy(b.bytes + VELDRA_OFFSET_FRAME_LENGTH, &length, 4);
         std::memcpy(b.bytes + VELDRA_OFFSET_FRAME_STEP, &step, 4);
         return b;
@@ -93,7 +93,7 @@ TEST(FrameCounts, FramingMustFitTheFrameBuffers) {
     EXPECT_FALSE(framingFits(block(0, 0)));             // never created
     EXPECT_FALSE(framingFits(block(most + 1, most + 1)));
     EXPECT_FALSE(framingFits(block(128, 256)));         // a step longer than the frame
-    engine::Block created[2] = {};
+    processing::EngineBlock created[2] = {};
     RunParameters p;
     EXPECT_TRUE(restartBlocks(p, created));
     EXPECT_TRUE(framingFits(created[0]));
@@ -109,7 +109,7 @@ TEST(Mix, SaturatesBothWays) {
 
 TEST(Run, ProcessingOffCopiesTheOriginalWithNoVoice) {
     const Geometry g = geometry();
-    Signals sig(40000, MaxVadFrames, 12345);  // stale content from "an earlier signal"
+    Signals sig(40000, processing::MaxVadFrames, 12345);  // stale content from "an earlier signal"
     FrameControls c;
     c.processEnabled = false;
     RunResult r = runProcessing(params(2), sig.s, fixed(c));
@@ -163,7 +163,7 @@ TEST(Run, MixedPathGivesBothChannelsTheSameSignal) {
 }
 
 TEST(Run, MonoRunLeavesTheRightChannelAlone) {
-    Signals sig(20000, MaxVadFrames, 777);
+    Signals sig(20000, processing::MaxVadFrames, 777);
     FrameControls c;
     runProcessing(params(1), sig.s, fixed(c));
     EXPECT_GT(sig.changedLength, 0);
@@ -173,7 +173,7 @@ TEST(Run, MonoRunLeavesTheRightChannelAlone) {
 
 TEST(Run, StopSilencesTheRestAndKeepsTheLength) {
     const Geometry g = geometry();
-    Signals full(30000), stopped(30000, MaxVadFrames, 555);
+    Signals full(30000), stopped(30000, processing::MaxVadFrames, 555);
     FrameControls c;
     c.processEnabled = false;
     runProcessing(params(2), full.s, fixed(c));
@@ -216,7 +216,7 @@ TEST(Run, ControlsAreReadForEveryFrame) {
 
 TEST(Run, TooShortSignalProcessesNothing) {
     const Geometry g = geometry();
-    Signals sig(int32_t(g.L) - 1, MaxVadFrames, 99);
+    Signals sig(int32_t(g.L) - 1, processing::MaxVadFrames, 99);
     int calls = 0;
     RunHooks h;
     h.controls = [&] { ++calls; return FrameControls{}; };

@@ -62,7 +62,7 @@ std::vector<int16_t> runOf(const Case& k, const std::vector<int16_t>& in, int32_
     p.selectClearSpeech = k.select;
     RunHooks hooks;
     hooks.controls = [&] { return k.controls; };
-    auto blocks = std::make_unique<engine::Block[]>(2);
+    auto blocks = std::make_unique<processing::EngineBlock[]>(2);
     runProcessing(p, s, hooks, blocks.get());
     length = changedLength;
     std::vector<int16_t> out(std::size_t(length) * ch);
@@ -81,7 +81,7 @@ std::vector<int16_t> streamOf(const Case& k, const std::vector<int16_t>& in,
     p.channels = std::min(k.channels, 2);
     p.method = k.controls.method;
     p.selectClearSpeech = k.select;
-    auto blocks = std::make_unique<engine::Block[]>(2);
+    auto blocks = std::make_unique<processing::EngineBlock[]>(2);
     StreamCleaner sc(p, k.controls, blocks.get());
     EXPECT_TRUE(sc.usable());
     std::vector<int16_t> out;
@@ -167,7 +167,7 @@ TEST(StreamClean, BlockSizeDoesNotMatter) {
 
 TEST(StreamClean, EmptyInputGivesNothing) {
     RunParameters p;
-    auto blocks = std::make_unique<engine::Block[]>(2);
+    auto blocks = std::make_unique<processing::EngineBlock[]>(2);
     StreamCleaner sc(p, FrameControls{}, blocks.get());
     std::vector<int16_t> out;
     sc.finish(out);

@@ -12,7 +12,7 @@
 #include <string>
 
 namespace fs = std::filesystem;
-using profile::Profile;
+using platform::profile::Profile;
 
 namespace {
 
@@ -145,7 +145,7 @@ TEST(ProfileHostile, KeysThatCouldNotBeWrittenBackAreDropped) {
 }
 
 TEST_F(ProfileFiles, OversizedAndMissingFilesReadAsEmpty) {
-    std::string big = "[S]\nk=1\n" + std::string(profile::kMaxProfileBytes, 'x');
+    std::string big = "[S]\nk=1\n" + std::string(platform::profile::kMaxProfileBytes, 'x');
     write("big.ini", big);
     Profile p;
     EXPECT_FALSE(p.load(path("big.ini")));

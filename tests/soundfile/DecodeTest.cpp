@@ -18,7 +18,7 @@ struct Result {
     bool ok = false;
     int32_t frames = -1;
     std::vector<int16_t> samples;
-    WavHeaderInfo header;
+    soundfile::WavHeaderInfo header;
 };
 
 Result decode(const std::vector<uint8_t>& image, const char* name = "decode.wav") {
@@ -26,16 +26,16 @@ Result decode(const std::vector<uint8_t>& image, const char* name = "decode.wav"
     writeBytes(path, image);
     Result r;
     int16_t* block = nullptr;
-    r.ok = readWavSamples(r.header, path, r.frames, block);
+    r.ok = soundfile::readWavSamples(r.header, path, r.frames, block);
     std::unique_ptr<int16_t[]> owned(block);
     if (r.ok) r.samples.assign(block, block + std::size_t(r.frames) * r.header.channels);
     return r;
 }
 
 TEST(Conversions, EightBitPcm) {
-    EXPECT_EQ(pcm8ToSample(0), -32768);
-    EXPECT_EQ(pcm8ToSample(128), 0);
-    EXPECT_EQ(pcm8ToSample(255), 32512);
+    EXPECT_EQ(soundfile::pcm8ToSample(0), -32768);
+    EXPECT_EQ(soundfile::pcm8ToSample(128), 0);
+    EXPECT_EQ(soundfile::pcm8ToSample(255), 32512);
     Fmt f;
     f.bits = 8;
     f.blockAlign = 1;
@@ -45,38 +45,38 @@ TEST(Conversions, EightBitPcm) {
 }
 
 TEST(Conversions, FloatRoundsTiesToEvenAndWraps) {
-    EXPECT_EQ(floatToSample(1.0f), 32767);
-    EXPECT_EQ(floatToSample(-1.0f), -32767);
-    EXPECT_EQ(floatToSample(0.5f), 16384);     // 16383.5 to even
-    EXPECT_EQ(floatToSample(-0.5f), -16384);
-    EXPECT_EQ(floatToSample(1.5f), -16386);    // 49150.5 -> 49150, wrapped
-    EXPECT_EQ(floatToSample(2.0f), 65534 - 65536);
-    EXPECT_EQ(floatToSample(1e30f), floatToSample(1e30f));  // defined, no trap
-    EXPECT_EQ(floatToSample(std::numeric_limits<float>::quiet_NaN()), 0);
-    EXPECT_EQ(floatToSample(std::numeric_limits<float>::infinity()), 32767);
-    EXPECT_EQ(floatToSample(-std::numeric_limits<float>::infinity()), -32767);
-    EXPECT_EQ(floatToSample(std::numeric_limits<float>::max()),
-              floatToSample(std::numeric_limits<float>::max()));
+    EXPECT_EQ(soundfile::floatToSample(1.0f), 32767);
+    EXPECT_EQ(soundfile::floatToSample(-1.0f), -32767);
+    EXPECT_EQ(soundfile::floatToSample(0.5f), 16384);     // 16383.5 to even
+    EXPECT_EQ(soundfile::floatToSample(-0.5f), -16384);
+    EXPECT_EQ(soundfile::floatToSample(1.5f), -16386);    // 49150.5 -> 49150, wrapped
+    EXPECT_EQ(soundfile::floatToSample(2.0f), 65534 - 65536);
+    EXPECT_EQ(soundfile::floatToSample(1e30f), soundfile::floatToSample(1e30f));  // defined, no trap
+    EXPECT_EQ(soundfile::floatToSample(std::numeric_limits<float>::quiet_NaN()), 0);
+    EXPECT_EQ(soundfile::floatToSample(std::numeric_limits<float>::infinity()), 32767);
+    EXPECT_EQ(soundfile::floatToSample(-std::numeric_limits<float>::infinity()), -32767);
+    EXPECT_EQ(soundfile::floatToSample(std::numeric_limits<float>::max()),
+              soundfile::floatToSample(std::numeric_limits<float>::max()));
 }
 
 TEST(Conversions, G711Tables) {
-    EXPECT_EQ(aLawToSample(0x00), -5504);
-    EXPECT_EQ(aLawToSample(0x55), -8);
-    EXPECT_EQ(aLawToSample(0xD5), 8);
-    EXPECT_EQ(muLawToSample(0x00), -32124);
-    EXPECT_EQ(muLawToSample(0x7F), 0);
-    EXPECT_EQ(muLawToSample(0x80), 32124);
-    EXPECT_EQ(muLawToSample(0xFF), 0);
+    EXPECT_EQ(soundfile::aLawToSample(0x00), -5504);
+    EXPECT_EQ(soundfile::aLawToSample(0x55), -8);
+    EXPECT_EQ(soundfile::aLawToSample(0xD5), 8);
+    EXPECT_EQ(soundfile::muLawToSample(0x00), -32124);
+    EXPECT_EQ(soundfile::muLawToSample(0x7F), 0);
+    EXPECT_EQ(soundfile::muLawToSample(0x80), 32124);
+    EXPECT_EQ(soundfile::muLawToSample(0xFF), 0);
 }
 
 TEST(Geometry, SamplesPerBlock) {
-    EXPECT_EQ(msAdpcmSamplesPerBlock(256, 1), 500);
-    EXPECT_EQ(msAdpcmSamplesPerBlock(512, 2), 500);
-    EXPECT_EQ(imaAdpcmSamplesPerBlock(256, 1), 505);
-    EXPECT_EQ(imaAdpcmSamplesPerBlock(512, 2), 505);
-    EXPECT_EQ(msAdpcmSamplesPerBlock(6, 1), 0);
-    EXPECT_EQ(imaAdpcmSamplesPerBlock(7, 2), 0);
-    EXPECT_EQ(msAdpcmSamplesPerBlock(256, 0), 0);
+    EXPECT_EQ(soundfile::msAdpcmSamplesPerBlock(256, 1), 500);
+    EXPECT_EQ(soundfile::msAdpcmSamplesPerBlock(512, 2), 500);
+    EXPECT_EQ(soundfile::imaAdpcmSamplesPerBlock(256, 1), 505);
+    EXPECT_EQ(soundfile::imaAdpcmSamplesPerBlock(512, 2), 505);
+    EXPECT_EQ(soundfile::msAdpcmSamplesPerBlock(6, 1), 0);
+    EXPECT_EQ(soundfile::imaAdpcmSamplesPerBlock(7, 2), 0);
+    EXPECT_EQ(soundfile::msAdpcmSamplesPerBlock(256, 0), 0);
 }
 
 TEST(Geometry, GsmBlocksGive320FramesEach) {
@@ -125,46 +125,46 @@ TEST(Refusals, UnsupportedFormatsLeaveTheBlockAlone) {
     Fmt pcm5; pcm5.blockAlign = 5; refused.push_back(pcm5);
     for (std::size_t i = 0; i < refused.size(); ++i) {
         writeBytes(path, wavImage(refused[i], std::vector<uint8_t>(512, 1)));
-        WavHeaderInfo h;
+        soundfile::WavHeaderInfo h;
         int32_t frames = 99;
         int16_t keep[1] = {42};
         int16_t* block = keep;
-        EXPECT_FALSE(readWavSamples(h, path, frames, block)) << "case " << i;
+        EXPECT_FALSE(soundfile::readWavSamples(h, path, frames, block)) << "case " << i;
         EXPECT_EQ(frames, 0) << "case " << i;
         EXPECT_EQ(block, keep) << "case " << i;
     }
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t frames = 5;
     int16_t* block = nullptr;
-    EXPECT_FALSE(readWavSamples(h, scratch("does-not-exist.wav"), frames, block));
+    EXPECT_FALSE(soundfile::readWavSamples(h, scratch("does-not-exist.wav"), frames, block));
     EXPECT_EQ(frames, 0);
 }
 
 TEST(Refusals, LoadWavSaysWhyAndLeavesItsRecordAlone) {
-    LoadedWav wav;
+    soundfile::LoadedWav wav;
     wav.frames = 7;
     std::string why;
     const std::string missing = scratch("no-such-file.wav");
-    EXPECT_FALSE(loadWav(missing, wav, why));
+    EXPECT_FALSE(soundfile::loadWav(missing, wav, why));
     EXPECT_EQ(why, "cannot open " + missing + ": No such file or directory");
 
     const std::string text = scratch("not-a-wave.wav");
     writeBytes(text, {'n', 'o', 't', ' ', 'a', ' ', 'w', 'a', 'v', 'e', ' ', 'f', 'i', 'l', 'e'});
-    EXPECT_FALSE(loadWav(text, wav, why));
+    EXPECT_FALSE(soundfile::loadWav(text, wav, why));
     EXPECT_EQ(why, "Unknown format");
 
     const std::string odd = scratch("odd-encoding.wav");
     Fmt unknownTag;
     unknownTag.tag = 85;
     writeBytes(odd, wavImage(unknownTag, std::vector<uint8_t>(64, 1)));
-    EXPECT_FALSE(loadWav(odd, wav, why));
-    EXPECT_EQ(why, kFormatNotSupportedText);
+    EXPECT_FALSE(soundfile::loadWav(odd, wav, why));
+    EXPECT_EQ(why, soundfile::kFormatNotSupportedText);
     EXPECT_EQ(wav.frames, 7);
     EXPECT_EQ(wav.samples, nullptr);
 
     const std::string good = scratch("loads.wav");
     writeBytes(good, wavImage(Fmt{}, le16({5, -6, 7})));
-    ASSERT_TRUE(loadWav(good, wav, why)) << why;
+    ASSERT_TRUE(soundfile::loadWav(good, wav, why)) << why;
     ASSERT_EQ(wav.frames, 3);
     EXPECT_EQ(wav.samples[1], -6);
 }
@@ -259,7 +259,7 @@ TEST(Channels, MoreThanTwoChannelsFollowTheFormulas) {
     ms.bits = 4;
     Result m = decode(wavImage(ms, std::vector<uint8_t>(51, 0x21)));
     ASSERT_TRUE(m.ok);
-    EXPECT_EQ(m.frames, msAdpcmSamplesPerBlock(51, 3));
+    EXPECT_EQ(m.frames, soundfile::msAdpcmSamplesPerBlock(51, 3));
 }
 
 TEST(Rates, LowRatesAreRead) {
@@ -272,16 +272,16 @@ TEST(Rates, LowRatesAreRead) {
 }
 
 TEST(Derive, PcmHeaderFromAnySource) {
-    WavHeaderInfo src;
+    soundfile::WavHeaderInfo src;
     src.formatTag = 2;
     src.sampleRate = 11025;
     src.channels = 2;
     src.blockAlign = 512;
     src.bitsPerSample = 4;
     src.fmtSize = 50;
-    WavHeaderInfo pcm;
+    soundfile::WavHeaderInfo pcm;
     pcm.dataSize = 1234;
-    derivePcmHeader(src, 1, pcm);
+    soundfile::derivePcmHeader(src, 1, pcm);
     EXPECT_EQ(pcm.fmtSize, 16u);
     EXPECT_EQ(pcm.formatTag, 1);
     EXPECT_EQ(pcm.channels, 1);

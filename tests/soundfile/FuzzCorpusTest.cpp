@@ -14,11 +14,11 @@ TEST(FuzzCorpus, EveryInputIsReadOrRefused) {
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         if (!entry.is_regular_file()) continue;
         ++inputs;
-        WavHeaderInfo h;
+        soundfile::WavHeaderInfo h;
         int32_t frames = -1;
         int16_t* block = nullptr;
         try {
-            if (readWavSamples(h, entry.path().string(), frames, block)) {
+            if (soundfile::readWavSamples(h, entry.path().string(), frames, block)) {
                 ++decoded;
                 // Compressed formats expand at most 320 samples per 65 bytes,
                 // plus one short last ADPCM block decoded whole (at most
@@ -30,7 +30,7 @@ TEST(FuzzCorpus, EveryInputIsReadOrRefused) {
             } else {
                 EXPECT_EQ(frames, 0);
             }
-        } catch (const UnknownFormat&) {
+        } catch (const soundfile::UnknownFormat&) {
         }
         delete[] block;
     }

@@ -11,19 +11,19 @@ namespace {
 
 // Reads the header from a byte image; false with the reason in `error`. The
 // position is the byte the stream stands at afterwards.
-bool readImage(const std::vector<uint8_t>& bytes, WavHeaderInfo& h, std::string& error,
+bool readImage(const std::vector<uint8_t>& bytes, soundfile::WavHeaderInfo& h, std::string& error,
                long* position = nullptr) {
     std::FILE* f = fmemopen(const_cast<uint8_t*>(bytes.data()), bytes.size(), "rb");
     EXPECT_NE(f, nullptr);
     if (!f) return false;
-    const bool ok = readWavHeader(h, f, error);
+    const bool ok = soundfile::readWavHeader(h, f, error);
     if (position) *position = std::ftell(f);
     std::fclose(f);
     return ok;
 }
 
-WavHeaderInfo readImage(const std::vector<uint8_t>& bytes, long* position = nullptr) {
-    WavHeaderInfo h;
+soundfile::WavHeaderInfo readImage(const std::vector<uint8_t>& bytes, long* position = nullptr) {
+    soundfile::WavHeaderInfo h;
     std::string error;
     EXPECT_TRUE(readImage(bytes, h, error, position)) << error;
     return h;
@@ -38,7 +38,7 @@ TEST(WavHeader, ReadsFieldsAndStopsAtTheFirstDataByte) {
     f.blockAlign = 4;
     auto img = wavImage(f, kData);
     long pos = 0;
-    WavHeaderInfo h = readImage(img, &pos);
+    soundfile::WavHeaderInfo h = readImage(img, &pos);
     EXPECT_EQ(h.fmtSize, 16u);
     EXPECT_EQ(h.formatTag, 1);
     EXPECT_EQ(h.channels, 2);
@@ -55,7 +55,7 @@ TEST(WavHeader, FormatExtensionsAreSkipped) {
         Fmt f;
         f.size = size;
         long pos = 0;
-        WavHeaderInfo h = readImage(wavImage(f, kData), &pos);
+        soundfile::WavHeaderInfo h = readImage(wavImage(f, kData), &pos);
         EXPECT_EQ(h.fmtSize, size);
         EXPECT_EQ(h.dataSize, 8u);
         EXPECT_EQ(pos, long(44 + size - 16));
@@ -86,7 +86,7 @@ TEST(WavHeader, ChunksBetweenFormatAndDataArePassedOver) {
     b.id("fact").u32(4).id("data");  // a "data" inside the fact body is skipped
     b.id("data").u32(8).raw(kData);
     long pos = 0;
-    WavHeaderInfo h = readImage(b.v, &pos);
+    soundfile::WavHeaderInfo h = readImage(b.v, &pos);
     EXPECT_EQ(h.dataSize, 8u);
     EXPECT_EQ(pos, long(b.v.size() - kData.size()));
 }
@@ -96,7 +96,7 @@ TEST(WavHeader, ExtensibleFormatTakesItsSubFormatTag) {
     b.id("RIFF").u32(0).id("WAVE").id("fmt ").u32(40).u16(0xFFFE).u16(1).u32(8000).u32(32000)
         .u16(4).u16(32).u16(22).u16(32).u32(4).u16(3).zeros(14);
     b.id("data").u32(0);
-    WavHeaderInfo h = readImage(b.v);
+    soundfile::WavHeaderInfo h = readImage(b.v);
     EXPECT_EQ(h.formatTag, 3);
     EXPECT_EQ(h.fmtSize, 40u);
 }
@@ -133,7 +133,7 @@ TEST(WavHeader, UnreadableStructuresAreUnknownFormat) {
     bad.push_back({});
 
     for (std::size_t i = 0; i < bad.size(); ++i) {
-        WavHeaderInfo h;
+        soundfile::WavHeaderInfo h;
         h.sampleRate = 12345;
         std::string error;
         EXPECT_FALSE(readImage(bad[i], h, error)) << "case " << i << " was accepted";
@@ -148,10 +148,10 @@ TEST(WavHeader, ReadWavSamplesRaisesForAFileWithoutData) {
     fmtChunk(b, Fmt{});
     const std::string path = scratch("nodata.wav");
     writeBytes(path, b.v);
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t frames = 7;
     int16_t* block = nullptr;
-    EXPECT_THROW(readWavSamples(h, path, frames, block), UnknownFormat);
+    EXPECT_THROW(soundfile::readWavSamples(h, path, frames, block), soundfile::UnknownFormat);
     EXPECT_EQ(block, nullptr);
 }
 

@@ -14,7 +14,7 @@ using namespace testfiles;
 namespace {
 
 struct Loaded {
-    WavHeaderInfo header;
+    soundfile::WavHeaderInfo header;
     int32_t frames = 0;
     std::vector<int16_t> samples;
 };
@@ -23,7 +23,7 @@ Loaded load(const std::string& path, int32_t maxFrames) {
     Loaded l;
     int16_t* block = nullptr;
     std::string message;
-    EXPECT_TRUE(readSoundSamples(l.header, path, maxFrames, l.frames, block, message)) << message;
+    EXPECT_TRUE(soundfile::readSoundSamples(l.header, path, maxFrames, l.frames, block, message)) << message;
     if (block)
         l.samples.assign(block, block + std::size_t(l.frames) * l.header.channels);
     delete[] block;
@@ -32,9 +32,9 @@ Loaded load(const std::string& path, int32_t maxFrames) {
 
 // What the command line's reader delivers, channel for channel.
 std::vector<int16_t> streamedFirstTwo(const std::string& path, int& channels) {
-    std::unique_ptr<AudioReader> r;
+    std::unique_ptr<soundfile::AudioReader> r;
     std::string err;
-    EXPECT_TRUE(openAudioReader(path, r, err)) << err;
+    EXPECT_TRUE(soundfile::openAudioReader(path, r, err)) << err;
     std::vector<int16_t> v;
     if (!r)
         return v;
@@ -67,10 +67,10 @@ TEST(SoundLoad, WavIsTheWavDecodersOwnResult) {
     const std::string ima = scratch("ima.wav");
     ASSERT_EQ(run("sox -D " + src + " -e ima-adpcm " + ima), 0);
     for (const std::string& p : {src, ima}) {
-        WavHeaderInfo h;
+        soundfile::WavHeaderInfo h;
         int32_t frames = 0;
         int16_t* block = nullptr;
-        ASSERT_TRUE(readWavSamples(h, p, frames, block));
+        ASSERT_TRUE(soundfile::readWavSamples(h, p, frames, block));
         const Loaded l = load(p, 10); // the capacity does not cut a WAV: the caller does
         EXPECT_EQ(std::memcmp(&l.header, &h, sizeof h), 0);
         ASSERT_EQ(l.frames, frames);
@@ -97,11 +97,11 @@ TEST(SoundLoad, OtherFormatsAsTheCommandLineReadsThem) {
         std::string cmd = c.command;
         cmd.replace(cmd.find("{out}"), 5, out);
         ASSERT_EQ(run(cmd), 0);
-        EXPECT_TRUE(isOtherAudioFile(out));
+        EXPECT_TRUE(soundfile::isOtherAudioFile(out));
         int channels = 0;
         const auto expected = streamedFirstTwo(out, channels);
         const Loaded l = load(out, 1000000);
-        EXPECT_EQ(l.header.formatTag, WavPcm);
+        EXPECT_EQ(l.header.formatTag, soundfile::WavPcm);
         EXPECT_EQ(l.header.bitsPerSample, 16);
         EXPECT_EQ(l.header.channels, 2);
         EXPECT_EQ(l.header.blockAlign, 4);
@@ -141,32 +141,32 @@ TEST(SoundLoad, CapacityAndChannels) {
 }
 
 TEST(SoundLoad, FailuresAreThoseOfAWav) {
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t frames = 7;
     int16_t* block = nullptr;
     std::string message;
     // Garbage, and a file that starts like FLAC but is not one.
     writeBytes(scratch("junk.flac"), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
-    EXPECT_THROW(readSoundSamples(h, scratch("junk.flac"), 100, frames, block, message),
-                 UnknownFormat);
+    EXPECT_THROW(soundfile::readSoundSamples(h, scratch("junk.flac"), 100, frames, block, message),
+                 soundfile::UnknownFormat);
     writeBytes(scratch("broken.flac"),
                {'f', 'L', 'a', 'C', 0, 0, 0, 34, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9});
-    EXPECT_TRUE(isOtherAudioFile(scratch("broken.flac")));
+    EXPECT_TRUE(soundfile::isOtherAudioFile(scratch("broken.flac")));
     frames = 7;
-    EXPECT_THROW(readSoundSamples(h, scratch("broken.flac"), 100, frames, block, message),
-                 UnknownFormat);
+    EXPECT_THROW(soundfile::readSoundSamples(h, scratch("broken.flac"), 100, frames, block, message),
+                 soundfile::UnknownFormat);
     EXPECT_EQ(frames, 7);
     EXPECT_EQ(block, nullptr);
     // A WAV of an encoding nobody decodes gives the WAV decoder's text.
     writeBytes(scratch("odd.wav"),
                wavImage(Fmt{16, 0x55, 1, 8000, 1, 0}, std::vector<uint8_t>(100)));
-    EXPECT_FALSE(readSoundSamples(h, scratch("odd.wav"), 100, frames, block, message));
-    EXPECT_EQ(message, kFormatNotSupportedText);
+    EXPECT_FALSE(soundfile::readSoundSamples(h, scratch("odd.wav"), 100, frames, block, message));
+    EXPECT_EQ(message, soundfile::kFormatNotSupportedText);
     delete[] block;
 }
 
 TEST(SoundLoad, NamePatternsCoverEveryOfferedFormat) {
-    const auto& p = soundFileNamePatterns();
+    const auto& p = soundfile::soundFileNamePatterns();
     for (const char* want : {"*.wav", "*.flac", "*.ogg", "*.opus", "*.mp3", "*.aiff", "*.aif"})
         EXPECT_NE(std::find(p.begin(), p.end(), want), p.end()) << want;
 }

@@ -18,7 +18,7 @@ using namespace testfiles;
 
 namespace {
 
-std::vector<int16_t> readAll(AudioReader& r, std::size_t block = 1000) {
+std::vector<int16_t> readAll(soundfile::AudioReader& r, std::size_t block = 1000) {
     std::vector<int16_t> all, buf(block * std::size_t(r.info().channels));
     std::string err;
     for (;;) {
@@ -32,24 +32,24 @@ std::vector<int16_t> readAll(AudioReader& r, std::size_t block = 1000) {
 }
 
 std::vector<int16_t> wholeFile(const std::string& path, int& channels) {
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t frames = 0;
     int16_t* block = nullptr;
-    EXPECT_TRUE(readWavSamples(h, path, frames, block));
+    EXPECT_TRUE(soundfile::readWavSamples(h, path, frames, block));
     channels = h.channels;
     std::vector<int16_t> v(block, block + std::size_t(frames) * h.channels);
     delete[] block;
     return v;
 }
 
-std::vector<int16_t> streamed(const std::string& path, bool pipe, AudioInfo* info = nullptr) {
-    std::unique_ptr<AudioReader> r;
+std::vector<int16_t> streamed(const std::string& path, bool pipe, soundfile::AudioInfo* info = nullptr) {
+    std::unique_ptr<soundfile::AudioReader> r;
     std::string err;
     std::FILE* f = pipe ? popen(("cat '" + path + "'").c_str(), "r") : nullptr;
     if (pipe) {
-        EXPECT_TRUE(openWavStreamReader(f, false, r, err)) << err;
+        EXPECT_TRUE(soundfile::openWavStreamReader(f, false, r, err)) << err;
     } else {
-        EXPECT_TRUE(openAudioReader(path, r, err)) << err;
+        EXPECT_TRUE(soundfile::openAudioReader(path, r, err)) << err;
     }
     std::vector<int16_t> v;
     if (r) {
@@ -83,7 +83,7 @@ TEST(StreamReader, EveryEncodingAsTheWholeFileReader) {
         ASSERT_EQ(run("sox -D " + src + " " + e + " " + enc), 0);
         int channels = 0;
         const auto whole = wholeFile(enc, channels);
-        AudioInfo info;
+        soundfile::AudioInfo info;
         EXPECT_EQ(streamed(enc, false, &info), whole);
         EXPECT_EQ(info.frames * channels, int64_t(whole.size()));
         EXPECT_TRUE(info.exactFrames);
@@ -116,27 +116,27 @@ TEST(StreamReader, ChunksBetweenFormatAndDataAndDamage) {
     b.id("data").u32(uint32_t(sig.size() * 2)).raw(le16(sig));
     const std::string p = scratch("chunks.wav");
     writeBytes(p, b.v);
-    AudioInfo info;
+    soundfile::AudioInfo info;
     EXPECT_EQ(streamed(p, false, &info), sig);
     ASSERT_EQ(info.metadata.info.size(), 1u);
     EXPECT_EQ(info.metadata.info[0].second, "Title");
     EXPECT_EQ(streamed(p, true), sig);
 
-    std::unique_ptr<AudioReader> r;
+    std::unique_ptr<soundfile::AudioReader> r;
     std::string err;
     writeBytes(p, {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm'});
-    EXPECT_FALSE(openAudioReader(p, r, err));
+    EXPECT_FALSE(soundfile::openAudioReader(p, r, err));
     EXPECT_NE(err.find("Unknown format"), std::string::npos) << err;
     writeBytes(p, {'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o'});
-    EXPECT_FALSE(openAudioReader(p, r, err));
+    EXPECT_FALSE(soundfile::openAudioReader(p, r, err));
     EXPECT_EQ(err.find('\n'), std::string::npos);
 }
 
-std::vector<int16_t> writeThenRead(const WriterSettings& settings, const std::vector<int16_t>& sig,
-                                   const std::string& path, AudioInfo* info = nullptr) {
-    std::unique_ptr<AudioWriter> w;
+std::vector<int16_t> writeThenRead(const soundfile::WriterSettings& settings, const std::vector<int16_t>& sig,
+                                   const std::string& path, soundfile::AudioInfo* info = nullptr) {
+    std::unique_ptr<soundfile::AudioWriter> w;
     std::string err;
-    EXPECT_TRUE(openAudioWriter(path, settings, w, err)) << err;
+    EXPECT_TRUE(soundfile::openAudioWriter(path, settings, w, err)) << err;
     if (!w)
         return {};
     const std::size_t frames = sig.size() / std::size_t(settings.channels);
@@ -148,7 +148,7 @@ std::vector<int16_t> writeThenRead(const WriterSettings& settings, const std::ve
 
 TEST(StreamWriter, WavLayoutRf64AndUnknownLength) {
     const auto sig = testSignal(4001, 2, 16000);
-    WriterSettings settings;
+    soundfile::WriterSettings settings;
     settings.channels = 2;
     settings.expectedFrames = 4001;
     const std::string known = scratch("known.wav");
@@ -168,7 +168,7 @@ TEST(StreamWriter, WavLayoutRf64AndUnknownLength) {
         settings.expectedFrames = expected;
         settings.rf64Threshold = 1000;
         const std::string big = scratch("big" + std::to_string(expected) + ".wav");
-        AudioInfo info;
+        soundfile::AudioInfo info;
         EXPECT_EQ(writeThenRead(settings, sig, big, &info), sig);
         EXPECT_EQ(info.container, "RF64");
         const auto bytes = readBytes(big);
@@ -187,19 +187,19 @@ TEST(StreamWriter, WavLayoutRf64AndUnknownLength) {
 
 TEST(StreamWriter, RefusesAnExistingFileUnlessAskedAndLeavesNoTemporary) {
     const auto sig = testSignal(100, 1, 8000);
-    WriterSettings settings;
+    soundfile::WriterSettings settings;
     const std::string p = scratch("exists.wav");
     writeBytes(p, {'k', 'e', 'e', 'p'});
-    std::unique_ptr<AudioWriter> w;
+    std::unique_ptr<soundfile::AudioWriter> w;
     std::string err;
-    EXPECT_FALSE(openAudioWriter(p, settings, w, err));
+    EXPECT_FALSE(soundfile::openAudioWriter(p, settings, w, err));
     EXPECT_NE(err.find(p), std::string::npos);
     EXPECT_EQ(readBytes(p).size(), 4u);
     settings.overwrite = true;
     EXPECT_EQ(writeThenRead(settings, sig, p), sig);
     // A writer dropped before finishing leaves nothing.
     const std::string q = scratch("dropped.wav");
-    ASSERT_TRUE(openAudioWriter(q, settings, w, err)) << err;
+    ASSERT_TRUE(soundfile::openAudioWriter(q, settings, w, err)) << err;
     EXPECT_TRUE(w->write(sig.data(), 100, err));
     w.reset();
     for (const auto& e : std::filesystem::directory_iterator(scratchDir()))
@@ -209,13 +209,13 @@ TEST(StreamWriter, RefusesAnExistingFileUnlessAskedAndLeavesNoTemporary) {
 
 TEST(StreamWriter, FlacRoundTripIsExactAndKeepsTags) {
     const auto sig = testSignal(12345, 2, 44100);
-    WriterSettings settings;
-    settings.format = OutputFormat::Flac;
+    soundfile::WriterSettings settings;
+    settings.format = soundfile::OutputFormat::Flac;
     settings.channels = 2;
     settings.sampleRate = 44100;
     settings.metadata.info = {{"INAM", "Interview 3"}, {"IART", "Field team"}};
     const std::string p = scratch("round.flac");
-    AudioInfo info;
+    soundfile::AudioInfo info;
     EXPECT_EQ(writeThenRead(settings, sig, p, &info), sig);
     EXPECT_EQ(info.container, "FLAC");
     EXPECT_TRUE(info.exactFrames);
@@ -230,20 +230,20 @@ TEST(StreamWriter, FlacRoundTripIsExactAndKeepsTags) {
 
 TEST(Metadata, InfoAndBextSurviveAWavWrite) {
     const auto sig = testSignal(800, 1, 8000);
-    WriterSettings settings;
+    soundfile::WriterSettings settings;
     settings.expectedFrames = 800;
     settings.metadata.info = {{"ICMT", "odd"}, {"INAM", "even!"}};
-    settings.metadata.bext.assign(kBextFixedBytes, 0);
+    settings.metadata.bext.assign(soundfile::kBextFixedBytes, 0);
     std::memcpy(settings.metadata.bext.data(), "Description", 11);
-    appendCodingHistory(settings.metadata.bext, "A=PCM,F=8000,W=16,M=mono,T=first");
-    appendCodingHistory(settings.metadata.bext, "A=PCM,F=8000,W=16,M=mono,T=second");
-    AudioInfo info;
+    soundfile::appendCodingHistory(settings.metadata.bext, "A=PCM,F=8000,W=16,M=mono,T=first");
+    soundfile::appendCodingHistory(settings.metadata.bext, "A=PCM,F=8000,W=16,M=mono,T=second");
+    soundfile::AudioInfo info;
     const std::string p = scratch("meta.wav");
     EXPECT_EQ(writeThenRead(settings, sig, p, &info), sig);
     EXPECT_EQ(info.metadata.info, settings.metadata.info);
-    EXPECT_EQ(codingHistory(info.metadata.bext),
+    EXPECT_EQ(soundfile::codingHistory(info.metadata.bext),
               "A=PCM,F=8000,W=16,M=mono,T=first\r\nA=PCM,F=8000,W=16,M=mono,T=second\r\n");
-    EXPECT_EQ(bextField(info.metadata.bext, 0, 256), "Description");
+    EXPECT_EQ(soundfile::bextField(info.metadata.bext, 0, 256), "Description");
     int ch = 0;
     EXPECT_EQ(wholeFile(p, ch), sig); // the window's reader reads it too
 }
@@ -262,9 +262,9 @@ TEST(StreamReader, FuzzCorpusAsTheWholeFileReaderOrRefused) {
             if (!entry.is_regular_file())
                 continue;
             const std::string path = entry.path().string();
-            std::unique_ptr<AudioReader> r;
+            std::unique_ptr<soundfile::AudioReader> r;
             std::string err;
-            if (!openAudioReader(path, r, err)) {
+            if (!soundfile::openAudioReader(path, r, err)) {
                 EXPECT_EQ(err.find('\n'), std::string::npos) << path;
                 continue;
             }
@@ -283,11 +283,11 @@ TEST(StreamReader, FuzzCorpusAsTheWholeFileReaderOrRefused) {
             }
             if (!ok || r->info().container != "WAV")
                 continue;
-            LoadedWav whole;
+            soundfile::LoadedWav whole;
             std::string why;
-            const WavHeaderInfo& h = whole.header;
+            const soundfile::WavHeaderInfo& h = whole.header;
             // Sizes a pipe writes are read to the end here; 0 is not nothing.
-            if (loadWav(path, whole, why) && h.dataSize != 0 &&
+            if (soundfile::loadWav(path, whole, why) && h.dataSize != 0 &&
                 h.dataSize != 0x7FFFF000u) {
                 ++compared;
                 const int16_t* block = whole.samples.get();

@@ -119,7 +119,7 @@ inline std::string writeTestWav(const std::string& path, int frames, int channel
                                 int peak) {
     std::string err;
     const auto sig = testSignal(frames, channels, rate, peak);
-    EXPECT_TRUE(writePcmWav(path, uint32_t(rate), uint16_t(channels), sig.data(),
+    EXPECT_TRUE(soundfile::writePcmWav(path, uint32_t(rate), uint16_t(channels), sig.data(),
                             std::size_t(frames), err))
         << err;
     return path;

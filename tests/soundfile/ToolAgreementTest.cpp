@@ -46,15 +46,15 @@ TEST_P(ToolAgreement, DecodesAsTheReferenceDecoder) {
     // (x 32768) agree exactly.
     auto signal = testSignal(c.rate * 2 + 123, c.channels, c.rate, 15000);
     std::string err;
-    ASSERT_TRUE(writePcmWav(src, uint32_t(c.rate), uint16_t(c.channels), signal.data(),
+    ASSERT_TRUE(soundfile::writePcmWav(src, uint32_t(c.rate), uint16_t(c.channels), signal.data(),
                             signal.size() / c.channels, err)) << err;
     ASSERT_EQ(run(expand(c.encode, src, enc, ref)), 0) << expand(c.encode, src, enc, ref);
     ASSERT_EQ(run(expand(c.reference, src, enc, ref)), 0) << expand(c.reference, src, enc, ref);
 
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t frames = -1;
     int16_t* block = nullptr;
-    ASSERT_TRUE(readWavSamples(h, enc, frames, block));
+    ASSERT_TRUE(soundfile::readWavSamples(h, enc, frames, block));
     std::unique_ptr<int16_t[]> owned(block);
     EXPECT_EQ(h.formatTag, c.expectedTag);
     EXPECT_EQ(h.channels, c.channels);

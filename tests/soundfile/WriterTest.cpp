@@ -26,7 +26,7 @@ TEST(MonoWriter, OneChannelLayout) {
     auto samples = testSignal(1000, 1, 8000);
     const std::string path = scratch("mono.wav");
     std::string error;
-    ASSERT_TRUE(writeMonoWav(8000, 16, 1, path, 2000, samples.data(), error)) << error;
+    ASSERT_TRUE(soundfile::writeMonoWav(8000, 16, 1, path, 2000, samples.data(), error)) << error;
     auto b = readBytes(path);
     ASSERT_EQ(b.size(), 46u + 2000u);
     EXPECT_EQ(idAt(b, 0), "RIFF");
@@ -46,10 +46,10 @@ TEST(MonoWriter, OneChannelLayout) {
     EXPECT_EQ(0, std::memcmp(b.data() + 46, samples.data(), 2000));
 
     // And it reads back as written.
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t frames = 0;
     int16_t* block = nullptr;
-    ASSERT_TRUE(readWavSamples(h, path, frames, block));
+    ASSERT_TRUE(soundfile::readWavSamples(h, path, frames, block));
     std::unique_ptr<int16_t[]> owned(block);
     EXPECT_EQ(frames, 1000);
     EXPECT_EQ(std::vector<int16_t>(block, block + 1000), samples);
@@ -59,7 +59,7 @@ TEST(HeaderWriter, WholeSignalLayoutWithFact) {
     auto samples = testSignal(1000, 2, 16000);
     const std::string path = scratch("stereo.wav");
     std::string err;
-    ASSERT_TRUE(writePcmWav(path, 16000, 2, samples.data(), 1000, err)) << err;
+    ASSERT_TRUE(soundfile::writePcmWav(path, 16000, 2, samples.data(), 1000, err)) << err;
     auto b = readBytes(path);
     ASSERT_EQ(b.size(), 56u + 4000u);
     EXPECT_EQ(idAt(b, 0), "RIFF");
@@ -80,17 +80,17 @@ TEST(HeaderWriter, WholeSignalLayoutWithFact) {
     EXPECT_EQ(u32At(b, 52), 4000u);
     EXPECT_EQ(0, std::memcmp(b.data() + 56, samples.data(), 4000));
 
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     int32_t frames = 0;
     int16_t* block = nullptr;
-    ASSERT_TRUE(readWavSamples(h, path, frames, block));
+    ASSERT_TRUE(soundfile::readWavSamples(h, path, frames, block));
     std::unique_ptr<int16_t[]> owned(block);
     EXPECT_EQ(frames, 1000);
     EXPECT_EQ(std::vector<int16_t>(block, block + 2000), samples);
 }
 
 TEST(HeaderWriter, LargerFormatSizeIsZeroPadded) {
-    WavHeaderInfo h;
+    soundfile::WavHeaderInfo h;
     h.fmtSize = 18;
     h.formatTag = 1;
     h.channels = 1;
@@ -102,8 +102,8 @@ TEST(HeaderWriter, LargerFormatSizeIsZeroPadded) {
     const std::string path = scratch("fmt18.wav");
     std::FILE* f = std::fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
-    writeWavHeader(h, f);
-    writeWavHeader(h, nullptr);  // a missing stream is ignored
+    soundfile::writeWavHeader(h, f);
+    soundfile::writeWavHeader(h, nullptr);  // a missing stream is ignored
     std::fclose(f);
     auto b = readBytes(path);
     ASSERT_EQ(b.size(), 58u);
@@ -118,39 +118,39 @@ TEST(FailedSaves, LeaveNothingUnderTheTargetName) {
     std::string err;
     const std::string missingDir = scratch("no-such-dir/out.wav");
     std::string monoErr;
-    EXPECT_FALSE(writeMonoWav(8000, 16, 1, missingDir, 200, samples.data(), monoErr));
+    EXPECT_FALSE(soundfile::writeMonoWav(8000, 16, 1, missingDir, 200, samples.data(), monoErr));
     EXPECT_NE(monoErr.find("no-such-dir/out.wav"), std::string::npos) << monoErr;
     EXPECT_NE(monoErr.find(std::strerror(ENOENT)), std::string::npos) << monoErr;
-    EXPECT_FALSE(writePcmWav(missingDir, 8000, 1, samples.data(), 100, err));
+    EXPECT_FALSE(soundfile::writePcmWav(missingDir, 8000, 1, samples.data(), 100, err));
     EXPECT_NE(err.find("no-such-dir/out.wav"), std::string::npos) << err;
 
     // A target that cannot be replaced (a directory): the save fails, the
     // directory is intact and no temporary file is left beside it.
     const std::string dirTarget = scratch("is-a-dir");
     std::filesystem::create_directory(dirTarget);
-    EXPECT_FALSE(writePcmWav(dirTarget, 8000, 1, samples.data(), 100, err));
+    EXPECT_FALSE(soundfile::writePcmWav(dirTarget, 8000, 1, samples.data(), 100, err));
     EXPECT_TRUE(std::filesystem::is_directory(dirTarget));
     for (const auto& e : std::filesystem::directory_iterator(scratchDir()))
-        EXPECT_FALSE(isUnfinishedWrite(e.path().filename().string())) << e.path();
+        EXPECT_FALSE(base::isUnfinishedWrite(e.path().filename().string())) << e.path();
 }
 
 TEST(FailedSaves, ExistingFileSurvivesAFailedWrite) {
     const std::string path = scratch("keep.wav");
     writeBytes(path, {1, 2, 3});
     {
-        SafeFileWriter w;
+        base::SafeFileWriter w;
         std::FILE* f = w.open(path);
         ASSERT_NE(f, nullptr);
         // A collection scan must be able to tell the write apart from results.
-        EXPECT_TRUE(isUnfinishedWrite(w.tempPath()));
-        EXPECT_FALSE(isUnfinishedWrite(path));
+        EXPECT_TRUE(base::isUnfinishedWrite(w.tempPath()));
+        EXPECT_FALSE(base::isUnfinishedWrite(path));
         std::fputs("partial", f);
         // destroyed without commit
     }
     EXPECT_EQ(readBytes(path), (std::vector<uint8_t>{1, 2, 3}));
 
     // A stream that reports a write error cannot be committed.
-    SafeFileWriter w;
+    base::SafeFileWriter w;
     std::FILE* f = w.open(path);
     ASSERT_NE(f, nullptr);
     std::fputc('x', f);
@@ -163,7 +163,7 @@ TEST(FailedSaves, ExistingFileSurvivesAFailedWrite) {
 TEST(FailedSaves, FullDiskIsReported) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     // Writing through a stream onto a full device must not be reported as success.
-    SafeFileWriter w;
+    base::SafeFileWriter w;
     std::FILE* f = w.open(scratch("full.wav"));
     ASSERT_NE(f, nullptr);
     std::FILE* full = std::freopen("/dev/full", "wb", f);
@@ -187,11 +187,11 @@ TEST(HeaderWriter, PlanarChannelsAreInterleavedFromTheFirstFrame) {
     const int16_t* ch[2] = {l.data(), r.data()};
     const std::string path = scratch("planar.wav");
     std::string err;
-    ASSERT_TRUE(writePcmWavChannels(path, 11025, ch, 2, 100, 10000, err)) << err;
-    WavHeaderInfo h;
+    ASSERT_TRUE(soundfile::writePcmWavChannels(path, 11025, ch, 2, 100, 10000, err)) << err;
+    soundfile::WavHeaderInfo h;
     int32_t frames = 0;
     int16_t* block = nullptr;
-    ASSERT_TRUE(readWavSamples(h, path, frames, block));
+    ASSERT_TRUE(soundfile::readWavSamples(h, path, frames, block));
     std::unique_ptr<int16_t[]> owned(block);
     EXPECT_EQ(h.sampleRate, 11025u);
     ASSERT_EQ(frames, 10000);

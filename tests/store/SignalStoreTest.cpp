@@ -46,7 +46,7 @@ std::string writeMonoFile(const std::string& name, int32_t frames) {
     for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t(i % 2000 - 1000);
     const std::string path = (std::filesystem::temp_directory_path() / name).string();
     std::string error;
-    EXPECT_TRUE(writePcmWav(path, 16000, 1, s.data(), s.size(), error)) << error;
+    EXPECT_TRUE(soundfile::writePcmWav(path, 16000, 1, s.data(), s.size(), error)) << error;
     return path;
 }
 
@@ -55,10 +55,10 @@ TEST(Store, DestroyingTheStoreFreesTheReadersBlock) {
     const std::string path = writeMonoFile("silvane-store-block.wav", kFrames);
     const std::size_t before = heapInUse();
     {
-        auto s = std::make_unique<SignalStore>();
-        WavHeaderInfo header;
+        auto s = std::make_unique<app::SignalStore>();
+        soundfile::WavHeaderInfo header;
         std::string reason;
-        ASSERT_EQ(s->readDecoded(path, MaxOrigSamples, header, reason), SignalStore::ReadResult::Read) << reason;
+        ASSERT_EQ(s->readDecoded(path, processing::MaxOrigSamples, header, reason), app::SignalStore::ReadResult::Read) << reason;
         ASSERT_EQ(s->decodedFrames, kFrames);
     }
     EXPECT_LT(heapInUse(), before + std::size_t(kFrames));
@@ -66,16 +66,16 @@ TEST(Store, DestroyingTheStoreFreesTheReadersBlock) {
 }
 
 TEST(Store, ReadingTellsAMissingFileFromARefusedOneAndKeepsTheBlock) {
-    auto s = std::make_unique<SignalStore>();
-    WavHeaderInfo header;
+    auto s = std::make_unique<app::SignalStore>();
+    soundfile::WavHeaderInfo header;
     std::string reason;
     const std::string good = writeMonoFile("silvane-store-good.wav", 100);
-    ASSERT_EQ(s->readDecoded(good, MaxOrigSamples, header, reason), SignalStore::ReadResult::Read);
+    ASSERT_EQ(s->readDecoded(good, processing::MaxOrigSamples, header, reason), app::SignalStore::ReadResult::Read);
     const int16_t* block = s->decodedBuffer;
 
     const std::string missing = (std::filesystem::temp_directory_path() / "silvane-store-none.wav").string();
     std::filesystem::remove(missing);
-    EXPECT_EQ(s->readDecoded(missing, MaxOrigSamples, header, reason), SignalStore::ReadResult::CannotOpen);
+    EXPECT_EQ(s->readDecoded(missing, processing::MaxOrigSamples, header, reason), app::SignalStore::ReadResult::CannotOpen);
     EXPECT_FALSE(reason.empty());
 
     // The same file with an encoding nobody decodes.
@@ -86,7 +86,7 @@ TEST(Store, ReadingTellsAMissingFileFromARefusedOneAndKeepsTheBlock) {
         f.put(char(0x55)).put(char(0));
     }
     reason.clear();
-    EXPECT_EQ(s->readDecoded(odd, MaxOrigSamples, header, reason), SignalStore::ReadResult::Refused);
+    EXPECT_EQ(s->readDecoded(odd, processing::MaxOrigSamples, header, reason), app::SignalStore::ReadResult::Refused);
     EXPECT_FALSE(reason.empty());
     EXPECT_EQ(s->decodedBuffer, block);
     EXPECT_EQ(s->decodedFrames, 100);
@@ -96,23 +96,23 @@ TEST(Store, ReadingTellsAMissingFileFromARefusedOneAndKeepsTheBlock) {
 }
 
 // The reader's block, put in place as readDecoded leaves it.
-void giveBlock(SignalStore& s, const std::vector<int16_t>& block, int channels) {
+void giveBlock(app::SignalStore& s, const std::vector<int16_t>& block, int channels) {
     delete[] s.decodedBuffer;
     s.decodedBuffer = new int16_t[block.size()];
     std::copy(block.begin(), block.end(), s.decodedBuffer);
     s.decodedFrames = int32_t(block.size()) / channels;
 }
 
-WavHeaderInfo headerOf(uint32_t rate, uint16_t channels) {
-    WavHeaderInfo h;
+soundfile::WavHeaderInfo headerOf(uint32_t rate, uint16_t channels) {
+    soundfile::WavHeaderInfo h;
     h.sampleRate = rate;
     h.channels = channels;
     return h;
 }
 
 TEST(Store, ADecodedFileBecomesEitherSignalWithItsSaveHeader) {
-    auto s = std::make_unique<SignalStore>();
-    WavHeaderInfo pcm;
+    auto s = std::make_unique<app::SignalStore>();
+    soundfile::WavHeaderInfo pcm;
     giveBlock(*s, {1, 10, 2, 20, 3, 30}, 2);
     s->overlayColumnCount[1] = 5;
     EXPECT_FALSE(s->storeDecoded(s->orig, headerOf(16000, 2), pcm));
@@ -140,7 +140,7 @@ TEST(Store, ADecodedFileBecomesEitherSignalWithItsSaveHeader) {
 }
 
 TEST(Store, ANewRightChannelKeepsTheLeftAndSilencesItBeyondItsEnd) {
-    auto s = std::make_unique<SignalStore>();
+    auto s = std::make_unique<app::SignalStore>();
     const std::vector<int16_t> stereo{1, 10, 2, 20};
     s->storeChanged(stereo.data(), 2, 2, 16000);
     // A longer stereo file: its first channel is the new Right.
@@ -164,7 +164,7 @@ TEST(Store, ANewRightChannelKeepsTheLeftAndSilencesItBeyondItsEnd) {
 }
 
 TEST(Store, ARightChannelLongerThanTheCapacityIsCut) {
-    SignalSide side(4);
+    app::SignalSide side(4);
     const std::vector<int16_t> block{1, 2, 3, 4, 5, 6};
     EXPECT_TRUE(side.storeRight(block.data(), 6, 1));
     EXPECT_EQ(side.length, 4);
@@ -173,7 +173,7 @@ TEST(Store, ARightChannelLongerThanTheCapacityIsCut) {
 }
 
 TEST(Store, CutCopyAndMixWorkOnOneSideOverItsLength) {
-    auto s = std::make_unique<SignalStore>();
+    auto s = std::make_unique<app::SignalStore>();
     const std::vector<int16_t> stereo{1, 10, 2, 20, 3, 30, 4, 40};
     s->storeOriginal(stereo.data(), 4, 2, 16000);
     s->storeChanged(stereo.data(), 4, 2, 16000);
@@ -204,8 +204,8 @@ TEST(Store, CutCopyAndMixWorkOnOneSideOverItsLength) {
 }
 
 TEST(Store, ARecordingIsCountedFromTheDeviceOrTheClock) {
-    auto s = std::make_unique<SignalStore>();
-    setFormat(s->recorder, 8000, 2);
+    auto s = std::make_unique<app::SignalStore>();
+    app::setFormat(s->recorder, 8000, 2);
     for (int i = 0; i < 8; ++i) s->recordBuffer[0][i] = int16_t(i + 1);
     s->fullScale = 256;
     s->storeRecording(12, 0);  // three stereo frames
@@ -217,7 +217,7 @@ TEST(Store, ARecordingIsCountedFromTheDeviceOrTheClock) {
 }
 
 TEST(Store, EachSideKeepsItsOwnSignalAndFormat) {
-    auto s = std::make_unique<SignalStore>();
+    auto s = std::make_unique<app::SignalStore>();
     const std::vector<int16_t> stereo{1, 10, 2, 20, 3, 30, 4, 40};
     const std::vector<int16_t> mono{7, 8, 9};
     s->storeOriginal(stereo.data(), 4, 2, 16000);
@@ -246,7 +246,7 @@ TEST(Store, EachSideKeepsItsOwnSignalAndFormat) {
 
 TEST(Store, CapacityIsNotResidentUntilTouched) {
     const long before = residentKb();
-    auto s = std::make_unique<SignalStore>();
+    auto s = std::make_unique<app::SignalStore>();
     const long after = residentKb();
     ASSERT_GT(before, 0);
     // Hundreds of megabytes of capacity, a few pages touched.
@@ -254,7 +254,7 @@ TEST(Store, CapacityIsNotResidentUntilTouched) {
 }
 
 TEST(Store, MonoAfterStereoZeroesTheRightChannel) {
-    auto s = std::make_unique<SignalStore>();
+    auto s = std::make_unique<app::SignalStore>();
     const std::vector<int16_t> stereo{1, 10, 2, 20, 3, 30, 4, 40};
     EXPECT_FALSE(s->storeOriginal(stereo.data(), 4, 2, 16000));
     EXPECT_EQ(s->origLength, 4);
@@ -273,7 +273,7 @@ TEST(Store, MonoAfterStereoZeroesTheRightChannel) {
 }
 
 TEST(Store, WiderSignalsKeepTheFirstTwoChannels) {
-    auto s = std::make_unique<SignalStore>();
+    auto s = std::make_unique<app::SignalStore>();
     const std::vector<int16_t> four{1, 2, 3, 4, 5, 6, 7, 8};
     s->storeChanged(four.data(), 2, 4, 22050);
     EXPECT_EQ(s->changedLength, 2);
@@ -283,19 +283,19 @@ TEST(Store, WiderSignalsKeepTheFirstTwoChannels) {
 }
 
 TEST(Store, OriginalIsCutAtItsCapacity) {
-    auto s = std::make_unique<SignalStore>();
-    std::vector<int16_t> block(std::size_t(MaxOrigSamples) + 1, 3);
-    block[MaxOrigSamples - 1] = 11;
-    block[MaxOrigSamples] = 12;
-    EXPECT_FALSE(s->storeOriginal(block.data(), MaxOrigSamples, 1, 16000));
-    EXPECT_EQ(s->origLength, MaxOrigSamples);
-    EXPECT_TRUE(s->storeOriginal(block.data(), MaxOrigSamples + 1, 1, 16000));
-    EXPECT_EQ(s->origLength, MaxOrigSamples);
-    EXPECT_EQ(s->origSamples[0][MaxOrigSamples - 1], 11);
+    auto s = std::make_unique<app::SignalStore>();
+    std::vector<int16_t> block(std::size_t(processing::MaxOrigSamples) + 1, 3);
+    block[processing::MaxOrigSamples - 1] = 11;
+    block[processing::MaxOrigSamples] = 12;
+    EXPECT_FALSE(s->storeOriginal(block.data(), processing::MaxOrigSamples, 1, 16000));
+    EXPECT_EQ(s->origLength, processing::MaxOrigSamples);
+    EXPECT_TRUE(s->storeOriginal(block.data(), processing::MaxOrigSamples + 1, 1, 16000));
+    EXPECT_EQ(s->origLength, processing::MaxOrigSamples);
+    EXPECT_EQ(s->origSamples[0][processing::MaxOrigSamples - 1], 11);
 }
 
 TEST(Store, LowRatesGiveNoMillisecondDivisor) {
-    auto s = std::make_unique<SignalStore>();
+    auto s = std::make_unique<app::SignalStore>();
     const int16_t one[1] = {1};
     s->storeOriginal(one, 1, 1, 500);
     EXPECT_EQ(s->samplesPerMs, 0);
@@ -304,7 +304,7 @@ TEST(Store, LowRatesGiveNoMillisecondDivisor) {
 }
 
 TEST(Store, SelectionGoesToTheMouseRulesAndBack) {
-    auto s = std::make_unique<SignalStore>();
+    auto s = std::make_unique<app::SignalStore>();
     s->setSelection(100, 199);
     s->dragEndEdge = true;
     display::Selection sel = s->selection();
@@ -319,7 +319,7 @@ TEST(Store, SelectionGoesToTheMouseRulesAndBack) {
 }
 
 TEST(Store, SelectionReset) {
-    auto s = std::make_unique<SignalStore>();
+    auto s = std::make_unique<app::SignalStore>();
     s->setSelection(100, 199);
     s->dragEndEdge = true;
     EXPECT_TRUE(s->hasSelection);
@@ -331,12 +331,12 @@ TEST(Store, SelectionReset) {
 }
 
 TEST(Store, RunSignalCoversTheStoreArrays) {
-    auto s = std::make_unique<SignalStore>();
+    auto s = std::make_unique<app::SignalStore>();
     processing::RunSignal r = s->runSignal();
     EXPECT_EQ(r.orig[1], s->origSamples.data(1));
     EXPECT_EQ(r.changed[0], s->changedSamples.data(0));
-    EXPECT_EQ(r.changedCapacity, MaxChangedSamples);
-    EXPECT_EQ(r.vadCapacity, MaxVadFrames);
+    EXPECT_EQ(r.changedCapacity, processing::MaxChangedSamples);
+    EXPECT_EQ(r.vadCapacity, processing::MaxVadFrames);
     EXPECT_EQ(r.changedLength, &s->changedLength);
 }
 
