@@ -22,4 +22,4 @@ bool SilvaneApplication::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
-}  // namespace app
+} // namespace app

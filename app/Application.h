@@ -8,9 +8,9 @@
 namespace app {
 
 class SilvaneApplication : public QApplication {
-public:
+  public:
     SilvaneApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-}  // namespace app
+} // namespace app

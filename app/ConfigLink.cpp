@@ -16,7 +16,8 @@ namespace app {
 
 KeptWindowState keptWindowState() {
     KeptWindowState k;
-    if (!config::FconfAS) return k;
+    if (!config::FconfAS)
+        return k;
     k.left = config::FconfAS->winLeft;
     k.top = config::FconfAS->winTop;
     k.width = config::FconfAS->winWidth;
@@ -31,7 +32,8 @@ KeptWindowState keptWindowState() {
 }
 
 void keepWindowState(const KeptWindowState& k, bool withOutputDir) {
-    if (!config::FconfAS) return;
+    if (!config::FconfAS)
+        return;
     config::FconfAS->winLeft = k.left;
     config::FconfAS->winTop = k.top;
     config::FconfAS->winWidth = k.width;
@@ -41,25 +43,32 @@ void keepWindowState(const KeptWindowState& k, bool withOutputDir) {
     config::FconfAS->showClearSignal = k.showClearSignal;
     config::FconfAS->showFileList = k.showFileList;
     config::FconfAS->processEnabled = k.processEnabled;
-    if (withOutputDir) config::FconfAS->outputDir = QString::fromStdString(k.outputDir);
+    if (withOutputDir)
+        config::FconfAS->outputDir = QString::fromStdString(k.outputDir);
 }
 
 void keepShowFileList(bool shown) {
-    if (config::FconfAS) config::FconfAS->showFileList = shown;
+    if (config::FconfAS)
+        config::FconfAS->showFileList = shown;
 }
 
-bool configSelectClearSpeech() { return config::FconfAS ? config::FconfAS->SelectClearSpeech->isChecked() : true; }
+bool configSelectClearSpeech() {
+    return config::FconfAS ? config::FconfAS->SelectClearSpeech->isChecked() : true;
+}
 
 void keepSelectClearSpeech(bool on) {
-    if (config::FconfAS) config::FconfAS->SelectClearSpeech->setChecked(on);
+    if (config::FconfAS)
+        config::FconfAS->SelectClearSpeech->setChecked(on);
 }
 
 void keepProcessEnabled(bool on) {
-    if (config::FconfAS) config::FconfAS->processEnabled = on;
+    if (config::FconfAS)
+        config::FconfAS->processEnabled = on;
 }
 
 void showConfiguration(int page) {
-    if (!config::FconfAS) return;
+    if (!config::FconfAS)
+        return;
     config::FconfAS->PageControl1->setCurrentIndex(page);
     config::FconfAS->show();
     config::FconfAS->raise();
@@ -67,7 +76,8 @@ void showConfiguration(int page) {
 }
 
 uint8_t configMethod() {
-    if (!config::FconfAS) return VELDRA_DEFAULT_METHOD;
+    if (!config::FconfAS)
+        return VELDRA_DEFAULT_METHOD;
     return uint8_t(std::clamp(config::FconfAS->KindSubst->itemIndex(), 0, 3));
 }
 
@@ -76,7 +86,8 @@ processing::RunParameters configRunParameters(int32_t sampleRate, int channels) 
     p.sampleRate = sampleRate;
     p.channels = channels;
     p.method = configMethod();
-    if (!config::FconfAS) return p;
+    if (!config::FconfAS)
+        return p;
     p.limitDb = float(config::FconfAS->limitDb());
     p.noiseRate = float(config::FconfAS->pNoise->value());
     p.musicalRate = float(config::FconfAS->pMusicNoise->value());
@@ -89,7 +100,8 @@ processing::FrameControls configFrameControls(bool useEqualizer, bool processEna
     c.useEqualizer = useEqualizer;
     c.processEnabled = processEnabled;
     c.method = configMethod();
-    if (!config::FconfAS) return c;
+    if (!config::FconfAS)
+        return c;
     c.autoMix = config::FconfAS->AutoMix->isChecked();
     c.methodMix = config::FconfAS->MethodMix->isChecked();
     c.eqGains = config::FconfAS->eqGains;
@@ -97,34 +109,50 @@ processing::FrameControls configFrameControls(bool useEqualizer, bool processEna
     return c;
 }
 
-int configLanguageIndex() { return config::FconfAS ? config::FconfAS->languageIndex : 0; }
+int configLanguageIndex() {
+    return config::FconfAS ? config::FconfAS->languageIndex : 0;
+}
 
 LanguageFollower::LanguageFollower(std::function<void(int)> apply)
     : id_(config::registerLanguageListener(std::move(apply))) {}
 
-LanguageFollower::~LanguageFollower() { config::unregisterLanguageListener(id_); }
+LanguageFollower::~LanguageFollower() {
+    config::unregisterLanguageListener(id_);
+}
 
-bool configMethodMix() { return config::FconfAS ? config::FconfAS->MethodMix->isChecked() : true; }
+bool configMethodMix() {
+    return config::FconfAS ? config::FconfAS->MethodMix->isChecked() : true;
+}
 
-uint32_t configRecordRate() { return config::FconfAS ? uint32_t(std::max(config::FconfAS->recSampleRate, 1000)) : 8000u; }
+uint32_t configRecordRate() {
+    return config::FconfAS ? uint32_t(std::max(config::FconfAS->recSampleRate, 1000)) : 8000u;
+}
 
-uint32_t configRecordChannels() { return config::FconfAS && config::FconfAS->recChannels == 2 ? 2u : 1u; }
+uint32_t configRecordChannels() {
+    return config::FconfAS && config::FconfAS->recChannels == 2 ? 2u : 1u;
+}
 
 namespace {
 // Position of the item whose text equals the box's text, case aside; -1 otherwise.
 uint32_t deviceNumberOf(const QComboBox* box) {
-    if (!box) return uint32_t(-1);
+    if (!box)
+        return uint32_t(-1);
     const int i = box->findText(box->currentText(), Qt::MatchFixedString);
     return i < 0 ? uint32_t(-1) : uint32_t(i);
 }
-}  // namespace
+} // namespace
 
-uint32_t configInputDevice() { return config::FconfAS ? deviceNumberOf(config::FconfAS->comboBoxRecDevices) : uint32_t(-1); }
-
-uint32_t configOutputDevice() { return config::FconfAS ? deviceNumberOf(config::FconfAS->comboBoxPlayDevices) : uint32_t(-1); }
-
-void enableConfigChannels(bool on) {
-    if (config::FconfAS) config::FconfAS->nChannels->setEnabled(on);
+uint32_t configInputDevice() {
+    return config::FconfAS ? deviceNumberOf(config::FconfAS->comboBoxRecDevices) : uint32_t(-1);
 }
 
-}  // namespace app
+uint32_t configOutputDevice() {
+    return config::FconfAS ? deviceNumberOf(config::FconfAS->comboBoxPlayDevices) : uint32_t(-1);
+}
+
+void enableConfigChannels(bool on) {
+    if (config::FconfAS)
+        config::FconfAS->nChannels->setEnabled(on);
+}
+
+} // namespace app

@@ -4,8 +4,8 @@
 // settings a command reads at the moment of use. Only ConfigLink.cpp knows
 // the configuration window's controls.
 
-#include "processing/ProcessingRun.h"
 #include "config/Language.h"
+#include "processing/ProcessingRun.h"
 
 #include <QString>
 
@@ -47,13 +47,13 @@ int configLanguageIndex();
 // the settings file, then at every choice in its language box, each time
 // after the configuration and about windows have been re-labelled.
 class LanguageFollower {
-public:
+  public:
     explicit LanguageFollower(std::function<void(int languageIndex)> apply);
     ~LanguageFollower();
     LanguageFollower(const LanguageFollower&) = delete;
     LanguageFollower& operator=(const LanguageFollower&) = delete;
 
-private:
+  private:
     int id_;
 };
 bool configMethodMix();
@@ -68,4 +68,4 @@ uint32_t configOutputDevice();
 // The channel choice of the configuration window.
 void enableConfigChannels(bool on);
 
-}  // namespace app
+} // namespace app

@@ -30,10 +30,11 @@ void setBandCaption(QToolBar* band, const QString& caption) {
         label->setText(caption);
 }
 
-}  // namespace
+} // namespace
 
 void TFPanelSignal::applyLanguage(int lang) {
-    if (!config::isLanguage(lang)) return;
+    if (!config::isLanguage(lang))
+        return;
     auto t = [lang](const char* en, const char* ru) { return config::languageText(lang, en, ru); };
     const QString play = t("Play", "Проиграть");
     const QString cut = t("Cut", "Вырезать фрагмент");
@@ -67,7 +68,8 @@ void TFPanelSignal::applyLanguage(int lang) {
     ShowFileList->setText(
         t("Show field with original files list", "Показать область со списком исходных файлов"));
     mSpectrogram->setText(t("Spectrogram", "Спектрограмма"));
-    mSpectrogram->setToolTip(t("Show the panes as spectrograms", "Показать сигналы в виде спектрограмм"));
+    mSpectrogram->setToolTip(
+        t("Show the panes as spectrograms", "Показать сигналы в виде спектрограмм"));
     mLogFrequency->setText(t("Logarithmic frequency scale", "Логарифмическая шкала частот"));
     setMenuCaption(mAbout, t("&Help", "&Помощь"));
     mAbout->setText(t("About...", "О программе..."));
@@ -177,4 +179,4 @@ void TFPanelSignal::applyLanguage(int lang) {
     mExit->setText(t("Exit", "Выход"));
 }
 
-}  // namespace app
+} // namespace app

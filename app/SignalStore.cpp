@@ -16,7 +16,7 @@ void newRecord(audio::WaveDevice& d) {
     d.active = 0;
     d.callbackWindow = nullptr;
 }
-}  // namespace
+} // namespace
 
 void copyFormat(const audio::WaveDevice& from, audio::WaveDevice& to) {
     to.sampleRate = from.sampleRate;
@@ -30,7 +30,8 @@ void setFormat(audio::WaveDevice& d, uint32_t rate, uint32_t channels) {
     d.channels = channels;
 }
 
-SignalSide::SignalSide(int32_t capacity_) : samples(2, std::size_t(capacity_)), capacity(capacity_) {
+SignalSide::SignalSide(int32_t capacity_)
+    : samples(2, std::size_t(capacity_)), capacity(capacity_) {
     newRecord(format);
 }
 
@@ -45,23 +46,29 @@ bool SignalSide::storeRight(const int16_t* block, int32_t frames, int channels) 
     channels = std::max(channels, 1);
     const int32_t n = std::clamp(frames, 0, capacity);
     int16_t* right = samples.data(1);
-    for (int32_t i = 0; i < n; ++i) right[i] = block[int64_t(i) * channels];
-    if (n > length) std::fill(samples.data(0) + std::max(length, 0), samples.data(0) + n, int16_t(0));
+    for (int32_t i = 0; i < n; ++i)
+        right[i] = block[int64_t(i) * channels];
+    if (n > length)
+        std::fill(samples.data(0) + std::max(length, 0), samples.data(0) + n, int16_t(0));
     length = n;
     return frames > capacity;
 }
 
 void SignalSide::cut(int first, int count, int32_t s, int32_t e) {
-    if (length <= 0) return;
+    if (length <= 0)
+        return;
     count = std::clamp(count, 0, 2 - first);
     int16_t* channels[2] = {nullptr, nullptr};
-    for (int i = 0; i < count; ++i) channels[i] = samples.data(std::size_t(first + i));
+    for (int i = 0; i < count; ++i)
+        channels[i] = samples.data(std::size_t(first + i));
     length = display::cutChannels(channels, count, length, s, e);
-    for (int i = 0; i < count; ++i) viewLength[first + i] = 0;
+    for (int i = 0; i < count; ++i)
+        viewLength[first + i] = 0;
 }
 
 void SignalSide::copyChannel(int from) {
-    if (length <= 0) return;
+    if (length <= 0)
+        return;
     std::copy(samples.data(std::size_t(from)), samples.data(std::size_t(from)) + length,
               samples.data(std::size_t(1 - from)));
 }
@@ -69,7 +76,8 @@ void SignalSide::copyChannel(int from) {
 void SignalSide::mixIntoRight(int sign) {
     const int16_t* l = samples.data(0);
     int16_t* r = samples.data(1);
-    for (int32_t i = 0; i < length; ++i) r[i] = processing::mixChannels(l[i], r[i], sign);
+    for (int32_t i = 0; i < length; ++i)
+        r[i] = processing::mixChannels(l[i], r[i], sign);
 }
 
 soundfile::PlanarSignal SignalSide::planar() const {
@@ -81,15 +89,21 @@ soundfile::PlanarSignal SignalSide::planar() const {
     return s;
 }
 
-audio::ChannelPair SignalSide::pair() { return audio::ChannelPair{{samples.data(0), samples.data(1)}, &length, capacity}; }
+audio::ChannelPair SignalSide::pair() {
+    return audio::ChannelPair{{samples.data(0), samples.data(1)}, &length, capacity};
+}
 
 SignalStore::SignalStore() {
     newRecord(player);
 }
 
-SignalStore::~SignalStore() { releaseHeapBuffers(); }
+SignalStore::~SignalStore() {
+    releaseHeapBuffers();
+}
 
-int32_t samplesPerMsFor(uint32_t rate) { return int32_t(rate / 1000); }
+int32_t samplesPerMsFor(uint32_t rate) {
+    return int32_t(rate / 1000);
+}
 
 bool SignalStore::storeOriginal(const int16_t* block, int32_t frames, int channels, uint32_t rate) {
     const bool cut = orig.store(block, frames, channels, rate);
@@ -101,7 +115,8 @@ bool SignalStore::storeChanged(const int16_t* block, int32_t frames, int channel
     return changed.store(block, frames, channels, rate);
 }
 
-SignalStore::ReadResult SignalStore::readDecoded(const std::string& path, int32_t capacity, soundfile::WavHeaderInfo& header,
+SignalStore::ReadResult SignalStore::readDecoded(const std::string& path, int32_t capacity,
+                                                 soundfile::WavHeaderInfo& header,
                                                  std::string& reason) {
     // A file that cannot be opened is told apart from one the readers refuse.
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -114,13 +129,15 @@ SignalStore::ReadResult SignalStore::readDecoded(const std::string& path, int32_
     // the store's stay as they were until a read succeeds.
     soundfile::WavHeaderInfo read = header;
     int32_t frames = decodedFrames;
-    if (!soundfile::readSoundSamples(read, path, capacity, frames, decodedBuffer, reason)) return ReadResult::Refused;
+    if (!soundfile::readSoundSamples(read, path, capacity, frames, decodedBuffer, reason))
+        return ReadResult::Refused;
     header = read;
     decodedFrames = frames;
     return ReadResult::Read;
 }
 
-bool SignalStore::storeDecoded(SignalSide& side, const soundfile::WavHeaderInfo& header, soundfile::WavHeaderInfo& pcm) {
+bool SignalStore::storeDecoded(SignalSide& side, const soundfile::WavHeaderInfo& header,
+                               soundfile::WavHeaderInfo& pcm) {
     const int channels = std::max<int>(1, header.channels);
     soundfile::derivePcmHeader(header, uint16_t(std::min(channels, 2)), pcm);
     if (&side == &orig) {
@@ -135,14 +152,16 @@ bool SignalStore::storeDecoded(SignalSide& side, const soundfile::WavHeaderInfo&
 }
 
 bool SignalStore::storeDecodedRight(const soundfile::WavHeaderInfo& header) {
-    const bool cut = changed.storeRight(decodedBuffer, decodedFrames, std::max<int>(1, header.channels));
+    const bool cut =
+        changed.storeRight(decodedBuffer, decodedFrames, std::max<int>(1, header.channels));
     samplesPerMs = samplesPerMsFor(changedFormat.sampleRate);
     return cut;
 }
 
 void SignalStore::storeRecording(uint32_t bytesRecorded, int32_t elapsedMs) {
     const uint32_t channels = std::clamp<uint32_t>(recorder.channels, 1, 2);
-    const int32_t frames = audio::recordedFrames(bytesRecorded, channels, elapsedMs, recorder.sampleRate, MaxOrigSamples);
+    const int32_t frames = audio::recordedFrames(bytesRecorded, channels, elapsedMs,
+                                                 recorder.sampleRate, MaxOrigSamples);
     storeOriginal(recordBuffer.data(0), frames, int(channels), recorder.sampleRate);
     fullScale = recorder.bitsPerSample == 8 ? 256 : 32768;
 }
@@ -153,8 +172,8 @@ void SignalStore::startLiveSignals() {
     samplesPerMs = samplesPerMsFor(recorder.sampleRate);
     fullScale = 32768;
     if (recorder.channels == 1) {
-        const std::size_t n =
-            std::min<std::size_t>(std::size_t(recorder.sampleRate) * audio::DuplexWindowSeconds, MaxOrigSamples);
+        const std::size_t n = std::min<std::size_t>(
+            std::size_t(recorder.sampleRate) * audio::DuplexWindowSeconds, MaxOrigSamples);
         std::memset(origSamples.data(1), 0, n * 2);
         std::memset(changedSamples.data(1), 0, n * 2);
     }
@@ -176,7 +195,8 @@ void SignalStore::setSelection(int32_t start, int32_t end) {
 }
 
 display::Selection SignalStore::selection() const {
-    return display::Selection{selectionStart, selectionEnd, hasSelection, dragStartEdge, dragEndEdge};
+    return display::Selection{selectionStart, selectionEnd, hasSelection, dragStartEdge,
+                              dragEndEdge};
 }
 
 void SignalStore::keepSelection(const display::Selection& s) {
@@ -209,4 +229,4 @@ void SignalStore::releaseHeapBuffers() {
     std::vector<int16_t>().swap(playBuffer);
 }
 
-}  // namespace app
+} // namespace app

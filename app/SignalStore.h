@@ -14,13 +14,13 @@
 // The sample arrays have their full capacity from the start, but they are
 // taken as zero pages: capacity that is never touched costs no memory.
 
-#include "base/ZeroPages.h"
-#include "soundfile/SaveSignal.h"
-#include "processing/ChannelLayout.h"
-#include "display/Display.h"
 #include "audio/DuplexFlow.h"
-#include "processing/ProcessingRun.h"
 #include "audio/WaveDevice.h"
+#include "base/ZeroPages.h"
+#include "display/Display.h"
+#include "processing/ChannelLayout.h"
+#include "processing/ProcessingRun.h"
+#include "soundfile/SaveSignal.h"
 
 #include <cstdint>
 #include <string>
@@ -49,7 +49,7 @@ struct SignalSide {
 
     // [channel][sample], 0 Left and 1 Right; `capacity` samples per channel.
     base::ZeroPages<int16_t> samples;
-    int32_t length = 0;  // valid samples in each channel
+    int32_t length = 0; // valid samples in each channel
     const int32_t capacity;
     // Only the format fields (sampleRate, bitsPerSample, channels) describe
     // the signal; the original's record is also the wave-in recorder.
@@ -119,9 +119,9 @@ struct SignalStore {
     audio::WaveDevice& changedFormat = changed.format; // the format of the changed signal
 
     base::ZeroPages<int16_t> recordBuffer{1, MaxOrigSamples};
-    int16_t* decodedBuffer = nullptr;  // the reader's block (new[]), the store's own
+    int16_t* decodedBuffer = nullptr; // the reader's block (new[]), the store's own
     int32_t decodedFrames = 0;
-    std::vector<int16_t> playBuffer;   // interleaved block for stereo playback
+    std::vector<int16_t> playBuffer; // interleaved block for stereo playback
 
     audio::WaveDevice player;
 
@@ -148,10 +148,10 @@ struct SignalStore {
     int32_t overlayColumnCount[2] = {0, 0};
     double origAmpZoom = 1.0, changedAmpZoom = 1.0, timeZoom = 1.0;
     PlayMarkRect playMarkRects[4];
-    bool playMarkShown[4] = {false, false, false, false};  // the marker is currently inverted
+    bool playMarkShown[4] = {false, false, false, false}; // the marker is currently inverted
 
     // Work state.
-    uint8_t workMode = WorkStartup;  // written only through the window's setWorkMode
+    uint8_t workMode = WorkStartup; // written only through the window's setWorkMode
     int32_t changedPaneActive = 0;
     bool processStopped = true;
     int32_t vadCount = 0;
@@ -159,10 +159,10 @@ struct SignalStore {
     bool formActivated = false;
 
     // Playback, recording and full duplex
-    int32_t playLength = 0;   // length of the signal the last play command addressed
-    int32_t playFrom = 0, playTo = 0;  // selection at the last press
-    int32_t playPass = 0;     // pass now playing, 1 for the first
-    int32_t playFrames = 0;   // frames handed to the device per pass
+    int32_t playLength = 0;           // length of the signal the last play command addressed
+    int32_t playFrom = 0, playTo = 0; // selection at the last press
+    int32_t playPass = 0;             // pass now playing, 1 for the first
+    int32_t playFrames = 0;           // frames handed to the device per pass
     int32_t recordElapsedMs = 0;
     // (Full duplex keeps its streams, buffers and FIFOs in a DuplexSession
     // of the window.)
@@ -190,13 +190,15 @@ struct SignalStore {
     // cannot be opened, Refused with the reader's when it cannot be decoded;
     // the block is then kept. A file no reader knows throws UnknownFormat.
     enum class ReadResult { Read, CannotOpen, Refused };
-    ReadResult readDecoded(const std::string& path, int32_t capacity, soundfile::WavHeaderInfo& header, std::string& reason);
+    ReadResult readDecoded(const std::string& path, int32_t capacity,
+                           soundfile::WavHeaderInfo& header, std::string& reason);
     // The reader's block, described by `header`, as signal `side` (orig or
     // changed), cut at its capacity; `pcm` becomes the 16-bit header its
     // saves write and milliseconds follow its rate. The original's format
     // also goes to the player, and its Right overlay is dropped. True when
     // the block was cut.
-    bool storeDecoded(SignalSide& side, const soundfile::WavHeaderInfo& header, soundfile::WavHeaderInfo& pcm);
+    bool storeDecoded(SignalSide& side, const soundfile::WavHeaderInfo& header,
+                      soundfile::WavHeaderInfo& pcm);
     // The first channel of the reader's block as the changed signal's Right
     // channel (SignalSide::storeRight); milliseconds follow the changed
     // signal's rate. True when the block was cut.
@@ -229,4 +231,4 @@ struct SignalStore {
 // give 0; display::msOf gives the figures.
 int32_t samplesPerMsFor(uint32_t rate);
 
-}  // namespace app
+} // namespace app

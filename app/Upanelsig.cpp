@@ -1,10 +1,10 @@
 #include "app/Upanelsig.h"
 
 #include "app/ConfigLink.h"
-#include "display/Display.h"
 #include "config/Uabout.h"
-#include "processing/batchwindows/Usetdirectory.h"
+#include "display/Display.h"
 #include "platform/WaveMessage.h"
+#include "processing/batchwindows/Usetdirectory.h"
 #include "soundfile/SoundLoad.h"
 
 #include <QApplication>
@@ -61,7 +61,7 @@ QToolBar* band(QWidget* parent, const char* name, const QString& caption) {
     return bar;
 }
 
-}  // namespace
+} // namespace
 
 TFPanelSignal::TFPanelSignal(QWidget* parent) : QMainWindow(parent) {
     FPanelSignal = this;
@@ -93,8 +93,9 @@ TFPanelSignal::TFPanelSignal(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(central);
 
     // The space bar acts from these controls as from the window itself.
-    for (QWidget* w : std::initializer_list<QWidget*>{ScrollSignal, SelectClearSpeech, UseFFTEQ, ShowSTATEVAD,
-                                                      ShowClearSig, DirList, FileList, DriveComboBox1})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ScrollSignal, SelectClearSpeech, UseFFTEQ, ShowSTATEVAD,
+                                         ShowClearSig, DirList, FileList, DriveComboBox1})
         w->installEventFilter(this);
 
     FormCreate();
@@ -102,14 +103,15 @@ TFPanelSignal::TFPanelSignal(QWidget* parent) : QMainWindow(parent) {
 
 TFPanelSignal::~TFPanelSignal() {
     FormDestroy();
-    if (FPanelSignal == this) FPanelSignal = nullptr;
+    if (FPanelSignal == this)
+        FPanelSignal = nullptr;
 }
 
 // ---------------------------------------------------------------------------
 // Layout
 
-QToolButton* TFPanelSignal::toolButton(QToolBar* bar, const char* name, const QString& hint, int image,
-                                       void (TFPanelSignal::*handler)()) {
+QToolButton* TFPanelSignal::toolButton(QToolBar* bar, const char* name, const QString& hint,
+                                       int image, void (TFPanelSignal::*handler)()) {
     auto* b = new QToolButton(bar);
     b->setObjectName(name);
     b->setToolTip(hint);
@@ -152,18 +154,22 @@ void TFPanelSignal::buildCoolBar() {
     tSaveSelection = toolButton(ToolBar2, "tSaveSelection", "Save Selection", ImgSaveSelection,
                                 &TFPanelSignal::tSaveSelectionClick);
     tCut = toolButton(ToolBar2, "tCut", "Cut", ImgCut, &TFPanelSignal::tCutClick);
-    tPlayAll = toolButton(ToolBar2, "tPlayAll", "Play original signal", ImgPlay, &TFPanelSignal::tPlayAllClick);
-    tPlayLoopedAll = toolButton(ToolBar2, "tPlayLoopedAll", "Play Looped original signal", ImgPlayLoop,
-                                &TFPanelSignal::tPlayLoopedAllClick);
-    tRecord = toolButton(ToolBar2, "tRecord", "Start record", ImgRecord, &TFPanelSignal::tRecordClick);
+    tPlayAll = toolButton(ToolBar2, "tPlayAll", "Play original signal", ImgPlay,
+                          &TFPanelSignal::tPlayAllClick);
+    tPlayLoopedAll = toolButton(ToolBar2, "tPlayLoopedAll", "Play Looped original signal",
+                                ImgPlayLoop, &TFPanelSignal::tPlayLoopedAllClick);
+    tRecord =
+        toolButton(ToolBar2, "tRecord", "Start record", ImgRecord, &TFPanelSignal::tRecordClick);
     tStop = toolButton(ToolBar2, "tStop", "Stop", ImgStop, &TFPanelSignal::tStopClick);
-    tDuplex = toolButton(ToolBar2, "tDuplex", "Start recording with Playback (Full duplex mode)", ImgDuplex,
-                         &TFPanelSignal::tDuplexClick);
-    tOptions = toolButton(ToolBar2, "tOptions", "System Configuration", ImgOptions, &TFPanelSignal::tOptionsClick);
+    tDuplex = toolButton(ToolBar2, "tDuplex", "Start recording with Playback (Full duplex mode)",
+                         ImgDuplex, &TFPanelSignal::tDuplexClick);
+    tOptions = toolButton(ToolBar2, "tOptions", "System Configuration", ImgOptions,
+                          &TFPanelSignal::tOptionsClick);
     // A tool bar shows a hidden widget through its action.
     for (QToolButton* hidden : {tStop, tDuplex})
         for (QAction* a : ToolBar2->actions())
-            if (ToolBar2->widgetForAction(a) == hidden) a->setVisible(false);
+            if (ToolBar2->widgetForAction(a) == hidden)
+                a->setVisible(false);
 
     Image1 = new QLabel(CoolBar1);
     Image1->setObjectName("Image1");
@@ -174,7 +180,8 @@ void TFPanelSignal::buildCoolBar() {
 
     ToolBar7 = band(CoolBar1, "ToolBar7", "Process:");
     bInitSV = textButton(ToolBar7, "bInitSV", "Init", "", &TFPanelSignal::bInitSVClick);
-    bStart = textButton(ToolBar7, "bStart", "START", "Start process noise cancellation", &TFPanelSignal::bStartClick);
+    bStart = textButton(ToolBar7, "bStart", "START", "Start process noise cancellation",
+                        &TFPanelSignal::bStartClick);
     bEnabledPr = textButton(ToolBar7, "bEnabledPr", "Disabled", "Click to Enabled process",
                             &TFPanelSignal::bEnabledPrClick);
     bEnabledPr->setCheckable(true);
@@ -184,9 +191,11 @@ void TFPanelSignal::buildCoolBar() {
         bEnabledPr->setChecked(!bEnabledPr->isChecked());
         bEnabledPrClick();
     });
-    tOptions2 = toolButton(ToolBar7, "tOptions2", "Show options", ImgOptions, &TFPanelSignal::tOptions2Click);
+    tOptions2 = toolButton(ToolBar7, "tOptions2", "Show options", ImgOptions,
+                           &TFPanelSignal::tOptions2Click);
     for (QAction* a : ToolBar7->actions())
-        if (ToolBar7->widgetForAction(a) == bInitSV) a->setVisible(false);
+        if (ToolBar7->widgetForAction(a) == bInitSV)
+            a->setVisible(false);
     QFont bold = bStart->font();
     bold.setBold(true);
     bStart->setFont(bold);
@@ -206,21 +215,24 @@ void TFPanelSignal::buildCoolBar() {
     connect(UseFFTEQ, &QCheckBox::clicked, this, [this] { UseFFTEQClick(); });
 
     ToolBar1 = band(CoolBar1, "ToolBar1", "Changed:");
-    tOpenNew = toolButton(ToolBar1, "tOpenNew", "Open sound file", ImgOpen, &TFPanelSignal::tOpenNewClick);
+    tOpenNew =
+        toolButton(ToolBar1, "tOpenNew", "Open sound file", ImgOpen, &TFPanelSignal::tOpenNewClick);
     tSaveNew = toolButton(ToolBar1, "tSaveNew", "Save all", ImgSave, &TFPanelSignal::tSaveNewClick);
-    tSaveNewSelection = toolButton(ToolBar1, "tSaveNewSelection", "Save Selection", ImgSaveSelection,
-                                   &TFPanelSignal::tSaveNewSelectionClick);
+    tSaveNewSelection = toolButton(ToolBar1, "tSaveNewSelection", "Save Selection",
+                                   ImgSaveSelection, &TFPanelSignal::tSaveNewSelectionClick);
     tCutNew = toolButton(ToolBar1, "tCutNew", "Cut", ImgCut, &TFPanelSignal::tCutNewClick);
-    tPlayNewAll = toolButton(ToolBar1, "tPlayNewAll", "Play changer signal", ImgPlay, &TFPanelSignal::tPlayNewAllClick);
-    tPlayLoopedNewAll = toolButton(ToolBar1, "tPlayLoopedNewAll", "Play Looped changer signal", ImgPlayLoop,
-                                   &TFPanelSignal::tPlayLoopedNewAllClick);
+    tPlayNewAll = toolButton(ToolBar1, "tPlayNewAll", "Play changer signal", ImgPlay,
+                             &TFPanelSignal::tPlayNewAllClick);
+    tPlayLoopedNewAll = toolButton(ToolBar1, "tPlayLoopedNewAll", "Play Looped changer signal",
+                                   ImgPlayLoop, &TFPanelSignal::tPlayLoopedNewAllClick);
 
     ToolBar6 = band(CoolBar1, "ToolBar6", "Auto:");
     bAuto = textButton(ToolBar6, "bAuto", "AUTO", "Launch automatic process of noise cancellation",
                        &TFPanelSignal::bAutoClick);
     bAuto->setFont(bold);
-    tSetDirSaveNew = toolButton(ToolBar6, "tSetDirSaveNew", "Set directory for saving of results files", ImgFolder,
-                                &TFPanelSignal::tSetDirSaveNewClick);
+    tSetDirSaveNew =
+        toolButton(ToolBar6, "tSetDirSaveNew", "Set directory for saving of results files",
+                   ImgFolder, &TFPanelSignal::tSetDirSaveNewClick);
     ToolButton14 = toolButton(ToolBar6, "ToolButton14", "Show system configuration", ImgOptions,
                               &TFPanelSignal::ToolButton14Click);
 
@@ -244,11 +256,13 @@ void TFPanelSignal::buildFileList() {
     DriveComboBox1 = new QComboBox(PanelFileList);
     DriveComboBox1->setObjectName("DriveComboBox1");
     for (const QStorageInfo& vol : QStorageInfo::mountedVolumes()) {
-        if (!vol.isValid() || !vol.isReady()) continue;
+        if (!vol.isValid() || !vol.isReady())
+            continue;
         const QString root = vol.rootPath();
         DriveComboBox1->addItem(root.toUpper(), root);
     }
-    if (DriveComboBox1->findData(QDir::rootPath()) < 0) DriveComboBox1->insertItem(0, QDir::rootPath(), QDir::rootPath());
+    if (DriveComboBox1->findData(QDir::rootPath()) < 0)
+        DriveComboBox1->insertItem(0, QDir::rootPath(), QDir::rootPath());
     v->addWidget(DriveComboBox1);
 
     fileListSplitter = new QSplitter(Qt::Vertical, PanelFileList);
@@ -259,13 +273,15 @@ void TFPanelSignal::buildFileList() {
     DirList->setObjectName("DirList");
     DirList->setToolTip("Set directory of the speech data base");
     DirList->setModel(dirModel);
-    for (int c = 1; c < dirModel->columnCount(); ++c) DirList->hideColumn(c);
+    for (int c = 1; c < dirModel->columnCount(); ++c)
+        DirList->hideColumn(c);
     DirList->header()->hide();
 
     fileModel = new QFileSystemModel(this);
     fileModel->setFilter(QDir::Files);
     QStringList patterns;
-    for (const std::string& p : soundfile::soundFileNamePatterns()) patterns << QString::fromStdString(p);
+    for (const std::string& p : soundfile::soundFileNamePatterns())
+        patterns << QString::fromStdString(p);
     fileModel->setNameFilters(patterns);
     fileModel->setNameFilterDisables(false);
     FileList = new QListView(fileListSplitter);
@@ -275,9 +291,8 @@ void TFPanelSignal::buildFileList() {
     fileListSplitter->addWidget(FileList);
     v->addWidget(fileListSplitter, 1);
 
-    connect(DriveComboBox1, qOverload<int>(&QComboBox::activated), this, [this](int i) {
-        DirListChange(DriveComboBox1->itemData(i).toString());
-    });
+    connect(DriveComboBox1, qOverload<int>(&QComboBox::activated), this,
+            [this](int i) { DirListChange(DriveComboBox1->itemData(i).toString()); });
     connect(DirList, &QTreeView::clicked, this, [this](const QModelIndex& idx) {
         treeTarget.clear();
         DirListChange(dirModel->filePath(idx));
@@ -286,11 +301,13 @@ void TFPanelSignal::buildFileList() {
     // the directory the program showed: it is brought back into view, once
     // for each burst of changes.
     auto follow = [this] {
-        if (treeTarget.isEmpty() || treeFollowQueued) return;
+        if (treeTarget.isEmpty() || treeFollowQueued)
+            return;
         treeFollowQueued = true;
         QTimer::singleShot(0, this, [this] {
             treeFollowQueued = false;
-            if (treeTarget.isEmpty()) return;
+            if (treeTarget.isEmpty())
+                return;
             treeShowing = true;
             DirList->scrollTo(dirModel->index(treeTarget));
             treeShowing = false;
@@ -301,7 +318,8 @@ void TFPanelSignal::buildFileList() {
     connect(dirModel, &QAbstractItemModel::layoutChanged, this, follow);
     // Once the user moves the tree, it stays where the user put it.
     auto release = [this] {
-        if (!treeShowing) treeTarget.clear();
+        if (!treeShowing)
+            treeTarget.clear();
     };
     connect(DirList, &QTreeView::expanded, this, release);
     connect(DirList, &QTreeView::collapsed, this, release);
@@ -321,7 +339,8 @@ void TFPanelSignal::setDriveFromDirectory(const QString& dir) {
             bestIndex = i;
         }
     }
-    if (bestIndex >= 0) DriveComboBox1->setCurrentIndex(bestIndex);
+    if (bestIndex >= 0)
+        DriveComboBox1->setCurrentIndex(bestIndex);
 }
 
 void TFPanelSignal::DirListChange(const QString& dir) {
@@ -332,7 +351,8 @@ void TFPanelSignal::DirListChange(const QString& dir) {
     // would push the new directory out of view.
     if (!treeTarget.isEmpty())
         for (QModelIndex i = dirModel->index(treeTarget); i.isValid(); i = i.parent())
-            if (!isSameOrInside(dir, dirModel->filePath(i))) DirList->collapse(i);
+            if (!isSameOrInside(dir, dirModel->filePath(i)))
+                DirList->collapse(i);
     treeTarget.clear();
     if (idx.isValid()) {
         DirList->setCurrentIndex(idx);
@@ -367,7 +387,8 @@ void TFPanelSignal::buildPanes() {
     panes->setContentsMargins(0, 0, 0, 0);
     panes->setSpacing(0);
 
-    auto paneBar = [&](const char* name, QLabel*& label, const char* labelName, const QString& caption) {
+    auto paneBar = [&](const char* name, QLabel*& label, const char* labelName,
+                       const QString& caption) {
         QToolBar* bar = band(scrollContent, name, QString());
         bar->setIconSize(QSize(16, 16));
 
@@ -389,7 +410,8 @@ void TFPanelSignal::buildPanes() {
 
     ToolBar8 = paneBar("ToolBar8", LabelOrigL, "LabelOrigL", "  Original(L-channel)");
     tPlay0 = toolButton(ToolBar8, "tPlay0", "Play", ImgPlay, &TFPanelSignal::tPlay0Click);
-    tSaveL = toolButton(ToolBar8, "tSaveL", "Save signal from the Left channel", ImgSave, &TFPanelSignal::tSaveLClick);
+    tSaveL = toolButton(ToolBar8, "tSaveL", "Save signal from the Left channel", ImgSave,
+                        &TFPanelSignal::tSaveLClick);
     tCutL = toolButton(ToolBar8, "tCutL", "Cut", ImgCut, &TFPanelSignal::tCutLClick);
     ToolBar8->addWidget(LabelOrigL);
     ShowSTATEVAD = new QCheckBox("Show VAD", ToolBar8);
@@ -407,18 +429,20 @@ void TFPanelSignal::buildPanes() {
 
     ToolBar13 = paneBar("ToolBar13", LabelOrigR, "LabelOrigR", "  Original(R-channel)");
     tPlay1 = toolButton(ToolBar13, "tPlay1", "Play", ImgPlay, &TFPanelSignal::tPlay1Click);
-    tSaveR = toolButton(ToolBar13, "tSaveR", "Save signal from the Right channel", ImgSave, &TFPanelSignal::tSaveRClick);
+    tSaveR = toolButton(ToolBar13, "tSaveR", "Save signal from the Right channel", ImgSave,
+                        &TFPanelSignal::tSaveRClick);
     tCutR = toolButton(ToolBar13, "tCutR", "Cut", ImgCut, &TFPanelSignal::tCutRClick);
     ToolBar13->addWidget(LabelOrigR);
     grSig1 = pane("grSig1");
 
     ToolBar10 = paneBar("ToolBar10", LabelChangL, "LabelChangL", "  Changed(L-channel)");
     tPlayNew0 = toolButton(ToolBar10, "tPlayNew0", "Play", ImgPlay, &TFPanelSignal::tPlayNew0Click);
-    tSaveNewL = toolButton(ToolBar10, "tSaveNewL", "Save clear signal from the Left channel", ImgSave,
-                           &TFPanelSignal::tSaveNewLClick);
+    tSaveNewL = toolButton(ToolBar10, "tSaveNewL", "Save clear signal from the Left channel",
+                           ImgSave, &TFPanelSignal::tSaveNewLClick);
     tCutNewL = toolButton(ToolBar10, "tCutNewL", "Cut", ImgCut, &TFPanelSignal::tCutNewLClick);
-    SpeedButton5 = textButton(ToolBar10, "SpeedButton5", "Copy", "Copy from Right channel to Left channel",
-                              &TFPanelSignal::SpeedButton5Click);
+    SpeedButton5 =
+        textButton(ToolBar10, "SpeedButton5", "Copy", "Copy from Right channel to Left channel",
+                   &TFPanelSignal::SpeedButton5Click);
     ToolBar10->addWidget(LabelChangL);
     ShowClearSig = new QCheckBox("Show Clearing signal", ToolBar10);
     ShowClearSig->setObjectName("ShowClearSig");
@@ -436,14 +460,17 @@ void TFPanelSignal::buildPanes() {
     tPlayNew1 = toolButton(ToolBar14, "tPlayNew1", "Play", ImgPlay, &TFPanelSignal::tPlayNew1Click);
     tSaveNewR = toolButton(ToolBar14, "tSaveNewR", "Save signal from the Right channel", ImgSave,
                            &TFPanelSignal::tSaveNewRClick);
-    tOpenNewR = toolButton(ToolBar14, "tOpenNewR", "Open sound file", ImgOpen, &TFPanelSignal::tOpenNewRClick);
+    tOpenNewR = toolButton(ToolBar14, "tOpenNewR", "Open sound file", ImgOpen,
+                           &TFPanelSignal::tOpenNewRClick);
     tCutNewR = toolButton(ToolBar14, "tCutNewR", "Cut", ImgCut, &TFPanelSignal::tCutNewRClick);
-    SpeedButton2 = textButton(ToolBar14, "SpeedButton2", "Copy", "Copy from Left channel to Right channel",
-                              &TFPanelSignal::SpeedButton2Click);
-    bMixNew = textButton(ToolBar14, "bMixNew", "Mix",
-                         "To mix the Left and Right channels by using to the chosen mixing method.\r\n"
-                         "Result to keep in the Right channel.",
-                         &TFPanelSignal::bMixNewClick);
+    SpeedButton2 =
+        textButton(ToolBar14, "SpeedButton2", "Copy", "Copy from Left channel to Right channel",
+                   &TFPanelSignal::SpeedButton2Click);
+    bMixNew =
+        textButton(ToolBar14, "bMixNew", "Mix",
+                   "To mix the Left and Right channels by using to the chosen mixing method.\r\n"
+                   "Result to keep in the Right channel.",
+                   &TFPanelSignal::bMixNewClick);
     ToolBar14->addWidget(LabelChangR);
     grSigNew1 = pane("grSigNew1");
 
@@ -458,13 +485,21 @@ void TFPanelSignal::buildPanes() {
     grSigNew1->onPaint = [this](QPainter& p) { grSigNew1Paint(p); };
     grSig0->onMouseDown = [this](Qt::MouseButton b, int x, int y) { grSig0MouseDown(b, x, y); };
     grSig1->onMouseDown = [this](Qt::MouseButton b, int x, int y) { grSig1MouseDown(b, x, y); };
-    grSigNew0->onMouseDown = [this](Qt::MouseButton b, int x, int y) { grSigNew0MouseDown(b, x, y); };
-    grSigNew1->onMouseDown = [this](Qt::MouseButton b, int x, int y) { grSigNew1MouseDown(b, x, y); };
+    grSigNew0->onMouseDown = [this](Qt::MouseButton b, int x, int y) {
+        grSigNew0MouseDown(b, x, y);
+    };
+    grSigNew1->onMouseDown = [this](Qt::MouseButton b, int x, int y) {
+        grSigNew1MouseDown(b, x, y);
+    };
     grSig0->onMouseMove = [this](Qt::MouseButtons b, int x, int y) { grSig0MouseMove(b, x, y); };
     grSig1->onMouseMove = [this](Qt::MouseButtons b, int x, int y) { grSig1MouseMove(b, x, y); };
-    grSigNew0->onMouseMove = [this](Qt::MouseButtons b, int x, int y) { grSigNew0MouseMove(b, x, y); };
-    grSigNew1->onMouseMove = [this](Qt::MouseButtons b, int x, int y) { grSigNew1MouseMove(b, x, y); };
-    grSig0->installEventFilter(this);  // its resize refreshes the panes
+    grSigNew0->onMouseMove = [this](Qt::MouseButtons b, int x, int y) {
+        grSigNew0MouseMove(b, x, y);
+    };
+    grSigNew1->onMouseMove = [this](Qt::MouseButtons b, int x, int y) {
+        grSigNew1MouseMove(b, x, y);
+    };
+    grSig0->installEventFilter(this); // its resize refreshes the panes
     ScrollBox1->setWidget(scrollContent);
     ScrollBox1->viewport()->installEventFilter(this);
     v->addWidget(ScrollBox1, 1);
@@ -475,7 +510,8 @@ void TFPanelSignal::buildPanes() {
     h->setContentsMargins(2, 2, 2, 2);
     h->setSpacing(4);
     auto* zoomBar = new QToolBar(Panel4);
-    ZoomOutY = textButton(zoomBar, "ZoomOutY", "Zoom Out Y", "Zoom Out Y", &TFPanelSignal::ZoomOutYClick);
+    ZoomOutY =
+        textButton(zoomBar, "ZoomOutY", "Zoom Out Y", "Zoom Out Y", &TFPanelSignal::ZoomOutYClick);
     Zoom_Y = new gui::UpDown(Panel4);
     Zoom_Y->setObjectName("Zoom_Y");
     Zoom_Y->min = 1;
@@ -497,9 +533,12 @@ void TFPanelSignal::buildPanes() {
     LabZoomX->setObjectName("LabZoomX");
     LabZoomX->setMinimumWidth(48);
     auto* zoomBar2 = new QToolBar(Panel4);
-    SpeedButton1 = textButton(zoomBar2, "SpeedButton1", "+", "Increase", &TFPanelSignal::SpeedButton1Click);
-    SpeedButton4 = textButton(zoomBar2, "SpeedButton4", "-", "Decrease", &TFPanelSignal::SpeedButton4Click);
-    for (QAction* a : zoomBar2->actions()) a->setVisible(false);
+    SpeedButton1 =
+        textButton(zoomBar2, "SpeedButton1", "+", "Increase", &TFPanelSignal::SpeedButton1Click);
+    SpeedButton4 =
+        textButton(zoomBar2, "SpeedButton4", "-", "Decrease", &TFPanelSignal::SpeedButton4Click);
+    for (QAction* a : zoomBar2->actions())
+        a->setVisible(false);
     ZoomOut = textButton(zoomBar2, "ZoomOut", "Zoom Out", "Zoom Out", &TFPanelSignal::ZoomOutClick);
     h->addWidget(zoomBar);
     h->addWidget(Zoom_Y);
@@ -534,7 +573,8 @@ void TFPanelSignal::buildStatusBars() {
     StatusDir1->setObjectName("StatusDir1");
     StatusDir1->setToolTip("Double click to reset directory for the results files");
     StatusDir1->onDoubleClick = [this] {
-        if (StatusDir1->isEnabled()) tSetDirSaveNewClick();
+        if (StatusDir1->isEnabled())
+            tSetDirSaveNewClick();
     };
 }
 
@@ -563,7 +603,7 @@ void TFPanelSignal::buildMenus() {
     ShowFileList->setChecked(true);
     // The handler toggles the check mark itself.
     connect(ShowFileList, &QAction::triggered, this, [this] {
-        ShowFileList->setChecked(!ShowFileList->isChecked());  // undo Qt's own toggle
+        ShowFileList->setChecked(!ShowFileList->isChecked()); // undo Qt's own toggle
         ShowFileListClick();
     });
 
@@ -582,7 +622,8 @@ void TFPanelSignal::buildTray() {
     PopupMenu1 = new QMenu(this);
     mDuplex = PopupMenu1->addAction("Start Record with Playback", this, [this] { tDuplexClick(); });
     PopupMenu1->addSeparator();
-    mStatusProcess = PopupMenu1->addAction("Process are disabled", this, [this] { bEnabledPrClick(); });
+    mStatusProcess =
+        PopupMenu1->addAction("Process are disabled", this, [this] { bEnabledPrClick(); });
     PopupMenu1->addSeparator();
     mShowParameters = PopupMenu1->addAction("Show parameters", this, [this] { tOptionsClick(); });
     mSelectClearSpeech = PopupMenu1->addAction("Select the clear speech");
@@ -590,7 +631,7 @@ void TFPanelSignal::buildTray() {
     mSelectClearSpeech->setChecked(true);
     // The handler toggles the check mark itself.
     connect(mSelectClearSpeech, &QAction::triggered, this, [this] {
-        mSelectClearSpeech->setChecked(!mSelectClearSpeech->isChecked());  // undo Qt's own toggle
+        mSelectClearSpeech->setChecked(!mSelectClearSpeech->isChecked()); // undo Qt's own toggle
         mSelectClearSpeechClick();
     });
     PopupMenu1->addSeparator();
@@ -600,13 +641,15 @@ void TFPanelSignal::buildTray() {
     TrayIcon1->setObjectName("TrayIcon1");
     TrayIcon1->setToolTip("Quorvex laboratory");
     TrayIcon1->setContextMenu(PopupMenu1);
-    connect(TrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (r == QSystemTrayIcon::Trigger) {
-            showNormal();
-            TrayIcon1Click();
-        }
-    });
-    if (QSystemTrayIcon::isSystemTrayAvailable()) TrayIcon1->show();
+    connect(TrayIcon1, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason r) {
+                if (r == QSystemTrayIcon::Trigger) {
+                    showNormal();
+                    TrayIcon1Click();
+                }
+            });
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        TrayIcon1->show();
 }
 
 void TFPanelSignal::buildTimers() {
@@ -636,8 +679,9 @@ void TFPanelSignal::FormCreate() {
     fullScale = 32768;
     origAmpZoom = changedAmpZoom = timeZoom = 1.0;
     processStopped = true;
-    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()
-                                                          : QRect(0, 0, 1280, 800);
+    const QRect screen = QGuiApplication::primaryScreen()
+                             ? QGuiApplication::primaryScreen()->geometry()
+                             : QRect(0, 0, 1280, 800);
     setGeometry(0, 0, screen.width(), std::min(600, screen.height()));
     PanelFileList->setVisible(ShowFileList->isChecked());
     origOpenDir.clear();
@@ -657,7 +701,8 @@ void TFPanelSignal::FormCreate() {
 void TFPanelSignal::FormActivate() {
     const KeptWindowState k = keptWindowState();
     setGeometry(k.left, k.top, k.width, k.height);
-    if (PanelFileList->isVisible()) Splitter3->setSizes({k.fileListWidth, std::max(1, width() - k.fileListWidth)});
+    if (PanelFileList->isVisible())
+        Splitter3->setSizes({k.fileListWidth, std::max(1, width() - k.fileListWidth)});
     const bool clear = configSelectClearSpeech();
     if (SelectClearSpeech->isChecked() != clear) {
         SelectClearSpeech->setChecked(clear);
@@ -672,12 +717,16 @@ void TFPanelSignal::FormActivate() {
         ShowClearSig->setChecked(k.showClearSignal);
         ShowClearSigClick();
     }
-    if (k.showFileList != ShowFileList->isChecked()) ShowFileListClick();
-    if (k.processEnabled != bEnabledPr->isChecked()) bEnabledPrClick();
+    if (k.showFileList != ShowFileList->isChecked())
+        ShowFileListClick();
+    if (k.processEnabled != bEnabledPr->isChecked())
+        bEnabledPrClick();
     if (processing::batchwindows::FSetDirectory) {
-        if (!k.outputDir.empty() && processing::batchwindows::FSetDirectory->chosenDir.empty()) processing::batchwindows::FSetDirectory->applyDirectory(k.outputDir);
+        if (!k.outputDir.empty() && processing::batchwindows::FSetDirectory->chosenDir.empty())
+            processing::batchwindows::FSetDirectory->applyDirectory(k.outputDir);
         if (!processing::batchwindows::FSetDirectory->chosenDir.empty())
-            StatusDir1->setPanelText(0, "Dir: " + processing::batchwindows::FSetDirectory->Label_Dir->text());
+            StatusDir1->setPanelText(
+                0, "Dir: " + processing::batchwindows::FSetDirectory->Label_Dir->text());
     }
     formActivated = true;
 }
@@ -697,11 +746,12 @@ KeptWindowState currentState(TFPanelSignal* w) {
     k.processEnabled = w->bEnabledPr->isChecked();
     return k;
 }
-}  // namespace
+} // namespace
 
 void TFPanelSignal::FormDeactivate() {
     KeptWindowState k = currentState(this);
-    if (processing::batchwindows::FSetDirectory) k.outputDir = processing::batchwindows::FSetDirectory->chosenDir;
+    if (processing::batchwindows::FSetDirectory)
+        k.outputDir = processing::batchwindows::FSetDirectory->chosenDir;
     keepWindowState(k, true);
 }
 
@@ -711,43 +761,86 @@ void TFPanelSignal::FormClose() {
 }
 
 void TFPanelSignal::FormDestroy() {
-    if (destroyed_) return;
+    if (destroyed_)
+        return;
     destroyed_ = true;
     closeSoundDevices();
-    for (processing::EngineBlock& b : processing::engineStates) Veldra_Destroyed(b.bytes);
+    for (processing::EngineBlock& b : processing::engineStates)
+        Veldra_Destroyed(b.bytes);
     releaseHeapBuffers();
 }
 
 QList<QObject*> TFPanelSignal::signalCommands() const {
-    return {Zoom_X,  Zoom_Y,   ScrollSignal,      tPlayAll,       tPlay0,        tPlay1,
-            tPlayNew0, tPlayNew1, tPlayNewAll,     tPlayLoopedAll, tPlayLoopedNewAll, tCut,
-            tCutL,   tCutR,    tCutNew,           tCutNewL,       tCutNewR,      mCutOriginal,
-            mCutClear, mSaveAs, mSaveChangedAs,   tSave,          tSaveL,        tSaveR,
-            tSaveNew, tSaveNewL, tSaveNewR,       mSaveSelection, mSaveChangedSelection, tSaveSelection,
-            tSaveNewSelection, mOpenChanged, tOpenNew, tOpenNewR, bStart};
+    return {Zoom_X,
+            Zoom_Y,
+            ScrollSignal,
+            tPlayAll,
+            tPlay0,
+            tPlay1,
+            tPlayNew0,
+            tPlayNew1,
+            tPlayNewAll,
+            tPlayLoopedAll,
+            tPlayLoopedNewAll,
+            tCut,
+            tCutL,
+            tCutR,
+            tCutNew,
+            tCutNewL,
+            tCutNewR,
+            mCutOriginal,
+            mCutClear,
+            mSaveAs,
+            mSaveChangedAs,
+            tSave,
+            tSaveL,
+            tSaveR,
+            tSaveNew,
+            tSaveNewL,
+            tSaveNewR,
+            mSaveSelection,
+            mSaveChangedSelection,
+            tSaveSelection,
+            tSaveNewSelection,
+            mOpenChanged,
+            tOpenNew,
+            tOpenNewR,
+            bStart};
 }
 
 void TFPanelSignal::setWorkMode(int mode) {
     workMode = uint8_t(mode);
     bool enable;
-    if (mode == WorkStartup || mode == WorkDuplex) enable = false;
-    else if (mode == WorkReady) enable = true;
-    else return;
+    if (mode == WorkStartup || mode == WorkDuplex)
+        enable = false;
+    else if (mode == WorkReady)
+        enable = true;
+    else
+        return;
     for (QObject* o : signalCommands()) {
-        if (auto* w = qobject_cast<QWidget*>(o)) w->setEnabled(enable);
-        else if (auto* a = qobject_cast<QAction*>(o)) a->setEnabled(enable);
+        if (auto* w = qobject_cast<QWidget*>(o))
+            w->setEnabled(enable);
+        else if (auto* a = qobject_cast<QAction*>(o))
+            a->setEnabled(enable);
     }
 }
 
 void TFPanelSignal::FormKeyDown(int key) {
-    if (key != Qt::Key_Space || workMode == WorkRecording) return;
+    if (key != Qt::Key_Space || workMode == WorkRecording)
+        return;
     switch (workMode) {
     case WorkPlayOnce:
     case WorkReady:
-        if (changedPaneActive == 0) tPlayAllClick(); else tPlayNewAllClick();
+        if (changedPaneActive == 0)
+            tPlayAllClick();
+        else
+            tPlayNewAllClick();
         break;
     case WorkPlayLoop:
-        if (changedPaneActive == 0) tPlayLoopedAllClick(); else tPlayLoopedNewAllClick();
+        if (changedPaneActive == 0)
+            tPlayLoopedAllClick();
+        else
+            tPlayLoopedNewAllClick();
         break;
     default:
         break;
@@ -766,7 +859,8 @@ void TFPanelSignal::ShowFileListClick() {
     tSetDirSaveNew->setEnabled(shown);
 }
 
-void TFPanelSignal::showFormatText(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits) {
+void TFPanelSignal::showFormatText(StatusBar* bar, uint32_t rate, uint32_t channels,
+                                   uint32_t bits) {
     bar->setPanelText(1, QString::fromStdString(display::formatText(rate, channels, bits)));
 }
 
@@ -774,8 +868,8 @@ void TFPanelSignal::showLengthText(StatusBar* bar, int32_t length) {
     bar->setPanelText(2, QString::fromStdString(display::titleText(length, samplesPerMs)));
 }
 
-void TFPanelSignal::showSignalStatus(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits,
-                                     int32_t length) {
+void TFPanelSignal::showSignalStatus(StatusBar* bar, uint32_t rate, uint32_t channels,
+                                     uint32_t bits, int32_t length) {
     showFormatText(bar, rate, channels, bits);
     showLengthText(bar, length);
 }
@@ -787,15 +881,23 @@ void TFPanelSignal::setScrollLength(int32_t length) {
 
 void TFPanelSignal::ToolBar4DblClick() {
     for (QAction* a : ToolBar2->actions())
-        if (ToolBar2->widgetForAction(a) == tDuplex) a->setVisible(true);
+        if (ToolBar2->widgetForAction(a) == tDuplex)
+            a->setVisible(true);
 }
 
-void TFPanelSignal::tOptionsClick() { showConfiguration(0); }
-void TFPanelSignal::ToolButton14Click() { showConfiguration(1); }
-void TFPanelSignal::tOptions2Click() { showConfiguration(2); }
+void TFPanelSignal::tOptionsClick() {
+    showConfiguration(0);
+}
+void TFPanelSignal::ToolButton14Click() {
+    showConfiguration(1);
+}
+void TFPanelSignal::tOptions2Click() {
+    showConfiguration(2);
+}
 
 void TFPanelSignal::applyFocusRule() {
-    if (formActivated && (workMode == WorkPlayOnce || workMode == WorkPlayLoop || workMode == WorkReady))
+    if (formActivated &&
+        (workMode == WorkPlayOnce || workMode == WorkPlayLoop || workMode == WorkReady))
         ScrollSignal->setFocus();
 }
 
@@ -806,7 +908,8 @@ void TFPanelSignal::TrayIcon1Click() {
 }
 
 void TFPanelSignal::Close1Click() {
-    if (workMode == WorkDuplex) tDuplexClick();
+    if (workMode == WorkDuplex)
+        tDuplexClick();
     close();
 }
 
@@ -823,12 +926,16 @@ void TFPanelSignal::About1Click() {
 bool TFPanelSignal::event(QEvent* e) {
     if (e->type() == platform::WaveMessage::eventType()) {
         auto* m = static_cast<platform::WaveMessage*>(e);
-        if (m->message() == MM_WOM_DONE) waveOutDone(m->header());
-        else if (m->message() == MM_WIM_DATA) waveInData(m->header());
+        if (m->message() == MM_WOM_DONE)
+            waveOutDone(m->header());
+        else if (m->message() == MM_WIM_DATA)
+            waveInData(m->header());
         return true;
     }
-    if (e->type() == QEvent::WindowActivate) FormActivate();
-    else if (e->type() == QEvent::WindowDeactivate && formActivated && !closing_) FormDeactivate();
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
+    else if (e->type() == QEvent::WindowDeactivate && formActivated && !closing_)
+        FormDeactivate();
     return QMainWindow::event(e);
 }
 
@@ -836,7 +943,8 @@ void TFPanelSignal::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     // Without a window manager a shown window may never be activated; the
     // state kept by the configuration window must still be applied first.
-    if (!formActivated) FormActivate();
+    if (!formActivated)
+        FormActivate();
 }
 
 void TFPanelSignal::changeEvent(QEvent* e) {
@@ -867,8 +975,10 @@ bool TFPanelSignal::eventFilter(QObject* watched, QEvent* e) {
         FormKeyDown(Qt::Key_Space);
         return true;
     }
-    if (ScrollBox1 && watched == ScrollBox1->viewport() && e->type() == QEvent::Resize) ScrollBox1Resize();
-    if (watched == grSig0 && e->type() == QEvent::Resize) PanelSignalResize();
+    if (ScrollBox1 && watched == ScrollBox1->viewport() && e->type() == QEvent::Resize)
+        ScrollBox1Resize();
+    if (watched == grSig0 && e->type() == QEvent::Resize)
+        PanelSignalResize();
     if (watched == Image1 && e->type() == QEvent::MouseButtonRelease) {
         About1Click();
         return true;
@@ -880,4 +990,4 @@ bool TFPanelSignal::eventFilter(QObject* watched, QEvent* e) {
     return QMainWindow::eventFilter(watched, e);
 }
 
-}  // namespace app
+} // namespace app

@@ -7,9 +7,9 @@
 
 #include "app/ConfigLink.h"
 #include "app/SignalStore.h"
-#include "display/Spectrogram.h"
 #include "app/Widgets.h"
 #include "audio/DuplexSession.h"
+#include "display/Spectrogram.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -34,24 +34,25 @@ namespace app {
 
 class TFPanelSignal : public QMainWindow, public SignalStore {
     Q_OBJECT
-public:
+  public:
     explicit TFPanelSignal(QWidget* parent = nullptr);
     ~TFPanelSignal() override;
 
     // ---- Cool bar: bands and their tool bars, in order.
     QWidget* CoolBar1 = nullptr;
-    QToolBar* ToolBar2 = nullptr;  // "Original:"
-    QLabel* Image1 = nullptr;      // logo; a click opens the about window
-    QToolBar* ToolBar7 = nullptr;  // "Process:"
-    QToolBar* ToolBar4 = nullptr;  // "Control:"
-    QToolBar* ToolBar1 = nullptr;  // "Changed:"
-    QToolBar* ToolBar6 = nullptr;  // "Auto:"
+    QToolBar* ToolBar2 = nullptr; // "Original:"
+    QLabel* Image1 = nullptr;     // logo; a click opens the about window
+    QToolBar* ToolBar7 = nullptr; // "Process:"
+    QToolBar* ToolBar4 = nullptr; // "Control:"
+    QToolBar* ToolBar1 = nullptr; // "Changed:"
+    QToolBar* ToolBar6 = nullptr; // "Auto:"
 
-    QToolButton *tOpen, *tSave, *tSaveSelection, *tCut, *tPlayAll, *tPlayLoopedAll, *tRecord, *tStop,
-        *tDuplex, *tOptions;
+    QToolButton *tOpen, *tSave, *tSaveSelection, *tCut, *tPlayAll, *tPlayLoopedAll, *tRecord,
+        *tStop, *tDuplex, *tOptions;
     QToolButton *bInitSV, *bStart, *bEnabledPr, *tOptions2;
     QCheckBox *SelectClearSpeech, *UseFFTEQ;
-    QToolButton *tOpenNew, *tSaveNew, *tSaveNewSelection, *tCutNew, *tPlayNewAll, *tPlayLoopedNewAll;
+    QToolButton *tOpenNew, *tSaveNew, *tSaveNewSelection, *tCutNew, *tPlayNewAll,
+        *tPlayLoopedNewAll;
     QToolButton *bAuto, *tSetDirSaveNew, *ToolButton14;
 
     // ---- File list panel.
@@ -61,14 +62,14 @@ public:
     QListView* FileList = nullptr;
     QFileSystemModel* dirModel = nullptr;
     QFileSystemModel* fileModel = nullptr;
-    QSplitter* fileListSplitter = nullptr;  // between DirList and FileList
+    QSplitter* fileListSplitter = nullptr; // between DirList and FileList
     // The directory the program last moved the tree to, until the user moves
     // the tree: the model reads directories in the background, and rows read
     // after the move would push it out of view.
     QString treeTarget;
     bool treeShowing = false;       // the program, not the user, is moving the tree
     bool treeFollowQueued = false;  // a move back to treeTarget is on its way
-    QSplitter* Splitter3 = nullptr;         // between the file list and the panes
+    QSplitter* Splitter3 = nullptr; // between the file list and the panes
 
     // ---- Panes.
     QWidget* PanelSignal = nullptr;
@@ -101,12 +102,12 @@ public:
     StatusBar* StatusDir1 = nullptr;
 
     // ---- Menus.
-    QAction *mOpen, *mSaveAs, *mSaveSelection, *mOpenChanged, *mSaveChangedAs, *mSaveChangedSelection,
-        *mClose;
+    QAction *mOpen, *mSaveAs, *mSaveSelection, *mOpenChanged, *mSaveChangedAs,
+        *mSaveChangedSelection, *mClose;
     QAction *mOptions, *mCutOriginal, *mCutClear;
     QAction* ShowFileList = nullptr;
-    QAction* mSpectrogram = nullptr;   // View: the panes as spectrograms (also tSpectrogram)
-    QAction* mLogFrequency = nullptr;  // View: spectrogram rows by octaves
+    QAction* mSpectrogram = nullptr;  // View: the panes as spectrograms (also tSpectrogram)
+    QAction* mLogFrequency = nullptr; // View: spectrogram rows by octaves
     QAction* mAbout = nullptr;
 
     // ---- Tray icon and its pop-up menu.
@@ -146,8 +147,8 @@ public:
     void openStartupFile();
 
     // ---- Sound files: open and save.
-    QString openDialogFileName;  // what the open dialog shows next
-    QString saveDialogFileName;  // what the save dialog shows next
+    QString openDialogFileName; // what the open dialog shows next
+    QString saveDialogFileName; // what the save dialog shows next
     // Opens a file as the original signal and cleans it, as a click in the file list does.
     void openAndClean(const QString& path);
     // Reads a file of the list as the original signal without cleaning it
@@ -247,7 +248,8 @@ public:
     // in milliseconds and samples.
     void showFormatText(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits);
     void showLengthText(StatusBar* bar, int32_t length);
-    void showSignalStatus(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits, int32_t length);
+    void showSignalStatus(StatusBar* bar, uint32_t rate, uint32_t channels, uint32_t bits,
+                          int32_t length);
     // The scroll bar's range for a signal of `length` samples (one step per
     // ten samples), set without moving the panes.
     void setScrollLength(int32_t length);
@@ -268,7 +270,7 @@ public:
     void setRecordHint(bool recording, int languageIndex);
     void setDuplexMenuText(bool running, int languageIndex);
 
-protected:
+  protected:
     bool event(QEvent* e) override;
     void changeEvent(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -276,7 +278,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
     void buildCoolBar();
     void buildFileList();
     void buildPanes();
@@ -286,15 +288,14 @@ private:
     void buildTimers();
     QToolButton* toolButton(QToolBar* bar, const char* name, const QString& hint, int image,
                             void (TFPanelSignal::*handler)());
-    QToolButton* textButton(QToolBar* bar, const char* name, const QString& caption, const QString& hint,
-                            void (TFPanelSignal::*handler)());
+    QToolButton* textButton(QToolBar* bar, const char* name, const QString& caption,
+                            const QString& hint, void (TFPanelSignal::*handler)());
     void setDriveFromDirectory(const QString& dir);
 
-public:
+  public:
     void DirListChange(const QString& dir);
 
-private:
-
+  private:
     bool destroyed_ = false;
     bool closing_ = false;
     // Re-labels the window whenever the configuration window applies a language.
@@ -303,4 +304,4 @@ private:
 
 extern TFPanelSignal* FPanelSignal;
 
-}  // namespace app
+} // namespace app

@@ -3,9 +3,9 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPaintEvent>
 
 #include <cmath>
 
@@ -32,11 +32,13 @@ QString StatusBar::panelText(int i) const {
 }
 
 void StatusBar::setPanelText(int i, const QString& text) {
-    if (i >= 0 && i < panelCount()) panels_[std::size_t(i)]->setText(text);
+    if (i >= 0 && i < panelCount())
+        panels_[std::size_t(i)]->setText(text);
 }
 
 void StatusBar::mouseDoubleClickEvent(QMouseEvent*) {
-    if (onDoubleClick) onDoubleClick();
+    if (onDoubleClick)
+        onDoubleClick();
 }
 
 namespace {
@@ -133,12 +135,13 @@ QPixmap draw(int index) {
     return pm;
 }
 
-}  // namespace
+} // namespace
 
 QIcon buttonImage(int index) {
     static std::vector<QIcon> cache;
     if (cache.empty())
-        for (int i = 0; i < ImgImageCount; ++i) cache.emplace_back(draw(i));
+        for (int i = 0; i < ImgImageCount; ++i)
+            cache.emplace_back(draw(i));
     return index >= 0 && index < ImgImageCount ? cache[std::size_t(index)] : QIcon();
 }
 
@@ -163,8 +166,12 @@ QPixmap logoPixmap(int height) {
     p.setPen(wave);
     QPainterPath path;
     for (int x = 0; x < height; ++x) {
-        double y = height / 2.0 + (height / 3.0) * std::sin(x * 0.6) * std::exp(-x / double(height) * 2);
-        if (x == 0) path.moveTo(x + 3, y); else path.lineTo(x + 3, y);
+        double y =
+            height / 2.0 + (height / 3.0) * std::sin(x * 0.6) * std::exp(-x / double(height) * 2);
+        if (x == 0)
+            path.moveTo(x + 3, y);
+        else
+            path.lineTo(x + 3, y);
     }
     p.drawPath(path);
     p.setPen(Qt::white);
@@ -185,10 +192,13 @@ QIcon applicationIcon() {
     QPainterPath path;
     for (int x = 4; x <= 28; ++x) {
         double y = 16 + 9 * std::sin((x - 4) * 0.55) * (1 - (x - 4) / 30.0);
-        if (x == 4) path.moveTo(x, y); else path.lineTo(x, y);
+        if (x == 4)
+            path.moveTo(x, y);
+        else
+            path.lineTo(x, y);
     }
     p.drawPath(path);
     return QIcon(pm);
 }
 
-}  // namespace app
+} // namespace app

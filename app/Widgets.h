@@ -19,17 +19,17 @@ namespace app {
 // A status bar of panels with fixed widths.
 class StatusBar : public QWidget {
     Q_OBJECT
-public:
+  public:
     StatusBar(const std::vector<int>& widths, const QStringList& texts, QWidget* parent = nullptr);
     int panelCount() const { return int(panels_.size()); }
     QString panelText(int i) const;
     void setPanelText(int i, const QString& text);
     std::function<void()> onDoubleClick;
 
-protected:
+  protected:
     void mouseDoubleClickEvent(QMouseEvent*) override;
 
-private:
+  private:
     std::vector<QLabel*> panels_;
 };
 
@@ -53,4 +53,4 @@ QIcon buttonImage(int index);
 QIcon applicationIcon();
 QPixmap logoPixmap(int height);
 
-}  // namespace app
+} // namespace app

@@ -3,11 +3,11 @@
 // order; the message loop runs until the main window closes.
 
 #include "app/Application.h"
-#include "config/Configu.h"
-#include "gui/MessageBox.h"
-#include "config/Uabout.h"
 #include "app/Upanelsig.h"
 #include "audio/VirtualCardFiles.h"
+#include "config/Configu.h"
+#include "config/Uabout.h"
+#include "gui/MessageBox.h"
 #include "processing/batchwindows/Uprogress.h"
 #include "processing/batchwindows/Usetdirectory.h"
 

@@ -7,9 +7,10 @@
 
 namespace audio {
 
-int32_t fifoAppend(int16_t* fifo, int32_t& fill, int32_t capacity, const int16_t* src, int32_t count,
-                   int channels) {
-    if (count <= 0) return 0;
+int32_t fifoAppend(int16_t* fifo, int32_t& fill, int32_t capacity, const int16_t* src,
+                   int32_t count, int channels) {
+    if (count <= 0)
+        return 0;
     const int32_t frame = std::max(channels, 1);
     int32_t dropped = 0;
     if (count > capacity) {
@@ -39,9 +40,11 @@ void fifoConsume(int16_t* fifo, int32_t& fill, int32_t count) {
 
 int32_t appendFrames(ChannelPair& s, const int16_t* interleaved, int32_t frames, int channels) {
     const int32_t at = *s.length;
-    if (frames <= 0 || at >= s.capacity) return 0;
+    if (frames <= 0 || at >= s.capacity)
+        return 0;
     int16_t* const dst[2] = {s.ch[0] + at, s.ch[1] + at};
-    const int32_t stored = processing::splitChannels(interleaved, frames, channels, dst, s.capacity - at);
+    const int32_t stored =
+        processing::splitChannels(interleaved, frames, channels, dst, s.capacity - at);
     *s.length += stored;
     return stored;
 }
@@ -49,29 +52,36 @@ int32_t appendFrames(ChannelPair& s, const int16_t* interleaved, int32_t frames,
 void dropFrontFrames(ChannelPair& s, int32_t frames) {
     frames = std::clamp(frames, 0, *s.length);
     const std::size_t rest = std::size_t(*s.length - frames) * sizeof(int16_t);
-    for (int16_t* c : s.ch) std::memmove(c, c + frames, rest);
+    for (int16_t* c : s.ch)
+        std::memmove(c, c + frames, rest);
     *s.length -= frames;
 }
 
-void scrollCaptureWindow(ChannelPair& orig, ChannelPair& changed, int32_t frames, int32_t windowFrames,
-                         int32_t changedStep, int32_t& selectionStart, int32_t& selectionEnd) {
-    if (*orig.length <= windowFrames) return;
+void scrollCaptureWindow(ChannelPair& orig, ChannelPair& changed, int32_t frames,
+                         int32_t windowFrames, int32_t changedStep, int32_t& selectionStart,
+                         int32_t& selectionEnd) {
+    if (*orig.length <= windowFrames)
+        return;
     dropFrontFrames(orig, frames);
-    if (changedStep > 0 && *changed.length > changedStep) dropFrontFrames(changed, changedStep);
+    if (changedStep > 0 && *changed.length > changedStep)
+        dropFrontFrames(changed, changedStep);
     if (selectionStart >= frames && selectionEnd >= frames) {
         selectionStart -= frames;
         selectionEnd -= frames;
     }
 }
 
-int32_t liveStep(LiveStreams& io, const std::function<LiveControls()>& controls, processing::EngineBlock* blocks) {
+int32_t liveStep(LiveStreams& io, const std::function<LiveControls()>& controls,
+                 processing::EngineBlock* blocks) {
     const int cin = std::clamp(io.inChannels, 1, 2);
     const int cout = std::clamp(io.outChannels, 1, 2);
-    if (!processing::framingFits(blocks[0])) return 0;
+    if (!processing::framingFits(blocks[0]))
+        return 0;
     const uint32_t F = processing::engineFrameLength(blocks[0]);
     const uint32_t H = processing::engineFrameStep(blocks[0]);
     // The Right block steps with its own frameStep; both are created at one rate.
-    if (cin == 2 && processing::engineFrameStep(blocks[1]) != H) return 0;
+    if (cin == 2 && processing::engineFrameStep(blocks[1]) != H)
+        return 0;
 
     int16_t inBuf[2][processing::kFrameBufferSamples];
     int16_t outBuf[2][processing::kFrameBufferSamples];
@@ -87,11 +97,13 @@ int32_t liveStep(LiveStreams& io, const std::function<LiveControls()>& controls,
         c.params.channels = cin;
         const int16_t* front = io.inFifo + read;
         for (uint32_t j = 0; j < H; ++j)
-            for (int ch = 0; ch < cin; ++ch) inBuf[ch][j] = front[j * cin + ch];
+            for (int ch = 0; ch < cin; ++ch)
+                inBuf[ch][j] = front[j * cin + ch];
         uint8_t vad[2] = {0, 0};
         processing::frameStepRule(c.params, c.frame, in, out, vad, blocks);
         for (uint32_t j = 0; j < H; ++j)
-            for (int ch = 0; ch < cout; ++ch) block[j * cout + ch] = outBuf[std::min(ch, cin - 1)][j];
+            for (int ch = 0; ch < cout; ++ch)
+                block[j * cout + ch] = outBuf[std::min(ch, cin - 1)][j];
         fifoAppend(io.outFifo, *io.outFill, io.outCapacity, block, int32_t(H) * cout, cout);
         read += int32_t(H) * cin;
         ++steps;
@@ -100,4 +112,4 @@ int32_t liveStep(LiveStreams& io, const std::function<LiveControls()>& controls,
     return steps;
 }
 
-}  // namespace audio
+} // namespace audio

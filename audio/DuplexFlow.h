@@ -11,15 +11,15 @@
 
 namespace audio {
 
-constexpr int32_t FifoCapacity = 2880000;  // samples per FIFO: 30 s of 48 kHz stereo
+constexpr int32_t FifoCapacity = 2880000; // samples per FIFO: 30 s of 48 kHz stereo
 constexpr int32_t DuplexWindowSeconds = 30;
 
 // Appends `count` interleaved samples of `channels` channels. When they do not
 // fit, the oldest whole frames are dropped first (and, should the new block
 // alone be larger than the FIFO, its own oldest frames). Returns the number
 // of samples dropped.
-int32_t fifoAppend(int16_t* fifo, int32_t& fill, int32_t capacity, const int16_t* src, int32_t count,
-                   int channels);
+int32_t fifoAppend(int16_t* fifo, int32_t& fill, int32_t capacity, const int16_t* src,
+                   int32_t count, int channels);
 // Removes `count` samples from the front and moves the rest down.
 void fifoConsume(int16_t* fifo, int32_t& fill, int32_t count);
 
@@ -42,12 +42,13 @@ void dropFrontFrames(ChannelPair& s, int32_t frames);
 // go, the changed signal loses its first `changedStep` frames when it is
 // longer than that, and a selection lying wholly at or past `frames` moves
 // left with the signal.
-void scrollCaptureWindow(ChannelPair& orig, ChannelPair& changed, int32_t frames, int32_t windowFrames,
-                         int32_t changedStep, int32_t& selectionStart, int32_t& selectionEnd);
+void scrollCaptureWindow(ChannelPair& orig, ChannelPair& changed, int32_t frames,
+                         int32_t windowFrames, int32_t changedStep, int32_t& selectionStart,
+                         int32_t& selectionEnd);
 
 // What the live step reads again before every block.
 struct LiveControls {
-    processing::RunParameters params;  // channels is set by the step
+    processing::RunParameters params; // channels is set by the step
     processing::FrameControls frame;
 };
 
@@ -70,4 +71,4 @@ struct LiveStreams {
 int32_t liveStep(LiveStreams& io, const std::function<LiveControls()>& controls,
                  processing::EngineBlock* blocks = processing::engineStates);
 
-}  // namespace audio
+} // namespace audio

@@ -161,4 +161,4 @@ bool DuplexSession::play(ChannelPair& changed) {
     return played;
 }
 
-}  // namespace audio
+} // namespace audio

@@ -92,4 +92,4 @@ class DuplexSession {
     int32_t inputFifoFill_ = 0, outputFifoFill_ = 0;
 };
 
-}  // namespace audio
+} // namespace audio

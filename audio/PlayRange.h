@@ -9,15 +9,16 @@
 namespace audio {
 
 struct PlayRange {
-    int32_t first = 0;   // first frame played
-    int32_t frames = 0;  // frames per pass; 0: nothing to play
+    int32_t first = 0;  // first frame played
+    int32_t frames = 0; // frames per pass; 0: nothing to play
 };
 
 // With a selection its frames, both ends included; otherwise from the cursor
 // (selectionStart) to the end. Out-of-range or reversed selections are
 // brought inside the signal, so the device is never handed frames beyond
 // `length`.
-PlayRange playRange(int32_t length, int32_t selectionStart, int32_t selectionEnd, bool hasSelection);
+PlayRange playRange(int32_t length, int32_t selectionStart, int32_t selectionEnd,
+                    bool hasSelection);
 
 // Index within the played range of the frame being heard, from the device
 // position (frames over every pass), the pass now playing (1 for the first)
@@ -40,7 +41,7 @@ struct PlaySource {
 // the whole signal (`channel` -1), its `signalChannels` channels (taken as 1
 // or 2) joined frame by frame, is a copy in `joined`, resized to hold it, so
 // that an edit while it plays does not reach the device.
-PlaySource playSource(const int16_t* const planes[2], int32_t length, uint32_t signalChannels, int channel,
-                      std::vector<int16_t>& joined);
+PlaySource playSource(const int16_t* const planes[2], int32_t length, uint32_t signalChannels,
+                      int channel, std::vector<int16_t>& joined);
 
-}  // namespace audio
+} // namespace audio

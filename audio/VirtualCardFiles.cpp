@@ -16,7 +16,7 @@ namespace {
 // is written with no data at the start and again with the data's size at the
 // end.
 class WavFileSink : public platform::VirtualOutputSink {
-public:
+  public:
     explicit WavFileSink(const WAVEFORMATEX& format) : format_(format) {}
 
     bool open(const std::string& path, std::string& error) {
@@ -45,7 +45,7 @@ public:
         return true;
     }
 
-private:
+  private:
     void writeHeader() {
         soundfile::WavHeaderInfo h;
         h.fmtSize = 16;
@@ -65,7 +65,7 @@ private:
     uint64_t bytes_ = 0;
 };
 
-}  // namespace
+} // namespace
 
 platform::VirtualInput virtualInputFile(const std::string& path) {
     return [path](uint32_t, UINT, platform::VirtualInputSamples& out, std::string& error) {
@@ -106,4 +106,4 @@ void useVirtualCardFiles() {
     platform::setDefaultVirtualCard(std::move(c));
 }
 
-}  // namespace audio
+} // namespace audio

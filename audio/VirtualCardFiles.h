@@ -24,4 +24,4 @@ platform::VirtualSinkOpener virtualOutputFile(const std::string& path);
 // SILVANE_AUDIO_OUT, those that are set and not empty. Called by both programs at start-up.
 void useVirtualCardFiles();
 
-}  // namespace audio
+} // namespace audio

@@ -7,14 +7,16 @@ namespace audio {
 namespace {
 
 // Callback argument and flags for an open with `window` as callback.
-DWORD_PTR callbackOf(HWND window) { return reinterpret_cast<DWORD_PTR>(window); }
+DWORD_PTR callbackOf(HWND window) {
+    return reinterpret_cast<DWORD_PTR>(window);
+}
 DWORD openFlags(HWND window) {
     return window ? DWORD(CALLBACK_WINDOW | WAVE_ALLOWSYNC) : DWORD(WAVE_ALLOWSYNC);
 }
 
 constexpr UINT HeaderSize = sizeof(WAVEHDR);
 
-}  // namespace
+} // namespace
 
 BufferPlan bufferPlan(uint32_t rate, uint32_t channels) {
     // The factors are exact fractions (0.04 = 1/25, 0.0625 = 1/16, 0.05 =
@@ -74,7 +76,7 @@ bool WaveDevice::openOutput(UINT device, uint32_t frames, const int16_t* samples
         return false;
     const uint64_t bytes = uint64_t(frames) * bitsPerSample * channels / 8;
     if (bytes > 0xFFFFFFFFu)
-        return check(MMSYSERR_INVALPARAM);  // more than one buffer can describe
+        return check(MMSYSERR_INVALPARAM); // more than one buffer can describe
     fillFormat(format);
     if (!check(waveOutOpen(&handle, device, &format, callbackOf(callbackWindow), 0,
                            openFlags(callbackWindow))))
@@ -104,13 +106,17 @@ bool WaveDevice::requeue() {
     return true;
 }
 
-bool WaveDevice::restart() { return check(waveOutRestart(handle)); }
+bool WaveDevice::restart() {
+    return check(waveOutRestart(handle));
+}
 
-bool WaveDevice::pause() { return check(waveOutPause(handle)); }
+bool WaveDevice::pause() {
+    return check(waveOutPause(handle));
+}
 
 bool WaveDevice::closeOutput() {
-    if (!check(waveOutReset(handle)) || !check(waveOutUnprepareHeader(handle, &header, HeaderSize)) ||
-        !check(waveOutClose(handle)))
+    if (!check(waveOutReset(handle)) ||
+        !check(waveOutUnprepareHeader(handle, &header, HeaderSize)) || !check(waveOutClose(handle)))
         return false;
     handle = nullptr;
     return true;
@@ -127,8 +133,8 @@ bool WaveDevice::openOutputStream(HWAVEOUT& stream, UINT device, HWND window,
                                   const WAVEFORMATEX& streamFormat) {
     if (waveOutGetNumDevs() == 0)
         return false;
-    return check(waveOutOpen(&stream, device, &streamFormat, callbackOf(window), 0,
-                             openFlags(window)));
+    return check(
+        waveOutOpen(&stream, device, &streamFormat, callbackOf(window), 0, openFlags(window)));
 }
 
 bool WaveDevice::queueOutput(HWAVEOUT stream, WAVEHDR& streamHeader) {
@@ -163,7 +169,9 @@ bool WaveDevice::openInput(UINT device, uint32_t samples, int16_t* data) {
     return true;
 }
 
-bool WaveDevice::startInput() { return check(waveInStart(handle)); }
+bool WaveDevice::startInput() {
+    return check(waveInStart(handle));
+}
 
 bool WaveDevice::record(UINT device, uint32_t samples, int16_t* data) {
     if (!openInput(device, samples, data) || !startInput())
@@ -182,8 +190,8 @@ bool WaveDevice::closeInput() {
 
 bool WaveDevice::openInputStream(HWAVEIN& stream, UINT device, HWND window,
                                  const WAVEFORMATEX& streamFormat) {
-    return check(waveInOpen(&stream, device, &streamFormat, callbackOf(window), 0,
-                            openFlags(window)));
+    return check(
+        waveInOpen(&stream, device, &streamFormat, callbackOf(window), 0, openFlags(window)));
 }
 
 bool WaveDevice::releaseInput(HWAVEIN stream, WAVEHDR& streamHeader) {
@@ -199,9 +207,10 @@ int32_t recordedFrames(uint32_t bytesRecorded, uint32_t channels, int32_t elapse
                        int32_t capacity) {
     channels = std::clamp<uint32_t>(channels, 1, 2);
     int64_t frames = bytesRecorded / channels;
-    if (frames == 0) frames = int64_t(elapsedMs) * 2 * rate / 1000;
+    if (frames == 0)
+        frames = int64_t(elapsedMs) * 2 * rate / 1000;
     frames /= 2;
     return int32_t(std::min<int64_t>(frames, capacity / int32_t(channels)));
 }
 
-}  // namespace audio
+} // namespace audio

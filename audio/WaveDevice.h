@@ -13,13 +13,13 @@
 namespace audio {
 
 // Duplex stream geometry.
-constexpr int MaxStreamBuffers = 20;     // header and buffer slots per duplex stream
-constexpr int StreamSlotSamples = 6000;  // int16 samples per buffer slot (12000 bytes)
-constexpr int MaxBufferSamples = 3000;   // largest buffer size bufferPlan returns
+constexpr int MaxStreamBuffers = 20;    // header and buffer slots per duplex stream
+constexpr int StreamSlotSamples = 6000; // int16 samples per buffer slot (12000 bytes)
+constexpr int MaxBufferSamples = 3000;  // largest buffer size bufferPlan returns
 
 struct BufferPlan {
-    int32_t count;    // buffers per stream (at most 10)
-    int32_t samples;  // samples of all channels per buffer (at most MaxBufferSamples)
+    int32_t count;   // buffers per stream (at most 10)
+    int32_t samples; // samples of all channels per buffer (at most MaxBufferSamples)
 };
 
 // Number and size of the buffers of a duplex stream at `rate` Hz with
@@ -28,12 +28,12 @@ struct BufferPlan {
 BufferPlan bufferPlan(uint32_t rate, uint32_t channels);
 
 struct WaveDevice {
-    uint8_t active = 0;             // 1 after a successful play, 2 after record; informative only
-    HWAVE handle = nullptr;         // the open device; null when closed
-    WAVEFORMATEX format = {};       // the format passed at the last open
-    WAVEHDR header = {};            // the record's single buffer header
-    uint32_t lastResult = 0;        // code of the last device call made through this record
-    HWND callbackWindow = nullptr;  // receives the device's messages; null: none
+    uint8_t active = 0;            // 1 after a successful play, 2 after record; informative only
+    HWAVE handle = nullptr;        // the open device; null when closed
+    WAVEFORMATEX format = {};      // the format passed at the last open
+    WAVEHDR header = {};           // the record's single buffer header
+    uint32_t lastResult = 0;       // code of the last device call made through this record
+    HWND callbackWindow = nullptr; // receives the device's messages; null: none
     uint32_t sampleRate = 0;
     uint32_t bitsPerSample = 16;
     uint32_t channels = 1;
@@ -88,7 +88,7 @@ struct WaveDevice {
     bool releaseInput(HWAVEIN stream, WAVEHDR& streamHeader);
     bool queueInput(HWAVEIN stream, WAVEHDR& streamHeader);
 
-private:
+  private:
     bool check(MMRESULT r) {
         lastResult = r;
         return r == MMSYSERR_NOERROR;
@@ -102,4 +102,4 @@ private:
 int32_t recordedFrames(uint32_t bytesRecorded, uint32_t channels, int32_t elapsedMs, uint32_t rate,
                        int32_t capacity);
 
-}  // namespace audio
+} // namespace audio

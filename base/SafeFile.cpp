@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <stdio.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,14 +20,18 @@ bool isUnfinishedWrite(const std::string& fileName) {
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     std::error_code ec1, ec2;
-    return std::filesystem::weakly_canonical(a, ec1) == std::filesystem::weakly_canonical(b, ec2) && !ec1 && !ec2;
+    return std::filesystem::weakly_canonical(a, ec1) == std::filesystem::weakly_canonical(b, ec2) &&
+           !ec1 && !ec2;
 }
 
-SafeFileWriter::~SafeFileWriter() { discard(); }
+SafeFileWriter::~SafeFileWriter() {
+    discard();
+}
 
 std::FILE* SafeFileWriter::open(const std::string& target) {
     discard();
@@ -58,7 +62,8 @@ std::FILE* SafeFileWriter::open(const std::string& target) {
 
 bool SafeFileWriter::commit(bool replaceExisting) {
     if (!file_) {
-        if (error_.empty()) error_ = "no file open";
+        if (error_.empty())
+            error_ = "no file open";
         return false;
     }
     bool failed = std::ferror(file_) != 0;
@@ -86,7 +91,8 @@ bool SafeFileWriter::commit(bool replaceExisting) {
         // The rename itself refuses an existing target; where the file system
         // cannot do that, a hard link does the same.
         int rc = ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE);
-        if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) rc = ::link(temp_.c_str(), target_.c_str());
+        if (rc != 0 && (errno == EINVAL || errno == ENOSYS))
+            rc = ::link(temp_.c_str(), target_.c_str());
         if (rc != 0) {
             error_ = errno == EEXIST ? target_ + " exists (use -y to replace it)"
                                      : "cannot write " + target_ + ": " + std::strerror(errno);
@@ -94,7 +100,7 @@ bool SafeFileWriter::commit(bool replaceExisting) {
             temp_.clear();
             return false;
         }
-        ::unlink(temp_.c_str());  // gone already after a rename
+        ::unlink(temp_.c_str()); // gone already after a rename
         temp_.clear();
         return true;
     }
@@ -119,4 +125,4 @@ void SafeFileWriter::discard() {
     }
 }
 
-}  // namespace base
+} // namespace base

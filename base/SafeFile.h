@@ -19,7 +19,7 @@ bool isUnfinishedWrite(const std::string& fileName);
 bool sameFile(const std::string& a, const std::string& b);
 
 class SafeFileWriter {
-public:
+  public:
     SafeFileWriter() = default;
     ~SafeFileWriter();
     SafeFileWriter(const SafeFileWriter&) = delete;
@@ -43,11 +43,11 @@ public:
 
     const std::string& error() const { return error_; }
 
-private:
+  private:
     std::FILE* file_ = nullptr;
     std::string target_;
     std::string temp_;
     std::string error_;
 };
 
-}  // namespace base
+} // namespace base

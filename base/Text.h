@@ -14,4 +14,4 @@ inline std::string lowerAscii(std::string s) {
     return s;
 }
 
-}  // namespace base
+} // namespace base

@@ -39,4 +39,4 @@ template <typename T> class ZeroPages {
     std::size_t bytes_;
 };
 
-}  // namespace base
+} // namespace base

@@ -5,9 +5,9 @@
 //   cli_stream_baselines copy IN OUT     a plain streamed read and write, no cleaning
 // Each prints "seconds: S".
 
-#include "soundfile/AudioStream.h"
 #include "processing/ProcessingRun.h"
 #include "processing/StreamClean.h"
+#include "soundfile/AudioStream.h"
 
 #include <chrono>
 #include <cstdio>
@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
         settings.expectedFrames = r->info().exactFrames ? r->info().frames : -1;
         settings.overwrite = true;
         std::unique_ptr<soundfile::AudioWriter> w;
-        if (!soundfile::openAudioWriter(argv[3], settings, w, err) || r->info().channels != settings.channels) {
+        if (!soundfile::openAudioWriter(argv[3], settings, w, err) ||
+            r->info().channels != settings.channels) {
             std::fprintf(stderr, "%s\n", err.empty() ? "mono or stereo only" : err.c_str());
             return 1;
         }

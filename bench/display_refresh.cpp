@@ -22,7 +22,7 @@ constexpr int32_t kSamples = 20000000;
 constexpr int kWidth = 1500, kHeight = 120;
 
 struct Signal {
-    std::vector<int16_t> ch[4];  // original L, R, changed L, R
+    std::vector<int16_t> ch[4]; // original L, R, changed L, R
     Signal() {
         uint32_t lcg = 1;
         for (auto& c : ch) {
@@ -43,9 +43,11 @@ const Signal& signal() {
 void refresh(const Signal& s, std::vector<display::ColumnRange>& cols) {
     const display::PaneView v = display::computeView(kSamples, 1.0, 0, 2000);
     for (int pane = 0; pane < 4; ++pane)
-        display::reduceColumns(s.ch[pane].data(), kSamples, v, kWidth, kHeight, 1.0, 32768, cols.data(), 3000);
+        display::reduceColumns(s.ch[pane].data(), kSamples, v, kWidth, kHeight, 1.0, 32768,
+                               cols.data(), 3000);
     for (int overlay = 2; overlay < 4; ++overlay)
-        display::reduceColumns(s.ch[overlay].data(), kSamples, v, kWidth, kHeight, 1.0, 32768, cols.data(), 3000);
+        display::reduceColumns(s.ch[overlay].data(), kSamples, v, kWidth, kHeight, 1.0, 32768,
+                               cols.data(), 3000);
     benchmark::DoNotOptimize(cols.data());
 }
 
@@ -55,7 +57,8 @@ struct SpectrogramPanes {
 
 // What the window does in spectrogram mode: four spectrograms, and the
 // changed signal's columns drawn over the two original panes.
-void spectrogramRefresh(const Signal& s, SpectrogramPanes& panes, std::vector<display::ColumnRange>& cols) {
+void spectrogramRefresh(const Signal& s, SpectrogramPanes& panes,
+                        std::vector<display::ColumnRange>& cols) {
     const display::PaneView v = display::computeView(kSamples, 1.0, 0, 2000);
     display::SpectrogramSettings settings;
     settings.sampleRate = 16000;
@@ -65,7 +68,8 @@ void spectrogramRefresh(const Signal& s, SpectrogramPanes& panes, std::vector<di
         benchmark::DoNotOptimize(panes.pane[pane].image().pixels.data());
     }
     for (int overlay = 2; overlay < 4; ++overlay)
-        display::reduceColumns(s.ch[overlay].data(), kSamples, v, kWidth, kHeight, 1.0, 32768, cols.data(), 3000);
+        display::reduceColumns(s.ch[overlay].data(), kSamples, v, kWidth, kHeight, 1.0, 32768,
+                               cols.data(), 3000);
     benchmark::DoNotOptimize(cols.data());
 }
 
@@ -85,26 +89,29 @@ int32_t plainScan(const Signal& s) {
 
 void BM_Refresh(benchmark::State& state) {
     std::vector<display::ColumnRange> cols(3000);
-    for (auto _ : state) refresh(signal(), cols);
+    for (auto _ : state)
+        refresh(signal(), cols);
 }
 BENCHMARK(BM_Refresh)->Unit(benchmark::kMillisecond);
 
 void BM_SpectrogramRefresh(benchmark::State& state) {
     std::vector<display::ColumnRange> cols(3000);
     SpectrogramPanes panes;
-    for (auto _ : state) spectrogramRefresh(signal(), panes, cols);
+    for (auto _ : state)
+        spectrogramRefresh(signal(), panes, cols);
 }
 BENCHMARK(BM_SpectrogramRefresh)->Unit(benchmark::kMillisecond);
 
 void BM_PlainMinMaxScan(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(plainScan(signal()));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(plainScan(signal()));
 }
 BENCHMARK(BM_PlainMinMaxScan)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
-    signal();  // made before any timing
+    signal(); // made before any timing
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
@@ -127,7 +134,8 @@ int main(int argc, char** argv) {
     std::sort(r.begin(), r.end());
     std::sort(sp.begin(), sp.end());
     std::sort(p.begin(), p.end());
-    std::printf("refresh of four panes: %.1f ms, as spectrograms: %.1f ms, plain min/max scan: %.1f ms (median of 7)\n",
+    std::printf("refresh of four panes: %.1f ms, as spectrograms: %.1f ms, plain min/max scan: "
+                "%.1f ms (median of 7)\n",
                 r[3] * 1e3, sp[3] * 1e3, p[3] * 1e3);
     std::printf("ratio: refresh/minmax_scan = %.2f (target <= 3.0)\n", r[3] / p[3]);
     std::printf("ratio: spectrogram_refresh/minmax_scan = %.2f (target <= 10)\n", sp[3] / p[3]);

@@ -29,7 +29,8 @@ std::vector<int16_t> noisySpeechLike(int rate) {
         const double t = static_cast<double>(i) / rate;
         const double env = std::max(0.0, std::sin(2.0 * M_PI * 2.5 * t));
         double x = noise(rng);
-        for (int h = 1; h <= 10; ++h) x += env * 2500.0 / h * std::sin(2.0 * M_PI * 140.0 * h * t);
+        for (int h = 1; h <= 10; ++h)
+            x += env * 2500.0 / h * std::sin(2.0 * M_PI * 140.0 * h * t);
         v[i] = static_cast<int16_t>(std::max(-32768.0, std::min(32767.0, std::round(x))));
     }
     return v;
@@ -55,9 +56,10 @@ void BM_Engine(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(out.data());
     }
-    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
-    state.counters["realtime"] =
-        benchmark::Counter(static_cast<double>(kSeconds) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
+    state.counters["realtime"] = benchmark::Counter(
+        static_cast<double>(kSeconds) * state.iterations(), benchmark::Counter::kIsRate);
 }
 
 void BM_Speex(benchmark::State& state) {
@@ -78,20 +80,22 @@ void BM_Speex(benchmark::State& state) {
         benchmark::DoNotOptimize(buf.data());
         speex_preprocess_state_destroy(st);
     }
-    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
-    state.counters["realtime"] =
-        benchmark::Counter(static_cast<double>(kSeconds) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
+    state.counters["realtime"] = benchmark::Counter(
+        static_cast<double>(kSeconds) * state.iterations(), benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(BM_Engine)
     ->ArgsProduct({{0, 1, 2, 3}, {8000, 16000, 32000}})
     ->ArgNames({"method", "rate"})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Speex)->Arg(8000)->Arg(16000)->Arg(32000)->ArgName("rate")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Speex)->Arg(8000)->Arg(16000)->Arg(32000)->ArgName("rate")->Unit(
+    benchmark::kMillisecond);
 
 // Keeps the CPU time per iteration of every run, for the closing ratio.
 class RecordingReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs)
             if (r.run_type == Run::RT_Iteration && r.iterations > 0)
@@ -101,26 +105,31 @@ public:
     std::map<std::string, double> cpu;
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
     RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     const auto speex = reporter.cpu.find("BM_Speex/rate:16000");
     const auto m2 = reporter.cpu.find("BM_Engine/method:2/rate:16000");
     const auto m3 = reporter.cpu.find("BM_Engine/method:3/rate:16000");
-    if (speex == reporter.cpu.end() || speex->second <= 0) return 0;
+    if (speex == reporter.cpu.end() || speex->second <= 0)
+        return 0;
     if (m2 != reporter.cpu.end()) {
-        std::printf("real-time factor: engine method 2 at 16 kHz = %.0f x\n", kSeconds / (m2->second * 1e-3));
-        std::printf("ratio: engine/speexdsp CPU = %.3f (target <= 1.0)\n", m2->second / speex->second);
+        std::printf("real-time factor: engine method 2 at 16 kHz = %.0f x\n",
+                    kSeconds / (m2->second * 1e-3));
+        std::printf("ratio: engine/speexdsp CPU = %.3f (target <= 1.0)\n",
+                    m2->second / speex->second);
     }
     if (m3 != reporter.cpu.end()) {
         std::printf("real-time factor: engine method 3 at 16 kHz = %.0f x (target >= 500)\n",
                     kSeconds / (m3->second * 1e-3));
-        std::printf("ratio: engine-m3/speexdsp CPU = %.3f (target <= 1.3)\n", m3->second / speex->second);
+        std::printf("ratio: engine-m3/speexdsp CPU = %.3f (target <= 1.3)\n",
+                    m3->second / speex->second);
     }
     return 0;
 }

@@ -8,11 +8,11 @@
 // file (80 MB) and the settings file the configuration window writes at exit
 // live in a scratch folder under $TMPDIR that is removed at the end.
 
+#include "app/Upanelsig.h"
 #include "config/Configu.h"
+#include "config/Uabout.h"
 #include "gui/FileDialogs.h"
 #include "gui/MessageBox.h"
-#include "config/Uabout.h"
-#include "app/Upanelsig.h"
 #include "processing/batchwindows/Uprogress.h"
 #include "processing/batchwindows/Usetdirectory.h"
 #include "soundfile/WavFile.h"
@@ -58,11 +58,13 @@ void makeFile() {
 }
 
 void openThroughWindow() {
-    gui::setFileDialogHook([](const gui::FileDialogRequest&) { return QString::fromStdString(wavPath); });
+    gui::setFileDialogHook(
+        [](const gui::FileDialogRequest&) { return QString::fromStdString(wavPath); });
     app::FPanelSignal->tOpenClick();
-    QApplication::processEvents();  // the repaints the refresh asked for
+    QApplication::processEvents(); // the repaints the refresh asked for
     if (app::FPanelSignal->origLength != int32_t(kFrames) || !messages.isEmpty()) {
-        std::fprintf(stderr, "open_file: the window did not open the file (length %d, %d messages)\n",
+        std::fprintf(stderr,
+                     "open_file: the window did not open the file (length %d, %d messages)\n",
                      int(app::FPanelSignal->origLength), int(messages.size()));
         std::exit(1);
     }
@@ -74,7 +76,8 @@ std::size_t plainRead() {
     const std::size_t bytes = fs::file_size(wavPath);
     std::unique_ptr<char[]> buf(new char[bytes]);
     std::FILE* f = std::fopen(wavPath.c_str(), "rb");
-    if (!f) std::exit(1);
+    if (!f)
+        std::exit(1);
     const std::size_t got = std::fread(buf.get(), 1, bytes, f);
     std::fclose(f);
     benchmark::DoNotOptimize(buf[bytes / 2]);
@@ -82,19 +85,22 @@ std::size_t plainRead() {
 }
 
 void BM_OpenThroughWindow(benchmark::State& state) {
-    for (auto _ : state) openThroughWindow();
+    for (auto _ : state)
+        openThroughWindow();
 }
 BENCHMARK(BM_OpenThroughWindow)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_PlainFread(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(plainRead());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(plainRead());
 }
 BENCHMARK(BM_PlainFread)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     qputenv("SILVANE_AUDIO", "virtual");
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = (fs::path(tmp ? tmp : "/tmp") / "silvane-open-bench-XXXXXX").string();
@@ -117,7 +123,7 @@ int main(int argc, char** argv) {
     app::FPanelSignal->resize(1280, 800);
     app::FPanelSignal->show();
     QApplication::processEvents();
-    messages.clear();  // start-up notes (no sound device and the like) are not the benchmark's
+    messages.clear(); // start-up notes (no sound device and the like) are not the benchmark's
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
@@ -146,7 +152,9 @@ int main(int argc, char** argv) {
     fs::current_path(fs::temp_directory_path(), ec);
     fs::remove_all(scratch, ec);
 
-    std::printf("open of a 20,000,000-frame stereo file: window %.3f s, fread %.3f s (median of 5)\n", w[2], p[2]);
+    std::printf(
+        "open of a 20,000,000-frame stereo file: window %.3f s, fread %.3f s (median of 5)\n", w[2],
+        p[2]);
     std::printf("ratio: window_open/fread = %.2f (target <= 2.5)\n", w[2] / p[2]);
     return 0;
 }

@@ -34,7 +34,8 @@ fs::path workDir() {
 // 16-bit stereo source of `frames` frames at 16 kHz.
 std::string pcmSource(const std::string& name, std::size_t frames) {
     fs::path p = workDir() / name;
-    if (fs::exists(p) && fs::file_size(p) == 56 + frames * 4) return p.string();
+    if (fs::exists(p) && fs::file_size(p) == 56 + frames * 4)
+        return p.string();
     std::vector<int16_t> s(frames * 2);
     uint32_t lcg = 1;
     for (std::size_t i = 0; i < frames; ++i) {
@@ -86,10 +87,14 @@ struct Format {
     const char* soxArgs;
 };
 const Format kFormats[] = {
-    {"pcm16", "-e signed-integer -b 16"}, {"pcm8", "-e unsigned-integer -b 8"},
-    {"float32", "-e floating-point -b 32"}, {"alaw", "-e a-law"},
-    {"mulaw", "-e u-law"}, {"msadpcm", "-e ms-adpcm"},
-    {"imaadpcm", "-e ima-adpcm"}, {"gsm", "-r 8000 -c 1 -e gsm-full-rate"},
+    {"pcm16", "-e signed-integer -b 16"},
+    {"pcm8", "-e unsigned-integer -b 8"},
+    {"float32", "-e floating-point -b 32"},
+    {"alaw", "-e a-law"},
+    {"mulaw", "-e u-law"},
+    {"msadpcm", "-e ms-adpcm"},
+    {"imaadpcm", "-e ima-adpcm"},
+    {"gsm", "-r 8000 -c 1 -e gsm-full-rate"},
 };
 
 // The large-file comparison, measured side by side and alternated so that
@@ -125,12 +130,12 @@ void compareLargeFile() {
     std::sort(readerTimes.begin(), readerTimes.end());
     std::sort(freadTimes.begin(), freadTimes.end());
     double reader = readerTimes[2], plain = freadTimes[2];
-    std::printf("open 20,000,000-frame stereo file: reader %.3f s, fread %.3f s (median of 5)\n", reader,
-                plain);
+    std::printf("open 20,000,000-frame stereo file: reader %.3f s, fread %.3f s (median of 5)\n",
+                reader, plain);
     std::printf("ratio: wav_open/fread = %.2f (target <= 2.0)\n", reader / plain);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     for (const Format& f : kFormats) {

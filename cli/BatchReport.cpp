@@ -121,4 +121,4 @@ bool writeReport(const std::string& path, const std::vector<ReportRecord>& recor
     return true;
 }
 
-}  // namespace cli
+} // namespace cli

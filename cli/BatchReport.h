@@ -29,4 +29,4 @@ std::string describeSettingsLine(const processing::CleanOptions& o);
 bool writeReport(const std::string& path, const std::vector<ReportRecord>& records,
                  const std::string& settings, std::string& error);
 
-}  // namespace cli
+} // namespace cli

@@ -13,8 +13,8 @@ using CommandFn = int (*)(const std::vector<std::string>& args);
 
 struct Command {
     const char* name;
-    const char* usage;  // one or more lines, shown by `silvane-cli --help`
-    int order;          // position in the help text
+    const char* usage; // one or more lines, shown by `silvane-cli --help`
+    int order;         // position in the help text
     CommandFn run;
 };
 
@@ -30,4 +30,4 @@ int usageError(const Command& c, const std::string& why);
 // A whole argument as a finite number (no trailing text).
 bool parseDouble(const std::string& text, double& value);
 
-}  // namespace cli
+} // namespace cli

@@ -4,11 +4,11 @@
 
 #include "cli/Command.h"
 
+#include "audio/WaveDevice.h"
 #include "platform/VirtualCard.h"
+#include "platform/WaveMessage.h"
 #include "soundfile/WavFile.h"
 #include "soundfile/WavLoad.h"
-#include "audio/WaveDevice.h"
-#include "platform/WaveMessage.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -32,17 +32,16 @@ int runRecord(const std::vector<std::string>& args);
 const cli::Command devicesCommand{"devices", "devices", 50, runDevices};
 const cli::Command playCommand{"play", "play FILE.wav [--device N]", 51, runPlay};
 const cli::Command recordCommand{
-    "record", "record OUT.wav --seconds S [--rate R] [--channels 1|2] [--device N]", 52,
-    runRecord};
+    "record", "record OUT.wav --seconds S [--rate R] [--channels 1|2] [--device N]", 52, runRecord};
 cli::CommandRegistration devicesReg(devicesCommand);
 cli::CommandRegistration playReg(playCommand);
 cli::CommandRegistration recordReg(recordCommand);
 
-constexpr uint32_t MaxRecordSamples = 20000000;  // the window's recording capacity
+constexpr uint32_t MaxRecordSamples = 20000000; // the window's recording capacity
 
 // A window for the device messages that ends the event loop on the first one.
 class MessageWaiter : public QObject {
-public:
+  public:
     explicit MessageWaiter(QEventLoop& loop) : loop_(loop) {}
     bool arrived = false;
     bool event(QEvent* e) override {
@@ -53,7 +52,7 @@ public:
         return true;
     }
 
-private:
+  private:
     QEventLoop& loop_;
 };
 
@@ -66,7 +65,9 @@ QCoreApplication& application() {
 }
 
 std::atomic<bool> interrupted{false};
-void onInterrupt(int) { interrupted = true; }
+void onInterrupt(int) {
+    interrupted = true;
+}
 
 // Runs `loop` until the device's message ends it, Ctrl+C is pressed, or the
 // device has had `seconds` plus five seconds: one that never gives its
@@ -276,8 +277,8 @@ int runRecord(const std::vector<std::string>& args) {
     }
     const std::size_t recordedFrames = bytes / (2 * std::size_t(channels));
     std::string error;
-    if (!soundfile::writePcmWav(file, uint32_t(rate), uint16_t(channels), buffer.data(), recordedFrames,
-                     error)) {
+    if (!soundfile::writePcmWav(file, uint32_t(rate), uint16_t(channels), buffer.data(),
+                                recordedFrames, error)) {
         std::fprintf(stderr, "silvane-cli record: %s: %s\n", file.c_str(), error.c_str());
         return 1;
     }
@@ -287,4 +288,4 @@ int runRecord(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace
+} // namespace

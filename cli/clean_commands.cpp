@@ -3,11 +3,11 @@
 
 #include "cli/Command.h"
 
+#include "base/SafeFile.h"
+#include "base/Text.h"
 #include "cli/BatchReport.h"
 #include "processing/CleanFile.h"
 #include "soundfile/FileDigest.h"
-#include "base/SafeFile.h"
-#include "base/Text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -257,7 +257,8 @@ int runBatch(const std::vector<std::string>& args) {
         std::fprintf(stderr, "silvane-cli batch: %s: directory does not exist\n", dirs[1].c_str());
         return 1;
     }
-    const soundfile::OutputFormat format = all.clean.formatGiven ? all.clean.format : soundfile::OutputFormat::Wav;
+    const soundfile::OutputFormat format =
+        all.clean.formatGiven ? all.clean.format : soundfile::OutputFormat::Wav;
     all.clean.formatGiven = true;
     all.clean.format = format;
 

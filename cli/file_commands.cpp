@@ -3,46 +3,57 @@
 
 #include "cli/Command.h"
 
-#include "soundfile/AudioStream.h"
 #include "base/SafeFile.h"
+#include "soundfile/AudioStream.h"
 #include "soundfile/WavLoad.h"
 
-#include <cstdio>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
 
 const char* formatName(uint16_t tag) {
     switch (tag) {
-    case soundfile::WavPcm: return "PCM";
-    case soundfile::WavMsAdpcm: return "Microsoft ADPCM";
-    case soundfile::WavFloat: return "IEEE float";
-    case soundfile::WavALaw: return "A-law";
-    case soundfile::WavMuLaw: return "mu-law";
-    case soundfile::WavImaAdpcm: return "IMA ADPCM";
-    case soundfile::WavGsm610: return "GSM 6.10";
-    default: return "unknown";
+    case soundfile::WavPcm:
+        return "PCM";
+    case soundfile::WavMsAdpcm:
+        return "Microsoft ADPCM";
+    case soundfile::WavFloat:
+        return "IEEE float";
+    case soundfile::WavALaw:
+        return "A-law";
+    case soundfile::WavMuLaw:
+        return "mu-law";
+    case soundfile::WavImaAdpcm:
+        return "IMA ADPCM";
+    case soundfile::WavGsm610:
+        return "GSM 6.10";
+    default:
+        return "unknown";
     }
 }
 
 int runInfo(const std::vector<std::string>& args);
 int runConvert(const std::vector<std::string>& args);
 
-const cli::Command infoCommand{"info", "info FILE                describe a sound file: format, frames, duration, peak, tags, bext",
-                               10, runInfo};
-const cli::Command convertCommand{"convert",
-                                  "convert IN.wav OUT.wav [-y] rewrite any readable WAV file as 16-bit PCM",
-                                  20, runConvert};
+const cli::Command infoCommand{
+    "info",
+    "info FILE                describe a sound file: format, frames, duration, peak, tags, bext",
+    10, runInfo};
+const cli::Command convertCommand{
+    "convert", "convert IN.wav OUT.wav [-y] rewrite any readable WAV file as 16-bit PCM", 20,
+    runConvert};
 cli::CommandRegistration infoReg(infoCommand);
 cli::CommandRegistration convertReg(convertCommand);
 
 int runInfo(const std::vector<std::string>& args) {
-    if (args.size() != 1) return cli::usageError(infoCommand, "expected one file");
+    if (args.size() != 1)
+        return cli::usageError(infoCommand, "expected one file");
     const std::string& path = args[0];
     std::unique_ptr<soundfile::AudioReader> reader;
     std::string message;
@@ -64,7 +75,8 @@ int runInfo(const std::vector<std::string>& args) {
             std::fclose(f);
         }
     }
-    if (riff) std::printf("format tag:       %u (%s)\n", unsigned(h.formatTag), formatName(h.formatTag));
+    if (riff)
+        std::printf("format tag:       %u (%s)\n", unsigned(h.formatTag), formatName(h.formatTag));
     std::printf("channels:         %d\n", in.channels);
     std::printf("sample rate:      %u Hz\n", unsigned(in.sampleRate));
     if (riff) {
@@ -85,18 +97,23 @@ int runInfo(const std::vector<std::string>& args) {
             std::fprintf(stderr, "%s: %s\n", path.c_str(), message.c_str());
             return 1;
         }
-        if (got == 0) break;
+        if (got == 0)
+            break;
         for (std::size_t i = 0; i < got * std::size_t(C); ++i)
             peak[i % std::size_t(C)] = std::max(peak[i % std::size_t(C)], std::abs(int(buf[i])));
         frames += int64_t(got);
     }
     std::printf("frames:           %lld\n", static_cast<long long>(frames));
-    if (in.sampleRate > 0) std::printf("duration:         %.3f s\n", double(frames) / in.sampleRate);
+    if (in.sampleRate > 0)
+        std::printf("duration:         %.3f s\n", double(frames) / in.sampleRate);
     for (int c = 0; c < C; ++c)
         std::printf("peak channel %d:   %d (%.1f dBFS)\n", c, peak[std::size_t(c)],
-                    peak[std::size_t(c)] > 0 ? 20.0 * std::log10(peak[std::size_t(c)] / 32768.0) : -999.0);
+                    peak[std::size_t(c)] > 0 ? 20.0 * std::log10(peak[std::size_t(c)] / 32768.0)
+                                             : -999.0);
     for (const auto& [id, value] : in.metadata.info) {
-        const std::string label = std::string(soundfile::infoIdName(id)).empty() ? id : id + " (" + soundfile::infoIdName(id) + ")";
+        const std::string label = std::string(soundfile::infoIdName(id)).empty()
+                                      ? id
+                                      : id + " (" + soundfile::infoIdName(id) + ")";
         std::printf("tag %-17s %s\n", (label + ":").c_str(), value.c_str());
     }
     const auto& bext = in.metadata.bext;
@@ -104,13 +121,16 @@ int runInfo(const std::vector<std::string>& args) {
         std::printf("bext description: %s\n", soundfile::bextField(bext, 0, 256).c_str());
         std::printf("bext originator:  %s\n", soundfile::bextField(bext, 256, 32).c_str());
         std::printf("bext reference:   %s\n", soundfile::bextField(bext, 288, 32).c_str());
-        std::printf("bext origination: %s %s\n", soundfile::bextField(bext, 320, 10).c_str(), soundfile::bextField(bext, 330, 8).c_str());
+        std::printf("bext origination: %s %s\n", soundfile::bextField(bext, 320, 10).c_str(),
+                    soundfile::bextField(bext, 330, 8).c_str());
         std::string history = soundfile::codingHistory(bext);
         std::size_t start = 0;
         while (start < history.size()) {
             std::size_t end = history.find_first_of("\r\n", start);
-            if (end == std::string::npos) end = history.size();
-            if (end > start) std::printf("coding history:   %s\n", history.substr(start, end - start).c_str());
+            if (end == std::string::npos)
+                end = history.size();
+            if (end > start)
+                std::printf("coding history:   %s\n", history.substr(start, end - start).c_str());
             start = end + 1;
         }
     }
@@ -121,11 +141,15 @@ int runConvert(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     bool overwrite = false;
     for (const auto& a : args) {
-        if (a == "-y" || a == "--overwrite") overwrite = true;
-        else if (a.size() > 1 && a[0] == '-') return cli::usageError(convertCommand, "unknown option " + a);
-        else files.push_back(a);
+        if (a == "-y" || a == "--overwrite")
+            overwrite = true;
+        else if (a.size() > 1 && a[0] == '-')
+            return cli::usageError(convertCommand, "unknown option " + a);
+        else
+            files.push_back(a);
     }
-    if (files.size() != 2) return cli::usageError(convertCommand, "expected input and output files");
+    if (files.size() != 2)
+        return cli::usageError(convertCommand, "expected input and output files");
     // As clean: an existing file, the input included, only with -y.
     struct stat so {};
     if (!overwrite && ::stat(files[1].c_str(), &so) == 0) {
@@ -139,12 +163,12 @@ int runConvert(const std::vector<std::string>& args) {
         std::fprintf(stderr, "%s: %s\n", files[0].c_str(), message.c_str());
         return 1;
     }
-    if (!soundfile::writePcmWav(files[1], wav.header.sampleRate, wav.header.channels, wav.samples.get(),
-                     std::size_t(wav.frames), message)) {
+    if (!soundfile::writePcmWav(files[1], wav.header.sampleRate, wav.header.channels,
+                                wav.samples.get(), std::size_t(wav.frames), message)) {
         std::fprintf(stderr, "%s\n", message.c_str());
         return 1;
     }
     return 0;
 }
 
-}  // namespace
+} // namespace

@@ -28,7 +28,7 @@ bool parseDouble(const std::string& text, double& value) {
     return end != text.c_str() && *end == '\0' && std::isfinite(value);
 }
 
-}  // namespace cli
+} // namespace cli
 
 static void printUsage(std::FILE* out) {
     auto list = cli::commands();

@@ -1,10 +1,10 @@
 #include "config/Configu.h"
 
+#include "config/Uabout.h"
 #include "gui/JpegImage.h"
 #include "gui/MessageBox.h"
 #include "gui/PaintBox.h"
 #include "gui/RadioGroup.h"
-#include "config/Uabout.h"
 #include "platform/winmm.h"
 
 #include <QCheckBox>
@@ -35,7 +35,9 @@ namespace config {
 
 TFconfAS* FconfAS = nullptr;
 
-SettingsFields::SettingsFields() { config::eq::flatten(eqGains, eqPointCount); }
+SettingsFields::SettingsFields() {
+    config::eq::flatten(eqGains, eqPointCount);
+}
 
 namespace {
 
@@ -73,7 +75,7 @@ QLabel* picture(const QString& resource, QWidget* parent) {
 constexpr const char* kNoOutputDevices = "NO Output Devices Found..";
 constexpr const char* kNoInputDevices = "NO Input Devices Found..";
 
-}  // namespace
+} // namespace
 
 int registerLanguageListener(std::function<void(int)> apply) {
     static int next = 0;
@@ -81,11 +83,13 @@ int registerLanguageListener(std::function<void(int)> apply) {
     return next;
 }
 
-void unregisterLanguageListener(int id) { languageListeners().erase(id); }
+void unregisterLanguageListener(int id) {
+    languageListeners().erase(id);
+}
 
-TFconfAS::TFconfAS(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
-    if (!FconfAS) FconfAS = this;
+TFconfAS::TFconfAS(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
+    if (!FconfAS)
+        FconfAS = this;
     setObjectName("FconfAS");
     setWindowTitle("System configuration");
 
@@ -126,7 +130,8 @@ TFconfAS::TFconfAS(QWidget* parent)
 
 TFconfAS::~TFconfAS() {
     FormDestroy();
-    if (FconfAS == this) FconfAS = nullptr;
+    if (FconfAS == this)
+        FconfAS = nullptr;
 }
 
 void TFconfAS::buildToolBar() {
@@ -187,7 +192,7 @@ void TFconfAS::buildAudioPage() {
     grid->addWidget(comboBoxPlayDevices, 1, 1, 1, 2);
 
     SRate = new gui::RadioGroup(" Sampling Rate, Hz ", {"8000", "11025", "16000", "22050", "32000"},
-                           TabSheet1);
+                                TabSheet1);
     SRate->setObjectName("SRate");
     nChannels = new gui::RadioGroup(" Channels ", {"Mono", "Stereo"}, TabSheet1);
     nChannels->setObjectName("nChannels");
@@ -256,10 +261,11 @@ void TFconfAS::buildEnginePage() {
     TabSheet2->setObjectName("TabSheet2");
     auto* grid = new QGridLayout(TabSheet2);
 
-    KindSubst = new gui::RadioGroup(" Method of noise substration ", {"0", "1", "2", "Neural"}, TabSheet2);
+    KindSubst =
+        new gui::RadioGroup(" Method of noise substration ", {"0", "1", "2", "Neural"}, TabSheet2);
     KindSubst->setObjectName("KindSubst");
-    KindSubst->setToolTip(
-        "Set method noise substration:\r\n0 - simple;\r\n1 - normal;\r\n2 - extended;\r\nNeural - trained estimator.");
+    KindSubst->setToolTip("Set method noise substration:\r\n0 - simple;\r\n1 - normal;\r\n2 - "
+                          "extended;\r\nNeural - trained estimator.");
     grid->addWidget(KindSubst, 0, 0, 4, 1, Qt::AlignTop);
 
     Label1 = new QLabel("Limitation suppression noise (dB):", TabSheet2);
@@ -344,7 +350,9 @@ void TFconfAS::buildEqualizerPage() {
     connect(DefaultGEQ, &QPushButton::clicked, this, &TFconfAS::DefaultGEQClick);
 }
 
-int TFconfAS::limitDb() const { return config::limitOfSlider(TBardB->value()); }
+int TFconfAS::limitDb() const {
+    return config::limitOfSlider(TBardB->value());
+}
 
 config::Settings TFconfAS::currentSettings() const {
     config::Settings s;
@@ -418,14 +426,16 @@ void TFconfAS::FormCreate() {
 }
 
 void TFconfAS::FormDestroy() {
-    if (written_) return;
+    if (written_)
+        return;
     written_ = true;
     std::string error;
     if (!config::writeFile(iniPath.toStdString(), currentSettings(), error))
         gui::showMessageBox(nullptr,
-                       languageText(languageIndex, "The settings were not saved: ", "Настройки не сохранены: ") +
-                           QString::fromStdString(error),
-                       "Silvane");
+                            languageText(languageIndex, "The settings were not saved: ",
+                                         "Настройки не сохранены: ") +
+                                QString::fromStdString(error),
+                            "Silvane");
 }
 
 void TFconfAS::fillOutputDevices() {
@@ -436,7 +446,8 @@ void TFconfAS::fillOutputDevices() {
         if (waveOutGetDevCapsA(i, &caps, sizeof caps) == MMSYSERR_NOERROR)
             comboBoxPlayDevices->addItem(productName(caps.szPname));
     }
-    if (n < 1) gui::showMessageBox(this, kNoOutputDevices, "Error");
+    if (n < 1)
+        gui::showMessageBox(this, kNoOutputDevices, "Error");
 }
 
 void TFconfAS::fillInputDevices() {
@@ -447,21 +458,30 @@ void TFconfAS::fillInputDevices() {
         if (waveInGetDevCapsA(i, &caps, sizeof caps) == MMSYSERR_NOERROR)
             comboBoxRecDevices->addItem(productName(caps.szPname));
     }
-    if (n < 1) gui::showMessageBox(this, kNoInputDevices, "Error");
+    if (n < 1)
+        gui::showMessageBox(this, kNoInputDevices, "Error");
 }
 
-void TFconfAS::SRateClick() { recSampleRate = config::sampleRateOf(SRate->itemIndex()); }
+void TFconfAS::SRateClick() {
+    recSampleRate = config::sampleRateOf(SRate->itemIndex());
+}
 
-void TFconfAS::nChannelsClick() { recChannels = config::channelsOf(nChannels->itemIndex()); }
+void TFconfAS::nChannelsClick() {
+    recChannels = config::channelsOf(nChannels->itemIndex());
+}
 
-void TFconfAS::AutoMixClick() { MethodMix->setEnabled(AutoMix->isChecked()); }
+void TFconfAS::AutoMixClick() {
+    MethodMix->setEnabled(AutoMix->isChecked());
+}
 
 void TFconfAS::MethodMixClick() {
     bool lr = MethodMix->isChecked();
     ImageMixLR->setVisible(lr);
     ImageMixRL->setVisible(!lr);
-    if (lr) ImageMixLR->setFixedWidth(373);
-    else ImageMixRL->setFixedWidth(373);
+    if (lr)
+        ImageMixLR->setFixedWidth(373);
+    else
+        ImageMixRL->setFixedWidth(373);
     ImageMix->setVisible(false);
 }
 
@@ -472,16 +492,22 @@ void TFconfAS::DefaultPostProcessClick() {
     MethodMixClick();
 }
 
-void TFconfAS::TBardBChange() { LabMul->setText(QString::number(limitDb()) + " dB"); }
+void TFconfAS::TBardBChange() {
+    LabMul->setText(QString::number(limitDb()) + " dB");
+}
 
 void TFconfAS::DefaultLimitSuppresClick() {
     TBardB->setValue(TBardB->maximum() - 14);
     TBardBChange();
 }
 
-void TFconfAS::DefaultNoiseDblClick() { pNoise->setValue(VELDRA_DEFAULT_NOISE_RATE); }
+void TFconfAS::DefaultNoiseDblClick() {
+    pNoise->setValue(VELDRA_DEFAULT_NOISE_RATE);
+}
 
-void TFconfAS::DefaultMusicNoiseDblClick() { pMusicNoise->setValue(VELDRA_DEFAULT_MUSICAL_RATE); }
+void TFconfAS::DefaultMusicNoiseDblClick() {
+    pMusicNoise->setValue(VELDRA_DEFAULT_MUSICAL_RATE);
+}
 
 void TFconfAS::DefaultSVClick() {
     KindSubst->setItemIndex(VELDRA_DEFAULT_METHOD);
@@ -530,28 +556,37 @@ void TFconfAS::SButCancelClick() {
     pMusicNoise->setValue(remembered_.musicalRate);
 }
 
-void TFconfAS::SButCloseClick() { close(); }
+void TFconfAS::SButCloseClick() {
+    close();
+}
 
 void TFconfAS::cboxLangChange() {
     languageIndex = cboxLang->currentIndex();
     applyLanguage(languageIndex);
-    if (FAbout) FAbout->applyLanguage(languageIndex);
+    if (FAbout)
+        FAbout->applyLanguage(languageIndex);
     // A listener may unregister itself (or another) while it runs.
     std::map<int, std::function<void(int)>> listeners = languageListeners();
     for (auto& [id, apply] : listeners)
-        if (languageListeners().count(id)) apply(languageIndex);
+        if (languageListeners().count(id))
+            apply(languageIndex);
 }
 
 void TFconfAS::Lab_wwwClick() {
     QDesktopServices::openUrl(QUrl::fromUserInput(makerWebSite(languageIndex)));
 }
 
-void TFconfAS::Lab_wwwMouseMove() { setTextColor(Lab_www, QColor(255, 0, 0)); }
+void TFconfAS::Lab_wwwMouseMove() {
+    setTextColor(Lab_www, QColor(255, 0, 0));
+}
 
-void TFconfAS::TabSheet1MouseMove() { setTextColor(Lab_www, Qt::black); }
+void TFconfAS::TabSheet1MouseMove() {
+    setTextColor(Lab_www, Qt::black);
+}
 
 void TFconfAS::Image1Click() {
-    if (!FAbout) return;
+    if (!FAbout)
+        return;
     FAbout->show();
     FAbout->raise();
 }
@@ -566,8 +601,10 @@ void TFconfAS::pbox1Mouse(bool store, int x, int y) {
     double value = config::eq::gainAt(y, PBox1->height());
     eqCursorIndex = index;
     eqCursorValue = value;
-    if (index < 0 || index >= eqPointCount) return;
-    if (store) eqGains[index] = float(value);
+    if (index < 0 || index >= eqPointCount)
+        return;
+    if (store)
+        eqGains[index] = float(value);
     PBox1->update();
 }
 
@@ -605,17 +642,19 @@ void TFconfAS::PBox1Paint(QPainter& p) {
     p.drawLine(config::eq::kLeft, 0, config::eq::kLeft, bottom);
     p.drawLine(config::eq::kLeft, bottom, w, bottom);
     text(w - 70, 0,
-         QString::fromStdString(config::eq::cursorLabel(eqCursorIndex, eqCursorValue, eqPointCount)));
+         QString::fromStdString(
+             config::eq::cursorLabel(eqCursorIndex, eqCursorValue, eqPointCount)));
 
     const int n = std::clamp<int>(eqPointCount, 0, config::eq::kCapacity);
     p.setPen(QPen(QColor(0, 128, 0), 1, Qt::SolidLine));
     for (int i = 0; i + 1 < n; ++i)
-        p.drawLine(config::eq::pointX(i, w, n), config::eq::pointY(eqGains[i], h), config::eq::pointX(i + 1, w, n),
-                   config::eq::pointY(eqGains[i + 1], h));
+        p.drawLine(config::eq::pointX(i, w, n), config::eq::pointY(eqGains[i], h),
+                   config::eq::pointX(i + 1, w, n), config::eq::pointY(eqGains[i + 1], h));
     p.setPen(Qt::red);
     p.setBrush(Qt::red);
     for (int i = 0; i < n; ++i)
-        p.drawEllipse(QRect(config::eq::pointX(i, w, n) - 2, config::eq::pointY(eqGains[i], h) - 2, 4, 4));
+        p.drawEllipse(
+            QRect(config::eq::pointX(i, w, n) - 2, config::eq::pointY(eqGains[i], h) - 2, 4, 4));
 }
 
 void TFconfAS::applyLanguage(int lang) {
@@ -656,13 +695,13 @@ void TFconfAS::applyLanguage(int lang) {
                           "Делать автоматическое микширование Left и Right каналов перед "
                           "использованием шумоподавления"));
     MethodMix->setText(t("Method (L - R)", "Метод (L - R)"));
-    MethodMix->setToolTip(
-        t("To use method of mixing channels: (Left - Right) else (Right - Left)",
-          "Использовать микшрования каналов: (Left - Right) или (Right - Left)"));
+    MethodMix->setToolTip(t("To use method of mixing channels: (Left - Right) else (Right - Left)",
+                            "Использовать микшрования каналов: (Left - Right) или (Right - Left)"));
     DefaultPostProcess->setToolTip(byDefault);
     KindSubst->setTitle(t(" Methods of noise substration ", " Методы шумоподавления "));
     KindSubst->setToolTip(
-        t("Set method of noise substration: 0 - simple, 1 - normal, 2 - extended, Neural - trained estimator",
+        t("Set method of noise substration: 0 - simple, 1 - normal, 2 - extended, Neural - trained "
+          "estimator",
           "Установить метод шумоподавления: 0 - простой, 1 - обычный, 2 - агрессивный, "
           "Нейросеть - обученная модель"));
     KindSubst->button(3)->setText(t("Neural", "Нейросеть"));
@@ -678,15 +717,14 @@ void TFconfAS::applyLanguage(int lang) {
     DefaultMusicNoise->setText(t("Musical noise reduction rate [0.9, 0.999]:",
                                  "Коэфф. адаптации к музыкальным шумам [0.9, 0.999]:"));
     DefaultMusicNoise->setToolTip(byDoubleClick);
-    pNoise->setToolTip(
-        t("Noise adaptation rate [0.8, 0.999] (default: 0.95).\n"
-          "The  greater value of smoothing factor means the slower updating\n"
-          " of noise power spectrum estimation. Excessive noise adaptation\n"
-          " rate leads to the noise overestimation and attenuating of speech talls.",
-          "Коэфф. адаптации к шумам [0.8, 0.999] (по умолчанию: 0.95).\n"
-          "Чем больше величина коэфф., тем медленнее делается адаптация к шумам.\n"
-          " Черезмерное увеличение коэфф. приводит к переоценки наличию шумов\n"
-          " и к ослаблению речевого сигнала."));
+    pNoise->setToolTip(t("Noise adaptation rate [0.8, 0.999] (default: 0.95).\n"
+                         "The  greater value of smoothing factor means the slower updating\n"
+                         " of noise power spectrum estimation. Excessive noise adaptation\n"
+                         " rate leads to the noise overestimation and attenuating of speech talls.",
+                         "Коэфф. адаптации к шумам [0.8, 0.999] (по умолчанию: 0.95).\n"
+                         "Чем больше величина коэфф., тем медленнее делается адаптация к шумам.\n"
+                         " Черезмерное увеличение коэфф. приводит к переоценки наличию шумов\n"
+                         " и к ослаблению речевого сигнала."));
     pMusicNoise->setToolTip(
         t("Musical noise reduction rate: [0.9, 0.999] (default: 0.98).\n"
           "Level of scalled 'musical' artifacts in residual noise:\n"
@@ -702,16 +740,20 @@ void TFconfAS::applyLanguage(int lang) {
 }
 
 bool TFconfAS::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate) FormActivate();
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
     return QWidget::event(e);
 }
 
 bool TFconfAS::eventFilter(QObject* watched, QEvent* e) {
     const QEvent::Type t = e->type();
     if (t == QEvent::MouseButtonDblClick) {
-        if (watched == Label1) DefaultLimitSuppresClick();
-        else if (watched == DefaultNoise) DefaultNoiseDblClick();
-        else if (watched == DefaultMusicNoise) DefaultMusicNoiseDblClick();
+        if (watched == Label1)
+            DefaultLimitSuppresClick();
+        else if (watched == DefaultNoise)
+            DefaultNoiseDblClick();
+        else if (watched == DefaultMusicNoise)
+            DefaultMusicNoiseDblClick();
     } else if (t == QEvent::MouseMove) {
         // The address keeps its moves from the page beneath, which would
         // turn it black again at once.
@@ -719,12 +761,15 @@ bool TFconfAS::eventFilter(QObject* watched, QEvent* e) {
             Lab_wwwMouseMove();
             return true;
         }
-        if (watched == TabSheet1) TabSheet1MouseMove();
+        if (watched == TabSheet1)
+            TabSheet1MouseMove();
     } else if (t == QEvent::MouseButtonRelease) {
-        if (watched == Lab_www) Lab_wwwClick();
-        else if (watched == Image1) Image1Click();
+        if (watched == Lab_www)
+            Lab_wwwClick();
+        else if (watched == Image1)
+            Image1Click();
     }
     return QWidget::eventFilter(watched, e);
 }
 
-}  // namespace config
+} // namespace config

@@ -6,8 +6,8 @@
 // destroyed.
 
 #include "config/Equalizer.h"
-#include "config/Settings.h"
 #include "config/Language.h"
+#include "config/Settings.h"
 
 #include <QString>
 #include <QWidget>
@@ -35,23 +35,22 @@ class RadioGroup;
 
 namespace config {
 
-
 // Settings without a control of their own. The main window copies its state
 // in and out of the window fields; the equalizer curve lives here too.
 struct SettingsFields {
-    QString iniPath;               // full path of the settings file
-    int32_t recSampleRate = 8000;  // Hz, from SRate (recording and duplex)
-    int32_t recChannels = 1;       // 1 or 2, from nChannels
+    QString iniPath;              // full path of the settings file
+    int32_t recSampleRate = 8000; // Hz, from SRate (recording and duplex)
+    int32_t recChannels = 1;      // 1 or 2, from nChannels
     int32_t eqPointCount = config::eq::kPointCount;
-    float eqGains[config::eq::kCapacity];  // linear gains, 1.0 = unchanged; never stored
-    bool useEqualizer = false;     // the main window's UseFFTEQ
-    bool showClearSignal = true;   // the main window's ShowClearSig
-    bool showFileList = true;      // the main window's file list is shown
-    bool processEnabled = true;    // the main window's bEnabledPr is down
+    float eqGains[config::eq::kCapacity]; // linear gains, 1.0 = unchanged; never stored
+    bool useEqualizer = false;            // the main window's UseFFTEQ
+    bool showClearSignal = true;          // the main window's ShowClearSig
+    bool showFileList = true;             // the main window's file list is shown
+    bool processEnabled = true;           // the main window's bEnabledPr is down
     int32_t winLeft = 0, winTop = 0, winWidth = 0, winHeight = 600;
     int32_t fileListWidth = 165;
-    QString outputDir;             // results of the automatic batch
-    int32_t languageIndex = 0;     // 0 English, 1 Russian
+    QString outputDir;         // results of the automatic batch
+    int32_t languageIndex = 0; // 0 English, 1 Russian
 
     SettingsFields();
 };
@@ -65,7 +64,7 @@ void unregisterLanguageListener(int id);
 
 class TFconfAS : public QWidget, public SettingsFields {
     Q_OBJECT
-public:
+  public:
     // Builds the window, sets FconfAS to it (when FconfAS is null) and runs
     // FormCreate, which reads the settings file of the current directory.
     explicit TFconfAS(QWidget* parent = nullptr);
@@ -94,7 +93,7 @@ public:
     gui::RadioGroup* SRate;
     gui::RadioGroup* nChannels;
     QLabel* Lab_www;
-    QLabel* Image1;  // opens the about window
+    QLabel* Image1; // opens the about window
 
     // "PostProcessing".
     QWidget* TabSheet4;
@@ -103,7 +102,7 @@ public:
     QPushButton* DefaultPostProcess;
     QLabel* ImageMixLR;
     QLabel* ImageMixRL;
-    QLabel* ImageMix;  // neutral picture, hidden once MethodMixClick ran
+    QLabel* ImageMix; // neutral picture, hidden once MethodMixClick ran
 
     // "Silvane".
     QWidget* TabSheet2;
@@ -127,7 +126,7 @@ public:
     int32_t eqCursorIndex = 0;
     double eqCursorValue = 0.0;
 
-public slots:
+  public slots:
     void FormCreate();
     void FormDestroy();
     void FormActivate();
@@ -157,11 +156,11 @@ public slots:
     // caption "System configuration".
     void applyLanguage(int languageIndex);
 
-protected:
+  protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
     void buildToolBar();
     void buildAudioPage();
     void buildPostProcessingPage();
@@ -182,4 +181,4 @@ private:
 
 extern TFconfAS* FconfAS;
 
-}  // namespace config
+} // namespace config

@@ -5,23 +5,28 @@
 namespace config::eq {
 
 namespace {
-int plotHeight(int height) { return height - kBottom; }
-}  // namespace
+int plotHeight(int height) {
+    return height - kBottom;
+}
+} // namespace
 
 int indexAt(int x, int width, int count) {
-    if (width - kLeft <= 0) return -1;
+    if (width - kLeft <= 0)
+        return -1;
     return int((long long)(x - kLeft) * count / (width - kLeft));
 }
 
 double gainAt(int y, int height) {
     int h = plotHeight(height);
-    if (h <= 0) return 0.0;
+    if (h <= 0)
+        return 0.0;
     double v = (height - y - kBottom) * kTopGain / h;
     return v < 0.0 ? 0.0 : v;
 }
 
 int pointX(int i, int width, int count) {
-    if (count < 2) return kLeft;
+    if (count < 2)
+        return kLeft;
     double step = double(width - kLeft) / (count - 1);
     return int(i * step + kLeft);
 }
@@ -51,7 +56,8 @@ std::string scaleText(double v) {
 
 void flatten(float* gains, int& count) {
     count = kPointCount;
-    for (int i = 0; i < kCapacity; ++i) gains[i] = 1.0f;
+    for (int i = 0; i < kCapacity; ++i)
+        gains[i] = 1.0f;
 }
 
-}  // namespace config::eq
+} // namespace config::eq

@@ -9,11 +9,11 @@
 
 namespace config::eq {
 
-constexpr int kPointCount = 100;   // points of the curve
-constexpr int kCapacity = 101;     // size of the gain array
-constexpr double kTopGain = 1.5;   // gain at the top of the box
-constexpr int kLeft = 15;          // x of the gain axis
-constexpr int kBottom = 10;        // pixels below the frequency axis
+constexpr int kPointCount = 100; // points of the curve
+constexpr int kCapacity = 101;   // size of the gain array
+constexpr double kTopGain = 1.5; // gain at the top of the box
+constexpr int kLeft = 15;        // x of the gain axis
+constexpr int kBottom = 10;      // pixels below the frequency axis
 
 // Point index under x, or -1 when the box has no plot width. May be out of
 // range; the caller stores only indexes in 0 ... count - 1.
@@ -33,4 +33,4 @@ std::string scaleText(double v);
 // A flat curve: count = kPointCount, every gain 1.0.
 void flatten(float* gains, int& count);
 
-}  // namespace config::eq
+} // namespace config::eq

@@ -6,4 +6,4 @@ QString languageText(int languageIndex, const char* english, const char* russian
     return QString::fromUtf8(languageIndex == LanguageRussian ? russian : english);
 }
 
-}  // namespace config
+} // namespace config

@@ -19,4 +19,4 @@ inline bool isLanguage(int languageIndex) {
 // 1, the English one otherwise.
 QString languageText(int languageIndex, const char* english, const char* russian);
 
-}  // namespace config
+} // namespace config

@@ -63,41 +63,53 @@ const Key kKeys[] = {
     intKey("Window Position", "FileListWidth", &Settings::fileListWidth),
 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string trimmed(const std::string& s) {
     std::size_t b = 0, e = s.size();
-    while (b < e && isBlank(s[b])) ++b;
-    while (e > b && isBlank(s[e - 1])) --e;
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && isBlank(s[e - 1]))
+        --e;
     return s.substr(b, e - b);
 }
 
 void keepIn(int& v, int lo, int hi, int fallback) {
-    if (v < lo || v > hi) v = fallback;
+    if (v < lo || v > hi)
+        v = fallback;
 }
 
-void clampTo(int& v, int lo, int hi) { v = std::clamp(v, lo, std::max(lo, hi)); }
+void clampTo(int& v, int lo, int hi) {
+    v = std::clamp(v, lo, std::max(lo, hi));
+}
 
 void keepRate(double& v, double fallback) {
-    if (!(v >= kMinRate && v <= kMaxRate)) v = fallback;
+    if (!(v >= kMinRate && v <= kMaxRate))
+        v = fallback;
 }
 
-}  // namespace
+} // namespace
 
 bool Settings::operator==(const Settings& o) const {
     for (const Key& k : kKeys) {
         switch (k.kind) {
         case Kind::Int:
-            if (this->*k.i != o.*k.i) return false;
+            if (this->*k.i != o.*k.i)
+                return false;
             break;
         case Kind::Bool:
-            if (this->*k.b != o.*k.b) return false;
+            if (this->*k.b != o.*k.b)
+                return false;
             break;
         case Kind::Real:
-            if (this->*k.r != o.*k.r) return false;
+            if (this->*k.r != o.*k.r)
+                return false;
             break;
         case Kind::Text:
-            if (this->*k.t != o.*k.t) return false;
+            if (this->*k.t != o.*k.t)
+                return false;
             break;
         }
     }
@@ -112,29 +124,36 @@ Settings defaults(const ScreenSize& screen) {
 
 bool parseInt(const std::string& text, int& out) {
     std::string t = trimmed(text);
-    if (t.empty()) return false;
+    if (t.empty())
+        return false;
     std::size_t i = 0;
     bool negative = false;
     if (t[0] == '+' || t[0] == '-') {
         negative = t[0] == '-';
         i = 1;
     }
-    if (i == t.size()) return false;
+    if (i == t.size())
+        return false;
     long long v = 0;
     for (; i < t.size(); ++i) {
-        if (t[i] < '0' || t[i] > '9') return false;
+        if (t[i] < '0' || t[i] > '9')
+            return false;
         v = v * 10 + (t[i] - '0');
-        if (v > 1LL + INT_MAX) return false;
+        if (v > 1LL + INT_MAX)
+            return false;
     }
-    if (negative) v = -v;
-    if (v < INT_MIN || v > INT_MAX) return false;
+    if (negative)
+        v = -v;
+    if (v < INT_MIN || v > INT_MAX)
+        return false;
     out = int(v);
     return true;
 }
 
 bool parseReal(const std::string& text, double& out) {
     std::string t = trimmed(text);
-    if (t.empty() || t.size() > 64) return false;
+    if (t.empty() || t.size() > 64)
+        return false;
     // Only plain decimal notation: digits, one separator, an exponent.
     bool separator = false, digits = false;
     for (std::size_t i = 0; i < t.size(); ++i) {
@@ -146,19 +165,22 @@ bool parseReal(const std::string& text, double& out) {
             t[i] = '.';
         } else if ((c == '+' || c == '-') && (i == 0 || t[i - 1] == 'e' || t[i - 1] == 'E')) {
         } else if ((c == 'e' || c == 'E') && digits && i + 1 < t.size()) {
-            separator = true;  // no separator after the exponent
+            separator = true; // no separator after the exponent
         } else {
             return false;
         }
     }
-    if (!digits) return false;
+    if (!digits)
+        return false;
     // strtod follows the C locale's separator, which is '.' unless the
     // program changed it; take the text apart with that in mind.
     const char* point = std::localeconv()->decimal_point;
-    if (point && point[0] && point[0] != '.') std::replace(t.begin(), t.end(), '.', point[0]);
+    if (point && point[0] && point[0] != '.')
+        std::replace(t.begin(), t.end(), '.', point[0]);
     char* end = nullptr;
     double v = std::strtod(t.c_str(), &end);
-    if (end != t.c_str() + t.size() || !std::isfinite(v)) return false;
+    if (end != t.c_str() + t.size() || !std::isfinite(v))
+        return false;
     out = v;
     return true;
 }
@@ -176,14 +198,16 @@ Settings read(const platform::profile::Profile& file, const ScreenSize& screen) 
     Settings s = d;
     for (const Key& k : kKeys) {
         std::optional<std::string> text = file.value(k.section, k.name);
-        if (!text) continue;
+        if (!text)
+            continue;
         switch (k.kind) {
         case Kind::Int:
             parseInt(*text, s.*k.i);
             break;
         case Kind::Bool: {
             int v = 0;
-            if (parseInt(*text, v)) s.*k.b = v != 0;
+            if (parseInt(*text, v))
+                s.*k.b = v != 0;
             break;
         }
         case Kind::Real:
@@ -248,7 +272,8 @@ bool writeFile(const std::string& path, const Settings& s, std::string& error) {
 }
 
 int deviceIndex(int stored, int count) {
-    if (count <= 0) return -1;
+    if (count <= 0)
+        return -1;
     return (stored >= 0 && stored < count) ? stored : 0;
 }
 
@@ -256,6 +281,8 @@ int sampleRateOf(int index) {
     return (index >= 0 && index < kSampleRateCount) ? kSampleRates[index] : 8000;
 }
 
-int channelsOf(int index) { return index == 1 ? 2 : 1; }
+int channelsOf(int index) {
+    return index == 1 ? 2 : 1;
+}
 
-}  // namespace config
+} // namespace config

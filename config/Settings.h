@@ -8,8 +8,8 @@
 // list, reads as its default; the window position and size are clamped to the
 // screen. One bad key never spoils the others.
 
-#include "platform/profile/Profile.h"
 #include "engine/veldra.h"
+#include "platform/profile/Profile.h"
 
 #include <cstdint>
 #include <string>
@@ -19,9 +19,9 @@ namespace config {
 // The sampling rates offered for recording, by item index.
 constexpr int kSampleRates[] = {8000, 11025, 16000, 22050, 32000};
 constexpr int kSampleRateCount = 5;
-constexpr int kMethodCount = 4;     // 0 simple, 1 normal, 2 extended, 3 neural
-constexpr int kLanguageCount = 2;   // 0 English, 1 Russian
-constexpr int kLimitSlider = 100;   // track bar maximum; limit dB = position - 100
+constexpr int kMethodCount = 4;   // 0 simple, 1 normal, 2 extended, 3 neural
+constexpr int kLanguageCount = 2; // 0 English, 1 Russian
+constexpr int kLimitSlider = 100; // track bar maximum; limit dB = position - 100
 constexpr int kMinLimitDb = -100;
 constexpr int kMaxLimitDb = 0;
 // The spin edits of the two rates take 0 ... 2 (their labels advise the
@@ -36,12 +36,12 @@ struct ScreenSize {
 
 struct Settings {
     int language = 0;
-    int playDevice = 0;         // item index of the output device list
-    int recDevice = 0;          // item index of the input device list
-    int sampleRateIndex = 2;    // into kSampleRates
-    int channelsIndex = 0;      // 0 mono, 1 stereo
+    int playDevice = 0;      // item index of the output device list
+    int recDevice = 0;       // item index of the input device list
+    int sampleRateIndex = 2; // into kSampleRates
+    int channelsIndex = 0;   // 0 mono, 1 stereo
     bool autoMix = false;
-    bool methodMix = true;      // L - R when set, R - L otherwise
+    bool methodMix = true; // L - R when set, R - L otherwise
     int method = VELDRA_DEFAULT_METHOD;
     int limitDb = VELDRA_DEFAULT_LIMIT_DB;
     double noiseRate = VELDRA_DEFAULT_NOISE_RATE;
@@ -54,7 +54,7 @@ struct Settings {
     bool processEnabled = true;
     int winLeft = 0;
     int winTop = 0;
-    int winWidth = 0;           // default: the screen width
+    int winWidth = 0; // default: the screen width
     int winHeight = 600;
     int fileListWidth = 165;
 
@@ -88,8 +88,12 @@ int sampleRateOf(int index);
 // Channels of an item of the channel list: 2 for item 1, else 1.
 int channelsOf(int index);
 // Track bar position for a limit in dB and back.
-inline int sliderOfLimit(int limitDb) { return kLimitSlider + limitDb; }
-inline int limitOfSlider(int position) { return position - kLimitSlider; }
+inline int sliderOfLimit(int limitDb) {
+    return kLimitSlider + limitDb;
+}
+inline int limitOfSlider(int position) {
+    return position - kLimitSlider;
+}
 
 // Parsing of stored text, exposed for the tests. Each returns false and leaves
 // `out` alone when the text is not wholly a value of its type (blanks around
@@ -101,4 +105,4 @@ bool parseReal(const std::string& text, double& out);
 // Reals are written with '.' and up to 15 significant digits.
 std::string formatReal(double v);
 
-}  // namespace config
+} // namespace config

@@ -1,7 +1,7 @@
 #include "config/Uabout.h"
 
-#include "gui/JpegImage.h"
 #include "config/Language.h"
+#include "gui/JpegImage.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -27,7 +27,7 @@ void setTextColor(QLabel* label, const QColor& c) {
     label->setPalette(p);
 }
 
-}  // namespace
+} // namespace
 
 QString makerWebSite(int languageIndex) {
     return languageText(languageIndex, "www.silvane.example", "www.silvane.example/ru");
@@ -40,7 +40,8 @@ QString rightsNotice(int languageIndex) {
 
 TFAbout::TFAbout(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
-    if (!FAbout) FAbout = this;
+    if (!FAbout)
+        FAbout = this;
     setObjectName("FAbout");
     setWindowTitle("About ....");
     setFixedSize(kClientWidth, kClientHeight);
@@ -96,7 +97,8 @@ TFAbout::TFAbout(QWidget* parent)
 }
 
 TFAbout::~TFAbout() {
-    if (FAbout == this) FAbout = nullptr;
+    if (FAbout == this)
+        FAbout = nullptr;
 }
 
 // The labels keep their designed places (431, 49 and 281, 371 in the client
@@ -117,16 +119,25 @@ void TFAbout::placeLabels() {
     place(labCopyright, 281, 371, 250, 14);
 }
 
-void TFAbout::Image1Click() { hide(); }
+void TFAbout::Image1Click() {
+    hide();
+}
 
-void TFAbout::Image1MouseMove() { setTextColor(Lab_www, Qt::black); }
+void TFAbout::Image1MouseMove() {
+    setTextColor(Lab_www, Qt::black);
+}
 
-void TFAbout::Lab_wwwMouseMove() { setTextColor(Lab_www, QColor(255, 0, 0)); }
+void TFAbout::Lab_wwwMouseMove() {
+    setTextColor(Lab_www, QColor(255, 0, 0));
+}
 
-void TFAbout::Lab_wwwClick() { QDesktopServices::openUrl(QUrl::fromUserInput(Lab_www->text())); }
+void TFAbout::Lab_wwwClick() {
+    QDesktopServices::openUrl(QUrl::fromUserInput(Lab_www->text()));
+}
 
 void TFAbout::applyLanguage(int languageIndex) {
-    if (!isLanguage(languageIndex)) return;
+    if (!isLanguage(languageIndex))
+        return;
     labCopyright->setText(rightsNotice(languageIndex));
     Lab_www->setText(makerWebSite(languageIndex));
     Lab_www->setToolTip(languageText(languageIndex, "Open website: ", "Открыть вебсайт: ") +
@@ -144,13 +155,15 @@ bool TFAbout::eventFilter(QObject* watched, QEvent* event) {
             Lab_wwwMouseMove();
             return true;
         }
-        if (t == QEvent::MouseButtonPress || t == QEvent::MouseButtonDblClick) return true;
+        if (t == QEvent::MouseButtonPress || t == QEvent::MouseButtonDblClick)
+            return true;
         if (t == QEvent::MouseButtonRelease) {
             Lab_wwwClick();
             return true;
         }
     } else if (watched == Image1) {
-        if (t == QEvent::MouseMove) Image1MouseMove();
+        if (t == QEvent::MouseMove)
+            Image1MouseMove();
         if (t == QEvent::MouseButtonRelease) {
             Image1Click();
             return true;
@@ -159,4 +172,4 @@ bool TFAbout::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-}  // namespace config
+} // namespace config

@@ -10,7 +10,6 @@ class QLabel;
 
 namespace config {
 
-
 // The web site for a language (0 English, 1 Russian; others give English).
 QString makerWebSite(int languageIndex);
 // The one-line rights notice for a language.
@@ -18,7 +17,7 @@ QString rightsNotice(int languageIndex);
 
 class TFAbout : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Sets FAbout to this window while it lives (when FAbout is null), so
     // windows created later reach it through the global.
     explicit TFAbout(QWidget* parent = nullptr);
@@ -29,7 +28,7 @@ public:
     QLabel* Lab_www;
     QLabel* labCopyright;
 
-public slots:
+  public slots:
     void Image1Click();      // hides the window
     void Image1MouseMove();  // the address turns black
     void Lab_wwwMouseMove(); // the address turns red
@@ -37,13 +36,13 @@ public slots:
     // Captions and hint for language 0 or 1; any other index changes nothing.
     void applyLanguage(int languageIndex);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void placeLabels();
 };
 
 extern TFAbout* FAbout;
 
-}  // namespace config
+} // namespace config

@@ -9,15 +9,18 @@ namespace display {
 
 PaneView computeView(int32_t signalLength, double timeZoom, int scrollPosition, int scrollMax) {
     PaneView v;
-    if (signalLength <= 0 || !(timeZoom >= 1.0)) timeZoom = 1.0;
+    if (signalLength <= 0 || !(timeZoom >= 1.0))
+        timeZoom = 1.0;
     v.length = int32_t(std::trunc(double(std::max(signalLength, 0)) / timeZoom));
     if (scrollMax > 0)
-        v.start = int32_t(std::trunc(double(std::max(signalLength, 0) - v.length) * scrollPosition / scrollMax));
+        v.start = int32_t(
+            std::trunc(double(std::max(signalLength, 0) - v.length) * scrollPosition / scrollMax));
     return v;
 }
 
 int32_t sampleRow(int32_t value, int height, double ampZoom, int32_t fullScale) {
-    if (fullScale == 0) fullScale = 32768;
+    if (fullScale == 0)
+        fullScale = 32768;
     double row = double(height / 2) - double(height) * value * ampZoom / (2.0 * fullScale);
     row = std::clamp(row, -1e9, 1e9);
     return int32_t(std::trunc(row));
@@ -35,23 +38,27 @@ static void scanExtremes(const int16_t* p, int64_t n, int16_t& hiOut, int16_t& l
     loOut = lo;
 }
 
-int columnCount(int width, int maxColumns) { return std::max(0, std::min(width, maxColumns)); }
+int columnCount(int width, int maxColumns) {
+    return std::max(0, std::min(width, maxColumns));
+}
 
 ColumnSpan columnSpan(PaneView view, int columns, int x) {
     const double k = columns > 0 ? double(view.length) / columns : 0.0;
     return {int64_t(std::trunc(view.start + x * k)), int64_t(std::trunc(view.start + (x + 1) * k))};
 }
 
-int reduceColumns(const int16_t* samples, int32_t signalLength, PaneView view, int width, int height,
-                  double ampZoom, int32_t fullScale, ColumnRange* out, int maxColumns) {
-    if (width <= 0 || view.length <= 0 || signalLength <= 0 || maxColumns <= 0) return 0;
+int reduceColumns(const int16_t* samples, int32_t signalLength, PaneView view, int width,
+                  int height, double ampZoom, int32_t fullScale, ColumnRange* out, int maxColumns) {
+    if (width <= 0 || view.length <= 0 || signalLength <= 0 || maxColumns <= 0)
+        return 0;
     // A pane wider than the tables gets as many columns as the tables hold,
     // each spread over a little more than one pixel.
     const int columns = columnCount(width, maxColumns);
     for (int x = 0; x < columns; ++x) {
         const ColumnSpan span = columnSpan(view, columns, x);
         const int64_t i0 = span.first;
-        if (i0 < 0 || i0 >= signalLength) return x;
+        if (i0 < 0 || i0 >= signalLength)
+            return x;
         const int64_t i1 = std::min<int64_t>(span.end, signalLength);
         int16_t hi = samples[i0], lo = samples[i0];
         scanExtremes(samples + i0, i1 - i0, hi, lo);
@@ -66,11 +73,14 @@ int32_t msOf(int64_t samples, int32_t samplesPerMs) {
 }
 
 std::string startText(int32_t selectionStart, int32_t samplesPerMs) {
-    return "Start: " + std::to_string(msOf(selectionStart, samplesPerMs)) + " ms/" + std::to_string(selectionStart);
+    return "Start: " + std::to_string(msOf(selectionStart, samplesPerMs)) + " ms/" +
+           std::to_string(selectionStart);
 }
 
-std::string lengthText(bool hasSelection, int32_t selectionStart, int32_t selectionEnd, int32_t samplesPerMs) {
-    if (!hasSelection) return "Length: 0 ms/0";
+std::string lengthText(bool hasSelection, int32_t selectionStart, int32_t selectionEnd,
+                       int32_t samplesPerMs) {
+    if (!hasSelection)
+        return "Length: 0 ms/0";
     const int64_t l = int64_t(selectionEnd) - selectionStart + 1;
     return "Length: " + std::to_string(msOf(l, samplesPerMs)) + " ms/" + std::to_string(l);
 }
@@ -90,21 +100,24 @@ std::string zoomLabel(double factor) {
 }
 
 std::string captionText(int32_t sample, int32_t samplesPerMs, int amplitude) {
-    return "Quorvex's Silvane [ " + std::to_string(msOf(sample, samplesPerMs)) + " ms/ " + std::to_string(sample) +
-           ", Am:  " + std::to_string(amplitude) + " ]";
+    return "Quorvex's Silvane [ " + std::to_string(msOf(sample, samplesPerMs)) + " ms/ " +
+           std::to_string(sample) + ", Am:  " + std::to_string(amplitude) + " ]";
 }
 
 std::string maxLengthText(int32_t capacity, uint32_t rate) {
     // Samples per millisecond are whole, as everywhere else on the window.
     int64_t ms = 0;
-    if (rate >= 1000) ms = capacity / int64_t(rate / 1000);
-    else if (rate > 0) ms = int64_t(capacity) * 1000 / rate;
+    if (rate >= 1000)
+        ms = capacity / int64_t(rate / 1000);
+    else if (rate > 0)
+        ms = int64_t(capacity) * 1000 / rate;
     return "Max length: " + std::to_string(ms) + " ms";
 }
 
 ScaleLabels scaleLabels(uint32_t bitsPerSample, double ampZoom) {
     ScaleLabels l;
-    if (!(ampZoom > 0)) return l;
+    if (!(ampZoom > 0))
+        return l;
     auto num = [](double v) { return std::to_string(int64_t(std::trunc(v))); };
     if (bitsPerSample == 16) {
         l = {true, num(32767 / ampZoom), "0", num(-32768 / ampZoom)};
@@ -115,7 +128,8 @@ ScaleLabels scaleLabels(uint32_t bitsPerSample, double ampZoom) {
 }
 
 int32_t sampleAtPixel(PaneView view, int x, int width) {
-    if (width <= 0) return view.start;
+    if (width <= 0)
+        return view.start;
     return int32_t(std::trunc(double(view.length) * x / width + view.start));
 }
 
@@ -133,9 +147,11 @@ bool pressAt(Selection& s, int32_t p) {
     return true;
 }
 
-MoveResult moveTo(Selection& s, int32_t p, int32_t viewLength, int32_t signalLength, bool leftHeld) {
+MoveResult moveTo(Selection& s, int32_t p, int32_t viewLength, int32_t signalLength,
+                  bool leftHeld) {
     MoveResult r;
-    if (p <= 0 || signalLength <= 0) return r;
+    if (p <= 0 || signalLength <= 0)
+        return r;
     r.acted = true;
     const int32_t t = viewLength / 100;
     if (s.start != s.end && !leftHeld) {
@@ -174,7 +190,9 @@ MoveResult moveTo(Selection& s, int32_t p, int32_t viewLength, int32_t signalLen
     return r;
 }
 
-double zoomNext(double z) { return z * 1.5; }
+double zoomNext(double z) {
+    return z * 1.5;
+}
 
 double zoomPrevious(double z) {
     const double next = z * 2 / 3;
@@ -182,14 +200,16 @@ double zoomPrevious(double z) {
 }
 
 int32_t lengthAfterCut(int32_t length, int32_t s, int32_t e) {
-    if (length <= 0 || s >= length || e < s) return std::max(length, 0);
+    if (length <= 0 || s >= length || e < s)
+        return std::max(length, 0);
     s = std::max(s, 0);
     e = std::min(e, length - 1);
     return length - (e - s + 1);
 }
 
 int wholeCutChannels(uint32_t fileChannels, uint32_t signalChannels) {
-    return int(std::min(std::clamp<uint32_t>(fileChannels, 1, 2), std::clamp<uint32_t>(signalChannels, 1, 2)));
+    return int(std::min(std::clamp<uint32_t>(fileChannels, 1, 2),
+                        std::clamp<uint32_t>(signalChannels, 1, 2)));
 }
 
 FrameSpan selectedFrames(int32_t selectionStart, int32_t selectionEnd, int32_t length) {
@@ -201,11 +221,13 @@ FrameSpan selectedFrames(int32_t selectionStart, int32_t selectionEnd, int32_t l
 
 int32_t cutChannels(int16_t* const* channels, int count, int32_t length, int32_t s, int32_t e) {
     const int32_t newLength = lengthAfterCut(length, s, e);
-    if (newLength == length) return length;
+    if (newLength == length)
+        return length;
     s = std::max(s, 0);
     e = std::min(e, length - 1);
     for (int c = 0; c < count; ++c)
-        std::memmove(channels[c] + s, channels[c] + e + 1, std::size_t(length - 1 - e) * sizeof(int16_t));
+        std::memmove(channels[c] + s, channels[c] + e + 1,
+                     std::size_t(length - 1 - e) * sizeof(int16_t));
     return newLength;
 }
 
@@ -213,12 +235,16 @@ namespace {
 double xOf(PaneView v, int width, int64_t sample) {
     return v.length > 0 ? double(width) * double(sample - v.start) / v.length : 0.0;
 }
-int clampPixel(double x) { return int(std::trunc(std::clamp(x, -1e6, 1e6))); }
-}  // namespace
+int clampPixel(double x) {
+    return int(std::trunc(std::clamp(x, -1e6, 1e6)));
+}
+} // namespace
 
 Span selectionBand(PaneView view, int width, int32_t selectionStart, int32_t selectionEnd) {
-    Span sp{clampPixel(xOf(view, width, selectionStart)), clampPixel(xOf(view, width, selectionEnd))};
-    if (sp.right < sp.left) sp.left = 0;
+    Span sp{clampPixel(xOf(view, width, selectionStart)),
+            clampPixel(xOf(view, width, selectionEnd))};
+    if (sp.right < sp.left)
+        sp.left = 0;
     return sp;
 }
 
@@ -228,10 +254,13 @@ Span cursorLine(PaneView view, int width, int32_t selectionStart) {
 }
 
 Span vadSpan(PaneView view, int width, int32_t r, int32_t hop, int32_t frameLength) {
-    if (view.length <= 0) return {};
+    if (view.length <= 0)
+        return {};
     const int64_t a = int64_t(hop) * r - view.start;
     const int64_t b = int64_t(hop) * r + frameLength - view.start;
-    auto px = [&](int64_t s) { return int(std::clamp<int64_t>(int64_t(width) * s / view.length, -1000000, 1000000)); };
+    auto px = [&](int64_t s) {
+        return int(std::clamp<int64_t>(int64_t(width) * s / view.length, -1000000, 1000000));
+    };
     return {px(a), px(b)};
 }
 
@@ -240,9 +269,11 @@ int32_t firstVadFrameInView(PaneView view, int32_t hop, int32_t frameLength) {
 }
 
 int paneHeight(int client, int bar, bool changedVisible, bool rightVisible) {
-    if (changedVisible) return (client - 10 - 4 * bar) / 4;
-    if (rightVisible) return (client - 10 - 2 * bar) / 2;
+    if (changedVisible)
+        return (client - 10 - 4 * bar) / 4;
+    if (rightVisible)
+        return (client - 10 - 2 * bar) / 2;
     return client - 10 - bar;
 }
 
-}  // namespace display
+} // namespace display

@@ -39,16 +39,17 @@ ColumnSpan columnSpan(PaneView view, int columns, int x);
 // `maxColumns` columns of a pane `width` x `height` pixels and returns the
 // number of columns filled. Columns whose first sample lies at or beyond
 // `signalLength` are not filled: the count stops before them.
-int reduceColumns(const int16_t* samples, int32_t signalLength, PaneView view, int width, int height,
-                  double ampZoom, int32_t fullScale, ColumnRange* out, int maxColumns);
+int reduceColumns(const int16_t* samples, int32_t signalLength, PaneView view, int width,
+                  int height, double ampZoom, int32_t fullScale, ColumnRange* out, int maxColumns);
 
 // Row of one sample value in a pane of `height` pixels.
 int32_t sampleRow(int32_t value, int height, double ampZoom, int32_t fullScale);
 
 // ---- Texts
-int32_t msOf(int64_t samples, int32_t samplesPerMs);  // 0 when samplesPerMs is 0
+int32_t msOf(int64_t samples, int32_t samplesPerMs); // 0 when samplesPerMs is 0
 std::string startText(int32_t selectionStart, int32_t samplesPerMs);
-std::string lengthText(bool hasSelection, int32_t selectionStart, int32_t selectionEnd, int32_t samplesPerMs);
+std::string lengthText(bool hasSelection, int32_t selectionStart, int32_t selectionEnd,
+                       int32_t samplesPerMs);
 std::string titleText(int32_t length, int32_t samplesPerMs);
 std::string formatText(uint32_t rate, uint32_t channels, uint32_t bits);
 // "1:" and the factor in its shortest decimal form: "1:1", "1:1.5", "1:2.25".
@@ -82,17 +83,17 @@ bool pressAt(Selection& s, int32_t p);
 
 enum class Hover { None, Edge, Away };
 struct MoveResult {
-    bool acted = false;    // p > 0 within a non-empty signal
+    bool acted = false; // p > 0 within a non-empty signal
     Hover hover = Hover::None;
-    bool refresh = false;  // the selection changed by a drag
+    bool refresh = false; // the selection changed by a drag
 };
 // A mouse move to sample p over a pane whose view holds `viewLength`
 // samples and whose signal holds `signalLength`.
 MoveResult moveTo(Selection& s, int32_t p, int32_t viewLength, int32_t signalLength, bool leftHeld);
 
 // ---- Zoom
-double zoomNext(double z);      // x 1.5
-double zoomPrevious(double z);  // x 2/3, never below 1.0
+double zoomNext(double z);     // x 1.5
+double zoomPrevious(double z); // x 2/3, never below 1.0
 
 // ---- Cut
 // Removes samples s ... e (both included) from `count` channels of `length`
@@ -134,4 +135,4 @@ int32_t firstVadFrameInView(PaneView view, int32_t hop, int32_t frameLength);
 // height, `bar` a pane tool bar's height.
 int paneHeight(int client, int bar, bool changedVisible, bool rightVisible);
 
-}  // namespace display
+} // namespace display

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <string>
 #include <cstring>
+#include <string>
 
 namespace display {
 
@@ -157,7 +157,8 @@ double rowFrequency(int row, int height, int32_t sampleRate, bool logFrequency) 
 ScaleLabels spectrogramLabels(int32_t sampleRate, bool logFrequency, int height, double floorDb,
                               double ceilingDb) {
     ScaleLabels l;
-    if (sampleRate <= 0 || height <= 0) return l;
+    if (sampleRate <= 0 || height <= 0)
+        return l;
     auto hz = [](double f) { return std::to_string(int64_t(std::lround(f / 10) * 10)); };
     auto db = [](double v) {
         char buf[16];
@@ -168,8 +169,9 @@ ScaleLabels spectrogramLabels(int32_t sampleRate, bool logFrequency, int height,
     l.top = std::to_string(sampleRate / 2) + " Hz";
     // The middle label stands at the boundary above row height / 2.
     l.middle = hz(rowEdge(height - height / 2, height, sampleRate / 2.0, logFrequency));
-    l.bottom = (logFrequency ? hz(rowFrequency(height - 1, height, sampleRate, true)) : std::string("0")) +
-               " Hz, " + db(floorDb) + ".." + db(ceilingDb) + " dB";
+    l.bottom =
+        (logFrequency ? hz(rowFrequency(height - 1, height, sampleRate, true)) : std::string("0")) +
+        " Hz, " + db(floorDb) + ".." + db(ceilingDb) + " dB";
     return l;
 }
 
@@ -198,9 +200,10 @@ struct SpectrogramPane::Impl {
         uint64_t digest = 0;
 
         bool operator==(const Shown& o) const {
-            return samples == o.samples && signalLength == o.signalLength && view.start == o.view.start &&
-                   view.length == o.view.length && columns == o.columns && height == o.height &&
-                   rate == o.rate && logFrequency == o.logFrequency && digest == o.digest;
+            return samples == o.samples && signalLength == o.signalLength &&
+                   view.start == o.view.start && view.length == o.view.length &&
+                   columns == o.columns && height == o.height && rate == o.rate &&
+                   logFrequency == o.logFrequency && digest == o.digest;
         }
     };
     bool computed = false, coloured = false;
@@ -359,7 +362,13 @@ SpectrogramPane::Work SpectrogramPane::update(const int16_t* samples, int32_t si
         m.planFrames(0, view, 0);
     else
         m.planFrames(signalLength, view, columns);
-    const Impl::Shown now{samples, signalLength, view, columns, height, rate, settings.logFrequency,
+    const Impl::Shown now{samples,
+                          signalLength,
+                          view,
+                          columns,
+                          height,
+                          rate,
+                          settings.logFrequency,
                           empty ? 0 : m.digestOf(samples, signalLength)};
     Work work = Work::None;
     if (!(m.computed && m.shown == now)) {

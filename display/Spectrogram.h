@@ -21,9 +21,9 @@ constexpr double kSpectrogramCeilingDb = 0.0;
 
 struct SpectrogramSettings {
     int32_t sampleRate = 16000;
-    bool logFrequency = false;                  // rows spaced by octaves instead of by hertz
-    double floorDb = kSpectrogramFloorDb;       // this level and below: the darkest colour
-    double ceilingDb = kSpectrogramCeilingDb;   // this level and above: the brightest
+    bool logFrequency = false;                // rows spaced by octaves instead of by hertz
+    double floorDb = kSpectrogramFloorDb;     // this level and below: the darkest colour
+    double ceilingDb = kSpectrogramCeilingDb; // this level and above: the brightest
 };
 
 // The amplitude zoom as a level range: each step of 1.5 lowers the ceiling by

@@ -17,8 +17,12 @@ namespace {
 
 constexpr int kGates = 3 * kHidden;
 
-inline float sigmoid(float x) { return 1.0f / (1.0f + fastExp(-x)); }
-inline float tanhApprox(float x) { return 2.0f / (1.0f + fastExp(-2.0f * x)) - 1.0f; }
+inline float sigmoid(float x) {
+    return 1.0f / (1.0f + fastExp(-x));
+}
+inline float tanhApprox(float x) {
+    return 2.0f / (1.0f + fastExp(-2.0f * x)) - 1.0f;
+}
 
 // y = b + W x with W stored transposed: wT[i * nout + j] = W[j][i], nout a multiple of kBlock.
 // Most of the network's time is spent here. Each block of outputs is accumulated in registers
@@ -36,13 +40,16 @@ __attribute__((target_clones("arch=haswell", "default")))
 void dense(const float* wT, const float* b, const float* x, int nin, int nout, float* y) {
     for (int j0 = 0; j0 < nout; j0 += kBlock) {
         float acc[kBlock];
-        for (int j = 0; j < kBlock; ++j) acc[j] = b[j0 + j];
+        for (int j = 0; j < kBlock; ++j)
+            acc[j] = b[j0 + j];
         for (int i = 0; i < nin; ++i) {
             const float xi = x[i];
             const float* row = wT + i * nout + j0;
-            for (int j = 0; j < kBlock; ++j) acc[j] += xi * row[j];
+            for (int j = 0; j < kBlock; ++j)
+                acc[j] += xi * row[j];
         }
-        for (int j = 0; j < kBlock; ++j) y[j0 + j] = acc[j];
+        for (int j = 0; j < kBlock; ++j)
+            y[j0 + j] = acc[j];
     }
 }
 
@@ -60,24 +67,26 @@ void gru(const GruWeights& w, const float* x, float* h) {
 
 // Walks the bins at or below kTopHz once, giving each its band and the weight of that band
 // (the rest goes to the next band).
-template <typename Visit>
-int forEachBin(int bins, int frameLength, int rate, Visit visit) {
+template <typename Visit> int forEachBin(int bins, int frameLength, int rate, Visit visit) {
     const float binHz = static_cast<float>(rate) / static_cast<float>(frameLength);
     int b = 0;
     int k = 0;
     for (; k < bins; ++k) {
         const float f = static_cast<float>(k) * binHz;
-        if (f > kTopHz) break;
-        while (b + 2 < kBands && kBandHz[b + 1] < f) ++b;
+        if (f > kTopHz)
+            break;
+        while (b + 2 < kBands && kBandHz[b + 1] < f)
+            ++b;
         const float a = (kBandHz[b + 1] - f) / (kBandHz[b + 1] - kBandHz[b]);
         visit(k, b, a);
     }
     return k;
 }
 
-}  // namespace
+} // namespace
 
-void features(const float* power, int bins, int frameLength, int rate, float* feature, float* density) {
+void features(const float* power, int bins, int frameLength, int rate, float* feature,
+              float* density) {
     float e[kBands] = {}, lg[kBands] = {}, w[kBands] = {};
     const float toDensity = 1.0f / (static_cast<float>(frameLength) * static_cast<float>(rate));
     forEachBin(bins, frameLength, rate, [&](int k, int b, float a) {
@@ -107,7 +116,8 @@ void features(const float* power, int bins, int frameLength, int rate, float* fe
 void infer(Recurrent& state, const float* feature, Estimate& out) {
     float h0[kHidden];
     dense(kInputT, kInputBias, feature, kFeatures, kHidden, h0);
-    for (float& v : h0) v = tanhApprox(v);
+    for (float& v : h0)
+        v = tanhApprox(v);
     gru(kGru1, h0, state.h1);
     gru(kGru2, state.h1, state.h2);
     float joined[2 * kHidden];
@@ -126,9 +136,10 @@ void infer(Recurrent& state, const float* feature, Estimate& out) {
 }
 
 int toBins(const float* band, int bins, int frameLength, int rate, float* perBin) {
-    return forEachBin(bins, frameLength, rate,
-                      [&](int k, int b, float a) { perBin[k] = a * band[b] + (1.0f - a) * band[b + 1]; });
+    return forEachBin(bins, frameLength, rate, [&](int k, int b, float a) {
+        perBin[k] = a * band[b] + (1.0f - a) * band[b + 1];
+    });
 }
 
-}  // namespace neural
-}  // namespace veldra
+} // namespace neural
+} // namespace veldra

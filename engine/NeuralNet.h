@@ -20,7 +20,7 @@ constexpr int kFeatures = 2 * kBands;
 constexpr int kHidden = 48;
 constexpr int kOutputs = 3 * kBands + 1;
 constexpr float kTopHz = 8000.0f;
-constexpr float kDensityFloor = 1e-5f;  // about the density of 16-bit quantisation noise
+constexpr float kDensityFloor = 1e-5f; // about the density of 16-bit quantisation noise
 
 // The band points p[b] in Hz, written with the weights (NeuralWeights.cpp) from the list the
 // network was trained with (train/features.py).
@@ -28,10 +28,10 @@ extern const float kBandHz[kBands];
 
 // Per-frame outputs, all in [0, 1].
 struct Estimate {
-    float gain[kBands];      // speech amplitude share: sqrt(S / (S + N))
-    float presence[kBands];  // speech presence probability
-    float noise[kBands];     // noise power share: N / (S + N)
-    float voice;             // the frame holds speech
+    float gain[kBands];     // speech amplitude share: sqrt(S / (S + N))
+    float presence[kBands]; // speech presence probability
+    float noise[kBands];    // noise power share: N / (S + N)
+    float voice;            // the frame holds speech
 };
 
 // Recurrent state of one channel.
@@ -43,7 +43,8 @@ struct Recurrent {
 // Band features of one frame from its power spectrum (|FFT|^2 of the windowed frame, bins
 // 0 .. frameLength / 2). Also returns each band's mean power density (power / (frameLength *
 // rate)), from which the noise estimate is scaled.
-void features(const float* power, int bins, int frameLength, int rate, float* feature, float* density);
+void features(const float* power, int bins, int frameLength, int rate, float* feature,
+              float* density);
 
 // One step of the network: updates the recurrent state and fills the estimate.
 void infer(Recurrent& state, const float* feature, Estimate& out);
@@ -52,5 +53,5 @@ void infer(Recurrent& state, const float* feature, Estimate& out);
 // features use. Returns the number of bins written (the first bin above kTopHz, or `bins`).
 int toBins(const float* band, int bins, int frameLength, int rate, float* perBin);
 
-}  // namespace neural
-}  // namespace veldra
+} // namespace neural
+} // namespace veldra

@@ -8,10 +8,10 @@ namespace veldra {
 namespace neural {
 
 struct GruWeights {
-    const float* inputT;         // [kHidden][3 kHidden], gates r, z, n
-    const float* inputBias;      // [3 kHidden]
-    const float* recurrentT;     // [kHidden][3 kHidden]
-    const float* recurrentBias;  // [3 kHidden]
+    const float* inputT;        // [kHidden][3 kHidden], gates r, z, n
+    const float* inputBias;     // [3 kHidden]
+    const float* recurrentT;    // [kHidden][3 kHidden]
+    const float* recurrentBias; // [3 kHidden]
 };
 
 extern const float kInputT[kFeatures * kHidden];
@@ -23,5 +23,5 @@ constexpr int kOutputsPadded = (kOutputs + 15) / 16 * 16;
 extern const float kOutputT[2 * kHidden * kOutputsPadded];
 extern const float kOutputBias[kOutputsPadded];
 
-}  // namespace neural
-}  // namespace veldra
+} // namespace neural
+} // namespace veldra

@@ -48,7 +48,7 @@ using veldra::expint1;
 using veldra::fastExp;
 using veldra::fastLog;
 
-constexpr uint32_t kMagic = 0x564c4452u;  // marks an initialised block
+constexpr uint32_t kMagic = 0x564c4452u; // marks an initialised block
 
 // Geometry. The frame is the power of two nearest to 32 ms; the smallest
 // (256) serves 8 and 11.025 kHz, the largest (2048) 48 kHz.
@@ -79,21 +79,21 @@ constexpr float kNoiseFloorPower = 1e-2f;    // keeps ratios finite on digital s
 // swallowed while the slow smoothing still holds down the residual noise.
 // The two-step refinement (Plapous, Marro, Scalart 2006) then removes the
 // one-frame lag of the decision-directed estimate.
-constexpr float kXiMin = 0.0031622777f;  // -25 dB
-constexpr float kSnrMax = 1e5f;          // 50 dB: cap of a-posteriori and a-priori SNR
+constexpr float kXiMin = 0.0031622777f; // -25 dB
+constexpr float kSnrMax = 1e5f;         // 50 dB: cap of a-posteriori and a-priori SNR
 constexpr float kNoiseOverestimate = 1.3f;
 constexpr float kOnsetSnr = 3.0f;
 constexpr float kOnsetSmoothing = 0.7f;
-constexpr float kOverSubtraction = 2.0f;  // method 0: noise power subtracted twice
+constexpr float kOverSubtraction = 2.0f; // method 0: noise power subtracted twice
 
 // Speech presence (OM-LSA): recursive smoothing of the a-priori SNR and the
 // mapping of its local, global and frame averages to presence.
 constexpr float kZetaSmoothing = 0.7f;
-constexpr float kZetaMin = 0.1f;         // -10 dB
-constexpr float kZetaMax = 0.31622777f;  // -5 dB
-constexpr float kZetaPeakMin = 1.0f;     // 0 dB
-constexpr float kZetaPeakMax = 10.0f;    // 10 dB
-constexpr float kAbsenceMax = 0.95f;     // cap of the absence probability while the frame holds speech
+constexpr float kZetaMin = 0.1f;        // -10 dB
+constexpr float kZetaMax = 0.31622777f; // -5 dB
+constexpr float kZetaPeakMin = 1.0f;    // 0 dB
+constexpr float kZetaPeakMax = 10.0f;   // 10 dB
+constexpr float kAbsenceMax = 0.95f; // cap of the absence probability while the frame holds speech
 
 // Buried speech (OM-LSA). In a voiced frame whose smoothed a-priori SNR is low,
 // the bins near speech that are judged speech-free still carry weak speech
@@ -101,8 +101,8 @@ constexpr float kAbsenceMax = 0.95f;     // cap of the absence probability while
 // bins in spectral regions holding speech (the wide presence average) get a
 // floor no deeper than kBuriedFloorDb, blended in from kBuriedZetaHigh (10 dB,
 // no change) down to kBuriedZetaLow (0 dB, fully applied); regions without
-// speech keep the limit, so the residual noise does not swell with every word. Frames without voice activity of their
-// own (pauses, and the hangover after speech) keep the caller's limit, and a
+// speech keep the limit, so the residual noise does not swell with every word. Frames without voice
+// activity of their own (pauses, and the hangover after speech) keep the caller's limit, and a
 // limit shallower than kBuriedFloorDb is never deepened.
 constexpr float kBuriedFloorDb = -12.0f;
 constexpr float kBuriedZetaLow = 1.0f;
@@ -115,7 +115,7 @@ constexpr float kVadLowHz = 250.0f;
 constexpr float kVadHighHz = 4000.0f;
 constexpr float kVadThreshold = 0.25f;
 constexpr float kVadHangoverSeconds = 0.2f;
-constexpr float kVadFloorRise = 0.02f;   // per frame
+constexpr float kVadFloorRise = 0.02f; // per frame
 constexpr float kVadFloorMargin = 3.0f;
 
 // Method 3. The network's band noise estimate (its noise share times the band's power),
@@ -149,31 +149,31 @@ constexpr float kMusicalRateDefault = static_cast<float>(VELDRA_DEFAULT_MUSICAL_
 // Fixed part of the block. The first fields are read by callers at the
 // offsets the public header lists.
 struct State {
-    uint32_t magic;         // 0
-    uint32_t sampleRate;    // 4
-    uint32_t frameLength;   // 8
-    uint32_t frameStep;     // 12
-    uint8_t voiceActive;    // 16
-    uint8_t method;         // 17
-    uint8_t selectClear;    // 18
-    uint8_t framePending;   // 19: Veldra_Frame ran, Veldra_Restore not yet
-    uint32_t delay;         // 20
+    uint32_t magic;       // 0
+    uint32_t sampleRate;  // 4
+    uint32_t frameLength; // 8
+    uint32_t frameStep;   // 12
+    uint8_t voiceActive;  // 16
+    uint8_t method;       // 17
+    uint8_t selectClear;  // 18
+    uint8_t framePending; // 19: Veldra_Frame ran, Veldra_Restore not yet
+    uint32_t delay;       // 20
 
-    uint32_t bins;          // N/2 + 1
+    uint32_t bins; // N/2 + 1
     uint32_t framesSeen;
     uint32_t initFrames;
     uint32_t hangoverFrames;
     uint32_t hangoverLeft;
-    uint32_t vadLow, vadHigh;        // bin range [low, high)
-    uint32_t localHalf, globalHalf;  // half widths of the presence averages, bins
+    uint32_t vadLow, vadHigh;       // bin range [low, high)
+    uint32_t localHalf, globalHalf; // half widths of the presence averages, bins
 
-    float gainFloor;     // linear, from limitDb
-    float logGainFloor;  // ln(gainFloor)
-    float noiseAlpha;    // per-hop smoothing of the noise power
-    float ddBeta;        // decision-directed smoothing
+    float gainFloor;    // linear, from limitDb
+    float logGainFloor; // ln(gainFloor)
+    float noiseAlpha;   // per-hop smoothing of the noise power
+    float ddBeta;       // decision-directed smoothing
     float zetaFramePrev;
     float zetaPeak;
-    float vadFloor;      // recent floor of the mean log likelihood ratio
+    float vadFloor; // recent floor of the mean log likelihood ratio
 
     // Byte offsets of the per-bin arrays, relative to the block's start.
     uint32_t offWindow;     // float[bins]: sin(pi n / N), n = 0..N/2
@@ -186,12 +186,12 @@ struct State {
     uint32_t offOverlap;    // float[N/2]: synthesis tail awaiting the next frame
     uint32_t offFftForward;
     uint32_t offFftInverse;
-    uint32_t fftReserve;    // bytes reserved for each transform's state
-    uint32_t offNeuralNoise;  // float[bins]: method 3's smoothed noise power estimate
-    uint64_t fftBuiltAt;    // block address the transform states were built for
-    uint32_t neuralFrames;  // frames the network has seen since it (re)started
+    uint32_t fftReserve;     // bytes reserved for each transform's state
+    uint32_t offNeuralNoise; // float[bins]: method 3's smoothed noise power estimate
+    uint64_t fftBuiltAt;     // block address the transform states were built for
+    uint32_t neuralFrames;   // frames the network has seen since it (re)started
     uint32_t pad1;
-    veldra::neural::Recurrent recurrent;  // the network's state
+    veldra::neural::Recurrent recurrent; // the network's state
 };
 
 static_assert(offsetof(State, frameLength) == VELDRA_OFFSET_FRAME_LENGTH, "frameLength offset");
@@ -199,12 +199,16 @@ static_assert(offsetof(State, frameStep) == VELDRA_OFFSET_FRAME_STEP, "frameStep
 static_assert(offsetof(State, voiceActive) == VELDRA_OFFSET_VOICE_ACTIVE, "voiceActive offset");
 static_assert(offsetof(State, delay) == VELDRA_OFFSET_DELAY, "delay offset");
 
-constexpr uint32_t alignUp(uint32_t n) { return (n + 15u) & ~15u; }
+constexpr uint32_t alignUp(uint32_t n) {
+    return (n + 15u) & ~15u;
+}
 
 // Generous upper bound of kiss_fftr's state for a real transform of n points
 // (it needs 2848 bytes at 256 and 20768 at 2048); checked against the library
 // at run time.
-constexpr uint32_t fftReserveFor(uint32_t n) { return alignUp(10u * n + 512u); }
+constexpr uint32_t fftReserveFor(uint32_t n) {
+    return alignUp(10u * n + 512u);
+}
 
 struct Layout {
     uint32_t window, noise, speechPrev, presence, zeta, neuralNoise, spectrum, history, overlap,
@@ -232,16 +236,17 @@ constexpr Layout layoutFor(uint32_t n) {
 
 static_assert(layoutFor(kMaxFrameLength).end <= VELDRA_BLOCK_SIZE,
               "the largest frame's state must fit the caller's block");
-static_assert(kMaxFrameLength / 2 <= VELDRA_MAX_FRAME_STEP, "frame step above the caller's buffers");
+static_assert(kMaxFrameLength / 2 <= VELDRA_MAX_FRAME_STEP,
+              "frame step above the caller's buffers");
 static_assert(sizeof(kiss_fft_cpx) == 8, "kiss_fft_cpx must be two floats");
 
-template <typename T>
-T* at(void* block, uint32_t offset) {
+template <typename T> T* at(void* block, uint32_t offset) {
     return reinterpret_cast<T*>(static_cast<unsigned char*>(block) + offset);
 }
 
 State* stateOf(void* block) {
-    if (block == nullptr) return nullptr;
+    if (block == nullptr)
+        return nullptr;
     State* s = static_cast<State*>(block);
     return s->magic == kMagic ? s : nullptr;
 }
@@ -251,20 +256,23 @@ int frameLengthFor(int rate) {
     const float target = kTargetFrameSeconds * static_cast<float>(rate);
     // Nearest power of two on a logarithmic scale: move up while the target is
     // above the geometric mean of n and 2n.
-    while (n < kMaxFrameLength && target > static_cast<float>(n) * 1.41421356f) n *= 2;
+    while (n < kMaxFrameLength && target > static_cast<float>(n) * 1.41421356f)
+        n *= 2;
     return n;
 }
 
 float sanitize(float value, float lo, float hi, float fallback) {
-    if (std::isnan(value)) return fallback;
+    if (std::isnan(value))
+        return fallback;
     return value < lo ? lo : (value > hi ? hi : value);
 }
 
 void applyParameters(State* s, uint8_t method, float limitDb, float noiseRate, float musicalRate) {
-    const uint8_t m = method > 3 ? 2 : method;  // an unknown method gets the classical estimator
+    const uint8_t m = method > 3 ? 2 : method; // an unknown method gets the classical estimator
     // The network starts afresh when it is switched on; its state is meaningless after frames it
     // did not see.
-    if (m == 3 && s->method != 3) s->neuralFrames = 0;
+    if (m == 3 && s->method != 3)
+        s->neuralFrames = 0;
     s->method = m;
     const float limit = sanitize(limitDb, kLimitDbMin, 0.0f, kLimitDbDefault);
     s->gainFloor = std::pow(10.0f, limit / 20.0f);
@@ -279,9 +287,11 @@ void applyParameters(State* s, uint8_t method, float limitDb, float noiseRate, f
 bool buildTransforms(State* s, void* block) {
     const int n = static_cast<int>(s->frameLength);
     size_t length = s->fftReserve;
-    if (kiss_fftr_alloc(n, 0, at<void>(block, s->offFftForward), &length) == nullptr) return false;
+    if (kiss_fftr_alloc(n, 0, at<void>(block, s->offFftForward), &length) == nullptr)
+        return false;
     length = s->fftReserve;
-    if (kiss_fftr_alloc(n, 1, at<void>(block, s->offFftInverse), &length) == nullptr) return false;
+    if (kiss_fftr_alloc(n, 1, at<void>(block, s->offFftInverse), &length) == nullptr)
+        return false;
     s->fftBuiltAt = reinterpret_cast<uintptr_t>(block);
     return true;
 }
@@ -303,11 +313,14 @@ void windowMeans(const float* p, int bins, int half, float* out) {
         out[k] = (p[b] - p[a]) / static_cast<float>(b - a);
     };
     const int first = half < bins ? half : bins;
-    const int last = bins - half - 1;  // last k whose window is whole
-    for (int k = 0; k < first; ++k) clamped(k);
+    const int last = bins - half - 1; // last k whose window is whole
+    for (int k = 0; k < first; ++k)
+        clamped(k);
     const float inv = 1.0f / static_cast<float>(2 * half + 1);
-    for (int k = first; k <= last; ++k) out[k] = (p[k + half + 1] - p[k - half]) * inv;
-    for (int k = (last + 1 > first ? last + 1 : first); k < bins; ++k) clamped(k);
+    for (int k = first; k <= last; ++k)
+        out[k] = (p[k + half + 1] - p[k - half]) * inv;
+    for (int k = (last + 1 > first ? last + 1 : first); k < bins; ++k)
+        clamped(k);
 }
 
 // OM-LSA gain per bin (Cohen and Berdugo 2001): G = G_H1^p * floor^(1-p), with the LSA gain
@@ -316,8 +329,9 @@ void windowMeans(const float* p, int bins, int half, float* out) {
 // logGainOf(k, p, logGh1) combines them into bin k's gain in ln units (the rule above with the
 // bin's floor); the caller's limit is never undercut.
 template <typename LogGainOf>
-void omlsaGains(int bins, const float* xi, const float* gammaPost, const float* power, const float* absence,
-                LogGainOf logGainOf, float floorGain, float* speechPrev, float* gain) {
+void omlsaGains(int bins, const float* xi, const float* gammaPost, const float* power,
+                const float* absence, LogGainOf logGainOf, float floorGain, float* speechPrev,
+                float* gain) {
     for (int k = 0; k < bins; ++k) {
         const float r = xi[k] / (1.0f + xi[k]);
         const float v = r * gammaPost[k];
@@ -339,12 +353,14 @@ void omlsaGains(int bins, const float* xi, const float* gammaPost, const float* 
 // blends it with the tracker's into noiseUsed, and spreads its band presence and gain (in ln
 // units) over the bins. Above 8 kHz the tracker's noise and the top band serve.
 void neuralStep(State* s, const float* power, float* neuralNoise, const float* trackerNoise,
-                veldra::neural::Estimate& estimate, float* noiseUsed, float* presence, float* logBandGain) {
+                veldra::neural::Estimate& estimate, float* noiseUsed, float* presence,
+                float* logBandGain) {
     namespace nn = veldra::neural;
     const int bins = static_cast<int>(s->bins);
     const int n = static_cast<int>(s->frameLength);
     const int rate = static_cast<int>(s->sampleRate);
-    if (s->neuralFrames == 0) std::memset(&s->recurrent, 0, sizeof s->recurrent);
+    if (s->neuralFrames == 0)
+        std::memset(&s->recurrent, 0, sizeof s->recurrent);
 
     float feature[nn::kFeatures];
     float density[nn::kBands];
@@ -353,10 +369,12 @@ void neuralStep(State* s, const float* power, float* neuralNoise, const float* t
 
     float bandNoise[nn::kBands];
     const float toPower = static_cast<float>(n) * static_cast<float>(rate);
-    for (int b = 0; b < nn::kBands; ++b) bandNoise[b] = estimate.noise[b] * density[b] * toPower;
+    for (int b = 0; b < nn::kBands; ++b)
+        bandNoise[b] = estimate.noise[b] * density[b] * toPower;
     alignas(16) float instant[kMaxBins];
     const int covered = nn::toBins(bandNoise, bins, n, rate, instant);
-    for (int k = covered; k < bins; ++k) instant[k] = trackerNoise[k];
+    for (int k = covered; k < bins; ++k)
+        instant[k] = trackerNoise[k];
     const float a = s->neuralFrames == 0 ? 0.0f : kNeuralNoiseSmoothing;
     for (int k = 0; k < bins; ++k) {
         const float v = a * neuralNoise[k] + (1.0f - a) * instant[k];
@@ -386,18 +404,20 @@ void neuralStep(State* s, const float* power, float* neuralNoise, const float* t
     ++s->neuralFrames;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
 VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, float limitDb,
                             float noiseRate, float musicalRate, const char* callerId) {
-    (void)callerId;  // accepted for interface compatibility; not interpreted
-    if (block == nullptr) return;
+    (void)callerId; // accepted for interface compatibility; not interpreted
+    if (block == nullptr)
+        return;
     std::memset(block, 0, VELDRA_BLOCK_SIZE);
     State* s = static_cast<State*>(block);
 
-    const int rate = sampleRate < kMinRate ? kMinRate : (sampleRate > kMaxRate ? kMaxRate : sampleRate);
+    const int rate =
+        sampleRate < kMinRate ? kMinRate : (sampleRate > kMaxRate ? kMaxRate : sampleRate);
     const int n = frameLengthFor(rate);
     const Layout l = layoutFor(static_cast<uint32_t>(n));
 
@@ -422,13 +442,16 @@ VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, flo
     const float hopSeconds = static_cast<float>(s->frameStep) / static_cast<float>(rate);
     const float binHz = static_cast<float>(rate) / static_cast<float>(n);
     s->initFrames = static_cast<uint32_t>(std::lround(kNoiseInitSeconds / hopSeconds));
-    if (s->initFrames < 1) s->initFrames = 1;
+    if (s->initFrames < 1)
+        s->initFrames = 1;
     s->hangoverFrames = static_cast<uint32_t>(std::lround(kVadHangoverSeconds / hopSeconds));
     s->vadLow = static_cast<uint32_t>(std::lround(kVadLowHz / binHz));
     s->vadHigh = static_cast<uint32_t>(std::lround(kVadHighHz / binHz));
-    if (s->vadHigh > s->bins) s->vadHigh = s->bins;
+    if (s->vadHigh > s->bins)
+        s->vadHigh = s->bins;
     s->localHalf = static_cast<uint32_t>(std::lround(kLocalHalfWidthHz / binHz));
-    if (s->localHalf < 1) s->localHalf = 1;
+    if (s->localHalf < 1)
+        s->localHalf = 1;
     s->globalHalf = static_cast<uint32_t>(std::lround(kGlobalHalfWidthHz / binHz));
     s->zetaPeak = kZetaPeakMin;
     s->vadFloor = kVadThreshold;
@@ -437,7 +460,8 @@ VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, flo
     for (int i = 0; i <= n / 2; ++i)
         window[i] = static_cast<float>(std::sin(M_PI * static_cast<double>(i) / n));
     float* noise = at<float>(block, s->offNoise);
-    for (uint32_t k = 0; k < s->bins; ++k) noise[k] = kNoiseFloorPower;
+    for (uint32_t k = 0; k < s->bins; ++k)
+        noise[k] = kNoiseFloorPower;
 
     applyParameters(s, method, limitDb, noiseRate, musicalRate);
     if (!buildTransforms(s, block)) {
@@ -450,20 +474,24 @@ VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, flo
 }
 
 VELDRA_API void Veldra_Destroyed(void* block) {
-    if (block != nullptr) std::memset(block, 0, VELDRA_BLOCK_SIZE);
+    if (block != nullptr)
+        std::memset(block, 0, VELDRA_BLOCK_SIZE);
 }
 
 VELDRA_API void Veldra_Reset(void* block, uint8_t method, float limitDb, float noiseRate,
                              float musicalRate) {
     State* s = stateOf(block);
-    if (s == nullptr) return;
+    if (s == nullptr)
+        return;
     applyParameters(s, method, limitDb, noiseRate, musicalRate);
 }
 
 VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16_t* input) {
     State* s = stateOf(block);
-    if (s == nullptr) return;
-    if (s->fftBuiltAt != reinterpret_cast<uintptr_t>(block) && !buildTransforms(s, block)) return;
+    if (s == nullptr)
+        return;
+    if (s->fftBuiltAt != reinterpret_cast<uintptr_t>(block) && !buildTransforms(s, block))
+        return;
 
     const int step = static_cast<int>(s->frameStep);
     const int bins = static_cast<int>(s->bins);
@@ -477,10 +505,11 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
 
     // Analysis: previous half frame followed by the new samples, windowed.
     alignas(16) float frame[kMaxFrameLength];
-    for (int i = 0; i < step; ++i) frame[i] = static_cast<float>(history[i]) * window[i];
+    for (int i = 0; i < step; ++i)
+        frame[i] = static_cast<float>(history[i]) * window[i];
     for (int j = 0; j < step; ++j) {
         const float x = input != nullptr ? static_cast<float>(input[j]) : 0.0f;
-        frame[step + j] = x * window[step - j];  // the window is symmetric about n / 2
+        frame[step + j] = x * window[step - j]; // the window is symmetric about n / 2
     }
     if (input != nullptr)
         std::memcpy(history, input, static_cast<size_t>(step) * sizeof(int16_t));
@@ -514,7 +543,8 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             float gammaK = power[k] / noise[k];
             gammaK = gammaK > kSnrMax ? kSnrMax : gammaK;
             float post = 1.0f / (1.0f + (1.0f + kPresenceSnr) * fastExp(-gammaK * slope));
-            const float smoothed = kStagnationSmoothing * presence[k] + (1.0f - kStagnationSmoothing) * post;
+            const float smoothed =
+                kStagnationSmoothing * presence[k] + (1.0f - kStagnationSmoothing) * post;
             presence[k] = smoothed;
             const float capped = post > kStagnationLimit ? kStagnationLimit : post;
             post = smoothed > kStagnationLimit ? capped : post;
@@ -528,12 +558,12 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     // Method 3: the network's estimate for this frame, and its noise power per bin.
     const bool neural = s->method == 3;
     veldra::neural::Estimate estimate;
-    alignas(16) float bandPresence[kMaxBins];  // method 3: a-priori presence per bin
-    alignas(16) float bandGain[kMaxBins];      // method 3: ln of the band gain per bin
-    alignas(16) float blendedNoise[kMaxBins];  // method 3: the noise the gain rules use
+    alignas(16) float bandPresence[kMaxBins]; // method 3: a-priori presence per bin
+    alignas(16) float bandGain[kMaxBins];     // method 3: ln of the band gain per bin
+    alignas(16) float blendedNoise[kMaxBins]; // method 3: the noise the gain rules use
     if (neural)
-        neuralStep(s, power, at<float>(block, s->offNeuralNoise), noise, estimate, blendedNoise, bandPresence,
-                   bandGain);
+        neuralStep(s, power, at<float>(block, s->offNeuralNoise), noise, estimate, blendedNoise,
+                   bandPresence, bandGain);
     const float* noiseUsed = neural ? blendedNoise : noise;
 
     // A-posteriori SNR, then the decision-directed a-priori SNR refined by a
@@ -558,19 +588,22 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
 
     // Voice activity: the network's decision in method 3, else the mean log likelihood ratio
     // over the speech band; both with hangover.
-    bool voicedNow = false;  // this frame's own decision, before the hangover
+    bool voicedNow = false; // this frame's own decision, before the hangover
     {
         float sum = 0.0f;
         const int lo = static_cast<int>(s->vadLow), hi = neural ? lo : static_cast<int>(s->vadHigh);
-        for (int k = lo; k < hi; ++k) sum += gammaPost[k] * (xi[k] / (1.0f + xi[k])) - fastLog(1.0f + xi[k]);
+        for (int k = lo; k < hi; ++k)
+            sum += gammaPost[k] * (xi[k] / (1.0f + xi[k])) - fastLog(1.0f + xi[k]);
         const float mean = hi > lo ? sum / static_cast<float>(hi - lo) : 0.0f;
         // Babble and other speech-like noise leave the ratio high even in
         // pauses, so the decision also asks for a margin over the ratio's own
         // recent floor (a minimum that drops at once and rises slowly).
-        if (!neural)  // method 3 decides without the ratio, and leaves its floor alone
-            s->vadFloor = mean < s->vadFloor ? mean : s->vadFloor + (mean - s->vadFloor) * kVadFloorRise;
-        const float threshold = kVadFloorMargin * s->vadFloor > kVadThreshold ? kVadFloorMargin * s->vadFloor
-                                                                            : kVadThreshold;
+        if (!neural) // method 3 decides without the ratio, and leaves its floor alone
+            s->vadFloor =
+                mean < s->vadFloor ? mean : s->vadFloor + (mean - s->vadFloor) * kVadFloorRise;
+        const float threshold = kVadFloorMargin * s->vadFloor > kVadThreshold
+                                    ? kVadFloorMargin * s->vadFloor
+                                    : kVadThreshold;
         voicedNow = neural ? estimate.voice > kNeuralVoiceThreshold : mean > threshold;
         if (voicedNow) {
             s->hangoverLeft = s->hangoverFrames;
@@ -599,8 +632,9 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     if (zetaFrame > kZetaMin) {
         if (zetaFrame > s->zetaFramePrev) {
             frameP = 1.0f;
-            s->zetaPeak = zetaFrame < kZetaPeakMin ? kZetaPeakMin
-                                                   : (zetaFrame > kZetaPeakMax ? kZetaPeakMax : zetaFrame);
+            s->zetaPeak = zetaFrame < kZetaPeakMin
+                              ? kZetaPeakMin
+                              : (zetaFrame > kZetaPeakMax ? kZetaPeakMax : zetaFrame);
         } else {
             frameP = presenceOf(zetaFrame, s->zetaPeak * kZetaMin, invLogSpan);
         }
@@ -638,7 +672,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             const float q = 1.0f - bandPresence[k];
             absence[k] = q > kNeuralAbsenceMax ? kNeuralAbsenceMax : q;
         }
-        const float* logBand = bandGain;  // neuralStep gives the band gain in ln units
+        const float* logBand = bandGain; // neuralStep gives the band gain in ln units
         omlsaGains(
             bins, xi, gammaPost, power, absence,
             [&](int k, float p, float logGh1) {
@@ -650,9 +684,10 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         // OM-LSA. The a-priori absence probability q comes from the smoothed
         // a-priori SNR averaged locally, globally and over the frame.
         alignas(16) float absence[kMaxBins];
-        alignas(16) float nearSpeech[kMaxBins];  // presence from the wide average, per bin
+        alignas(16) float nearSpeech[kMaxBins]; // presence from the wide average, per bin
         if (frameP <= 0.0f) {
-            for (int k = 0; k < bins; ++k) absence[k] = 1.0f;
+            for (int k = 0; k < bins; ++k)
+                absence[k] = 1.0f;
         } else {
             alignas(16) float local[kMaxBins];
             alignas(16) float global[kMaxBins];
@@ -660,17 +695,19 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             windowMeans(prefix, bins, static_cast<int>(s->globalHalf), global);
             for (int k = 0; k < bins; ++k) {
                 nearSpeech[k] = presenceOf(global[k], kZetaMin, invLogSpan);
-                const float q = 1.0f - presenceOf(local[k], kZetaMin, invLogSpan) * nearSpeech[k] * frameP;
+                const float q =
+                    1.0f - presenceOf(local[k], kZetaMin, invLogSpan) * nearSpeech[k] * frameP;
                 absence[k] = q > kAbsenceMax ? kAbsenceMax : q;
             }
         }
 
-        float buriedLift = 0.0f;  // how far the floor of bins near speech rises, in ln units
+        float buriedLift = 0.0f; // how far the floor of bins near speech rises, in ln units
         if (voicedNow && frameP > 0.0f && zetaFrame < kBuriedZetaHigh) {
             const float buried = kBuriedFloorDb * (std::log(10.0f) / 20.0f);
             if (buried > logFloor) {
                 const float w = zetaFrame > kBuriedZetaLow
-                                    ? std::log(kBuriedZetaHigh / zetaFrame) / std::log(kBuriedZetaHigh / kBuriedZetaLow)
+                                    ? std::log(kBuriedZetaHigh / zetaFrame) /
+                                          std::log(kBuriedZetaHigh / kBuriedZetaLow)
                                     : 1.0f;
                 buriedLift = w * frameP * (buried - logFloor);
             }
@@ -678,7 +715,8 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         omlsaGains(
             bins, xi, gammaPost, power, absence,
             [&](int k, float p, float logGh1) {
-                const float floorK = buriedLift > 0.0f ? logFloor + buriedLift * nearSpeech[k] : logFloor;
+                const float floorK =
+                    buriedLift > 0.0f ? logFloor + buriedLift * nearSpeech[k] : logFloor;
                 return p * logGh1 + (1.0f - p) * floorK;
             },
             floorGain, speechPrev, gain);
@@ -697,21 +735,25 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
 
 VELDRA_API void Veldra_Equalizer(void* block, int32_t pointCount, const float* gains) {
     State* s = stateOf(block);
-    if (s == nullptr || !s->framePending || pointCount <= 0 || gains == nullptr) return;
+    if (s == nullptr || !s->framePending || pointCount <= 0 || gains == nullptr)
+        return;
     kiss_fft_cpx* spectrum = at<kiss_fft_cpx>(block, s->offSpectrum);
     const int bins = static_cast<int>(s->bins);
     auto point = [&](int i) {
         const float g = gains[i];
-        if (std::isnan(g)) return 1.0f;
+        if (std::isnan(g))
+            return 1.0f;
         return g < 0.0f ? 0.0f : (g > kMaxEqGain ? kMaxEqGain : g);
     };
     // Point i stands for i / (pointCount - 1) of half the sample rate; bins
     // between two points get the linear interpolation of the two.
-    const float scale = pointCount > 1 ? static_cast<float>(pointCount - 1) / static_cast<float>(bins - 1) : 0.0f;
+    const float scale =
+        pointCount > 1 ? static_cast<float>(pointCount - 1) / static_cast<float>(bins - 1) : 0.0f;
     for (int k = 0; k < bins; ++k) {
         const float pos = static_cast<float>(k) * scale;
         int i = static_cast<int>(pos);
-        if (i > pointCount - 1) i = pointCount - 1;
+        if (i > pointCount - 1)
+            i = pointCount - 1;
         const int j = i + 1 < pointCount ? i + 1 : i;
         const float f = pos - static_cast<float>(i);
         const float g = point(i) + (point(j) - point(i)) * f;
@@ -722,8 +764,10 @@ VELDRA_API void Veldra_Equalizer(void* block, int32_t pointCount, const float* g
 
 VELDRA_API void Veldra_Restore(void* block, int16_t* output) {
     State* s = stateOf(block);
-    if (s == nullptr) return;
-    if (s->fftBuiltAt != reinterpret_cast<uintptr_t>(block) && !buildTransforms(s, block)) return;
+    if (s == nullptr)
+        return;
+    if (s->fftBuiltAt != reinterpret_cast<uintptr_t>(block) && !buildTransforms(s, block))
+        return;
 
     const int n = static_cast<int>(s->frameLength);
     const int step = static_cast<int>(s->frameStep);
@@ -739,7 +783,7 @@ VELDRA_API void Veldra_Restore(void* block, int16_t* output) {
         std::memset(frame, 0, static_cast<size_t>(n) * sizeof(float));
     s->framePending = 0;
 
-    const float scale = 1.0f / static_cast<float>(n);  // the inverse transform is unnormalised
+    const float scale = 1.0f / static_cast<float>(n); // the inverse transform is unnormalised
     if (output != nullptr) {
         for (int i = 0; i < step; ++i) {
             float y = overlap[i] + frame[i] * window[i] * scale;
@@ -748,7 +792,8 @@ VELDRA_API void Veldra_Restore(void* block, int16_t* output) {
             output[i] = static_cast<int16_t>(static_cast<int32_t>(y + (y < 0.0f ? -0.5f : 0.5f)));
         }
     }
-    for (int i = 0; i < step; ++i) overlap[i] = frame[step + i] * window[step - i] * scale;
+    for (int i = 0; i < step; ++i)
+        overlap[i] = frame[step + i] * window[step - i] * scale;
 }
 
-}  // extern "C"
+} // extern "C"

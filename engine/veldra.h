@@ -55,10 +55,10 @@ extern "C" {
 /* Defaults of the parameters: what every caller starts from (the
  * configuration window's default buttons, the command line, a fresh settings
  * file) and what a NaN parameter takes. */
-#define VELDRA_DEFAULT_METHOD 2            /* extended */
-#define VELDRA_DEFAULT_LIMIT_DB (-18)      /* dB: the lowest gain any bin gets */
-#define VELDRA_DEFAULT_NOISE_RATE 0.95     /* noise estimate smoothing per 16 ms */
-#define VELDRA_DEFAULT_MUSICAL_RATE 0.98   /* a-priori SNR smoothing per frame */
+#define VELDRA_DEFAULT_METHOD 2          /* extended */
+#define VELDRA_DEFAULT_LIMIT_DB (-18)    /* dB: the lowest gain any bin gets */
+#define VELDRA_DEFAULT_NOISE_RATE 0.95   /* noise estimate smoothing per 16 ms */
+#define VELDRA_DEFAULT_MUSICAL_RATE 0.98 /* a-priori SNR smoothing per frame */
 
 enum {
     VELDRA_BLOCK_SIZE = 82056,

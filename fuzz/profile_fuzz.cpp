@@ -2,8 +2,8 @@
 // every setting within its range, and the text the profile writes reads back
 // to the same text.
 
-#include "platform/profile/Profile.h"
 #include "config/Settings.h"
+#include "platform/profile/Profile.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -26,13 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               s.winTop <= screen.height - 10 && s.winWidth >= 0 && s.winWidth <= screen.width &&
               s.winHeight >= 0 && s.winHeight <= screen.height && s.fileListWidth >= 0 &&
               s.fileListWidth <= screen.width / 2;
-    if (!ok) std::abort();
+    if (!ok)
+        std::abort();
 
     // What the profile writes is a fixed point of reading and writing.
     std::string once = p.text();
     platform::profile::Profile q;
     q.loadData(once.data(), once.size());
-    if (q.text() != once) std::abort();
+    if (q.text() != once)
+        std::abort();
 
     // Writing the settings over the hostile file and reading them back is
     // stable (reals are written with 15 digits, so the first round may round
@@ -40,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     config::write(q, s);
     config::Settings s2 = config::read(q, screen);
     config::write(q, s2);
-    if (config::read(q, screen) != s2) std::abort();
+    if (config::read(q, screen) != s2)
+        std::abort();
     return 0;
 }

@@ -10,9 +10,11 @@ std::function<QString(const FileDialogRequest&)>& hook() {
     static std::function<QString(const FileDialogRequest&)> h;
     return h;
 }
-}  // namespace
+} // namespace
 
-void setFileDialogHook(std::function<QString(const FileDialogRequest&)> h) { hook() = std::move(h); }
+void setFileDialogHook(std::function<QString(const FileDialogRequest&)> h) {
+    hook() = std::move(h);
+}
 
 QString qtFilter(const QString& filter) {
     const QStringList parts = filter.split('|');
@@ -26,11 +28,14 @@ QString qtFilter(const QString& filter) {
 }
 
 QString runFileDialog(QWidget* parent, const FileDialogRequest& r) {
-    if (hook()) return hook()(r);
+    if (hook())
+        return hook()(r);
     QString start = r.directory;
-    if (!r.fileName.isEmpty()) start = r.directory.isEmpty() ? r.fileName : r.directory + "/" + r.fileName;
-    if (r.save) return QFileDialog::getSaveFileName(parent, r.title, start, qtFilter(r.filter));
+    if (!r.fileName.isEmpty())
+        start = r.directory.isEmpty() ? r.fileName : r.directory + "/" + r.fileName;
+    if (r.save)
+        return QFileDialog::getSaveFileName(parent, r.title, start, qtFilter(r.filter));
     return QFileDialog::getOpenFileName(parent, r.title, start, qtFilter(r.filter));
 }
 
-}  // namespace gui
+} // namespace gui

@@ -12,9 +12,9 @@ namespace gui {
 struct FileDialogRequest {
     bool save = false;
     QString title;
-    QString filter;        // "description|pattern|description|pattern..."
-    QString directory;     // initial directory, may be empty
-    QString fileName;      // file name already in the dialog, may be empty
+    QString filter;    // "description|pattern|description|pattern..."
+    QString directory; // initial directory, may be empty
+    QString fileName;  // file name already in the dialog, may be empty
 };
 
 // Returns the chosen path, or an empty string when the dialog was cancelled.
@@ -27,4 +27,4 @@ void setFileDialogHook(std::function<QString(const FileDialogRequest&)> hook);
 // "a|b|c|d" as a Qt filter list "a (b);;c (d)".
 QString qtFilter(const QString& filter);
 
-}  // namespace gui
+} // namespace gui

@@ -25,7 +25,7 @@ void onError(j_common_ptr info) {
     std::longjmp(err->jump, 1);
 }
 
-void onMessage(j_common_ptr) {}  // warnings (a truncated file) stay quiet
+void onMessage(j_common_ptr) {} // warnings (a truncated file) stay quiet
 
 // Pictures larger than this are refused rather than allocated.
 constexpr JDIMENSION kMaxSide = 8192;
@@ -85,7 +85,8 @@ bool readRows(const unsigned char* data, unsigned long size, const Geometry& g,
     while (info.output_scanline < info.output_height) {
         unsigned char* out = pixels + std::size_t(info.output_scanline) * stride;
         JSAMPROW rows[1] = {g.cmyk ? row : out};
-        if (jpeg_read_scanlines(&info, rows, 1) != 1) break;
+        if (jpeg_read_scanlines(&info, rows, 1) != 1)
+            break;
         if (g.cmyk) {
             // Adobe writes CMYK inverted; that is what decoders meet in practice.
             for (JDIMENSION x = 0; x < g.width; ++x) {
@@ -102,17 +103,19 @@ bool readRows(const unsigned char* data, unsigned long size, const Geometry& g,
     return true;
 }
 
-}  // namespace
+} // namespace
 
 QImage decodeJpeg(const QByteArray& data) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
     const auto size = static_cast<unsigned long>(data.size());
     Geometry g;
-    if (data.size() < 4 || !readGeometry(bytes, size, g)) return QImage();
+    if (data.size() < 4 || !readGeometry(bytes, size, g))
+        return QImage();
     if (g.width == 0 || g.height == 0 || g.width > kMaxSide || g.height > kMaxSide)
         return QImage();
     QImage image(int(g.width), int(g.height), QImage::Format_RGB888);
-    if (image.isNull()) return QImage();
+    if (image.isNull())
+        return QImage();
     image.fill(Qt::gray);
     std::vector<unsigned char> row(g.cmyk ? std::size_t(g.width) * 4 : 0);
     if (!readRows(bytes, size, g, image.bits(), std::size_t(image.bytesPerLine()), row.data()))
@@ -122,8 +125,9 @@ QImage decodeJpeg(const QByteArray& data) {
 
 QImage jpegResource(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return QImage();
+    if (!f.open(QIODevice::ReadOnly))
+        return QImage();
     return decodeJpeg(f.readAll());
 }
 
-}  // namespace gui
+} // namespace gui

@@ -16,4 +16,4 @@ QImage decodeJpeg(const QByteArray& data);
 // Decodes a picture kept in the program's resources (":/pictures/...").
 QImage jpegResource(const QString& path);
 
-}  // namespace gui
+} // namespace gui

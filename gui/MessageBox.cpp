@@ -22,7 +22,7 @@ int show(QWidget* parent, const QString& text, const QString& caption, QMessageB
     return QMessageBox::Ok;
 }
 
-}  // namespace
+} // namespace
 
 int showMessageBox(QWidget* parent, const QString& text, const QString& caption) {
     return show(parent, text, caption, QMessageBox::Warning);
@@ -30,7 +30,8 @@ int showMessageBox(QWidget* parent, const QString& text, const QString& caption)
 
 void showExceptionReport(const std::exception& e) {
     QString name = QGuiApplication::applicationDisplayName();
-    if (name.isEmpty()) name = QStringLiteral("Silvane");
+    if (name.isEmpty())
+        name = QStringLiteral("Silvane");
     show(nullptr, QString::fromLocal8Bit(e.what()), name, QMessageBox::Critical);
 }
 
@@ -40,4 +41,4 @@ MessageBoxHook setMessageBoxHook(MessageBoxHook h) {
     return old;
 }
 
-}  // namespace gui
+} // namespace gui

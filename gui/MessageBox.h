@@ -12,7 +12,6 @@ class QWidget;
 
 namespace gui {
 
-
 // Shows `text` with `caption` as a warning box with one OK button and returns
 // when the user closes it (QMessageBox::Ok). With a hook installed the hook
 // gets the text and caption instead, and the result is still Ok.
@@ -28,4 +27,4 @@ using MessageBoxHook = std::function<void(const QString& text, const QString& ca
 // that was installed before.
 MessageBoxHook setMessageBoxHook(MessageBoxHook hook);
 
-}  // namespace gui
+} // namespace gui

@@ -10,17 +10,17 @@ namespace gui {
 
 class PaintBox : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit PaintBox(QWidget* parent = nullptr);
 
     std::function<void(QPainter&)> onPaint;
     std::function<void(Qt::MouseButton button, int x, int y)> onMouseDown;
     std::function<void(Qt::MouseButtons buttons, int x, int y)> onMouseMove;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
 };
 
-}  // namespace gui
+} // namespace gui

@@ -19,9 +19,13 @@ RadioGroup::RadioGroup(const QString& title, const QStringList& items, QWidget* 
     connect(&group_, &QButtonGroup::idClicked, this, &RadioGroup::clicked);
 }
 
-int RadioGroup::itemIndex() const { return group_.checkedId(); }
+int RadioGroup::itemIndex() const {
+    return group_.checkedId();
+}
 
-int RadioGroup::count() const { return int(group_.buttons().size()); }
+int RadioGroup::count() const {
+    return int(group_.buttons().size());
+}
 
 QRadioButton* RadioGroup::button(int index) const {
     return qobject_cast<QRadioButton*>(group_.button(index));
@@ -35,8 +39,9 @@ void RadioGroup::setItemIndex(int index) {
     }
     // An exclusive group keeps one button checked; lift that for a moment.
     group_.setExclusive(false);
-    for (QAbstractButton* b : group_.buttons()) b->setChecked(false);
+    for (QAbstractButton* b : group_.buttons())
+        b->setChecked(false);
     group_.setExclusive(true);
 }
 
-}  // namespace gui
+} // namespace gui

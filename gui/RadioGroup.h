@@ -10,10 +10,9 @@ class QRadioButton;
 
 namespace gui {
 
-
 class RadioGroup : public QGroupBox {
     Q_OBJECT
-public:
+  public:
     RadioGroup(const QString& title, const QStringList& items, QWidget* parent = nullptr);
 
     // The checked item, -1 when none.
@@ -24,12 +23,12 @@ public:
     int count() const;
     QRadioButton* button(int index) const;
 
-signals:
+  signals:
     // The user clicked an item.
     void clicked(int index);
 
-private:
+  private:
     QButtonGroup group_;
 };
 
-}  // namespace gui
+} // namespace gui

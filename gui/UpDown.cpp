@@ -32,4 +32,4 @@ void UpDown::click(bool next) {
         emit clicked(next);
 }
 
-}  // namespace gui
+} // namespace gui

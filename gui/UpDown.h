@@ -25,4 +25,4 @@ class UpDown : public QWidget {
     QToolButton* next_;
 };
 
-}  // namespace gui
+} // namespace gui

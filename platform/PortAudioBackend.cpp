@@ -33,8 +33,7 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 // Runs `f` with file descriptor 2 pointed at /dev/null, so that the sound
 // libraries' probing messages (ALSA configuration, JACK server not running)
 // stay out of the user's terminal.
-template <typename F>
-auto withQuietStderr(F f) {
+template <typename F> auto withQuietStderr(F f) {
     std::fflush(stderr);
     const int saved = dup(2);
     const int null = open("/dev/null", O_WRONLY);
@@ -70,8 +69,8 @@ MMRESULT fromPaError(PaError e) {
     }
 }
 
-int outputCallback(const void*, void* output, unsigned long frames,
-                   const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* user) {
+int outputCallback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                   PaStreamCallbackFlags, void* user) {
     static_cast<WaveStream*>(user)->render(output, frames);
     return paContinue;
 }
@@ -84,7 +83,7 @@ int inputCallback(const void* input, void*, unsigned long frames, const PaStream
 }
 
 class PortAudioStream : public DeviceStream {
-public:
+  public:
     explicit PortAudioStream(PaStream* s) : stream_(s) {}
     ~PortAudioStream() override { stop(); }
     void stop() override {
@@ -95,12 +94,12 @@ public:
         stream_ = nullptr;
     }
 
-private:
+  private:
     PaStream* stream_;
 };
 
 class PortAudioBackend : public WaveBackend {
-public:
+  public:
     PortAudioBackend() {
         const bool quiet = !debugWanted();
 #ifdef SILVANE_HAVE_ALSA
@@ -128,7 +127,9 @@ public:
             Pa_Terminate();
     }
 
-    UINT deviceCount(Direction d) override { return UINT(list(d).size()); }
+    UINT deviceCount(Direction d) override {
+        return UINT(list(d).size());
+    }
 
     std::string deviceName(Direction d, UINT index) override {
         const PaDeviceInfo* info = Pa_GetDeviceInfo(list(d).at(index));
@@ -172,7 +173,7 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-private:
+  private:
     const std::vector<PaDeviceIndex>& list(Direction d) const {
         return d == Direction::Output ? outputs_ : inputs_;
     }
@@ -183,7 +184,7 @@ private:
         p.channelCount = f.nChannels;
         p.sampleFormat = f.wBitsPerSample == 8 ? paUInt8 : paInt16;
         const PaDeviceInfo* info = Pa_GetDeviceInfo(p.device);
-        p.suggestedLatency = !info ? 0.1
+        p.suggestedLatency = !info                    ? 0.1
                              : d == Direction::Output ? info->defaultHighOutputLatency
                                                       : info->defaultHighInputLatency;
         return p;
@@ -194,10 +195,10 @@ private:
     std::vector<PaDeviceIndex> inputs_;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<WaveBackend> makePortAudioBackend() {
     return std::make_unique<PortAudioBackend>();
 }
 
-}  // namespace platform
+} // namespace platform

@@ -14,7 +14,7 @@
 namespace platform {
 
 class SpscByteRing {
-public:
+  public:
     explicit SpscByteRing(std::size_t capacity) : buffer_(capacity + 1) {}
 
     // Producer: stores up to `n` bytes, returns how many fitted.
@@ -53,10 +53,10 @@ public:
         return n;
     }
 
-private:
+  private:
     std::vector<char> buffer_;
-    std::atomic<std::size_t> head_{0};  // next byte the producer writes
-    std::atomic<std::size_t> tail_{0};  // next byte the consumer reads
+    std::atomic<std::size_t> head_{0}; // next byte the producer writes
+    std::atomic<std::size_t> tail_{0}; // next byte the consumer reads
 };
 
-}  // namespace platform
+} // namespace platform

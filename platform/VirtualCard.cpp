@@ -14,20 +14,20 @@ using platform::WaveStream;
 
 namespace {
 
-constexpr std::size_t ChunkFrames = 4096;                 // frames per render/capture call
-constexpr auto RealTimePeriod = std::chrono::milliseconds(5);  // tick of the real-time card
+constexpr std::size_t ChunkFrames = 4096;                     // frames per render/capture call
+constexpr auto RealTimePeriod = std::chrono::milliseconds(5); // tick of the real-time card
 constexpr double ToneHz = 440.0;
 constexpr double TwoPi = 6.283185307179586;
-constexpr double ToneAmplitude = 8225.0;  // -12 dBFS
-constexpr int NoiseAmplitude = 567;       // uniform, RMS -40 dBFS
+constexpr double ToneAmplitude = 8225.0; // -12 dBFS
+constexpr int NoiseAmplitude = 567;      // uniform, RMS -40 dBFS
 
 class VirtualBackend;
 std::mutex gCardMutex;
-VirtualBackend* gCard = nullptr;  // the installed card, for advance() and the tap
+VirtualBackend* gCard = nullptr; // the installed card, for advance() and the tap
 
 // The samples an input stream delivers.
 class InputSource {
-public:
+  public:
     void useSamples(VirtualInputSamples s) {
         channels_ = std::max<UINT>(1, s.channels);
         samples_ = std::move(s.samples);
@@ -43,7 +43,7 @@ public:
         }
     }
 
-private:
+  private:
     void sampleFrame(int16_t* out, UINT channels) {
         const std::size_t total = samples_.size() / channels_;
         if (total == 0) {
@@ -90,7 +90,7 @@ private:
 class VirtualStream;
 
 class VirtualBackend : public platform::WaveBackend {
-public:
+  public:
     explicit VirtualBackend(const VirtualCardConfig& c) : config_(c) {
         if (!config_.inputSamples.empty()) {
             input_ = [this](uint32_t, UINT, VirtualInputSamples& out, std::string&) {
@@ -175,12 +175,12 @@ public:
 
     const VirtualCardConfig& config() const { return config_; }
 
-private:
+  private:
     void tick();
 
     const VirtualCardConfig config_;
-    VirtualInput input_;  // the samples in memory or the configured callback
-    std::mutex streamsMutex_;  // held while streams are being run
+    VirtualInput input_;      // the samples in memory or the configured callback
+    std::mutex streamsMutex_; // held while streams are being run
     std::vector<VirtualStream*> streams_;
     bool quit_ = false;
     std::thread ticker_;
@@ -190,11 +190,10 @@ private:
 };
 
 class VirtualStream : public DeviceStream {
-public:
+  public:
     VirtualStream(VirtualBackend& card, Direction d, const WAVEFORMATEX& f, WaveStream& s)
-        : card_(card), direction_(d), format_(f), stream_(s),
-          chunk_(ChunkFrames * f.nBlockAlign), samples_(ChunkFrames * f.nChannels),
-          start_(std::chrono::steady_clock::now()) {}
+        : card_(card), direction_(d), format_(f), stream_(s), chunk_(ChunkFrames * f.nBlockAlign),
+          samples_(ChunkFrames * f.nChannels), start_(std::chrono::steady_clock::now()) {}
 
     ~VirtualStream() override { stop(); }
 
@@ -204,7 +203,8 @@ public:
     // Runs the stream up to `frames` frames since it was opened.
     void runTo(uint64_t frames) {
         while (framesDone_ < frames) {
-            const std::size_t n = std::size_t(std::min<uint64_t>(frames - framesDone_, ChunkFrames));
+            const std::size_t n =
+                std::size_t(std::min<uint64_t>(frames - framesDone_, ChunkFrames));
             if (direction_ == Direction::Output)
                 renderChunk(n);
             else
@@ -213,8 +213,7 @@ public:
         }
     }
     void runRealTime(std::chrono::steady_clock::time_point now) {
-        const auto us =
-            std::chrono::duration_cast<std::chrono::microseconds>(now - start_).count();
+        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - start_).count();
         runTo(uint64_t(us) * format_.nSamplesPerSec / 1000000u);
     }
     void runTestClock(uint64_t microseconds) {
@@ -235,7 +234,7 @@ public:
         }
     }
 
-private:
+  private:
     void renderChunk(std::size_t n) {
         bool starved = false;
         const std::size_t played = stream_.render(chunk_.data(), n, &starved);
@@ -320,7 +319,7 @@ void VirtualBackend::advance(uint64_t microseconds) {
         s->runTestClock(microseconds);
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -334,7 +333,7 @@ DefaultCard& defaultCard() {
     return d;
 }
 
-}  // namespace
+} // namespace
 
 void setDefaultVirtualCard(VirtualCardConfig config) {
     DefaultCard& d = defaultCard();
@@ -375,4 +374,4 @@ std::string virtualCardError() {
     return gCard ? gCard->error() : std::string();
 }
 
-}  // namespace platform
+} // namespace platform

@@ -40,7 +40,7 @@ using VirtualInput =
 // Where one output stream's played frames go: the frames it took from buffers
 // (not the silence between them), as the stream's format, on the card's thread.
 class VirtualOutputSink {
-public:
+  public:
     virtual ~VirtualOutputSink() = default;
     virtual void write(const char* data, std::size_t bytes) = 0;
     // The stream has closed; false with the reason when what it played could
@@ -56,7 +56,7 @@ using VirtualSinkOpener = std::function<std::unique_ptr<VirtualOutputSink>(
 
 struct VirtualCardConfig {
     bool testClock = false;
-    UINT outputs = 1;  // 0 or 1 devices of each kind
+    UINT outputs = 1; // 0 or 1 devices of each kind
     UINT inputs = 1;
     // Input source, first one given wins: samples in memory (interleaved,
     // `inputChannels` channels), the input callback, else 440 Hz at -12 dBFS
@@ -93,9 +93,9 @@ void virtualCardAdvance(uint64_t microseconds);
 // What the virtual output has played since the card was installed, all
 // output streams one after another.
 struct VirtualPlayed {
-    std::vector<int16_t> samples;  // interleaved, as the streams' format
-    UINT channels = 0;             // of the last stream
-    uint64_t underrunFrames = 0;   // frames of silence while running with no buffer queued
+    std::vector<int16_t> samples; // interleaved, as the streams' format
+    UINT channels = 0;            // of the last stream
+    uint64_t underrunFrames = 0;  // frames of silence while running with no buffer queued
 };
 VirtualPlayed virtualCardPlayed();
 
@@ -103,4 +103,4 @@ VirtualPlayed virtualCardPlayed();
 // none.
 std::string virtualCardError();
 
-}  // namespace platform
+} // namespace platform

@@ -35,14 +35,14 @@ class WaveStream;
 // then until stop() returns the backend calls the stream's render() or
 // capture() periodically.
 class DeviceStream {
-public:
+  public:
     virtual ~DeviceStream() = default;
     // After return no render()/capture() call is running or will run.
     virtual void stop() = 0;
 };
 
 class WaveBackend {
-public:
+  public:
     virtual ~WaveBackend() = default;
     virtual UINT deviceCount(Direction d) = 0;
     // Product name of device `index` (< deviceCount).
@@ -68,20 +68,19 @@ std::unique_ptr<WaveBackend> makePortAudioBackend();
 
 struct QueuedBuffer {
     WAVEHDR* header = nullptr;
-    char* data = nullptr;   // copied from the header when it was queued
-    uint32_t length = 0;    // bytes
-    uint32_t done = 0;      // bytes played or filled so far
+    char* data = nullptr; // copied from the header when it was queued
+    uint32_t length = 0;  // bytes
+    uint32_t done = 0;    // bytes played or filled so far
 };
 
 struct Completion {
     WAVEHDR* header;
-    uint32_t bytes;  // input: bytes filled
+    uint32_t bytes; // input: bytes filled
 };
 
 // Fixed-capacity FIFO used on the audio path (no allocation).
-template <typename T, std::size_t N>
-class FixedQueue {
-public:
+template <typename T, std::size_t N> class FixedQueue {
+  public:
     bool empty() const { return count_ == 0; }
     std::size_t size() const { return count_; }
     bool push(const T& v) {
@@ -99,14 +98,14 @@ public:
     }
     void clear() { first_ = count_ = 0; }
 
-private:
+  private:
     T items_[N] = {};
     std::size_t first_ = 0;
     std::size_t count_ = 0;
 };
 
 class WaveStream {
-public:
+  public:
     // Buffers the driver holds at once (queued plus returned-but-unannounced).
     static constexpr std::size_t MaxQueued = 64;
 
@@ -132,7 +131,7 @@ public:
     MMRESULT prepare(WAVEHDR* h);
     MMRESULT unprepare(WAVEHDR* h);
     MMRESULT enqueue(WAVEHDR* h);
-    MMRESULT setRunning(bool run);  // pause/restart, start/stop (stop returns the partial buffer)
+    MMRESULT setRunning(bool run); // pause/restart, start/stop (stop returns the partial buffer)
     MMRESULT reset();
     uint64_t positionBytes();
     bool hasQueuedBuffers();
@@ -152,7 +151,7 @@ public:
     // Delivery target, fixed at open.
     DWORD callbackType = CALLBACK_NULL;
     QPointer<QObject> window;
-    void* windowThread = nullptr;  // QThread* the window lived in at open
+    void* windowThread = nullptr; // QThread* the window lived in at open
     WaveCallback function = nullptr;
     DWORD_PTR instance = 0;
     HWAVE handle = nullptr;
@@ -161,7 +160,7 @@ public:
     std::mutex api;
     bool closed = false;
 
-private:
+  private:
     bool queuedLocked(const WAVEHDR* h);
     void applyFinishedLocked();
     void finishFrontLocked();
@@ -180,10 +179,10 @@ private:
     uint64_t positionBytes_ = 0;
     bool running_ = false;
 
-    std::atomic<bool> runningHint_{false};  // read by the audio context without the lock
+    std::atomic<bool> runningHint_{false}; // read by the audio context without the lock
     std::atomic<int> finishedCount_{0};
     std::atomic<int> notifyCount_{0};
-    platform::SpscByteRing stash_{1 << 16};  // input parked while the lock was busy
+    platform::SpscByteRing stash_{1 << 16}; // input parked while the lock was busy
 };
 
-}  // namespace platform
+} // namespace platform

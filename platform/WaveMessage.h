@@ -11,21 +11,21 @@
 namespace platform {
 
 class WaveMessage : public QEvent {
-public:
+  public:
     WaveMessage(UINT message, HWAVE device, WAVEHDR* header)
         : QEvent(eventType()), message_(message), device_(device), header_(header) {}
 
     // The one event type used for every wave message.
     static QEvent::Type eventType();
 
-    UINT message() const { return message_; }  // MM_WOM_DONE or MM_WIM_DATA
+    UINT message() const { return message_; } // MM_WOM_DONE or MM_WIM_DATA
     HWAVE device() const { return device_; }
     WAVEHDR* header() const { return header_; }
 
-private:
+  private:
     UINT message_;
     HWAVE device_;
     WAVEHDR* header_;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -63,7 +63,7 @@ void WaveStream::capture(const void* in, std::size_t frames) {
 
 void WaveStream::finishFrontLocked() {
     QueuedBuffer& b = queue_.front();
-    finished_.push({b.header, b.done});  // cannot fail: queue and list share MaxQueued
+    finished_.push({b.header, b.done}); // cannot fail: queue and list share MaxQueued
     queue_.pop();
     finishedCount_.store(static_cast<int>(finished_.size()), std::memory_order_release);
 }
@@ -207,4 +207,4 @@ bool WaveStream::hasQueuedBuffers() {
     return !queue_.empty();
 }
 
-}  // namespace platform
+} // namespace platform

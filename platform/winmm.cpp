@@ -34,26 +34,26 @@ using StreamPtr = std::shared_ptr<WaveStream>;
 // Posts the due window messages of the streams whose window lives in its
 // thread, from a 2 ms timer that runs while such streams exist.
 class WindowRelay : public QObject {
-public:
+  public:
     void ensureRunning() {
         if (timerId_ == 0)
             timerId_ = startTimer(2, Qt::PreciseTimer);
     }
 
-protected:
+  protected:
     void timerEvent(QTimerEvent* e) override;
 
-private:
+  private:
     int timerId_ = 0;
 };
 
 struct Globals {
-    std::mutex mutex;  // guards everything below
+    std::mutex mutex; // guards everything below
     std::unique_ptr<WaveBackend> backend;
     std::map<uintptr_t, StreamPtr> open;
-    std::vector<StreamPtr> closing;  // closed, with messages still to deliver
+    std::vector<StreamPtr> closing; // closed, with messages still to deliver
     uintptr_t nextId = 1;
-    std::map<void*, QPointer<WindowRelay>> relays;  // by QThread*
+    std::map<void*, QPointer<WindowRelay>> relays; // by QThread*
 
     std::thread worker;
     bool workerRunning = false;
@@ -94,8 +94,12 @@ WaveBackend& backendLocked(Globals& g) {
     return *g.backend;
 }
 
-HWAVE toHandle(uintptr_t id) { return reinterpret_cast<HWAVE>(id << 4); }
-uintptr_t toId(HWAVE h) { return reinterpret_cast<uintptr_t>(h) >> 4; }
+HWAVE toHandle(uintptr_t id) {
+    return reinterpret_cast<HWAVE>(id << 4);
+}
+uintptr_t toId(HWAVE h) {
+    return reinterpret_cast<uintptr_t>(h) >> 4;
+}
 
 StreamPtr lookup(HWAVE h, Direction d) {
     if (!h)
@@ -127,8 +131,7 @@ void callFunction(WaveStream& s, const std::vector<WAVEHDR*>& due) {
 
 // Streams (open and closing) matching `want`; drops closing streams that have
 // nothing left to deliver.
-template <typename Pred>
-std::vector<StreamPtr> snapshot(Pred want) {
+template <typename Pred> std::vector<StreamPtr> snapshot(Pred want) {
     Globals& g = globals();
     std::lock_guard<std::mutex> lock(g.mutex);
     std::vector<StreamPtr> out;
@@ -207,7 +210,7 @@ void startDeliveryLocked(Globals& g, WaveStream& s) {
         return;
     if (s.callbackType == CALLBACK_FUNCTION && !g.workerRunning) {
         if (g.worker.joinable())
-            g.worker.join();  // the previous worker has returned or is about to
+            g.worker.join(); // the previous worker has returned or is about to
         g.workerRunning = true;
         g.worker = std::thread(workerLoop);
     }
@@ -287,8 +290,7 @@ std::string uniqueShortName(WaveBackend& b, Direction d, UINT index) {
     return mine.substr(0, max - suffix.size()) + suffix;
 }
 
-template <typename Caps>
-MMRESULT getCaps(Direction d, UINT_PTR id, Caps* caps, UINT size) {
+template <typename Caps> MMRESULT getCaps(Direction d, UINT_PTR id, Caps* caps, UINT size) {
     if (!caps || size < sizeof(Caps))
         return MMSYSERR_INVALPARAM;
     Globals& g = globals();
@@ -301,7 +303,7 @@ MMRESULT getCaps(Direction d, UINT_PTR id, Caps* caps, UINT size) {
     caps->vDriverVersion = 0x0100;
     const std::string name = uniqueShortName(b, d, index);
     std::memcpy(caps->szPname, name.c_str(), name.size() + 1);
-    caps->dwFormats = 0x000FFFFF;  // every classic PCM format bit
+    caps->dwFormats = 0x000FFFFF; // every classic PCM format bit
     caps->wChannels = 2;
     return MMSYSERR_NOERROR;
 }
@@ -349,11 +351,12 @@ MMRESULT openStream(Direction d, HWAVE* handle, UINT deviceId, const WAVEFORMATE
     return MMSYSERR_NOERROR;
 }
 
-bool headerArgsOk(const WAVEHDR* h, UINT size) { return h && size >= sizeof(WAVEHDR); }
+bool headerArgsOk(const WAVEHDR* h, UINT size) {
+    return h && size >= sizeof(WAVEHDR);
+}
 
 // Runs `op` on the open stream of `h` under its API lock.
-template <typename Op>
-MMRESULT withStream(HWAVE h, Direction d, Op op) {
+template <typename Op> MMRESULT withStream(HWAVE h, Direction d, Op op) {
     StreamPtr s = lookup(h, d);
     if (!s)
         return MMSYSERR_INVALHANDLE;
@@ -419,7 +422,7 @@ MMRESULT position(HWAVE h, Direction d, MMTIME* t, UINT size) {
     });
 }
 
-}  // namespace
+} // namespace
 
 bool installBackend(std::unique_ptr<WaveBackend> backend) {
     Globals& g = globals();
@@ -434,12 +437,16 @@ bool installBackend(std::unique_ptr<WaveBackend> backend) {
     return true;
 }
 
-}  // namespace platform
+} // namespace platform
 
 using namespace platform;
 
-UINT waveOutGetNumDevs() { return numDevs(Direction::Output); }
-UINT waveInGetNumDevs() { return numDevs(Direction::Input); }
+UINT waveOutGetNumDevs() {
+    return numDevs(Direction::Output);
+}
+UINT waveInGetNumDevs() {
+    return numDevs(Direction::Input);
+}
 
 MMRESULT waveOutGetDevCapsA(UINT_PTR id, WAVEOUTCAPSA* caps, UINT size) {
     return getCaps(Direction::Output, id, caps, size);
@@ -476,8 +483,7 @@ MMRESULT waveOutUnprepareHeader(HWAVEOUT h, WAVEHDR* header, UINT size) {
 MMRESULT waveInUnprepareHeader(HWAVEIN h, WAVEHDR* header, UINT size) {
     if (!headerArgsOk(header, size))
         return lookup(h, Direction::Input) ? MMSYSERR_INVALPARAM : MMSYSERR_INVALHANDLE;
-    return withStream(h, Direction::Input,
-                      [header](WaveStream& s) { return s.unprepare(header); });
+    return withStream(h, Direction::Input, [header](WaveStream& s) { return s.unprepare(header); });
 }
 MMRESULT waveOutWrite(HWAVEOUT h, WAVEHDR* header, UINT size) {
     if (!headerArgsOk(header, size))
@@ -528,8 +534,12 @@ MMRESULT waveInGetPosition(HWAVEIN h, MMTIME* t, UINT size) {
     return position(h, Direction::Input, t, size);
 }
 
-MMRESULT waveOutClose(HWAVEOUT h) { return closeStream(h, Direction::Output); }
-MMRESULT waveInClose(HWAVEIN h) { return closeStream(h, Direction::Input); }
+MMRESULT waveOutClose(HWAVEOUT h) {
+    return closeStream(h, Direction::Output);
+}
+MMRESULT waveInClose(HWAVEIN h) {
+    return closeStream(h, Direction::Input);
+}
 
 void wavePumpMessages() {
     deliverWindowsOfThisThread();

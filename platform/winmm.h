@@ -71,12 +71,12 @@ enum : MMRESULT {
     WAVERR_SYNC = 35,
 };
 
-constexpr UINT WAVE_MAPPER = static_cast<UINT>(-1);  // the system's default device
+constexpr UINT WAVE_MAPPER = static_cast<UINT>(-1); // the system's default device
 constexpr std::size_t MAXPNAMELEN = 32;
 
 // Flags of waveOutOpen/waveInOpen.
 enum : DWORD {
-    WAVE_FORMAT_QUERY = 0x0001,  // only check that the format is supported
+    WAVE_FORMAT_QUERY = 0x0001, // only check that the format is supported
     WAVE_ALLOWSYNC = 0x0002,
     CALLBACK_TYPEMASK = 0x00070000,
     CALLBACK_NULL = 0x00000000,
@@ -95,8 +95,8 @@ enum : DWORD {
 
 // Messages delivered to the callback.
 enum : UINT {
-    MM_WOM_DONE = 957,  // an output buffer was played (or returned by a reset)
-    MM_WIM_DATA = 960,  // an input buffer was filled (or returned by a stop/reset)
+    MM_WOM_DONE = 957, // an output buffer was played (or returned by a reset)
+    MM_WIM_DATA = 960, // an input buffer was filled (or returned by a stop/reset)
     WOM_DONE = MM_WOM_DONE,
     WIM_DATA = MM_WIM_DATA,
 };
@@ -120,13 +120,13 @@ struct WAVEFORMATEX {
 static_assert(sizeof(WAVEFORMATEX) == 18, "WAVEFORMATEX is an 18-byte record");
 
 struct WAVEHDR {
-    LPSTR lpData;            // the buffer
-    DWORD dwBufferLength;    // its length in bytes
-    DWORD dwBytesRecorded;   // input: bytes the device filled in
-    DWORD_PTR dwUser;        // free for the caller
-    DWORD dwFlags;           // WHDR_*
-    DWORD dwLoops;           // ignored: loops are made by re-queueing
-    WAVEHDR* lpNext;         // reserved
+    LPSTR lpData;          // the buffer
+    DWORD dwBufferLength;  // its length in bytes
+    DWORD dwBytesRecorded; // input: bytes the device filled in
+    DWORD_PTR dwUser;      // free for the caller
+    DWORD dwFlags;         // WHDR_*
+    DWORD dwLoops;         // ignored: loops are made by re-queueing
+    WAVEHDR* lpNext;       // reserved
     DWORD_PTR reserved;
 };
 
@@ -152,7 +152,7 @@ struct WAVEOUTCAPSA {
     WORD wMid;
     WORD wPid;
     MMVERSION vDriverVersion;
-    char szPname[MAXPNAMELEN];  // product name, NUL-terminated, unique among the devices
+    char szPname[MAXPNAMELEN]; // product name, NUL-terminated, unique among the devices
     DWORD dwFormats;
     WORD wChannels;
     WORD wReserved1;
@@ -197,8 +197,8 @@ MMRESULT waveOutClose(HWAVEOUT h);
 // queued buffers, and data arriving with no buffer queued is lost.
 UINT waveInGetNumDevs();
 MMRESULT waveInGetDevCapsA(UINT_PTR deviceId, WAVEINCAPSA* caps, UINT capsSize);
-MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format,
-                    DWORD_PTR callback, DWORD_PTR instance, DWORD flags);
+MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                    DWORD_PTR instance, DWORD flags);
 MMRESULT waveInPrepareHeader(HWAVEIN h, WAVEHDR* header, UINT headerSize);
 MMRESULT waveInUnprepareHeader(HWAVEIN h, WAVEHDR* header, UINT headerSize);
 MMRESULT waveInAddBuffer(HWAVEIN h, WAVEHDR* header, UINT headerSize);

@@ -7,26 +7,33 @@
 namespace processing {
 
 int batchStartIndex(int count, int current) {
-    if (count <= 0) return -1;
+    if (count <= 0)
+        return -1;
     return current >= 0 && current < count ? current : 0;
 }
 
 std::string batchResultName(const std::string& sourceName) {
     const std::size_t dot = sourceName.find_last_of('.');
-    if (dot == std::string::npos || dot == 0) return sourceName + ".Wav";
-    if (base::lowerAscii(sourceName.substr(dot + 1)) == "wav") return sourceName;
+    if (dot == std::string::npos || dot == 0)
+        return sourceName + ".Wav";
+    if (base::lowerAscii(sourceName.substr(dot + 1)) == "wav")
+        return sourceName;
     return sourceName.substr(0, dot) + ".Wav";
 }
 
-int batchPercent(const BatchReport& r) { return r.total > 0 ? r.done * 100 / r.total : 0; }
+int batchPercent(const BatchReport& r) {
+    return r.total > 0 ? r.done * 100 / r.total : 0;
+}
 
 BatchReport runBatch(int count, int current, const BatchSteps& steps) {
     BatchReport r;
     r.first = batchStartIndex(count, current);
-    if (r.first < 0) return r;
+    if (r.first < 0)
+        return r;
     r.total = count - r.first;
     for (int index = r.first; index < count; ++index) {
-        if (steps.select) steps.select(index);
+        if (steps.select)
+            steps.select(index);
         const std::string name = steps.name ? steps.name(index) : std::to_string(index);
         std::string reason;
         BatchRead read = BatchRead::Unreadable;
@@ -48,17 +55,20 @@ BatchReport runBatch(int count, int current, const BatchSteps& steps) {
             } catch (const std::exception& e) {
                 reason = e.what();
             }
-            if (saved) ++r.written;
-            else r.unwritten.push_back({name, reason});
+            if (saved)
+                ++r.written;
+            else
+                r.unwritten.push_back({name, reason});
         }
         ++r.done;
         if (read == BatchRead::Interrupted || (steps.cancelled && steps.cancelled())) {
             r.cancelled = true;
             break;
         }
-        if (steps.progress) steps.progress(r);
+        if (steps.progress)
+            steps.progress(r);
     }
     return r;
 }
 
-}  // namespace processing
+} // namespace processing

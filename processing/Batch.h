@@ -17,32 +17,32 @@ struct BatchProblem {
 };
 
 struct BatchReport {
-    int first = -1;          // index the batch started from; -1 when nothing ran
-    int total = 0;           // files from `first` to the last
-    int done = 0;            // files taken in hand (written, skipped or not written)
+    int first = -1; // index the batch started from; -1 when nothing ran
+    int total = 0;  // files from `first` to the last
+    int done = 0;   // files taken in hand (written, skipped or not written)
     int written = 0;
     bool cancelled = false;
-    std::vector<BatchProblem> skipped;    // not read: nothing was written for them
-    std::vector<BatchProblem> unwritten;  // read, but the result is not on disk
+    std::vector<BatchProblem> skipped;   // not read: nothing was written for them
+    std::vector<BatchProblem> unwritten; // read, but the result is not on disk
 };
 
 // What reading and cleaning one file came to.
 enum class BatchRead {
-    Cleaned,      // read and cleaned to its end: its result may be written
-    Unreadable,   // not read (unknown format, unsupported encoding, gone)
-    Interrupted,  // read, but the run was cancelled before its end
+    Cleaned,     // read and cleaned to its end: its result may be written
+    Unreadable,  // not read (unknown format, unsupported encoding, gone)
+    Interrupted, // read, but the run was cancelled before its end
 };
 
 struct BatchSteps {
-    std::function<std::string(int index)> name;  // the file's name, for the report
-    std::function<void(int index)> select;       // shows which file is in hand
+    std::function<std::string(int index)> name; // the file's name, for the report
+    std::function<void(int index)> select;      // shows which file is in hand
     // Reads file `index` as the original signal and cleans it; `reason` says
     // why when it is not Cleaned. An exception counts as Unreadable.
     std::function<BatchRead(int index, std::string& reason)> readAndClean;
     // Writes the cleaned signal of file `index`; false with `reason`.
     std::function<bool(int index, std::string& reason)> save;
-    std::function<void(const BatchReport&)> progress;  // after every file
-    std::function<bool()> cancelled;                   // asked after every file
+    std::function<void(const BatchReport&)> progress; // after every file
+    std::function<bool()> cancelled;                  // asked after every file
 };
 
 // The file the batch starts from: `current` when it is a file of the list,
@@ -63,4 +63,4 @@ std::string batchResultName(const std::string& sourceName);
 // Progress label value: done x 100 / total (integer), 0 for an empty batch.
 int batchPercent(const BatchReport& r);
 
-}  // namespace processing
+} // namespace processing

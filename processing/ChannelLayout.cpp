@@ -5,9 +5,10 @@
 
 namespace processing {
 
-int32_t splitChannels(const int16_t* interleaved, int32_t frames, int channels, int16_t* const dst[2],
-                      int32_t capacity) {
-    if (channels <= 0 || frames <= 0 || capacity <= 0) return 0;
+int32_t splitChannels(const int16_t* interleaved, int32_t frames, int channels,
+                      int16_t* const dst[2], int32_t capacity) {
+    if (channels <= 0 || frames <= 0 || capacity <= 0)
+        return 0;
     const int32_t n = std::min(frames, capacity);
     const std::size_t stride = std::size_t(channels);
     if (channels == 1) {
@@ -33,4 +34,4 @@ void joinChannels(const int16_t* const src[2], int32_t length, int channels, int
     }
 }
 
-}  // namespace processing
+} // namespace processing

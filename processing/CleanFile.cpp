@@ -5,8 +5,8 @@
 #include "base/SafeFile.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -62,22 +62,29 @@ bool readEqualizerFile(const std::string& path, std::vector<float>& gains, std::
     return true;
 }
 
-const char* programVersion() { return SILVANE_VERSION; }
+const char* programVersion() {
+    return SILVANE_VERSION;
+}
 
 std::string describeSettings(const CleanOptions& o) {
     char buf[160];
-    std::snprintf(buf, sizeof buf, "method %u; limit %g dB; noise rate %g; musical rate %g", unsigned(o.method),
-                  double(o.limitDb), double(o.noiseRate), double(o.musicalRate));
+    std::snprintf(buf, sizeof buf, "method %u; limit %g dB; noise rate %g; musical rate %g",
+                  unsigned(o.method), double(o.limitDb), double(o.noiseRate),
+                  double(o.musicalRate));
     std::string s = buf;
-    if (o.background) s += "; background";
-    if (o.autoMix) s += o.methodMix ? "; mix L-R" : "; mix R-L";
-    if (!o.eqGains.empty()) s += "; equalizer " + std::to_string(o.eqGains.size()) + " points";
-    if (!o.processEnabled) s += "; processing off";
+    if (o.background)
+        s += "; background";
+    if (o.autoMix)
+        s += o.methodMix ? "; mix L-R" : "; mix R-L";
+    if (!o.eqGains.empty())
+        s += "; equalizer " + std::to_string(o.eqGains.size()) + " points";
+    if (!o.processEnabled)
+        s += "; processing off";
     return s;
 }
 
-bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o, CleanStats& stats,
-               std::string& error, processing::EngineBlock* blocks) {
+bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o,
+               CleanStats& stats, std::string& error, processing::EngineBlock* blocks) {
     stats = CleanStats{};
     const auto t0 = std::chrono::steady_clock::now();
     if (input != "-" && output != "-" && !o.overwrite && base::sameFile(input, output)) {
@@ -85,11 +92,13 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
         return false;
     }
     std::unique_ptr<soundfile::AudioReader> reader;
-    if (!soundfile::openAudioReader(input, reader, error)) return false;
+    if (!soundfile::openAudioReader(input, reader, error))
+        return false;
     const soundfile::AudioInfo& in = reader->info();
     const int channels = in.channels >= 2 ? 2 : 1;
     if (in.channels > 2)
-        stats.notes.push_back(input + ": " + std::to_string(in.channels) + " channels, the first two are cleaned");
+        stats.notes.push_back(input + ": " + std::to_string(in.channels) +
+                              " channels, the first two are cleaned");
 
     soundfile::WriterSettings settings;
     settings.format = o.formatGiven ? o.format : soundfile::formatForPath(output);
@@ -101,17 +110,20 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
     settings.metadata = in.metadata;
     if (!settings.metadata.bext.empty()) {
         char line[400];
-        std::snprintf(line, sizeof line, "A=PCM,F=%u,W=16,M=%s,T=Silvane silvane-cli %s; %s", unsigned(in.sampleRate),
-                      channels == 2 ? "stereo" : "mono", programVersion(), describeSettings(o).c_str());
+        std::snprintf(line, sizeof line, "A=PCM,F=%u,W=16,M=%s,T=Silvane silvane-cli %s; %s",
+                      unsigned(in.sampleRate), channels == 2 ? "stereo" : "mono", programVersion(),
+                      describeSettings(o).c_str());
         soundfile::appendCodingHistory(settings.metadata.bext, line);
         if (settings.format == soundfile::OutputFormat::Flac)
-            stats.notes.push_back(input + ": the broadcast-wave (bext) chunk is not carried into FLAC");
+            stats.notes.push_back(input +
+                                  ": the broadcast-wave (bext) chunk is not carried into FLAC");
     }
     if (output == "-" && settings.expectedFrames < 0 && !settings.metadata.empty())
         stats.notes.push_back(input + ": metadata is not written to a stream of unknown length");
 
     std::unique_ptr<soundfile::AudioWriter> writer;
-    if (!soundfile::openAudioWriter(output, settings, writer, error)) return false;
+    if (!soundfile::openAudioWriter(output, settings, writer, error))
+        return false;
 
     RunParameters p;
     static_cast<processing::EngineParameters&>(p) = o;
@@ -143,18 +155,23 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
             error = inputName + ": " + error;
             return false;
         }
-        if (got == 0) break;
+        if (got == 0)
+            break;
         cleaned.clear();
         cleaner.push(block.data(), got, in.channels, cleaned);
-        if (o.progress) o.progress(int64_t(cleaner.framesIn()), in.frames);
-        if (!writer->write(cleaned.data(), cleaned.size() / channels, error)) return false;
+        if (o.progress)
+            o.progress(int64_t(cleaner.framesIn()), in.frames);
+        if (!writer->write(cleaned.data(), cleaned.size() / channels, error))
+            return false;
     }
     if (const std::string note = reader->endNote(); !note.empty())
         stats.notes.push_back(inputName + ": " + note);
     cleaned.clear();
     cleaner.finish(cleaned);
-    if (!writer->write(cleaned.data(), cleaned.size() / channels, error)) return false;
-    if (!writer->finish(error)) return false;
+    if (!writer->write(cleaned.data(), cleaned.size() / channels, error))
+        return false;
+    if (!writer->finish(error))
+        return false;
 
     stats.sampleRate = in.sampleRate;
     stats.sourceChannels = in.channels;
@@ -163,14 +180,15 @@ bool cleanFile(const std::string& input, const std::string& output, const CleanO
     stats.outputFrames = int64_t(cleaner.framesOut());
     stats.audioSeconds = in.sampleRate ? double(stats.inputFrames) / in.sampleRate : 0.0;
     stats.container = in.container;
-    stats.processSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    stats.processSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     return true;
 }
 
-bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o, CleanStats& stats,
-               std::string& error) {
+bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o,
+               CleanStats& stats, std::string& error) {
     auto blocks = std::make_unique<processing::EngineBlock[]>(2);
     return cleanFile(input, output, o, stats, error, blocks.get());
 }
 
-}  // namespace processing
+} // namespace processing

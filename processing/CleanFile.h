@@ -5,8 +5,8 @@
 // output is exactly as long as the input. For a file the window can hold the
 // samples are the ones the window computes for the same file and settings.
 
-#include "soundfile/AudioStream.h"
 #include "processing/ProcessingRun.h"
+#include "soundfile/AudioStream.h"
 
 #include <functional>
 #include <string>
@@ -16,16 +16,16 @@ namespace processing {
 
 // The engine's parameters and what the command line adds to them.
 struct CleanOptions : processing::EngineParameters {
-    bool background = false;     // output what was removed instead of the speech
-    bool autoMix = false;        // stereo: clean the channel difference
-    bool methodMix = true;       // L - R when set, R - L otherwise
+    bool background = false; // output what was removed instead of the speech
+    bool autoMix = false;    // stereo: clean the channel difference
+    bool methodMix = true;   // L - R when set, R - L otherwise
     bool processEnabled = true;
-    std::vector<float> eqGains;  // empty: no equalizer
+    std::vector<float> eqGains; // empty: no equalizer
 
     // Where the result goes.
-    bool formatGiven = false;    // false: by the output name's extension
+    bool formatGiven = false; // false: by the output name's extension
     soundfile::OutputFormat format = soundfile::OutputFormat::Wav;
-    bool overwrite = false;      // replace an existing output, even the input itself
+    bool overwrite = false; // replace an existing output, even the input itself
     uint64_t rf64Threshold = soundfile::WriterSettings{}.rf64Threshold;
     // Called after each block: frames read so far, and the total (-1 when the
     // source does not say).
@@ -49,22 +49,22 @@ bool readEqualizerFile(const std::string& path, std::vector<float>& gains, std::
 struct CleanStats {
     uint32_t sampleRate = 0;
     int sourceChannels = 0;
-    int channels = 0;            // of the output: the first two of the source at most
+    int channels = 0; // of the output: the first two of the source at most
     int64_t inputFrames = 0;
     int64_t outputFrames = 0;
     double audioSeconds = 0;
     double processSeconds = 0;
-    std::string container;       // of the source
-    std::vector<std::string> notes;  // things the user should hear about (channels dropped, ...)
+    std::string container;          // of the source
+    std::vector<std::string> notes; // things the user should hear about (channels dropped, ...)
 };
 
 // Cleans `input` ("-": standard input) into `output` ("-": standard output).
 // The output appears only when complete; an existing output, or the input
 // itself, is refused unless o.overwrite. `blocks` are the two engine blocks to
 // use (each concurrent call needs its own).
-bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o, CleanStats& stats,
-               std::string& error, processing::EngineBlock* blocks);
+bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o,
+               CleanStats& stats, std::string& error, processing::EngineBlock* blocks);
 bool cleanFile(const std::string& input, const std::string& output, const CleanOptions& o,
                CleanStats& stats, std::string& error);
 
-}  // namespace processing
+} // namespace processing

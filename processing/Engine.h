@@ -25,19 +25,27 @@ inline uint32_t readBlockU32(const EngineBlock& b, int offset) {
     std::memcpy(&v, b.bytes + offset, 4);
     return v;
 }
-inline uint32_t engineFrameLength(const EngineBlock& b) { return readBlockU32(b, VELDRA_OFFSET_FRAME_LENGTH); }
-inline uint32_t engineFrameStep(const EngineBlock& b) { return readBlockU32(b, VELDRA_OFFSET_FRAME_STEP); }
-inline uint32_t engineDelay(const EngineBlock& b) { return readBlockU32(b, VELDRA_OFFSET_DELAY); }
-inline uint8_t engineVoiceActive(const EngineBlock& b) { return b.bytes[VELDRA_OFFSET_VOICE_ACTIVE]; }
+inline uint32_t engineFrameLength(const EngineBlock& b) {
+    return readBlockU32(b, VELDRA_OFFSET_FRAME_LENGTH);
+}
+inline uint32_t engineFrameStep(const EngineBlock& b) {
+    return readBlockU32(b, VELDRA_OFFSET_FRAME_STEP);
+}
+inline uint32_t engineDelay(const EngineBlock& b) {
+    return readBlockU32(b, VELDRA_OFFSET_DELAY);
+}
+inline uint8_t engineVoiceActive(const EngineBlock& b) {
+    return b.bytes[VELDRA_OFFSET_VOICE_ACTIVE];
+}
 
 // The engine's four parameters. The processing run, the live duplex step,
 // the batch and the command line all carry them in this one record, with
 // the engine's own defaults.
 struct EngineParameters {
-    uint8_t method = VELDRA_DEFAULT_METHOD;                  // 0 simple, 1 normal, 2 extended, 3 neural
-    float limitDb = float(VELDRA_DEFAULT_LIMIT_DB);          // dB, -100 ... 0
-    float noiseRate = float(VELDRA_DEFAULT_NOISE_RATE);      // 0.8 ... 0.999
-    float musicalRate = float(VELDRA_DEFAULT_MUSICAL_RATE);  // 0.9 ... 0.999
+    uint8_t method = VELDRA_DEFAULT_METHOD;             // 0 simple, 1 normal, 2 extended, 3 neural
+    float limitDb = float(VELDRA_DEFAULT_LIMIT_DB);     // dB, -100 ... 0
+    float noiseRate = float(VELDRA_DEFAULT_NOISE_RATE); // 0.8 ... 0.999
+    float musicalRate = float(VELDRA_DEFAULT_MUSICAL_RATE); // 0.9 ... 0.999
 };
 
 // What a block is created with: a sample rate (Hz) and the parameters.
@@ -56,4 +64,4 @@ void restartEngine(EngineBlock& b, const EngineSettings& s);
 // Both blocks, as at window creation and on re-initialisation.
 void restartEngines(const EngineSettings& s);
 
-}  // namespace processing
+} // namespace processing

@@ -12,12 +12,14 @@ int16_t mixChannels(int16_t l, int16_t r, int sign) {
 }
 
 int32_t frameCount(int32_t length, uint32_t frameLength, uint32_t frameStep) {
-    if (frameStep == 0 || length < 0 || uint32_t(length) < frameLength) return 0;
+    if (frameStep == 0 || length < 0 || uint32_t(length) < frameLength)
+        return 0;
     return int32_t((uint32_t(length) - frameLength) / frameStep);
 }
 
 int32_t runLength(int32_t frames, uint32_t frameLength, uint32_t frameStep) {
-    if (frames <= 0) return 0;
+    if (frames <= 0)
+        return 0;
     return int32_t(int64_t(frames) * frameStep + frameLength);
 }
 
@@ -33,11 +35,13 @@ uint8_t engineFrame(processing::EngineBlock& block, const RunParameters& p, cons
 
 void frameStepRule(const RunParameters& p, const FrameControls& c, const int16_t* const in[2],
                    int16_t* const out[2], uint8_t vad[2], processing::EngineBlock* blocks) {
-    const uint32_t S0 = std::min<uint32_t>(processing::engineFrameStep(blocks[0]), kFrameBufferSamples);
+    const uint32_t S0 =
+        std::min<uint32_t>(processing::engineFrameStep(blocks[0]), kFrameBufferSamples);
     if (p.channels == 2 && c.autoMix) {
         int16_t mix[kFrameBufferSamples] = {};
         const int sign = c.methodMix ? 1 : -1;
-        for (uint32_t j = 0; j < S0; ++j) mix[j] = mixChannels(in[0][j], in[1][j], sign);
+        for (uint32_t j = 0; j < S0; ++j)
+            mix[j] = mixChannels(in[0][j], in[1][j], sign);
         uint8_t v = 0;
         if (c.processEnabled) {
             v = engineFrame(blocks[0], p, c, mix, out[0]);
@@ -49,7 +53,8 @@ void frameStepRule(const RunParameters& p, const FrameControls& c, const int16_t
         return;
     }
     for (int ch = 0; ch < std::clamp(p.channels, 1, 2); ++ch) {
-        const uint32_t S = std::min<uint32_t>(processing::engineFrameStep(blocks[ch]), kFrameBufferSamples);
+        const uint32_t S =
+            std::min<uint32_t>(processing::engineFrameStep(blocks[ch]), kFrameBufferSamples);
         if (c.processEnabled) {
             vad[ch] = engineFrame(blocks[ch], p, c, in[ch], out[ch]);
         } else {
@@ -67,7 +72,8 @@ bool framingFits(const processing::EngineBlock& block) {
 
 bool restartBlocks(const RunParameters& p, processing::EngineBlock* blocks) {
     const processing::EngineSettings settings = processing::engineSettingsAt(p.sampleRate, p);
-    for (int c = 0; c < std::clamp(p.channels, 1, 2); ++c) processing::restartEngine(blocks[c], settings);
+    for (int c = 0; c < std::clamp(p.channels, 1, 2); ++c)
+        processing::restartEngine(blocks[c], settings);
     return framingFits(blocks[0]);
 }
 
@@ -75,7 +81,8 @@ RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& ho
                         processing::EngineBlock* blocks) {
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now() - start)
             .count();
     };
     RunResult result;
@@ -100,7 +107,8 @@ RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& ho
     // Frames whose output, shifted back by the delay, covers the target length;
     // input beyond the original is silence.
     const int64_t engineFrames = (int64_t(target) + D + S - 1) / S;
-    const int32_t segments = std::min<int32_t>(int32_t((int64_t(target) + S - 1) / S), s.vadCapacity);
+    const int32_t segments =
+        std::min<int32_t>(int32_t((int64_t(target) + S - 1) / S), s.vadCapacity);
 
     int16_t in[2][kFrameBufferSamples];
     int16_t out[2][kFrameBufferSamples];
@@ -112,7 +120,7 @@ RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& ho
         const bool mixed = channels == 2 && controls.autoMix;
         const int sign = controls.methodMix ? 1 : -1;
         const int64_t base = k * S;
-        const int64_t dst = base - int64_t(D);  // where this frame's output belongs
+        const int64_t dst = base - int64_t(D); // where this frame's output belongs
         uint8_t vad[2] = {0, 0};
 
         if (controls.processEnabled) {
@@ -126,19 +134,22 @@ RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& ho
             for (int c = 0; c < channels; ++c)
                 for (uint32_t j = 0; j < S; ++j) {
                     int64_t pos = dst + j;
-                    if (pos >= 0 && pos < target) s.changed[c][pos] = out[c][j];
+                    if (pos >= 0 && pos < target)
+                        s.changed[c][pos] = out[c][j];
                 }
         } else {
             // Unprocessed frames pass the original (or the mix) through at the
             // place the engine's output would have taken.
             for (uint32_t j = 0; j < S; ++j) {
                 int64_t pos = dst + j;
-                if (pos < 0 || pos >= target) continue;
+                if (pos < 0 || pos >= target)
+                    continue;
                 if (mixed) {
                     int16_t m = mixChannels(s.orig[0][pos], s.orig[1][pos], sign);
                     s.changed[0][pos] = s.changed[1][pos] = m;
                 } else {
-                    for (int c = 0; c < channels; ++c) s.changed[c][pos] = s.orig[c][pos];
+                    for (int c = 0; c < channels; ++c)
+                        s.changed[c][pos] = s.orig[c][pos];
                 }
             }
         }
@@ -149,7 +160,8 @@ RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& ho
         if (centre >= 0) {
             const int64_t m = centre / S;
             if (m < segments) {
-                for (int c = 0; c < channels; ++c) s.vad[c][m] = vad[c];
+                for (int c = 0; c < channels; ++c)
+                    s.vad[c][m] = vad[c];
                 vadCount = std::max(vadCount, int32_t(m + 1));
             }
         }
@@ -167,7 +179,8 @@ RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& ho
     // Whatever the loop did not reach (a stop) is silence with no voice.
     for (int c = 0; c < channels; ++c) {
         std::fill(s.changed[c] + changedLength, s.changed[c] + target, int16_t(0));
-        if (vadCount < segments) std::fill(s.vad[c] + vadCount, s.vad[c] + segments, uint8_t(0));
+        if (vadCount < segments)
+            std::fill(s.vad[c] + vadCount, s.vad[c] + segments, uint8_t(0));
     }
     *s.changedLength = target;
     *s.vadCount = segments;
@@ -179,10 +192,11 @@ std::string formatElapsedSeconds(int64_t milliseconds) {
     const bool negative = milliseconds < 0;
     uint64_t ms = negative ? uint64_t(-milliseconds) : uint64_t(milliseconds);
     std::string whole = std::to_string(ms / 1000);
-    for (int i = int(whole.size()) - 3; i > 0; i -= 3) whole.insert(std::size_t(i), ",");
+    for (int i = int(whole.size()) - 3; i > 0; i -= 3)
+        whole.insert(std::size_t(i), ",");
     char frac[8];
     std::snprintf(frac, sizeof frac, ".%03u", unsigned(ms % 1000));
     return (negative ? "-" : "") + whole + frac;
 }
 
-}  // namespace processing
+} // namespace processing

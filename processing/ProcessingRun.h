@@ -26,8 +26,8 @@ struct RunParameters : processing::EngineParameters {
 // Read again before every frame.
 struct FrameControls {
     uint8_t method = VELDRA_DEFAULT_METHOD;
-    bool autoMix = false;       // stereo: clean the channel difference instead of each channel
-    bool methodMix = true;      // the difference is L - R when set, R - L otherwise
+    bool autoMix = false;  // stereo: clean the channel difference instead of each channel
+    bool methodMix = true; // the difference is L - R when set, R - L otherwise
     bool useEqualizer = false;
     bool processEnabled = true; // off: the changed signal is the input (or the mix) unchanged
     const float* eqGains = nullptr;
@@ -48,13 +48,13 @@ struct RunSignal {
 };
 
 struct RunHooks {
-    std::function<FrameControls()> controls;  // required
-    std::function<bool()> afterFrame;         // optional; true asks to stop
+    std::function<FrameControls()> controls; // required
+    std::function<bool()> afterFrame;        // optional; true asks to stop
 };
 
 struct RunResult {
-    int32_t frameCount = 0;       // frames of the original signal
-    int32_t framesProcessed = 0;  // frames that went through the engine or were copied
+    int32_t frameCount = 0;      // frames of the original signal
+    int32_t framesProcessed = 0; // frames that went through the engine or were copied
     bool stopped = false;
     int64_t elapsedMs = 0;
 };
@@ -80,7 +80,8 @@ uint8_t engineFrame(processing::EngineBlock& block, const RunParameters& p, cons
 // cleans the mix through block 0 and gives it to both outputs. With
 // processing off the input (or the mix) is copied. vad[c] gets the decisions.
 void frameStepRule(const RunParameters& p, const FrameControls& c, const int16_t* const in[2],
-                   int16_t* const out[2], uint8_t vad[2], processing::EngineBlock* blocks = processing::engineStates);
+                   int16_t* const out[2], uint8_t vad[2],
+                   processing::EngineBlock* blocks = processing::engineStates);
 
 // Whether the framing of a created block fits the frame buffers: a step above
 // 0 and at most kFrameBufferSamples, and no longer than the frame. Nothing can
@@ -103,4 +104,4 @@ RunResult runProcessing(const RunParameters& p, RunSignal& s, const RunHooks& ho
 // Seconds with thousands separators and three decimals: 1234567 -> "1,234.567".
 std::string formatElapsedSeconds(int64_t milliseconds);
 
-}  // namespace processing
+} // namespace processing

@@ -5,7 +5,8 @@
 
 namespace processing {
 
-StreamCleaner::StreamCleaner(const RunParameters& p, const FrameControls& c, processing::EngineBlock* blocks)
+StreamCleaner::StreamCleaner(const RunParameters& p, const FrameControls& c,
+                             processing::EngineBlock* blocks)
     : p_(p), c_(c), blocks_(blocks), channels_(std::clamp(p.channels, 1, 2)) {
     p_.channels = channels_;
     usable_ = restartBlocks(p_, blocks_);

@@ -401,4 +401,4 @@ bool openAudioWriter(const std::string& path, const WriterSettings& settings,
     return true;
 }
 
-}  // namespace soundfile
+} // namespace soundfile

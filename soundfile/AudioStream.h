@@ -99,4 +99,4 @@ std::unique_ptr<AudioWriter> wavStreamWriter(std::FILE* stream, const WriterSett
 bool openWavStreamReader(std::FILE* stream, bool seekable, std::unique_ptr<AudioReader>& reader,
                          std::string& error);
 
-}  // namespace soundfile
+} // namespace soundfile

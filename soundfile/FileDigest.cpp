@@ -41,4 +41,4 @@ bool sha256File(const std::string& path, std::string& hex, std::string& error) {
     return true;
 }
 
-}  // namespace soundfile
+} // namespace soundfile

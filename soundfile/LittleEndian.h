@@ -50,4 +50,4 @@ inline void append32(std::vector<uint8_t>& out, uint32_t v) {
 
 } // namespace le
 
-}  // namespace soundfile
+} // namespace soundfile

@@ -121,4 +121,4 @@ const char* infoIdName(const std::string& id) {
     return "";
 }
 
-}  // namespace soundfile
+} // namespace soundfile

@@ -42,4 +42,4 @@ std::string bextField(const std::vector<uint8_t>& bext, std::size_t offset, std:
 // What an INFO id means ("INAM" -> "title"), empty for ids we do not name.
 const char* infoIdName(const std::string& id);
 
-}  // namespace soundfile
+} // namespace soundfile

@@ -40,4 +40,4 @@ bool readRawPcm(const std::string& path, int32_t maxFrames, WavHeaderInfo& heade
     return true;
 }
 
-}  // namespace soundfile
+} // namespace soundfile

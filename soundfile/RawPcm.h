@@ -23,4 +23,4 @@ bool isRawPcmPath(const std::string& path);
 bool readRawPcm(const std::string& path, int32_t maxFrames, WavHeaderInfo& header, int32_t& frames,
                 int16_t*& block, std::string& error);
 
-}  // namespace soundfile
+} // namespace soundfile

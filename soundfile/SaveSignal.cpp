@@ -33,4 +33,4 @@ bool saveChannel(const std::string& path, const int16_t* samples, uint32_t sampl
     return false;
 }
 
-}  // namespace soundfile
+} // namespace soundfile

@@ -33,4 +33,4 @@ bool saveSignal(const std::string& path, const PlanarSignal& s, int32_t first, i
 bool saveChannel(const std::string& path, const int16_t* samples, uint32_t sampleRate,
                  uint32_t bitsPerSample, int32_t first, int32_t count, std::string& error);
 
-}  // namespace soundfile
+} // namespace soundfile

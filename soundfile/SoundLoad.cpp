@@ -81,4 +81,4 @@ const std::vector<std::string>& soundFileNamePatterns() {
     return patterns;
 }
 
-}  // namespace soundfile
+} // namespace soundfile

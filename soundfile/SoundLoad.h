@@ -31,4 +31,4 @@ bool readSoundSamples(WavHeaderInfo& header, const std::string& fileName, int32_
 // Name patterns of the files the window's list and the batch offer.
 const std::vector<std::string>& soundFileNamePatterns();
 
-}  // namespace soundfile
+} // namespace soundfile

@@ -17,14 +17,14 @@ namespace soundfile {
 
 #pragma pack(push, 1)
 struct WavHeaderInfo {
-    uint32_t fmtSize = 0;        // size of the "fmt " chunk's body as stored
-    uint16_t formatTag = 0;      // 1 PCM, 2 MS ADPCM, 3 float, 6 A-law, 7 mu-law, 17 IMA, 49 GSM
+    uint32_t fmtSize = 0;   // size of the "fmt " chunk's body as stored
+    uint16_t formatTag = 0; // 1 PCM, 2 MS ADPCM, 3 float, 6 A-law, 7 mu-law, 17 IMA, 49 GSM
     uint16_t channels = 0;
     uint32_t sampleRate = 0;
     uint32_t avgBytesPerSec = 0;
-    uint16_t blockAlign = 0;     // bytes per frame, or per compressed block
+    uint16_t blockAlign = 0; // bytes per frame, or per compressed block
     uint16_t bitsPerSample = 0;
-    uint32_t dataSize = 0;       // size of the "data" chunk's body as stored
+    uint32_t dataSize = 0; // size of the "data" chunk's body as stored
 };
 #pragma pack(pop)
 static_assert(sizeof(WavHeaderInfo) == 24, "WavHeaderInfo is a packed 24-byte record");
@@ -41,18 +41,18 @@ enum WavFormatTag : uint16_t {
     WavMuLaw = 7,
     WavImaAdpcm = 17,
     WavGsm610 = 49,
-    WavExtensible = 0xFFFE,  // read as the encoding its sub-format names
+    WavExtensible = 0xFFFE, // read as the encoding its sub-format names
 };
 
 // The reasons the readers give: a file that is not a usable RIFF WAVE file,
 // and one whose header is read but whose encoding is not decoded.
-extern const char* const kUnknownFormatText;        // "Unknown format"
+extern const char* const kUnknownFormatText; // "Unknown format"
 extern const char* const kFormatNotSupportedText;
 
 // Raised by readWavSamples when the file is not a usable RIFF WAVE file, for
 // the window's open commands to show; what() is kUnknownFormatText.
 class UnknownFormat : public std::runtime_error {
-public:
+  public:
     UnknownFormat() : std::runtime_error(kUnknownFormatText) {}
 };
 
@@ -90,10 +90,10 @@ int32_t imaAdpcmSamplesPerBlock(uint16_t blockAlign, uint16_t channels);
 // One compressed block (blockAlign bytes, a short last block zero-padded by
 // the caller) into its interleaved frames, exactly as the whole-file reader
 // decodes it; the vectors are scratch space. Used by the streaming reader.
-void decodeMsAdpcmBlockInto(const unsigned char* in, uint16_t blockAlign, uint16_t channels, int16_t* out,
-                            std::vector<int>& pred, std::vector<int>& delta);
-void decodeImaBlockInto(const unsigned char* in, uint16_t blockAlign, uint16_t channels, int16_t* out,
-                        std::vector<int>& index, std::vector<int32_t>& frameOf);
+void decodeMsAdpcmBlockInto(const unsigned char* in, uint16_t blockAlign, uint16_t channels,
+                            int16_t* out, std::vector<int>& pred, std::vector<int>& delta);
+void decodeImaBlockInto(const unsigned char* in, uint16_t blockAlign, uint16_t channels,
+                        int16_t* out, std::vector<int>& index, std::vector<int32_t>& frameOf);
 
 // Single-sample conversions of the simple formats.
 int16_t pcm8ToSample(uint8_t b);
@@ -104,7 +104,8 @@ int16_t muLawToSample(uint8_t code);
 // One little-endian integer PCM sample of `width` bytes (1 to 4, 8-bit
 // unsigned); samples wider than 16 bits keep their 16 most significant bits.
 inline int16_t pcmToSample(const unsigned char* p, unsigned width) {
-    if (width == 1) return pcm8ToSample(p[0]);
+    if (width == 1)
+        return pcm8ToSample(p[0]);
     return le::s16(p + width - 2);
 }
 
@@ -129,7 +130,8 @@ void derivePcmHeader(const WavHeaderInfo& source, uint16_t channels, WavHeaderIn
 // written; then no file is left under `fileName` (an existing one stays as
 // it was).
 bool writeMonoWav(uint32_t sampleRate, uint32_t bitsPerSample, uint32_t channels,
-                  const std::string& fileName, uint32_t dataBytes, const void* data, std::string& error);
+                  const std::string& fileName, uint32_t dataBytes, const void* data,
+                  std::string& error);
 
 // Writes the stream-file header layout (format chunk of h.fmtSize bytes, "fact", "data").
 // A null stream is ignored.
@@ -144,7 +146,8 @@ bool writePcmWav(const std::string& fileName, uint32_t sampleRate, uint16_t chan
 
 // The same from planar channel arrays: frames first ... first + count - 1 of
 // channels[0 .. channelCount - 1], interleaved as they are written.
-bool writePcmWavChannels(const std::string& fileName, uint32_t sampleRate, const int16_t* const* channels,
-                         uint16_t channelCount, std::size_t first, std::size_t count, std::string& error);
+bool writePcmWavChannels(const std::string& fileName, uint32_t sampleRate,
+                         const int16_t* const* channels, uint16_t channelCount, std::size_t first,
+                         std::size_t count, std::string& error);
 
-}  // namespace soundfile
+} // namespace soundfile

@@ -23,4 +23,4 @@ bool loadWav(const std::string& fileName, LoadedWav& out, std::string& error) {
     return true;
 }
 
-}  // namespace soundfile
+} // namespace soundfile

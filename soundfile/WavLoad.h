@@ -20,4 +20,4 @@ struct LoadedWav {
 // `out` is then unchanged.
 bool loadWav(const std::string& fileName, LoadedWav& out, std::string& error);
 
-}  // namespace soundfile
+} // namespace soundfile

@@ -4,8 +4,8 @@
 // reader reads comes out sample for sample the same. RF64 files and streams
 // that cannot seek (a pipe) are read by walking the chunks.
 
-#include "soundfile/AudioStream.h"
 #include "base/SafeFile.h"
+#include "soundfile/AudioStream.h"
 #include "soundfile/LittleEndian.h"
 #include "soundfile/WavFile.h"
 
@@ -511,7 +511,8 @@ class WavReader : public AudioReader {
 class WavWriter : public AudioWriter {
   public:
     // `file` null: write to `stream` as it is (standard output).
-    WavWriter(std::unique_ptr<base::SafeFileWriter> file, std::FILE* stream, const WriterSettings& settings)
+    WavWriter(std::unique_ptr<base::SafeFileWriter> file, std::FILE* stream,
+              const WriterSettings& settings)
         : file_(std::move(file)), f_(file_ ? file_->stream() : stream), settings_(settings) {
         seekable_ = std::ftell(f_) >= 0 && std::fseek(f_, 0, SEEK_CUR) == 0;
         trailer_ = infoListChunk(settings_.metadata);
@@ -553,7 +554,8 @@ class WavWriter : public AudioWriter {
                     return false;
                 }
             } else {
-                if (!rf64_ && bytes + trailer_.size() > settings_.rf64Threshold && !becomeRf64(error))
+                if (!rf64_ && bytes + trailer_.size() > settings_.rf64Threshold &&
+                    !becomeRf64(error))
                     return false;
                 if (std::fseek(f_, 0, SEEK_SET) != 0) {
                     error = "cannot write " + where() + ": cannot seek";
@@ -678,4 +680,4 @@ std::unique_ptr<AudioWriter> makeWavFileWriter(std::unique_ptr<base::SafeFileWri
     return std::make_unique<WavWriter>(std::move(file), nullptr, settings);
 }
 
-}  // namespace soundfile
+} // namespace soundfile

@@ -20,12 +20,13 @@ namespace {
 
 void say(TFPanelSignal* w, const char* english, const char* russian, uint32_t code = 0) {
     QString text = config::languageText(configLanguageIndex(), english, russian);
-    if (text.contains("%1")) text = text.arg(code);
+    if (text.contains("%1"))
+        text = text.arg(code);
     gui::showMessageBox(w, text, "Silvane");
 }
 
 soundfile::WavHeaderInfo recordingHeader(uint32_t rate, uint32_t channels, uint32_t bits) {
-    soundfile::WavHeaderInfo h = soundfile::sourceHeader;  // its data size stays as it was
+    soundfile::WavHeaderInfo h = soundfile::sourceHeader; // its data size stays as it was
     soundfile::WavHeaderInfo recorded;
     recorded.sampleRate = rate;
     soundfile::derivePcmHeader(recorded, uint16_t(channels), h);
@@ -47,10 +48,13 @@ void setDuplexTexts(TFPanelSignal* w, bool running) {
     const int lang = configLanguageIndex();
     if (config::isLanguage(lang))
         w->tDuplex->setToolTip(
-            running ? config::languageText(lang, "Stop audio recording with Playback (Duplex mode)",
-                                   "Остановить аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)")
-                    : config::languageText(lang, "Start audio recording with Playback (Duplex mode)",
-                                   "Начать аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)"));
+            running
+                ? config::languageText(lang, "Stop audio recording with Playback (Duplex mode)",
+                                       "Остановить аудио запись с воспроизведением (Full Duplex "
+                                       "mode - режим говори и слушай)")
+                : config::languageText(lang, "Start audio recording with Playback (Duplex mode)",
+                                       "Начать аудио запись с воспроизведением (Full Duplex mode - "
+                                       "режим говори и слушай)"));
     w->setDuplexMenuText(running, lang);
 }
 
@@ -71,10 +75,12 @@ bool openOutputStream(TFPanelSignal* w) {
 
 // The signals' formats, the status bars and the empty signals of a (re)started capture.
 void startSignals(TFPanelSignal* w) {
-    soundfile::sourceHeader = recordingHeader(w->recorder.sampleRate, w->recorder.channels, w->recorder.bitsPerSample);
+    soundfile::sourceHeader =
+        recordingHeader(w->recorder.sampleRate, w->recorder.channels, w->recorder.bitsPerSample);
     w->startLiveSignals();
     w->Status0->setPanelText(0, "File: ");
-    w->showFormatText(w->Status0, w->recorder.sampleRate, w->recorder.channels, w->recorder.bitsPerSample);
+    w->showFormatText(w->Status0, w->recorder.sampleRate, w->recorder.channels,
+                      w->recorder.bitsPerSample);
     w->Status1->setPanelText(0, "File: ");
     w->showFormatText(w->Status1, w->changedFormat.sampleRate, w->changedFormat.channels,
                       w->changedFormat.bitsPerSample);
@@ -93,20 +99,24 @@ void stopAfterFailure(TFPanelSignal* w, uint32_t code) {
         "Звуковые устройства не могут работать в дуплексе в этом формате (ошибка %1).", code);
 }
 
-}  // namespace
+} // namespace
 
 void TFPanelSignal::setRecordHint(bool recording, int lang) {
-    if (!config::isLanguage(lang)) return;
-    tRecord->setToolTip(recording ? config::languageText(lang, "Stop audio recording", "Остановить аудио запись")
-                                  : config::languageText(lang, "Start audio recording", "Начать аудио запись во внутрений буфер"));
+    if (!config::isLanguage(lang))
+        return;
+    tRecord->setToolTip(
+        recording ? config::languageText(lang, "Stop audio recording", "Остановить аудио запись")
+                  : config::languageText(lang, "Start audio recording",
+                                         "Начать аудио запись во внутрений буфер"));
 }
 
 void TFPanelSignal::setDuplexMenuText(bool running, int lang) {
-    if (!config::isLanguage(lang)) return;
+    if (!config::isLanguage(lang))
+        return;
     mDuplex->setText(running ? config::languageText(lang, "Stop audio recording with Playback",
-                                            "Остановить аудио запись с воспроизведением")
+                                                    "Остановить аудио запись с воспроизведением")
                              : config::languageText(lang, "Start audio recording with Playback",
-                                            "Начать аудио запись с воспроизведением"));
+                                                    "Начать аудио запись с воспроизведением"));
 }
 
 // ---------------------------------------------------------------- recording
@@ -127,7 +137,8 @@ void TFPanelSignal::tRecordClick() {
         recordElapsedMs = 0;
         TimerRec->start();
         setFormat(recorder, configRecordRate(), configRecordChannels());
-        soundfile::sourceHeader = recordingHeader(recorder.sampleRate, recorder.channels, recorder.bitsPerSample);
+        soundfile::sourceHeader =
+            recordingHeader(recorder.sampleRate, recorder.channels, recorder.bitsPerSample);
         recorder.callbackWindow = this;
         if (!recorder.record(device, uint32_t(MaxOrigSamples), recordBuffer.data(0))) {
             // Nothing is captured and no data message will come: the original
@@ -152,13 +163,15 @@ void TFPanelSignal::tRecordClick() {
 }
 
 void TFPanelSignal::waveInData(WAVEHDR* header) {
-    if (workMode != WorkRecording || header != &recorder.header) return;
+    if (workMode != WorkRecording || header != &recorder.header)
+        return;
     setWorkMode(WorkReady);
     tStopClick();
 }
 
 void TFPanelSignal::tStopClick() {
-    if (!TimerRec->isActive()) return;
+    if (!TimerRec->isActive())
+        return;
     setRecordTexts(this, false);
     TimerRec->stop();
     recorder.closeInput();
@@ -171,7 +184,8 @@ void TFPanelSignal::tStopClick() {
 
 void TFPanelSignal::TimerRecTimer() {
     const int64_t samples = int64_t(recordElapsedMs) * recorder.sampleRate / 1000;
-    Status0->setPanelText(2, "Title: " + QString::number(recordElapsedMs) + " ms/" + QString::number(samples));
+    Status0->setPanelText(2, "Title: " + QString::number(recordElapsedMs) + " ms/" +
+                                 QString::number(samples));
     recordElapsedMs += TimerRec->interval();
 }
 
@@ -180,7 +194,9 @@ void TFPanelSignal::TimerRecTimer() {
 void TFPanelSignal::tDuplexClick() {
     if (workMode == WorkStartup || workMode == WorkReady) {
         if (waveInGetNumDevs() == 0 || waveOutGetNumDevs() == 0) {
-            say(this, "Full duplex needs a sound input and a sound output device; one of them is missing.",
+            say(this,
+                "Full duplex needs a sound input and a sound output device; one of them is "
+                "missing.",
                 "Для дуплекса нужны устройства ввода и вывода звука; одного из них нет.");
             return;
         }
@@ -222,7 +238,8 @@ void TFPanelSignal::tDuplexClick() {
 }
 
 void TFPanelSignal::TimerRecordTimer() {
-    if (workMode != WorkDuplex) return;
+    if (workMode != WorkDuplex)
+        return;
     if (configRecordRate() != recorder.sampleRate || configRecordChannels() != recorder.channels) {
         duplex.closeCapture();
         setFormat(recorder, configRecordRate(), configRecordChannels());
@@ -238,11 +255,13 @@ void TFPanelSignal::TimerRecordTimer() {
         return;
     }
     audio::ChannelPair origPair = orig.pair(), changedPair = changed.pair();
-    duplex.takeCaptured(recorder, origPair, changedPair, changedFormat.channels, selectionStart, selectionEnd);
+    duplex.takeCaptured(recorder, origPair, changedPair, changedFormat.channels, selectionStart,
+                        selectionEnd);
 }
 
 void TFPanelSignal::TimerSVTimer() {
-    if (workMode != WorkDuplex) return;
+    if (workMode != WorkDuplex)
+        return;
     const int cin = int(std::clamp<uint32_t>(recorder.channels, 1, 2));
     duplex.clean(
         [this, cin] {
@@ -255,11 +274,14 @@ void TFPanelSignal::TimerSVTimer() {
 }
 
 void TFPanelSignal::TimerPlayTimer() {
-    if (workMode != WorkDuplex) return;
-    if (configRecordRate() != duplexDevice.sampleRate || configRecordChannels() != duplexDevice.channels) {
+    if (workMode != WorkDuplex)
+        return;
+    if (configRecordRate() != duplexDevice.sampleRate ||
+        configRecordChannels() != duplexDevice.channels) {
         duplex.closeOutput();
         setFormat(duplexDevice, configRecordRate(), configRecordChannels());
-        if (!openOutputStream(this)) stopAfterFailure(this, duplexDevice.lastResult);
+        if (!openOutputStream(this))
+            stopAfterFailure(this, duplexDevice.lastResult);
         return;
     }
     audio::ChannelPair changedPair = changed.pair();
@@ -271,7 +293,8 @@ void TFPanelSignal::TimerPlayTimer() {
 }
 
 void TFPanelSignal::closeSoundDevices() {
-    for (QTimer* t : {TimerRec, TimerPlayPos, TimerSV, TimerRecord, TimerPlay}) t->stop();
+    for (QTimer* t : {TimerRec, TimerPlayPos, TimerSV, TimerRecord, TimerPlay})
+        t->stop();
     duplex.closeCapture();
     duplex.closeOutput();
     recorder.closeInput();
@@ -279,4 +302,4 @@ void TFPanelSignal::closeSoundDevices() {
     recorder.callbackWindow = player.callbackWindow = duplexDevice.callbackWindow = nullptr;
 }
 
-}  // namespace app
+} // namespace app

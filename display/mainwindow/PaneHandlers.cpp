@@ -17,14 +17,15 @@ const QColor kSelection(0, 128, 0);
 const QColor kVoice(0, 255, 0);
 const QColor kNoVoice(255, 0, 0);
 const QColor kOverlay(0, 0, 255);
-const QColor kOverlayOutline(80, 160, 255);  // blue that stays visible on the spectrogram's dark end
+const QColor kOverlayOutline(80, 160, 255); // blue that stays visible on the spectrogram's dark end
 
 display::PaneView viewOf(const SignalSide& side, int ch) {
     return display::PaneView{side.viewStart[ch], side.viewLength[ch]};
 }
 
 // Settings of the spectrograms of one pane group at its rate and amplitude zoom.
-display::SpectrogramSettings spectrogramSettings(const TFPanelSignal* w, uint32_t rate, double ampZoom) {
+display::SpectrogramSettings spectrogramSettings(const TFPanelSignal* w, uint32_t rate,
+                                                 double ampZoom) {
     display::SpectrogramSettings s;
     s.sampleRate = int32_t(rate);
     s.logFrequency = w->mLogFrequency->isChecked();
@@ -39,7 +40,8 @@ double columnScale(int count, int width) {
 }
 
 void drawColumns(QPainter& p, const ColumnRange* cols, int count, int width, const QColor& colour) {
-    if (count <= 0) return;
+    if (count <= 0)
+        return;
     p.setPen(colour);
     const double scale = columnScale(count, width);
     auto px = [&](int x) { return int(x * scale); };
@@ -50,28 +52,34 @@ void drawColumns(QPainter& p, const ColumnRange* cols, int count, int width, con
         last = next;
     }
     for (int x = 0; x < count; ++x) {
-        if (cols[x].bottom == cols[x].top) p.drawPoint(px(x), cols[x].top);
-        else p.drawLine(px(x), cols[x].bottom, px(x), cols[x].top + (cols[x].bottom > cols[x].top ? 1 : -1));
+        if (cols[x].bottom == cols[x].top)
+            p.drawPoint(px(x), cols[x].top);
+        else
+            p.drawLine(px(x), cols[x].bottom, px(x),
+                       cols[x].top + (cols[x].bottom > cols[x].top ? 1 : -1));
     }
 }
 
 // Over a spectrogram a filled waveform would hide the picture: only the
 // envelope, the columns' tops and bottoms, is traced, and not where the
 // signal is too quiet to show (a flat line there would read as a tone).
-void drawEnvelope(QPainter& p, const ColumnRange* cols, int count, int width, const QColor& colour) {
-    if (count <= 0) return;
+void drawEnvelope(QPainter& p, const ColumnRange* cols, int count, int width,
+                  const QColor& colour) {
+    if (count <= 0)
+        return;
     p.setPen(colour);
     const double scale = columnScale(count, width);
     auto quiet = [&](int x) { return std::abs(cols[x].bottom - cols[x].top) <= 2; };
     for (int x = 1; x < count; ++x) {
-        if (quiet(x - 1) && quiet(x)) continue;
+        if (quiet(x - 1) && quiet(x))
+            continue;
         const int x0 = int((x - 1) * scale), x1 = int(x * scale);
         p.drawLine(x0, cols[x - 1].top, x1, cols[x].top);
         p.drawLine(x0, cols[x - 1].bottom, x1, cols[x].bottom);
     }
 }
 
-}  // namespace
+} // namespace
 
 void TFPanelSignal::PanelSignalResize() {
     samplesPerMs = samplesPerMsFor(player.sampleRate);
@@ -82,36 +90,39 @@ void TFPanelSignal::PanelSignalResize() {
     LabZoomY->setText(QString::fromStdString(display::zoomLabel(origAmpZoom)));
     LabZoomX->setText(QString::fromStdString(display::zoomLabel(timeZoom)));
     const QString start = QString::fromStdString(display::startText(selectionStart, samplesPerMs));
-    const QString length =
-        QString::fromStdString(display::lengthText(hasSelection, selectionStart, selectionEnd, samplesPerMs));
+    const QString length = QString::fromStdString(
+        display::lengthText(hasSelection, selectionStart, selectionEnd, samplesPerMs));
     for (StatusBar* bar : {Status0, Status1}) {
         bar->setPanelText(3, start);
         bar->setPanelText(4, length);
     }
 
     const int pos = ScrollSignal->value(), max = ScrollSignal->maximum();
-    auto reduce = [&](const int16_t* samples, int32_t len, display::PaneView view, gui::PaintBox* box, double zoom,
-                      ColumnRange* out) {
-        return display::reduceColumns(samples, len, view, box->width(), box->height(), zoom, fullScale, out,
-                                      MaxColumns);
+    auto reduce = [&](const int16_t* samples, int32_t len, display::PaneView view,
+                      gui::PaintBox* box, double zoom, ColumnRange* out) {
+        return display::reduceColumns(samples, len, view, box->width(), box->height(), zoom,
+                                      fullScale, out, MaxColumns);
     };
     // One pane of a signal: its view, its columns and, shown or not, its spectrogram.
-    auto refresh = [&](SignalSide& side, int ch, gui::PaintBox* box, double ampZoom, uint32_t rate) {
+    auto refresh = [&](SignalSide& side, int ch, gui::PaintBox* box, double ampZoom,
+                       uint32_t rate) {
         const display::PaneView v = display::computeView(side.length, timeZoom, pos, max);
         side.viewStart[ch] = v.start;
         side.viewLength[ch] = v.length;
-        side.columnCount[ch] = reduce(side.samples.data(ch), side.length, v, box, ampZoom, side.columns[std::size_t(ch)]);
+        side.columnCount[ch] = reduce(side.samples.data(ch), side.length, v, box, ampZoom,
+                                      side.columns[std::size_t(ch)]);
         if (mSpectrogram->isChecked())
-            spectrograms[(&side == &orig ? 0 : 2) + ch].update(side.samples.data(ch), side.length, v, box->width(),
-                                                               box->height(), MaxColumns,
-                                                               spectrogramSettings(this, rate, ampZoom));
+            spectrograms[(&side == &orig ? 0 : 2) + ch].update(
+                side.samples.data(ch), side.length, v, box->width(), box->height(), MaxColumns,
+                spectrogramSettings(this, rate, ampZoom));
     };
     auto overlay = [&](int ch, gui::PaintBox* box) {
-        overlayColumnCount[ch] = reduce(changedSamples.data(ch), changedLength, viewOf(orig, ch), box, origAmpZoom,
-                                        overlayColumns[ch]);
+        overlayColumnCount[ch] = reduce(changedSamples.data(ch), changedLength, viewOf(orig, ch),
+                                        box, origAmpZoom, overlayColumns[ch]);
     };
     if (origLength > 0) {
-        showSignalStatus(Status0, soundfile::sourceHeader.sampleRate, soundfile::sourceHeader.channels, soundfile::sourceHeader.bitsPerSample,
+        showSignalStatus(Status0, soundfile::sourceHeader.sampleRate,
+                         soundfile::sourceHeader.channels, soundfile::sourceHeader.bitsPerSample,
                          origLength);
         refresh(orig, 0, grSig0, origAmpZoom, player.sampleRate);
         grSig0->repaint();
@@ -129,8 +140,8 @@ void TFPanelSignal::PanelSignalResize() {
         grSig1->repaint();
     }
     if (changedLength > 0) {
-        showSignalStatus(Status1, changedFormat.sampleRate, changedFormat.channels, changedFormat.bitsPerSample,
-                         changedLength);
+        showSignalStatus(Status1, changedFormat.sampleRate, changedFormat.channels,
+                         changedFormat.bitsPerSample, changedLength);
         refresh(changed, 0, grSigNew0, changedAmpZoom, changedFormat.sampleRate);
         grSigNew0->repaint();
         refresh(changed, 1, grSigNew1, changedAmpZoom, changedFormat.sampleRate);
@@ -142,7 +153,8 @@ void TFPanelSignal::ScrollBox1Resize() {
     const int client = ScrollBox1->viewport()->height();
     const int bar = ToolBar8->sizeHint().height();
     const int h = std::max(20, display::paneHeight(client, bar, true, true));
-    for (gui::PaintBox* box : {grSig0, grSig1, grSigNew0, grSigNew1}) box->setFixedHeight(h);
+    for (gui::PaintBox* box : {grSig0, grSig1, grSigNew0, grSigNew1})
+        box->setFixedHeight(h);
 }
 
 // The voice marks and the cleaned overlay are drawn on the original panes only.
@@ -157,11 +169,14 @@ void TFPanelSignal::ShowSTATEVADClick() {
 // picture changes.
 void TFPanelSignal::SpectrogramClick() {
     PanelSignalResize();
-    for (gui::PaintBox* box : {grSig0, grSig1, grSigNew0, grSigNew1}) box->update();
+    for (gui::PaintBox* box : {grSig0, grSig1, grSigNew0, grSigNew1})
+        box->update();
     applyFocusRule();
 }
 
-void TFPanelSignal::ShowClearSigClick() { ShowSTATEVADClick(); }
+void TFPanelSignal::ShowClearSigClick() {
+    ShowSTATEVADClick();
+}
 
 namespace {
 
@@ -176,37 +191,43 @@ void paintPane(TFPanelSignal* w, QPainter& p, gui::PaintBox* box, int ch, const 
         // The image has one pixel per column, spread over the pane as the waveform's columns are.
         const display::SpectrogramImage& im = w->spectrograms[k].image();
         if (im.width > 0 && im.height > 0) {
-            const QImage image(reinterpret_cast<const uchar*>(im.pixels.data()), im.width, im.height,
-                               im.width * 4, QImage::Format_RGB32);
+            const QImage image(reinterpret_cast<const uchar*>(im.pixels.data()), im.width,
+                               im.height, im.width * 4, QImage::Format_RGB32);
             p.drawImage(QRect(0, 0, W, H), image);
         }
     }
     if (view.length > 0) {
         display::Span band = display::selectionBand(view, W, w->selectionStart, w->selectionEnd);
-        // Over a spectrogram the band is translucent so that the selection's spectrum stays readable.
+        // Over a spectrogram the band is translucent so that the selection's spectrum stays
+        // readable.
         const QColor colour = spectrogram ? QColor(0, 255, 0, 70) : kSelection;
-        if (band.right > band.left) p.fillRect(QRect(QPoint(band.left, 0), QPoint(band.right - 1, H - 1)), colour);
+        if (band.right > band.left)
+            p.fillRect(QRect(QPoint(band.left, 0), QPoint(band.right - 1, H - 1)), colour);
     }
     const bool rightAllowed = ch == 0 || w->player.channels > 1;
     if (original && view.length > 0 && w->ShowSTATEVAD->isChecked() && rightAllowed) {
         const processing::EngineBlock& b = processing::engineStates[ch];
-        const int32_t hop = int32_t(processing::engineFrameStep(b)), len = int32_t(processing::engineFrameLength(b));
+        const int32_t hop = int32_t(processing::engineFrameStep(b)),
+                      len = int32_t(processing::engineFrameLength(b));
         const uint8_t* vad = w->vadStates.data(ch);
         const int32_t count = std::min(w->vadCount, MaxVadFrames);
         // Only the frames inside the view are drawn.
         for (int32_t r = display::firstVadFrameInView(view, hop, len); r < count; ++r) {
             display::Span s = display::vadSpan(view, W, r, hop, len);
-            if (s.left > W) break;
-            if (s.right <= s.left) continue;
-            p.fillRect(QRect(QPoint(s.left, H - 5), QPoint(s.right - 1, H - 1)), vad[r] ? kVoice : kNoVoice);
+            if (s.left > W)
+                break;
+            if (s.right <= s.left)
+                continue;
+            p.fillRect(QRect(QPoint(s.left, H - 5), QPoint(s.right - 1, H - 1)),
+                       vad[r] ? kVoice : kNoVoice);
         }
     }
     const uint32_t rate = original ? w->player.sampleRate : side.format.sampleRate;
     const display::SpectrogramSettings settings =
         spectrogramSettings(w, rate, original ? w->origAmpZoom : w->changedAmpZoom);
     const display::ScaleLabels labels =
-        spectrogram ? display::spectrogramLabels(settings.sampleRate, settings.logFrequency, H, settings.floorDb,
-                                                 settings.ceilingDb)
+        spectrogram ? display::spectrogramLabels(settings.sampleRate, settings.logFrequency, H,
+                                                 settings.floorDb, settings.ceilingDb)
                     : display::scaleLabels(w->player.bitsPerSample, w->origAmpZoom);
     if (labels.shown) {
         p.setPen(QColor(255, 255, 0));
@@ -226,9 +247,12 @@ void paintPane(TFPanelSignal* w, QPainter& p, gui::PaintBox* box, int ch, const 
     }
     if (view.length > 0 && !spectrogram)
         drawColumns(p, side.columns[std::size_t(ch)], side.columnCount[ch], W, Qt::white);
-    if (original && w->ShowClearSig->isChecked() && w->origLength > 0 && w->changedLength > 0 && rightAllowed) {
-        if (spectrogram) drawEnvelope(p, w->overlayColumns[ch], w->overlayColumnCount[ch], W, kOverlayOutline);
-        else drawColumns(p, w->overlayColumns[ch], w->overlayColumnCount[ch], W, kOverlay);
+    if (original && w->ShowClearSig->isChecked() && w->origLength > 0 && w->changedLength > 0 &&
+        rightAllowed) {
+        if (spectrogram)
+            drawEnvelope(p, w->overlayColumns[ch], w->overlayColumnCount[ch], W, kOverlayOutline);
+        else
+            drawColumns(p, w->overlayColumns[ch], w->overlayColumnCount[ch], W, kOverlay);
     }
     if (view.length > 0) {
         if (w->playMarkShown[k]) {
@@ -243,19 +267,30 @@ void paintPane(TFPanelSignal* w, QPainter& p, gui::PaintBox* box, int ch, const 
     }
 }
 
-}  // namespace
+} // namespace
 
-void TFPanelSignal::grSig0Paint(QPainter& p) { paintPane(this, p, grSig0, 0, orig); }
-void TFPanelSignal::grSig1Paint(QPainter& p) { paintPane(this, p, grSig1, 1, orig); }
-void TFPanelSignal::grSigNew0Paint(QPainter& p) { paintPane(this, p, grSigNew0, 0, changed); }
-void TFPanelSignal::grSigNew1Paint(QPainter& p) { paintPane(this, p, grSigNew1, 1, changed); }
+void TFPanelSignal::grSig0Paint(QPainter& p) {
+    paintPane(this, p, grSig0, 0, orig);
+}
+void TFPanelSignal::grSig1Paint(QPainter& p) {
+    paintPane(this, p, grSig1, 1, orig);
+}
+void TFPanelSignal::grSigNew0Paint(QPainter& p) {
+    paintPane(this, p, grSigNew0, 0, changed);
+}
+void TFPanelSignal::grSigNew1Paint(QPainter& p) {
+    paintPane(this, p, grSigNew1, 1, changed);
+}
 
 namespace {
 
-void mouseDown(TFPanelSignal* w, Qt::MouseButton button, int x, gui::PaintBox* box, int ch, const SignalSide& side) {
+void mouseDown(TFPanelSignal* w, Qt::MouseButton button, int x, gui::PaintBox* box, int ch,
+               const SignalSide& side) {
     if (button == Qt::RightButton) {
-        if (&side == &w->orig) w->tPlayAllClick();
-        else w->tPlayNewAllClick();
+        if (&side == &w->orig)
+            w->tPlayAllClick();
+        else
+            w->tPlayNewAllClick();
         return;
     }
     const display::PaneView view = viewOf(side, ch);
@@ -264,10 +299,12 @@ void mouseDown(TFPanelSignal* w, Qt::MouseButton button, int x, gui::PaintBox* b
     display::Selection s = w->selection();
     const bool refresh = display::pressAt(s, p);
     w->keepSelection(s);
-    if (refresh) w->PanelSignalResize();
+    if (refresh)
+        w->PanelSignalResize();
 }
 
-void mouseMove(TFPanelSignal* w, Qt::MouseButtons buttons, int x, gui::PaintBox* box, int ch, const SignalSide& side) {
+void mouseMove(TFPanelSignal* w, Qt::MouseButtons buttons, int x, gui::PaintBox* box, int ch,
+               const SignalSide& side) {
     const display::PaneView view = viewOf(side, ch);
     w->changedPaneActive = &side == &w->orig ? 0 : 1;
     const int32_t p = display::sampleAtPixel(view, x, box->width());
@@ -276,25 +313,45 @@ void mouseMove(TFPanelSignal* w, Qt::MouseButtons buttons, int x, gui::PaintBox*
     display::Selection s = w->selection();
     const display::MoveResult r =
         display::moveTo(s, p, view.length, length, (buttons & Qt::LeftButton) != 0);
-    if (!r.acted) return;
+    if (!r.acted)
+        return;
     const int16_t amp = p < length ? side.samples[std::size_t(ch)][p] : 0;
     w->setWindowTitle(QString::fromStdString(display::captionText(p, w->samplesPerMs, amp)));
-    if (r.hover == display::Hover::Edge) box->setCursor(Qt::SizeHorCursor);
-    else if (r.hover == display::Hover::Away) box->setCursor(Qt::PointingHandCursor);
+    if (r.hover == display::Hover::Edge)
+        box->setCursor(Qt::SizeHorCursor);
+    else if (r.hover == display::Hover::Away)
+        box->setCursor(Qt::PointingHandCursor);
     w->keepSelection(s);
-    if (r.refresh) w->PanelSignalResize();
+    if (r.refresh)
+        w->PanelSignalResize();
 }
 
-}  // namespace
+} // namespace
 
-void TFPanelSignal::grSig0MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSig0, 0, orig); }
-void TFPanelSignal::grSig1MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSig1, 1, orig); }
-void TFPanelSignal::grSigNew0MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSigNew0, 0, changed); }
-void TFPanelSignal::grSigNew1MouseDown(Qt::MouseButton b, int x, int) { mouseDown(this, b, x, grSigNew1, 1, changed); }
-void TFPanelSignal::grSig0MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSig0, 0, orig); }
-void TFPanelSignal::grSig1MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSig1, 1, orig); }
-void TFPanelSignal::grSigNew0MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSigNew0, 0, changed); }
-void TFPanelSignal::grSigNew1MouseMove(Qt::MouseButtons b, int x, int) { mouseMove(this, b, x, grSigNew1, 1, changed); }
+void TFPanelSignal::grSig0MouseDown(Qt::MouseButton b, int x, int) {
+    mouseDown(this, b, x, grSig0, 0, orig);
+}
+void TFPanelSignal::grSig1MouseDown(Qt::MouseButton b, int x, int) {
+    mouseDown(this, b, x, grSig1, 1, orig);
+}
+void TFPanelSignal::grSigNew0MouseDown(Qt::MouseButton b, int x, int) {
+    mouseDown(this, b, x, grSigNew0, 0, changed);
+}
+void TFPanelSignal::grSigNew1MouseDown(Qt::MouseButton b, int x, int) {
+    mouseDown(this, b, x, grSigNew1, 1, changed);
+}
+void TFPanelSignal::grSig0MouseMove(Qt::MouseButtons b, int x, int) {
+    mouseMove(this, b, x, grSig0, 0, orig);
+}
+void TFPanelSignal::grSig1MouseMove(Qt::MouseButtons b, int x, int) {
+    mouseMove(this, b, x, grSig1, 1, orig);
+}
+void TFPanelSignal::grSigNew0MouseMove(Qt::MouseButtons b, int x, int) {
+    mouseMove(this, b, x, grSigNew0, 0, changed);
+}
+void TFPanelSignal::grSigNew1MouseMove(Qt::MouseButtons b, int x, int) {
+    mouseMove(this, b, x, grSigNew1, 1, changed);
+}
 
 // The up-down controls report a press only when their position moved.
 void TFPanelSignal::Zoom_YClick(bool next) {
@@ -330,7 +387,8 @@ void TFPanelSignal::SpeedButton1Click() {
 
 void TFPanelSignal::SpeedButton4Click() {
     changedAmpZoom -= 1000;
-    if (!(changedAmpZoom >= 1.0)) changedAmpZoom = 1.0;
+    if (!(changedAmpZoom >= 1.0))
+        changedAmpZoom = 1.0;
     PanelSignalResize();
 }
 
@@ -338,7 +396,8 @@ namespace {
 
 // Cuts the selection from `count` channels starting at `first` of a signal.
 void cutSignal(TFPanelSignal* w, SignalSide& side, int first, int count) {
-    if (side.length <= 0) return;
+    if (side.length <= 0)
+        return;
     side.cut(first, count, w->selectionStart, w->selectionEnd);
     w->resetSelection();
     w->PanelSignalResize();
@@ -348,13 +407,25 @@ int wholeCutChannels(const SignalSide& side) {
     return display::wholeCutChannels(soundfile::sourceHeader.channels, side.format.channels);
 }
 
-}  // namespace
+} // namespace
 
-void TFPanelSignal::tCutClick() { cutSignal(this, orig, 0, wholeCutChannels(orig)); }
-void TFPanelSignal::tCutNewClick() { cutSignal(this, changed, 0, wholeCutChannels(changed)); }
-void TFPanelSignal::tCutLClick() { cutSignal(this, orig, 0, 1); }
-void TFPanelSignal::tCutRClick() { cutSignal(this, orig, 1, 1); }
-void TFPanelSignal::tCutNewLClick() { cutSignal(this, changed, 0, 1); }
-void TFPanelSignal::tCutNewRClick() { cutSignal(this, changed, 1, 1); }
+void TFPanelSignal::tCutClick() {
+    cutSignal(this, orig, 0, wholeCutChannels(orig));
+}
+void TFPanelSignal::tCutNewClick() {
+    cutSignal(this, changed, 0, wholeCutChannels(changed));
+}
+void TFPanelSignal::tCutLClick() {
+    cutSignal(this, orig, 0, 1);
+}
+void TFPanelSignal::tCutRClick() {
+    cutSignal(this, orig, 1, 1);
+}
+void TFPanelSignal::tCutNewLClick() {
+    cutSignal(this, changed, 0, 1);
+}
+void TFPanelSignal::tCutNewRClick() {
+    cutSignal(this, changed, 1, 1);
+}
 
-}  // namespace app
+} // namespace app

@@ -20,23 +20,31 @@ namespace platform::profile {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 
 std::string trimmed(const std::string& s) {
     std::size_t b = 0, e = s.size();
-    while (b < e && isBlank(s[b])) ++b;
-    while (e > b && isBlank(s[e - 1])) --e;
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && isBlank(s[e - 1]))
+        --e;
     return s.substr(b, e - b);
 }
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 // Names match without regard to ASCII case and surrounding blanks.
 bool sameName(const char* stored, const std::string& wanted) {
     std::string a = trimmed(stored), b = trimmed(wanted);
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
+        if (lower(a[i]) != lower(b[i]))
+            return false;
     return true;
 }
 
@@ -54,20 +62,26 @@ std::string withoutBrokenSectionLines(const char* data, std::size_t size) {
         while (out.empty() && size - pos >= 3 && std::memcmp(data + pos, "\xEF\xBB\xBF", 3) == 0)
             pos += 3;
         std::size_t end = pos;
-        while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
+        while (end < size && data[end] != '\n' && data[end] != '\r')
+            ++end;
         std::size_t next = end;
-        while (next < size && (data[next] == '\n' || data[next] == '\r')) ++next;
+        while (next < size && (data[next] == '\n' || data[next] == '\r'))
+            ++next;
         std::size_t first = pos;
-        while (first < end && (data[first] == ' ' || data[first] == '\t')) ++first;
+        while (first < end && (data[first] == ' ' || data[first] == '\t'))
+            ++first;
         bool broken = first < end && data[first] == '[' &&
                       std::memchr(data + first, ']', end - first) == nullptr;
-        if (!broken) out.append(data + pos, next - pos);
+        if (!broken)
+            out.append(data + pos, next - pos);
         pos = next;
     }
     return out;
 }
 
-bool hasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
+bool hasLineBreak(const std::string& s) {
+    return s.find_first_of("\r\n") != std::string::npos;
+}
 
 using Ini = CSimpleIniA;
 using Names = Ini::TNamesDepend;
@@ -77,7 +91,7 @@ Names inFileOrder(Names names) {
     return names;
 }
 
-}  // namespace
+} // namespace
 
 bool isStorableSection(const std::string& name) {
     return !trimmed(name).empty() && !hasLineBreak(name) && name.find(']') == std::string::npos &&
@@ -109,7 +123,8 @@ struct Profile::Impl {
         Names all;
         ini.GetAllSections(all);
         for (const auto& e : all)
-            if (sameName(e.pItem, section)) return e.pItem;
+            if (sameName(e.pItem, section))
+                return e.pItem;
         return nullptr;
     }
 
@@ -117,7 +132,8 @@ struct Profile::Impl {
         Names all;
         ini.GetAllKeys(section, all);
         for (const auto& e : all)
-            if (sameName(e.pItem, key)) return e.pItem;
+            if (sameName(e.pItem, key))
+                return e.pItem;
         return nullptr;
     }
 
@@ -129,7 +145,8 @@ struct Profile::Impl {
     void forgetSection(const char* section) {
         Names all;
         ini.GetAllKeys(section, all);
-        for (const auto& e : all) spelling.erase(e.pItem);
+        for (const auto& e : all)
+            spelling.erase(e.pItem);
         spelling.erase(section);
     }
 };
@@ -139,13 +156,16 @@ Profile::~Profile() = default;
 Profile::Profile(Profile&&) noexcept = default;
 Profile& Profile::operator=(Profile&&) noexcept = default;
 
-void Profile::clear() { impl_ = std::make_unique<Impl>(); }
+void Profile::clear() {
+    impl_ = std::make_unique<Impl>();
+}
 
 bool Profile::load(const std::string& path) {
     clear();
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    struct stat st{};
+    if (!f)
+        return false;
+    struct stat st {};
     if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode) ||
         std::size_t(st.st_size) > kMaxProfileBytes) {
         std::fclose(f);
@@ -157,19 +177,23 @@ bool Profile::load(const std::string& path) {
     std::size_t n = std::fread(data.data(), 1, data.size(), f);
     bool bad = std::ferror(f) != 0 || n > kMaxProfileBytes;
     std::fclose(f);
-    if (bad) return false;
+    if (bad)
+        return false;
     loadData(data.data(), n);
     return true;
 }
 
 void Profile::loadData(const char* data, std::size_t size) {
     clear();
-    if (!data || size == 0) return;
-    if (size > kMaxProfileBytes) return;
+    if (!data || size == 0)
+        return;
+    if (size > kMaxProfileBytes)
+        return;
     // The parser stops at the first NUL anyway; cut there so that a BOM check
     // or a length never sees bytes past it.
     const void* nul = std::memchr(data, 0, size);
-    if (nul) size = std::size_t(static_cast<const char*>(nul) - data);
+    if (nul)
+        size = std::size_t(static_cast<const char*>(nul) - data);
     std::string text = withoutBrokenSectionLines(data, size);
     if (impl_->ini.LoadData(text.data(), text.size()) < 0) {
         clear();
@@ -183,18 +207,22 @@ void Profile::loadData(const char* data, std::size_t size) {
         Names keys;
         impl_->ini.GetAllKeys(sec.pItem, keys);
         for (const auto& key : keys)
-            if (!isStorableKey(key.pItem)) impl_->ini.Delete(sec.pItem, key.pItem, false);
+            if (!isStorableKey(key.pItem))
+                impl_->ini.Delete(sec.pItem, key.pItem, false);
     }
 }
 
 std::optional<std::string> Profile::value(const std::string& section,
                                           const std::string& key) const {
     const char* s = impl_->findSection(section);
-    if (!s) return std::nullopt;
+    if (!s)
+        return std::nullopt;
     const char* k = impl_->findKey(s, key);
-    if (!k) return std::nullopt;
+    if (!k)
+        return std::nullopt;
     const char* v = impl_->ini.GetValue(s, k, nullptr);
-    if (!v) return std::nullopt;
+    if (!v)
+        return std::nullopt;
     return std::string(v);
 }
 
@@ -202,17 +230,20 @@ std::vector<std::string> Profile::sections() const {
     Names all;
     impl_->ini.GetAllSections(all);
     std::vector<std::string> out;
-    for (const auto& e : inFileOrder(all)) out.push_back(impl_->nameOf(e.pItem));
+    for (const auto& e : inFileOrder(all))
+        out.push_back(impl_->nameOf(e.pItem));
     return out;
 }
 
 std::vector<std::string> Profile::keys(const std::string& section) const {
     std::vector<std::string> out;
     const char* s = impl_->findSection(section);
-    if (!s) return out;
+    if (!s)
+        return out;
     Names all;
     impl_->ini.GetAllKeys(s, all);
-    for (const auto& e : inFileOrder(all)) out.push_back(impl_->nameOf(e.pItem));
+    for (const auto& e : inFileOrder(all))
+        out.push_back(impl_->nameOf(e.pItem));
     return out;
 }
 
@@ -223,24 +254,30 @@ bool Profile::setValue(const std::string& section, const std::string& key,
     Impl& d = *impl_;
     const char* s = d.findSection(section);
     if (!s) {
-        if (d.ini.SetValue(section.c_str(), nullptr, nullptr) < 0) return false;
+        if (d.ini.SetValue(section.c_str(), nullptr, nullptr) < 0)
+            return false;
         s = d.findSection(section);
-        if (!s) return false;
+        if (!s)
+            return false;
     } else if (section != s) {
         d.spelling[s] = section;
     }
     const char* k = d.findKey(s, key);
-    if (d.ini.SetValue(s, k ? k : key.c_str(), value.c_str()) < 0) return false;
-    if (k && key != k) d.spelling[k] = key;
+    if (d.ini.SetValue(s, k ? k : key.c_str(), value.c_str()) < 0)
+        return false;
+    if (k && key != k)
+        d.spelling[k] = key;
     return true;
 }
 
 bool Profile::removeKey(const std::string& section, const std::string& key) {
     Impl& d = *impl_;
     const char* s = d.findSection(section);
-    if (!s) return false;
+    if (!s)
+        return false;
     const char* k = d.findKey(s, key);
-    if (!k) return false;
+    if (!k)
+        return false;
     d.spelling.erase(k);
     return d.ini.Delete(s, k, false);
 }
@@ -248,7 +285,8 @@ bool Profile::removeKey(const std::string& section, const std::string& key) {
 bool Profile::removeSection(const std::string& section) {
     Impl& d = *impl_;
     const char* s = d.findSection(section);
-    if (!s) return false;
+    if (!s)
+        return false;
     d.forgetSection(s);
     return d.ini.Delete(s, nullptr, false);
 }
@@ -264,13 +302,16 @@ std::string Profile::text() const {
     // Keys of no section (before the first section line, or after a "[]"
     // line) can only be written first; the writers never make them, but a
     // loaded file may have them.
-    sections.sort([](const Ini::Entry& a, const Ini::Entry& b) { return *a.pItem == 0 && *b.pItem; });
+    sections.sort(
+        [](const Ini::Entry& a, const Ini::Entry& b) { return *a.pItem == 0 && *b.pItem; });
     bool first = true;
     for (const auto& sec : sections) {
         Names keys;
         d.ini.GetAllKeys(sec.pItem, keys);
-        if (!*sec.pItem && keys.empty()) continue;
-        if (!first) out += '\n';
+        if (!*sec.pItem && keys.empty())
+            continue;
+        if (!first)
+            out += '\n';
         first = false;
         if (*sec.pItem) {
             out += '[';
@@ -299,20 +340,22 @@ bool Profile::save(const std::string& path, std::string& error) const {
     return false;
 }
 
-}  // namespace platform::profile
+} // namespace platform::profile
 
 namespace {
 
 // Copies a NUL-separated list, ended by a second NUL, cut to fit.
 DWORD copyList(const std::vector<std::string>& names, char* out, DWORD size) {
-    if (size == 0) return 0;
+    if (size == 0)
+        return 0;
     if (size == 1) {
         out[0] = '\0';
         return 0;
     }
     DWORD pos = 0;
     for (const std::string& n : names) {
-        if (n.empty()) continue;
+        if (n.empty())
+            continue;
         for (char c : n) {
             if (pos + 2 >= size) {
                 out[pos] = '\0';
@@ -333,7 +376,8 @@ DWORD copyList(const std::vector<std::string>& names, char* out, DWORD size) {
 }
 
 DWORD copyString(const std::string& s, char* out, DWORD size) {
-    if (size == 0) return 0;
+    if (size == 0)
+        return 0;
     std::size_t n = std::min<std::size_t>(s.size(), size - 1);
     std::memcpy(out, s.data(), n);
     out[n] = '\0';
@@ -346,19 +390,25 @@ std::string unquoted(std::string v) {
     return v;
 }
 
-}  // namespace
+} // namespace
 
 DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
                                char* returned, DWORD size, const char* fileName) {
-    if (!returned || size == 0) return 0;
+    if (!returned || size == 0)
+        return 0;
     platform::profile::Profile p;
-    if (fileName) p.load(fileName);
-    if (!appName) return copyList(p.sections(), returned, size);
-    if (!keyName) return copyList(p.keys(appName), returned, size);
+    if (fileName)
+        p.load(fileName);
+    if (!appName)
+        return copyList(p.sections(), returned, size);
+    if (!keyName)
+        return copyList(p.keys(appName), returned, size);
     std::optional<std::string> v = p.value(appName, keyName);
-    if (v) return copyString(unquoted(*v), returned, size);
+    if (v)
+        return copyString(unquoted(*v), returned, size);
     std::string def = defaultValue ? defaultValue : "";
-    while (!def.empty() && (def.back() == ' ' || def.back() == '\t')) def.pop_back();
+    while (!def.empty() && (def.back() == ' ' || def.back() == '\t'))
+        def.pop_back();
     return copyString(def, returned, size);
 }
 
@@ -368,17 +418,21 @@ UINT GetPrivateProfileIntA(const char* appName, const char* keyName, INT default
     if (GetPrivateProfileStringA(appName, keyName, "", buf, sizeof buf, fileName) == 0)
         return UINT(defaultValue);
     const char* p = buf;
-    while (*p == ' ' || *p == '\t') ++p;
+    while (*p == ' ' || *p == '\t')
+        ++p;
     bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
     uint32_t v = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) v = v * 10u + uint32_t(*p - '0');
+    for (; *p >= '0' && *p <= '9'; ++p)
+        v = v * 10u + uint32_t(*p - '0');
     return negative ? UINT(0u - v) : UINT(v);
 }
 
 BOOL WritePrivateProfileStringA(const char* appName, const char* keyName, const char* value,
                                 const char* fileName) {
-    if (!appName || !fileName) return 0;
+    if (!appName || !fileName)
+        return 0;
     platform::profile::Profile p;
     p.load(fileName);
     bool ok;

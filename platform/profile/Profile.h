@@ -38,7 +38,7 @@ namespace platform::profile {
 constexpr std::size_t kMaxProfileBytes = 1 << 20;
 
 class Profile {
-public:
+  public:
     Profile();
     ~Profile();
     Profile(const Profile&) = delete;
@@ -74,7 +74,7 @@ public:
     // reason in `error`.
     bool save(const std::string& path, std::string& error) const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
@@ -84,7 +84,7 @@ bool isStorableSection(const std::string& name);
 bool isStorableKey(const std::string& name);
 bool isStorableValue(const std::string& value);
 
-}  // namespace platform::profile
+} // namespace platform::profile
 
 // The classic profile calls. `fileName` is the path of the file.
 using DWORD = uint32_t;

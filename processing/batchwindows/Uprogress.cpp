@@ -32,7 +32,8 @@ TFProgress::TFProgress(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowS
     v->addLayout(row);
     v->addWidget(bCancel, 0, Qt::AlignHCenter);
     resize(360, 140);
-    if (QScreen* s = QGuiApplication::primaryScreen()) move(s->geometry().center() - rect().center());
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        move(s->geometry().center() - rect().center());
     connect(bCancel, &QPushButton::clicked, this, [this] { bCancelClick(); });
 }
 
@@ -41,4 +42,4 @@ void TFProgress::bCancelClick() {
     close();
 }
 
-}  // namespace processing::batchwindows
+} // namespace processing::batchwindows

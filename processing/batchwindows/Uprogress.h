@@ -11,7 +11,7 @@ namespace processing::batchwindows {
 
 class TFProgress : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TFProgress(QWidget* parent = nullptr);
     QProgressBar* Progress;
     QLabel* Lab_progress;
@@ -25,4 +25,4 @@ public:
 
 extern TFProgress* FProgress;
 
-}  // namespace processing::batchwindows
+} // namespace processing::batchwindows

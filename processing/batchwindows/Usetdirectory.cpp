@@ -15,9 +15,11 @@ TFSetDirectory* FSetDirectory = nullptr;
 
 namespace {
 
-bool isExistingDir(const std::string& dir) { return !dir.empty() && QDir(QString::fromStdString(dir)).exists(); }
+bool isExistingDir(const std::string& dir) {
+    return !dir.empty() && QDir(QString::fromStdString(dir)).exists();
+}
 
-}  // namespace
+} // namespace
 
 TFSetDirectory::TFSetDirectory(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     FSetDirectory = this;
@@ -26,8 +28,10 @@ TFSetDirectory::TFSetDirectory(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     auto* v = new QVBoxLayout(this);
     DriveComboBox1 = new QComboBox(this);
     for (const QStorageInfo& vol : QStorageInfo::mountedVolumes())
-        if (vol.isValid() && vol.isReady()) DriveComboBox1->addItem(vol.rootPath().toUpper(), vol.rootPath());
-    if (DriveComboBox1->findData(QDir::rootPath()) < 0) DriveComboBox1->insertItem(0, QDir::rootPath(), QDir::rootPath());
+        if (vol.isValid() && vol.isReady())
+            DriveComboBox1->addItem(vol.rootPath().toUpper(), vol.rootPath());
+    if (DriveComboBox1->findData(QDir::rootPath()) < 0)
+        DriveComboBox1->insertItem(0, QDir::rootPath(), QDir::rootPath());
     Label_Dir = new QLabel(this);
     Label_Dir->setWordWrap(true);
     dirModel = new QFileSystemModel(this);
@@ -35,7 +39,8 @@ TFSetDirectory::TFSetDirectory(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     dirModel->setRootPath(QDir::rootPath());
     DirectoryList = new QTreeView(this);
     DirectoryList->setModel(dirModel);
-    for (int c = 1; c < dirModel->columnCount(); ++c) DirectoryList->hideColumn(c);
+    for (int c = 1; c < dirModel->columnCount(); ++c)
+        DirectoryList->hideColumn(c);
     DirectoryList->header()->hide();
     auto* buttons = new QHBoxLayout;
     bOK = new QPushButton("OK", this);
@@ -49,7 +54,8 @@ TFSetDirectory::TFSetDirectory(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     v->addWidget(DirectoryList, 1);
     v->addLayout(buttons);
     resize(360, 420);
-    if (QScreen* s = QGuiApplication::primaryScreen()) move(s->geometry().center() - rect().center());
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        move(s->geometry().center() - rect().center());
 
     connect(DriveComboBox1, qOverload<int>(&QComboBox::activated), this,
             [this](int i) { DirectoryListChange(DriveComboBox1->itemData(i).toString()); });
@@ -74,25 +80,30 @@ void TFSetDirectory::showDirectory(const QString& dir) {
             bestLen = int(root.size());
         }
     }
-    if (best >= 0) DriveComboBox1->setCurrentIndex(best);
+    if (best >= 0)
+        DriveComboBox1->setCurrentIndex(best);
     Label_Dir->setText(QDir::toNativeSeparators(dir));
 }
 
 void TFSetDirectory::DirectoryListChange(const QString& dir) {
     showDirectory(dir);
-    if (!dirTracking) return;
+    if (!dirTracking)
+        return;
     chosenDir = dir.toStdString();
     bOK->setEnabled(chosenDir != dirAtActivation);
 }
 
 void TFSetDirectory::applyDirectory(const std::string& dir) {
     chosenDir = dir;
-    if (isExistingDir(dir)) showDirectory(QString::fromStdString(dir));
-    else Label_Dir->setText(QString::fromStdString(dir));
+    if (isExistingDir(dir))
+        showDirectory(QString::fromStdString(dir));
+    else
+        Label_Dir->setText(QString::fromStdString(dir));
 }
 
 void TFSetDirectory::FormActivate() {
-    if (isExistingDir(chosenDir)) showDirectory(QString::fromStdString(chosenDir));
+    if (isExistingDir(chosenDir))
+        showDirectory(QString::fromStdString(chosenDir));
     dirAtActivation = chosenDir;
     dirTracking = true;
 }
@@ -102,7 +113,8 @@ void TFSetDirectory::FormDeactivate() {
     bOK->setEnabled(false);
     if (!dirAccepted) {
         chosenDir = dirAtActivation;
-        if (isExistingDir(chosenDir)) showDirectory(QString::fromStdString(chosenDir));
+        if (isExistingDir(chosenDir))
+            showDirectory(QString::fromStdString(chosenDir));
     }
     dirAccepted = false;
 }
@@ -118,11 +130,13 @@ void TFSetDirectory::bCancelClick() {
 }
 
 bool TFSetDirectory::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate) FormActivate();
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
     else if (e->type() == QEvent::WindowDeactivate || e->type() == QEvent::Hide) {
-        if (dirTracking) FormDeactivate();
+        if (dirTracking)
+            FormDeactivate();
     }
     return QWidget::event(e);
 }
 
-}  // namespace processing::batchwindows
+} // namespace processing::batchwindows

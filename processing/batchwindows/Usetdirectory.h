@@ -14,7 +14,7 @@ namespace processing::batchwindows {
 
 class TFSetDirectory : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TFSetDirectory(QWidget* parent = nullptr);
     QComboBox* DriveComboBox1;
     QTreeView* DirectoryList;
@@ -39,10 +39,10 @@ public:
     // Moves the list (and the drive box) to `dir` without choosing it.
     void showDirectory(const QString& dir);
 
-protected:
+  protected:
     bool event(QEvent* e) override;
 };
 
 extern TFSetDirectory* FSetDirectory;
 
-}  // namespace processing::batchwindows
+} // namespace processing::batchwindows

@@ -23,24 +23,28 @@ QString problemLines(const std::vector<processing::BatchProblem>& problems) {
     QStringList lines;
     for (const processing::BatchProblem& p : problems)
         lines << QString::fromLocal8Bit(p.file.c_str()) +
-                     (p.reason.empty() ? QString() : ": " + QString::fromLocal8Bit(p.reason.c_str()));
+                     (p.reason.empty() ? QString()
+                                       : ": " + QString::fromLocal8Bit(p.reason.c_str()));
     return lines.join("\n");
 }
 
-}  // namespace
+} // namespace
 
 void TFPanelSignal::tSetDirSaveNewClick() {
-    if (!processing::batchwindows::FSetDirectory) return;
+    if (!processing::batchwindows::FSetDirectory)
+        return;
     processing::batchwindows::FSetDirectory->show();
     processing::batchwindows::FSetDirectory->raise();
     processing::batchwindows::FSetDirectory->activateWindow();
 }
 
 void TFPanelSignal::bAutoClick() {
-    if (!processing::batchwindows::FSetDirectory || !processing::batchwindows::FProgress) return;
+    if (!processing::batchwindows::FSetDirectory || !processing::batchwindows::FProgress)
+        return;
     const QString dir = QString::fromStdString(processing::batchwindows::FSetDirectory->chosenDir);
     if (dir.isEmpty() || !QDir(dir).exists()) {
-        gui::showMessageBox(this, "Directory does not exist! Create directory for save changed files.", "Warning");
+        gui::showMessageBox(
+            this, "Directory does not exist! Create directory for save changed files.", "Warning");
         return;
     }
     const QModelIndex root = FileList->rootIndex();
@@ -48,8 +52,10 @@ void TFPanelSignal::bAutoClick() {
     // The current row counts only when it is a file of the listed directory:
     // after a directory change Qt keeps the row of the old one.
     const QModelIndex current = FileList->currentIndex();
-    const int first = processing::batchStartIndex(count, current.isValid() && current.parent() == root ? current.row() : -1);
-    if (first < 0) return;  // an empty list: nothing to process or write
+    const int first = processing::batchStartIndex(
+        count, current.isValid() && current.parent() == root ? current.row() : -1);
+    if (first < 0)
+        return; // an empty list: nothing to process or write
 
     bStart->setEnabled(false);
     bAuto->setEnabled(false);
@@ -61,29 +67,42 @@ void TFPanelSignal::bAutoClick() {
     processing::batchwindows::FProgress->show();
 
     const int lang = configLanguageIndex();
-    auto pathOf = [this, root](int index) { return fileModel->filePath(fileModel->index(index, 0, root)); };
+    auto pathOf = [this, root](int index) {
+        return fileModel->filePath(fileModel->index(index, 0, root));
+    };
     processing::BatchSteps steps;
-    steps.name = [&](int index) { return QFileInfo(pathOf(index)).fileName().toLocal8Bit().toStdString(); };
+    steps.name = [&](int index) {
+        return QFileInfo(pathOf(index)).fileName().toLocal8Bit().toStdString();
+    };
     steps.select = [&](int index) {
         FileList->setCurrentIndex(fileModel->index(index, 0, root));
         FileList->repaint();
-        processing::batchwindows::FProgress->Lab_Info->setText("Open/Save file: " + QFileInfo(pathOf(index)).fileName());
+        processing::batchwindows::FProgress->Lab_Info->setText("Open/Save file: " +
+                                                               QFileInfo(pathOf(index)).fileName());
         processing::batchwindows::FProgress->Lab_Info->repaint();
     };
     steps.readAndClean = [&](int index, std::string& reason) {
-        if (!openListFileQuietly(pathOf(index), reason)) return processing::BatchRead::Unreadable;
+        if (!openListFileQuietly(pathOf(index), reason))
+            return processing::BatchRead::Unreadable;
         bStartClick();
-        if (!lastRunStopped) return processing::BatchRead::Cleaned;
-        reason = config::languageText(lang, "cancelled, not written", "отменено, не записано").toLocal8Bit().toStdString();
+        if (!lastRunStopped)
+            return processing::BatchRead::Cleaned;
+        reason = config::languageText(lang, "cancelled, not written", "отменено, не записано")
+                     .toLocal8Bit()
+                     .toStdString();
         return processing::BatchRead::Interrupted;
     };
     steps.save = [&](int index, std::string& reason) {
         const QString target = QDir(dir).filePath(QString::fromLocal8Bit(
-            processing::batchResultName(QFileInfo(pathOf(index)).fileName().toLocal8Bit().toStdString()).c_str()));
-        const bool ok = soundfile::saveSignal(target.toLocal8Bit().toStdString(), changed.planar(), 0, changed.length,
-                                   soundfile::sourceHeader, soundfile::pcmHeader, reason);
+            processing::batchResultName(
+                QFileInfo(pathOf(index)).fileName().toLocal8Bit().toStdString())
+                .c_str()));
+        const bool ok = soundfile::saveSignal(target.toLocal8Bit().toStdString(), changed.planar(),
+                                              0, changed.length, soundfile::sourceHeader,
+                                              soundfile::pcmHeader, reason);
         Status1->setPanelText(0, "File: " + QFileInfo(saveDialogFileName).fileName());
-        showSignalStatus(Status1, soundfile::pcmHeader.sampleRate, soundfile::pcmHeader.channels, soundfile::pcmHeader.bitsPerSample, changed.length);
+        showSignalStatus(Status1, soundfile::pcmHeader.sampleRate, soundfile::pcmHeader.channels,
+                         soundfile::pcmHeader.bitsPerSample, changed.length);
         Status1->repaint();
         return ok;
     };
@@ -93,13 +112,15 @@ void TFPanelSignal::bAutoClick() {
     };
     steps.progress = [this](const processing::BatchReport& r) {
         processing::batchwindows::FProgress->Progress->setValue(r.done);
-        processing::batchwindows::FProgress->Lab_progress->setText(QString::number(processing::batchPercent(r)) + " %");
+        processing::batchwindows::FProgress->Lab_progress->setText(
+            QString::number(processing::batchPercent(r)) + " %");
         processing::batchwindows::FProgress->repaint();
     };
 
     auto restoreWindow = [this] {
         processing::batchwindows::FProgress->Lab_Info->setText("File:");
-        if (processing::batchwindows::FProgress->isVisible()) processing::batchwindows::FProgress->close();
+        if (processing::batchwindows::FProgress->isVisible())
+            processing::batchwindows::FProgress->close();
         processing::batchwindows::FProgress->progressCancelled = false;
         bAuto->setEnabled(true);
         bStart->setEnabled(true);
@@ -117,13 +138,17 @@ void TFPanelSignal::bAutoClick() {
     // What was left without a result is told once, all together, at the end.
     QStringList parts;
     if (!report.skipped.empty())
-        parts << config::languageText(lang, "Some files were skipped, nothing was written for them:",
-                              "Некоторые файлы пропущены, для них ничего не записано:") +
+        parts << config::languageText(lang,
+                                      "Some files were skipped, nothing was written for them:",
+                                      "Некоторые файлы пропущены, для них ничего не записано:") +
                      "\n" + problemLines(report.skipped);
     if (!report.unwritten.empty())
-        parts << config::languageText(lang, "Some results could not be written:", "Некоторые результаты не удалось записать:") +
+        parts << config::languageText(lang, "Some results could not be written:",
+                                      "Некоторые результаты не удалось записать:") +
                      "\n" + problemLines(report.unwritten);
-    if (!parts.isEmpty()) gui::showMessageBox(this, parts.join("\n\n"), config::languageText(lang, "Warning", "Предупреждение"));
+    if (!parts.isEmpty())
+        gui::showMessageBox(this, parts.join("\n\n"),
+                            config::languageText(lang, "Warning", "Предупреждение"));
 }
 
-}  // namespace app
+} // namespace app

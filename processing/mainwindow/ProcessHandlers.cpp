@@ -12,11 +12,12 @@ namespace app {
 
 void TFPanelSignal::setStartTexts(bool running, int lang) {
     bStart->setText(running ? "STOP" : "START");
-    if (!config::isLanguage(lang)) return;
+    if (!config::isLanguage(lang))
+        return;
     bStart->setToolTip(running ? config::languageText(lang, "Stop process of noise cancellation",
-                                              "Остановить процесс шумоподавления")
+                                                      "Остановить процесс шумоподавления")
                                : config::languageText(lang, "Start process of noise cancellation",
-                                              "Начать процесс шумоподавления"));
+                                                      "Начать процесс шумоподавления"));
 }
 
 void TFPanelSignal::bStartClick() {
@@ -27,32 +28,39 @@ void TFPanelSignal::bStartClick() {
     }
     // A stopped run that is still finishing (this click came through its
     // message processing) is not entered a second time.
-    if (runActive) return;
+    if (runActive)
+        return;
     runActive = true;
     processStopped = false;
     changedLength = 0;
     vadCount = 0;
     setStartTexts(true, configLanguageIndex());
 
-    const processing::RunParameters params =
-        configRunParameters(int32_t(recorder.sampleRate), int(std::clamp<uint32_t>(recorder.channels, 1, 2)));
+    const processing::RunParameters params = configRunParameters(
+        int32_t(recorder.sampleRate), int(std::clamp<uint32_t>(recorder.channels, 1, 2)));
     processing::RunSignal signal = runSignal();
     processing::RunHooks hooks;
-    hooks.controls = [this] { return configFrameControls(UseFFTEQ->isChecked(), bEnabledPr->isChecked()); };
+    hooks.controls = [this] {
+        return configFrameControls(UseFFTEQ->isChecked(), bEnabledPr->isChecked());
+    };
     hooks.afterFrame = [this] {
         QCoreApplication::processEvents();
-        return processStopped || (processing::batchwindows::FProgress && processing::batchwindows::FProgress->progressCancelled);
+        return processStopped || (processing::batchwindows::FProgress &&
+                                  processing::batchwindows::FProgress->progressCancelled);
     };
     const processing::RunResult r = processing::runProcessing(params, signal, hooks);
     lastRunStopped = r.stopped;
 
     const QString seconds = QString::fromStdString(processing::formatElapsedSeconds(r.elapsedMs));
     const int lang = configLanguageIndex();
-    if (config::isLanguage(lang)) labelDTime->setText(config::languageText(lang, " Time process: ", " Время обработки: ") + seconds + " sec");
+    if (config::isLanguage(lang))
+        labelDTime->setText(config::languageText(lang, " Time process: ", " Время обработки: ") +
+                            seconds + " sec");
     copyFormat(orig.format, changed.format);
-    if (changed.format.channels == 2) Status1->setPanelText(0, "File: ");
-    showSignalStatus(Status1, changed.format.sampleRate, changed.format.channels, changed.format.bitsPerSample,
-                     changed.length);
+    if (changed.format.channels == 2)
+        Status1->setPanelText(0, "File: ");
+    showSignalStatus(Status1, changed.format.sampleRate, changed.format.channels,
+                     changed.format.bitsPerSample, changed.length);
     PanelSignalResize();
     processStopped = true;
     setStartTexts(false, configLanguageIndex());
@@ -74,14 +82,18 @@ void TFPanelSignal::bEnabledPrClick() {
 }
 
 void TFPanelSignal::setProcessSwitchTexts(int lang) {
-    if (!config::isLanguage(lang)) return;
+    if (!config::isLanguage(lang))
+        return;
     const bool on = bEnabledPr->isChecked();
     // The caption is English in both languages.
     bEnabledPr->setText(on ? "Enabled" : "Disabled");
-    bEnabledPr->setToolTip(on ? config::languageText(lang, "Click to Disable process", "Нажмите для Отключения обработки")
-                              : config::languageText(lang, "Click to Enable process", "Нажмите для Включения обработки"));
-    mStatusProcess->setText(on ? config::languageText(lang, "To Disable process", "Отключить обработку")
-                               : config::languageText(lang, "To Enable process", "Включить обработку"));
+    bEnabledPr->setToolTip(on ? config::languageText(lang, "Click to Disable process",
+                                                     "Нажмите для Отключения обработки")
+                              : config::languageText(lang, "Click to Enable process",
+                                                     "Нажмите для Включения обработки"));
+    mStatusProcess->setText(
+        on ? config::languageText(lang, "To Disable process", "Отключить обработку")
+           : config::languageText(lang, "To Enable process", "Включить обработку"));
 }
 
 void TFPanelSignal::SelectClearSpeechClick() {
@@ -97,7 +109,9 @@ void TFPanelSignal::mSelectClearSpeechClick() {
     SelectClearSpeech->setChecked(configSelectClearSpeech());
 }
 
-void TFPanelSignal::UseFFTEQClick() { applyFocusRule(); }
+void TFPanelSignal::UseFFTEQClick() {
+    applyFocusRule();
+}
 
 void TFPanelSignal::SpeedButton2Click() {
     changed.copyChannel(0);
@@ -114,4 +128,4 @@ void TFPanelSignal::bMixNewClick() {
     PanelSignalResize();
 }
 
-}  // namespace app
+} // namespace app

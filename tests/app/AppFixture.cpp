@@ -1,9 +1,9 @@
 #include "tests/app/AppFixture.h"
 
 #include "config/Configu.h"
+#include "config/Uabout.h"
 #include "gui/FileDialogs.h"
 #include "gui/MessageBox.h"
-#include "config/Uabout.h"
 #include "processing/batchwindows/Uprogress.h"
 #include "processing/batchwindows/Usetdirectory.h"
 
@@ -16,12 +16,14 @@ namespace apptest {
 namespace {
 QStringList messages;
 QStringList answers;
-}  // namespace
+} // namespace
 
 app::TFPanelSignal* windows() {
     if (!app::FPanelSignal) {
         gui::setMessageBoxHook([](const QString& text, const QString&) { messages << text; });
-        gui::setFileDialogHook([](const gui::FileDialogRequest&) { return answers.isEmpty() ? QString() : answers.takeFirst(); });
+        gui::setFileDialogHook([](const gui::FileDialogRequest&) {
+            return answers.isEmpty() ? QString() : answers.takeFirst();
+        });
         new config::TFAbout(nullptr);
         new app::TFPanelSignal(nullptr);
         new config::TFconfAS(nullptr);
@@ -47,10 +49,16 @@ QStringList takeMessages() {
     return m;
 }
 
-void answerDialogs(const QStringList& paths) { answers = paths; }
+void answerDialogs(const QStringList& paths) {
+    answers = paths;
+}
 
-std::string scratchDir() { return std::filesystem::current_path().string(); }
+std::string scratchDir() {
+    return std::filesystem::current_path().string();
+}
 
-std::string bundledSample() { return std::string(SILVANE_SOURCE_DIR) + "/samples/noisy-speech-stereo.wav"; }
+std::string bundledSample() {
+    return std::string(SILVANE_SOURCE_DIR) + "/samples/noisy-speech-stereo.wav";
+}
 
-}  // namespace apptest
+} // namespace apptest

@@ -35,19 +35,25 @@ std::string bundledSample();
 // The command line streams its cleaning and keeps the input's whole length;
 // the window's result is its beginning. True when `windowFile`'s samples are
 // the first ones of `cliFile` (same rate and channels).
-inline ::testing::AssertionResult cliExtendsWindowFile(const std::string& windowFile, const std::string& cliFile) {
+inline ::testing::AssertionResult cliExtendsWindowFile(const std::string& windowFile,
+                                                       const std::string& cliFile) {
     soundfile::WavHeaderInfo hw, hc;
     int32_t fw = 0, fc = 0;
     int16_t *bw = nullptr, *bc = nullptr;
-    const bool ok = soundfile::readWavSamples(hw, windowFile, fw, bw) && soundfile::readWavSamples(hc, cliFile, fc, bc);
+    const bool ok = soundfile::readWavSamples(hw, windowFile, fw, bw) &&
+                    soundfile::readWavSamples(hc, cliFile, fc, bc);
     ::testing::AssertionResult r = ::testing::AssertionSuccess();
-    if (!ok) r = ::testing::AssertionFailure() << "unreadable";
-    else if (hw.channels != hc.channels || hw.sampleRate != hc.sampleRate) r = ::testing::AssertionFailure() << "format differs";
-    else if (fw > fc) r = ::testing::AssertionFailure() << "window " << fw << " frames, command line " << fc;
-    else if (!std::equal(bw, bw + std::size_t(fw) * hw.channels, bc)) r = ::testing::AssertionFailure() << "samples differ";
+    if (!ok)
+        r = ::testing::AssertionFailure() << "unreadable";
+    else if (hw.channels != hc.channels || hw.sampleRate != hc.sampleRate)
+        r = ::testing::AssertionFailure() << "format differs";
+    else if (fw > fc)
+        r = ::testing::AssertionFailure() << "window " << fw << " frames, command line " << fc;
+    else if (!std::equal(bw, bw + std::size_t(fw) * hw.channels, bc))
+        r = ::testing::AssertionFailure() << "samples differ";
     delete[] bw;
     delete[] bc;
     return r;
 }
 
-}  // namespace apptest
+} // namespace apptest

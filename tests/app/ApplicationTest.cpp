@@ -14,7 +14,7 @@
 namespace {
 
 class Thrower : public QObject {
-public:
+  public:
     int handled = 0;
     bool event(QEvent* e) override {
         if (e->type() == QEvent::User) {
@@ -39,4 +39,4 @@ TEST(Application, EscapedExceptionsAreReportedAndTheLoopGoesOn) {
     EXPECT_EQ(m[0], "Unknown format");
 }
 
-}  // namespace
+} // namespace

@@ -31,9 +31,11 @@ std::string makeDir(const std::string& name, int files) {
     fs::create_directories(dir);
     for (int f = 0; f < files; ++f) {
         std::vector<int16_t> s(16000);
-        for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t(((i * (f + 3)) % 700) * 20 - 7000);
+        for (std::size_t i = 0; i < s.size(); ++i)
+            s[i] = int16_t(((i * (f + 3)) % 700) * 20 - 7000);
         std::string err;
-        EXPECT_TRUE(soundfile::writePcmWav(dir + "/f" + std::to_string(f + 1) + ".wav", 16000, 1, s.data(), s.size(), err));
+        EXPECT_TRUE(soundfile::writePcmWav(dir + "/f" + std::to_string(f + 1) + ".wav", 16000, 1,
+                                           s.data(), s.size(), err));
     }
     return dir;
 }
@@ -41,7 +43,9 @@ std::string makeDir(const std::string& name, int files) {
 void listDirectory(app::TFPanelSignal* w, const std::string& dir, int expected) {
     w->DirListChange(QString::fromStdString(dir));
     // The file model lists the directory asynchronously.
-    ASSERT_TRUE(QTest::qWaitFor([w, expected] { return w->fileModel->rowCount(w->FileList->rootIndex()) >= expected; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [w, expected] { return w->fileModel->rowCount(w->FileList->rootIndex()) >= expected; },
+        3000));
     ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), expected);
     w->fileModel->sort(0);
     QApplication::processEvents();
@@ -57,7 +61,8 @@ std::string bytesOf(const std::string& path) {
 // The bytes of makeDir's files f1.wav ... f<files>.wav.
 std::vector<std::string> sourceBytes(const std::string& dir, int files) {
     std::vector<std::string> b;
-    for (int f = 0; f < files; ++f) b.push_back(bytesOf(dir + "/f" + std::to_string(f + 1) + ".wav"));
+    for (int f = 0; f < files; ++f)
+        b.push_back(bytesOf(dir + "/f" + std::to_string(f + 1) + ".wav"));
     return b;
 }
 
@@ -70,7 +75,10 @@ std::string cliReference(const std::string& source, const std::string& tag) {
 
 int entriesOf(const std::string& dir) {
     int n = 0;
-    for (auto& e : fs::directory_iterator(dir)) { (void)e; ++n; }
+    for (auto& e : fs::directory_iterator(dir)) {
+        (void)e;
+        ++n;
+    }
     return n;
 }
 
@@ -119,7 +127,9 @@ TEST(Batch, FromTheSelectedFileToTheLastIntoTheOutputDirectory) {
     for (const char* f : {"f3.wav", "f4.wav", "f5.wav"}) {
         ASSERT_TRUE(fs::exists(out + "/" + f)) << f;
         const std::string ref = apptest::scratchDir() + "/ref-" + f;
-        ASSERT_EQ(std::system((std::string(SILVANE_CLI) + " clean " + in + "/" + f + " " + ref).c_str()), 0);
+        ASSERT_EQ(
+            std::system((std::string(SILVANE_CLI) + " clean " + in + "/" + f + " " + ref).c_str()),
+            0);
         EXPECT_TRUE(apptest::cliExtendsWindowFile(out + "/" + f, ref)) << f;
     }
     EXPECT_TRUE(w->bAuto->isEnabled());
@@ -131,7 +141,8 @@ TEST(Batch, OutputIntoTheSourceDirectoryReplacesEachFile) {
     app::TFPanelSignal* w = apptest::windows();
     const std::string dir = makeDir("batch-same", 2);
     const std::string ref = apptest::scratchDir() + "/same-ref.wav";
-    ASSERT_EQ(std::system((std::string(SILVANE_CLI) + " clean " + dir + "/f1.wav " + ref).c_str()), 0);
+    ASSERT_EQ(std::system((std::string(SILVANE_CLI) + " clean " + dir + "/f1.wav " + ref).c_str()),
+              0);
     listDirectory(w, dir, 2);
     processing::batchwindows::FSetDirectory->chosenDir = dir;
     w->FileList->clearSelection();
@@ -139,17 +150,23 @@ TEST(Batch, OutputIntoTheSourceDirectoryReplacesEachFile) {
     w->bAutoClick();
     EXPECT_TRUE(apptest::cliExtendsWindowFile(dir + "/f1.wav", ref));
     int entries = 0;
-    for (auto& e : fs::directory_iterator(dir)) { (void)e; ++entries; }
+    for (auto& e : fs::directory_iterator(dir)) {
+        (void)e;
+        ++entries;
+    }
     EXPECT_EQ(entries, 2);
 }
 
 // A WAV file whose samples are in an encoding the reader does not decode.
 std::string unsupportedWav() {
-    auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto u32 = [](uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
     auto u16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
     const std::string data(200, '\x11');
-    return "RIFF" + u32(uint32_t(36 + data.size())) + "WAVE" + "fmt " + u32(16) + u16(0x55) + u16(1) + u32(16000) +
-           u32(2000) + u16(1) + u16(0) + "data" + u32(uint32_t(data.size())) + data;
+    return "RIFF" + u32(uint32_t(36 + data.size())) + "WAVE" + "fmt " + u32(16) + u16(0x55) +
+           u16(1) + u32(16000) + u32(2000) + u16(1) + u16(0) + "data" + u32(uint32_t(data.size())) +
+           data;
 }
 
 TEST(Batch, UnreadableFilesBetweenGoodOnesAreSkippedAndKept) {
@@ -175,7 +192,8 @@ TEST(Batch, UnreadableFilesBetweenGoodOnesAreSkippedAndKept) {
     EXPECT_EQ(entriesOf(dir), 4);
     const QStringList m = apptest::takeMessages();
     ASSERT_EQ(m.size(), 1);
-    EXPECT_TRUE(m[0].startsWith("Some files were skipped, nothing was written for them:\nf2.wav: Unknown format\nf3.wav: "))
+    EXPECT_TRUE(m[0].startsWith(
+        "Some files were skipped, nothing was written for them:\nf2.wav: Unknown format\nf3.wav: "))
         << m[0].toStdString();
     EXPECT_FALSE(m[0].contains("f1.wav"));
     EXPECT_FALSE(m[0].contains("f4.wav"));
@@ -188,7 +206,8 @@ TEST(Batch, FileLongerThanTheWindowHoldsIsNotCutOverItself) {
     const std::string dir = freshDir("batch-long");
     {
         std::vector<int16_t> s(std::size_t(processing::MaxOrigSamples) + 1);
-        for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t((i % 400) * 50 - 10000);
+        for (std::size_t i = 0; i < s.size(); ++i)
+            s[i] = int16_t((i % 400) * 50 - 10000);
         std::string err;
         ASSERT_TRUE(soundfile::writePcmWav(dir + "/long.wav", 8000, 1, s.data(), s.size(), err));
     }
@@ -200,7 +219,8 @@ TEST(Batch, FileLongerThanTheWindowHoldsIsNotCutOverItself) {
     EXPECT_TRUE(bytesOf(dir + "/long.wav") == before);
     const QStringList m = apptest::takeMessages();
     ASSERT_EQ(m.size(), 1);
-    EXPECT_TRUE(m[0].endsWith("long.wav: longer than the window holds, Max length: 2500000 ms")) << m[0].toStdString();
+    EXPECT_TRUE(m[0].endsWith("long.wav: longer than the window holds, Max length: 2500000 ms"))
+        << m[0].toStdString();
     expectControlsBack(w);
 }
 
@@ -238,7 +258,9 @@ TEST(Batch, UnwritableResultIsToldAndTheOthersAreWritten) {
     config::FconfAS->cboxLangChange();
     const QStringList ru = apptest::takeMessages();
     ASSERT_EQ(ru.size(), 1);
-    EXPECT_TRUE(ru[0].startsWith(QString::fromUtf8("Некоторые результаты не удалось записать:\nf2.wav"))) << ru[0].toStdString();
+    EXPECT_TRUE(
+        ru[0].startsWith(QString::fromUtf8("Некоторые результаты не удалось записать:\nf2.wav")))
+        << ru[0].toStdString();
     expectControlsBack(w);
 }
 
@@ -256,7 +278,8 @@ TEST(Batch, CancelInTheSecondFileKeepsTheFirstResultOnly) {
     QTimer presser;
     presser.setInterval(0);
     QObject::connect(&presser, &QTimer::timeout, [&] {
-        if (processing::batchwindows::FProgress->isVisible() && processing::batchwindows::FProgress->Lab_Info->text() == "Open/Save file: f2.wav") {
+        if (processing::batchwindows::FProgress->isVisible() &&
+            processing::batchwindows::FProgress->Lab_Info->text() == "Open/Save file: f2.wav") {
             processing::batchwindows::FProgress->bCancel->click();
             presser.stop();
         }
@@ -300,9 +323,11 @@ TEST(Batch, AfterADirectoryChangeTheBatchStartsAtTheFirstFile) {
     const std::string b = freshDir("batch-chg-b");
     for (int f = 0; f < 2; ++f) {
         std::vector<int16_t> s(12000);
-        for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t(((i * (f + 11)) % 500) * 30 - 7500);
+        for (std::size_t i = 0; i < s.size(); ++i)
+            s[i] = int16_t(((i * (f + 11)) % 500) * 30 - 7500);
         std::string err;
-        ASSERT_TRUE(soundfile::writePcmWav(b + "/g" + std::to_string(f + 1) + ".wav", 16000, 1, s.data(), s.size(), err));
+        ASSERT_TRUE(soundfile::writePcmWav(b + "/g" + std::to_string(f + 1) + ".wav", 16000, 1,
+                                           s.data(), s.size(), err));
     }
     const std::string out = freshDir("batch-chg-out");
     const std::string ref1 = cliReference(b + "/g1.wav", "chg1");
@@ -322,4 +347,4 @@ TEST(Batch, AfterADirectoryChangeTheBatchStartsAtTheFirstFile) {
     expectControlsBack(w);
 }
 
-}  // namespace
+} // namespace

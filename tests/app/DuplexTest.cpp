@@ -17,7 +17,7 @@ using soundtest::pattern;
 using soundtest::shows;
 
 class Duplex : public soundtest::SoundTest {
-protected:
+  protected:
     std::vector<int16_t> input;
 
     void feed(int rate, int channels, int32_t frames) {
@@ -31,9 +31,11 @@ protected:
     void start() {
         w->tDuplexClick();
         ASSERT_EQ(w->workMode, app::WorkDuplex);
-        EXPECT_TRUE(w->TimerRecord->isActive() && w->TimerSV->isActive() && w->TimerPlay->isActive());
+        EXPECT_TRUE(w->TimerRecord->isActive() && w->TimerSV->isActive() &&
+                    w->TimerPlay->isActive());
         // The test drives the three timers itself, in step with the card's clock.
-        for (QTimer* t : {w->TimerRecord, w->TimerSV, w->TimerPlay}) t->stop();
+        for (QTimer* t : {w->TimerRecord, w->TimerSV, w->TimerPlay})
+            t->stop();
     }
     void run(int ms) {
         for (int t = 0; t < ms; t += 5) {
@@ -44,32 +46,39 @@ protected:
         }
     }
     void TearDown() override {
-        if (w->workMode == app::WorkDuplex) w->tDuplexClick();
+        if (w->workMode == app::WorkDuplex)
+            w->tDuplexClick();
         SoundTest::TearDown();
     }
     // What the engine makes of the input, hop by hop, on blocks created as
     // the duplex start creates them.
     std::vector<int16_t> engineOutput(int channels, int32_t hops) {
-        const processing::RunParameters base = app::configRunParameters(int32_t(w->recorder.sampleRate), 2);
-        const processing::FrameControls c = app::configFrameControls(w->UseFFTEQ->isChecked(), w->bEnabledPr->isChecked());
+        const processing::RunParameters base =
+            app::configRunParameters(int32_t(w->recorder.sampleRate), 2);
+        const processing::FrameControls c =
+            app::configFrameControls(w->UseFFTEQ->isChecked(), w->bEnabledPr->isChecked());
         processing::EngineBlock blocks[2] = {};
         processing::EngineParameters now = base;
         now.method = c.method;
-        for (processing::EngineBlock& b : blocks) processing::restartEngine(b, processing::engineSettingsAt(base.sampleRate, now));
-        processing::RunParameters p = app::configRunParameters(int32_t(w->recorder.sampleRate), channels);
+        for (processing::EngineBlock& b : blocks)
+            processing::restartEngine(b, processing::engineSettingsAt(base.sampleRate, now));
+        processing::RunParameters p =
+            app::configRunParameters(int32_t(w->recorder.sampleRate), channels);
         const uint32_t H = processing::engineFrameStep(blocks[0]);
         std::vector<int16_t> out;
         std::vector<int16_t> in[2] = {std::vector<int16_t>(H), std::vector<int16_t>(H)};
         std::vector<int16_t> res[2] = {std::vector<int16_t>(H), std::vector<int16_t>(H)};
         for (int32_t k = 0; k < hops; ++k) {
             for (uint32_t j = 0; j < H; ++j)
-                for (int ch = 0; ch < channels; ++ch) in[ch][j] = input[(std::size_t(k) * H + j) * channels + ch];
+                for (int ch = 0; ch < channels; ++ch)
+                    in[ch][j] = input[(std::size_t(k) * H + j) * channels + ch];
             const int16_t* const fin[2] = {in[0].data(), in[1].data()};
             int16_t* const fout[2] = {res[0].data(), res[1].data()};
             uint8_t vad[2];
             processing::frameStepRule(p, c, fin, fout, vad, blocks);
             for (uint32_t j = 0; j < H; ++j)
-                for (int ch = 0; ch < channels; ++ch) out.push_back(res[ch][j]);
+                for (int ch = 0; ch < channels; ++ch)
+                    out.push_back(res[ch][j]);
         }
         return out;
     }
@@ -79,10 +88,12 @@ protected:
         const std::vector<int16_t> p = played();
         ASSERT_GT(p.size(), std::size_t(delaySamples));
         // The silent buffers queued at the start make the output delay.
-        for (int32_t i = 0; i < delaySamples; ++i) ASSERT_EQ(p[std::size_t(i)], 0) << i;
+        for (int32_t i = 0; i < delaySamples; ++i)
+            ASSERT_EQ(p[std::size_t(i)], 0) << i;
         const std::size_t heard = p.size() - std::size_t(delaySamples);
         const std::size_t needed = std::max(heard, std::size_t(w->changedLength) * channels);
-        const std::vector<int16_t> expected = engineOutput(channels, int32_t(needed / (H * channels)) + 1);
+        const std::vector<int16_t> expected =
+            engineOutput(channels, int32_t(needed / (H * channels)) + 1);
         ASSERT_GE(expected.size(), needed);
         EXPECT_TRUE(std::equal(p.begin() + delaySamples, p.end(), expected.begin()));
         // The engine really worked: the output is not the input.
@@ -90,7 +101,9 @@ protected:
         // The changed signal is what was queued for playing.
         for (int32_t i = 0; i < w->changedLength; ++i)
             for (int ch = 0; ch < channels; ++ch)
-                ASSERT_EQ(w->changedSamples[std::size_t(ch)][i], expected[std::size_t(i) * channels + ch]) << i;
+                ASSERT_EQ(w->changedSamples[std::size_t(ch)][i],
+                          expected[std::size_t(i) * channels + ch])
+                    << i;
     }
 };
 
@@ -118,7 +131,8 @@ TEST_F(Duplex, MonoAt8000CleansHopByHopAndPlaysBackAfter400Ms) {
     run(3000);
     EXPECT_GE(w->origLength, 8000 * 3 - 2 * 320);
     EXPECT_TRUE(std::equal(input.begin(), input.begin() + w->origLength, w->origSamples.data(0)));
-    for (int32_t i = 0; i < w->origLength; ++i) ASSERT_EQ(w->origSamples[1][i], 0);
+    for (int32_t i = 0; i < w->origLength; ++i)
+        ASSERT_EQ(w->origSamples[1][i], 0);
     EXPECT_GT(w->changedLength, 8000 * 2);
     expectCleanedPlayback(1, 3200);
     EXPECT_EQ(w->Status0->panelText(2).left(7), "Title: ");
@@ -132,7 +146,7 @@ TEST_F(Duplex, MonoAt8000CleansHopByHopAndPlaysBackAfter400Ms) {
     EXPECT_TRUE(w->bStart->isEnabled());
     EXPECT_TRUE(w->ShowClearSig->isEnabled());
     EXPECT_TRUE(w->tPlayAll->isEnabled());
-    EXPECT_GT(w->origLength, 0);  // both signals stay for playing and saving
+    EXPECT_GT(w->origLength, 0); // both signals stay for playing and saving
     // The streams' late done messages are ignored.
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(w->workMode, app::WorkReady);
@@ -190,7 +204,8 @@ TEST_F(Duplex, ARateChangeRestartsBothStreamsWithEmptySignals) {
     w->TimerPlayTimer();
     EXPECT_EQ(w->duplexDevice.sampleRate, 16000u);
     EXPECT_EQ(w->duplex.outBufferCount(), 8);
-    EXPECT_EQ(processing::engineFrameStep(processing::engineStates[0]), processing::engineFrameStep(processing::engineStates[1]));
+    EXPECT_EQ(processing::engineFrameStep(processing::engineStates[0]),
+              processing::engineFrameStep(processing::engineStates[1]));
     run(1000);
     EXPECT_GT(w->origLength, 16000 / 2);
     EXPECT_GT(w->changedLength, 0);
@@ -248,4 +263,4 @@ TEST_F(Duplex, MissingDevicesAreSaidInWords) {
     }
 }
 
-}  // namespace
+} // namespace

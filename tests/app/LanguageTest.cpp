@@ -25,8 +25,9 @@ using soundtest::shows;
 
 const QString kPaneHintEnglish =
     "Click Left button for setting cursor position\nor Click Right button for playback";
-const QString kPaneHintRussian = QString::fromUtf8(
-    "Нажмите Левую кнопку для задания позиции курсора\nили нажмите Правую кнопку для воспроизведения");
+const QString kPaneHintRussian =
+    QString::fromUtf8("Нажмите Левую кнопку для задания позиции курсора\nили нажмите Правую кнопку "
+                      "для воспроизведения");
 
 // A language chosen in the configuration window's box.
 void switchTo(int lang) {
@@ -39,29 +40,75 @@ using Texts = std::vector<std::pair<std::string, QString>>;
 // Every text the language routine writes, named after its control.
 Texts textsOf(app::TFPanelSignal* w) {
     Texts t;
-    auto caption = [&](const QString& name, const QString& text) { t.emplace_back(name.toStdString(), text); };
+    auto caption = [&](const QString& name, const QString& text) {
+        t.emplace_back(name.toStdString(), text);
+    };
     int n = 0;
-    for (QAction* menu : w->menuBar()->actions()) caption("menu" + QString::number(n++), menu->text());
-    for (QAction* a : {w->mOpen, w->mSaveAs, w->mSaveSelection, w->mOpenChanged, w->mSaveChangedAs,
-                       w->mSaveChangedSelection, w->mClose, w->mOptions, w->mCutOriginal, w->mCutClear,
-                       w->ShowFileList, w->mSpectrogram, w->mLogFrequency, w->mAbout, w->mDuplex, w->mStatusProcess, w->mShowParameters,
-                       w->mSelectClearSpeech, w->mExit})
+    for (QAction* menu : w->menuBar()->actions())
+        caption("menu" + QString::number(n++), menu->text());
+    for (QAction* a :
+         {w->mOpen, w->mSaveAs, w->mSaveSelection, w->mOpenChanged, w->mSaveChangedAs,
+          w->mSaveChangedSelection, w->mClose, w->mOptions, w->mCutOriginal, w->mCutClear,
+          w->ShowFileList, w->mSpectrogram, w->mLogFrequency, w->mAbout, w->mDuplex,
+          w->mStatusProcess, w->mShowParameters, w->mSelectClearSpeech, w->mExit})
         caption("item" + QString::number(n++), a->text());
     n = 0;
     for (QLabel* l : w->CoolBar1->findChildren<QLabel*>())
-        if (l != w->Image1) caption("band" + QString::number(n++), l->text());
-    for (QWidget* c : std::initializer_list<QWidget*>{
-             w->tOpen, w->tSave, w->tSaveSelection, w->tCut, w->tPlayAll, w->tPlayLoopedAll, w->tRecord,
-             w->tDuplex, w->tOptions, w->bStart, w->bEnabledPr, w->tOpenNew, w->tSaveNew,
-             w->tSaveNewSelection, w->tCutNew, w->tPlayNewAll, w->tPlayLoopedNewAll, w->bAuto,
-             w->tSetDirSaveNew, w->tOptions2, w->SelectClearSpeech, w->UseFFTEQ, w->DirList, w->tPlay0,
-             w->tSaveL, w->tCutL, w->grSig0, w->tPlay1, w->tSaveR, w->tCutR, w->grSig1, w->tPlayNew0,
-             w->tSaveNewL, w->tCutNewL, w->SpeedButton5, w->grSigNew0, w->tPlayNew1, w->tSaveNewR,
-             w->tCutNewR, w->SpeedButton2, w->bMixNew, w->ToolButton14, w->SpeedButton1, w->SpeedButton4,
-             w->ZoomOut, w->ZoomOutY, w->grSigNew1, w->Status0, w->Status1, w->StatusDir1})
+        if (l != w->Image1)
+            caption("band" + QString::number(n++), l->text());
+    for (QWidget* c : std::initializer_list<QWidget*>{w->tOpen,
+                                                      w->tSave,
+                                                      w->tSaveSelection,
+                                                      w->tCut,
+                                                      w->tPlayAll,
+                                                      w->tPlayLoopedAll,
+                                                      w->tRecord,
+                                                      w->tDuplex,
+                                                      w->tOptions,
+                                                      w->bStart,
+                                                      w->bEnabledPr,
+                                                      w->tOpenNew,
+                                                      w->tSaveNew,
+                                                      w->tSaveNewSelection,
+                                                      w->tCutNew,
+                                                      w->tPlayNewAll,
+                                                      w->tPlayLoopedNewAll,
+                                                      w->bAuto,
+                                                      w->tSetDirSaveNew,
+                                                      w->tOptions2,
+                                                      w->SelectClearSpeech,
+                                                      w->UseFFTEQ,
+                                                      w->DirList,
+                                                      w->tPlay0,
+                                                      w->tSaveL,
+                                                      w->tCutL,
+                                                      w->grSig0,
+                                                      w->tPlay1,
+                                                      w->tSaveR,
+                                                      w->tCutR,
+                                                      w->grSig1,
+                                                      w->tPlayNew0,
+                                                      w->tSaveNewL,
+                                                      w->tCutNewL,
+                                                      w->SpeedButton5,
+                                                      w->grSigNew0,
+                                                      w->tPlayNew1,
+                                                      w->tSaveNewR,
+                                                      w->tCutNewR,
+                                                      w->SpeedButton2,
+                                                      w->bMixNew,
+                                                      w->ToolButton14,
+                                                      w->SpeedButton1,
+                                                      w->SpeedButton4,
+                                                      w->ZoomOut,
+                                                      w->ZoomOutY,
+                                                      w->grSigNew1,
+                                                      w->Status0,
+                                                      w->Status1,
+                                                      w->StatusDir1})
         caption(c->objectName() + ".hint", c->toolTip());
-    for (QToolButton* b : {w->bStart, w->bEnabledPr, w->SpeedButton5, w->SpeedButton2, w->bMixNew, w->ZoomOut,
-                           w->ZoomOutY})
+    for (QToolButton* b : {w->bStart, w->bEnabledPr, w->SpeedButton5, w->SpeedButton2, w->bMixNew,
+                           w->ZoomOut, w->ZoomOutY})
         caption(b->objectName(), b->text());
     for (QCheckBox* b : {w->SelectClearSpeech, w->UseFFTEQ, w->ShowSTATEVAD, w->ShowClearSig})
         caption(b->objectName(), b->text());
@@ -71,13 +118,13 @@ Texts textsOf(app::TFPanelSignal* w) {
 }
 
 // The texts that read the same in both languages.
-const std::set<std::string> kSameInBoth = {"band0",        "band1",        "band2",      "band3",
-                                           "band4",        "bStart",       "bEnabledPr", "LabelOrigL",
-                                           "LabelOrigR",   "LabelChangL",  "LabelChangR", "SpeedButton5",
-                                           "SpeedButton2", "bMixNew",      "ZoomOut",    "ZoomOutY"};
+const std::set<std::string> kSameInBoth = {
+    "band0",        "band1",      "band2",      "band3",       "band4",       "bStart",
+    "bEnabledPr",   "LabelOrigL", "LabelOrigR", "LabelChangL", "LabelChangR", "SpeedButton5",
+    "SpeedButton2", "bMixNew",    "ZoomOut",    "ZoomOutY"};
 
 class Language : public ::testing::Test {
-protected:
+  protected:
     app::TFPanelSignal* w = nullptr;
     bool keptEnabled = false;
     void SetUp() override {
@@ -97,8 +144,9 @@ TEST_F(Language, RussianAndBackGivesEveryEnglishTextAgain) {
     EXPECT_EQ(w->tOpen->toolTip(), "Open a sound file");
     EXPECT_EQ(w->tOpenNew->toolTip(), "Open sound file");
     EXPECT_EQ(w->grSig0->toolTip(), kPaneHintEnglish);
-    EXPECT_EQ(w->bMixNew->toolTip(), "To mix the Left and Right channels by using to the chosen mixing method.\n"
-                                     "Result to keep into Right-channel.");
+    EXPECT_EQ(w->bMixNew->toolTip(),
+              "To mix the Left and Right channels by using to the chosen mixing method.\n"
+              "Result to keep into Right-channel.");
     EXPECT_EQ(w->tDuplex->toolTip(), "Start audio recording with Playback (Full duplex mode)");
     EXPECT_EQ(w->labelDTime->text(), " Time process: ");
     EXPECT_EQ(w->ToolBar6->findChild<QLabel*>()->text(), "Automat:");
@@ -122,9 +170,12 @@ TEST_F(Language, RussianAndBackGivesEveryEnglishTextAgain) {
     EXPECT_EQ(w->bMixNew->toolTip(),
               QString::fromUtf8("Микшировать Левый и Правый каналы используя выбранный метод.\n"
                                 "Результат микширования положить в Правый канал."));
-    EXPECT_EQ(w->tDuplex->toolTip(),
-              QString::fromUtf8("Начать аудио запись с воспроизведением (Full duplex mode - режим говори и слушай)"));
-    EXPECT_EQ(w->tCut->toolTip(), QString::fromUtf8("Вырезать выделенный фрагмент исходного сигнала"));
+    EXPECT_EQ(
+        w->tDuplex->toolTip(),
+        QString::fromUtf8(
+            "Начать аудио запись с воспроизведением (Full duplex mode - режим говори и слушай)"));
+    EXPECT_EQ(w->tCut->toolTip(),
+              QString::fromUtf8("Вырезать выделенный фрагмент исходного сигнала"));
     EXPECT_EQ(w->mCutOriginal->text(), QString::fromUtf8("Вырезать фрагмент исходного сигнала"));
     EXPECT_EQ(w->mClose->text(), QString::fromUtf8("Закрыть программу"));
     EXPECT_EQ(w->menuBar()->actions().value(0)->text(), QString::fromUtf8("&Файл"));
@@ -168,8 +219,9 @@ TEST_F(Language, UnknownIndicesChangeNothing) {
         const Texts before = textsOf(w);
         // A state the routine would show differently if it ran.
         w->bEnabledPr->setChecked(!w->bEnabledPr->isChecked());
-        for (int unknown : {5, 2, -1}) w->applyLanguage(unknown);
-        config::FconfAS->cboxLang->setCurrentIndex(-1);  // the box with no choice
+        for (int unknown : {5, 2, -1})
+            w->applyLanguage(unknown);
+        config::FconfAS->cboxLang->setCurrentIndex(-1); // the box with no choice
         config::FconfAS->cboxLangChange();
         const Texts after = textsOf(w);
         ASSERT_EQ(after.size(), before.size());
@@ -188,7 +240,7 @@ TEST_F(Language, TheStoredLanguageLabelsTheWindowWhenTheConfigurationIsCreated) 
     const std::string ini = apptest::scratchDir() + "/SV.ini";
     std::ofstream(ini) << "[Interface]\nLanguage=1\n";
     {
-        config::TFconfAS second;  // reads the file, as at start-up
+        config::TFconfAS second; // reads the file, as at start-up
         EXPECT_EQ(second.languageIndex, 1);
         EXPECT_EQ(w->tOpen->toolTip(), QString::fromUtf8("Открыть звуковой файл"));
         EXPECT_EQ(w->grSig0->toolTip(), kPaneHintRussian);
@@ -200,7 +252,7 @@ TEST_F(Language, TheStoredLanguageLabelsTheWindowWhenTheConfigurationIsCreated) 
 // Switching while a recording, a full-duplex run or a processing run goes on:
 // the idle texts, the run goes on, and its end writes the texts again.
 class LanguageWhileRunning : public soundtest::SoundTest {
-protected:
+  protected:
     void TearDown() override {
         SoundTest::TearDown();
         switchTo(0);
@@ -217,7 +269,7 @@ TEST_F(LanguageWhileRunning, ARecordingShowsTheIdleHintAndGoesOn) {
     EXPECT_EQ(w->tRecord->toolTip(), QString::fromUtf8("Начать аудио запись во внутрений буфер"));
     EXPECT_EQ(w->workMode, app::WorkRecording);
     EXPECT_TRUE(w->TimerRec->isActive());
-    EXPECT_TRUE(shows(w->tRecord, app::ImgStop));  // the button still stops
+    EXPECT_TRUE(shows(w->tRecord, app::ImgStop)); // the button still stops
     soundtest::advance(500);
     w->tRecordClick();
     QCoreApplication::sendPostedEvents();
@@ -234,16 +286,20 @@ TEST_F(LanguageWhileRunning, FullDuplexShowsTheIdleTextsAndGoesOn) {
     EXPECT_EQ(w->tDuplex->toolTip(), "Stop audio recording with Playback (Duplex mode)");
     EXPECT_EQ(w->mDuplex->text(), "Stop audio recording with Playback");
     switchTo(1);
-    EXPECT_EQ(w->tDuplex->toolTip(),
-              QString::fromUtf8("Начать аудио запись с воспроизведением (Full duplex mode - режим говори и слушай)"));
+    EXPECT_EQ(
+        w->tDuplex->toolTip(),
+        QString::fromUtf8(
+            "Начать аудио запись с воспроизведением (Full duplex mode - режим говори и слушай)"));
     EXPECT_EQ(w->mDuplex->text(), QString::fromUtf8("Начать аудио запись с воспроизведением"));
-    EXPECT_EQ(w->workMode, app::WorkDuplex);  // the switch does not stop the run
+    EXPECT_EQ(w->workMode, app::WorkDuplex); // the switch does not stop the run
     soundtest::advance(200);
     w->tDuplexClick();
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(w->workMode, app::WorkReady);
-    EXPECT_EQ(w->tDuplex->toolTip(),
-              QString::fromUtf8("Начать аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)"));
+    EXPECT_EQ(
+        w->tDuplex->toolTip(),
+        QString::fromUtf8(
+            "Начать аудио запись с воспроизведением (Full Duplex mode - режим говори и слушай)"));
     EXPECT_EQ(w->mDuplex->text(), QString::fromUtf8("Начать аудио запись с воспроизведением"));
 }
 
@@ -269,4 +325,4 @@ TEST_F(LanguageWhileRunning, AProcessingRunShowsTheIdleStartTextsAndFinishes) {
     EXPECT_GT(w->changedLength, w->origLength - 2048);
 }
 
-}  // namespace
+} // namespace

@@ -82,7 +82,8 @@ TEST(OtherFormats, AFlacFromTheListFillsThePanesWithItsSamples) {
     int32_t frames = 0;
     int16_t* block = nullptr;
     std::string message;
-    ASSERT_TRUE(soundfile::readSoundSamples(h, dir + "/b.flac", processing::MaxOrigSamples, frames, block, message))
+    ASSERT_TRUE(soundfile::readSoundSamples(h, dir + "/b.flac", processing::MaxOrigSamples, frames,
+                                            block, message))
         << message;
     ASSERT_EQ(frames, 12000);
     ASSERT_EQ(w->origLength, frames);
@@ -148,7 +149,9 @@ TEST(OtherFormats, OpenDialogsTakeThemAsOriginalAndChangedSignal) {
         int32_t frames = 0;
         int16_t* block = nullptr;
         std::string message;
-        EXPECT_TRUE(soundfile::readSoundSamples(h, path, processing::MaxOrigSamples, frames, block, message)) << message;
+        EXPECT_TRUE(soundfile::readSoundSamples(h, path, processing::MaxOrigSamples, frames, block,
+                                                message))
+            << message;
         std::vector<int16_t> v(block, block + std::size_t(frames) * h.channels);
         delete[] block;
         return v;

@@ -16,19 +16,21 @@ using soundtest::pattern;
 using soundtest::shows;
 
 class Playback : public soundtest::SoundTest {
-protected:
+  protected:
     // Left/Right of a stereo block.
-    static std::vector<int16_t> channelOf(const std::vector<int16_t>& v, int channels, int c, int32_t from,
-                                          int32_t frames) {
+    static std::vector<int16_t> channelOf(const std::vector<int16_t>& v, int channels, int c,
+                                          int32_t from, int32_t frames) {
         std::vector<int16_t> out;
-        for (int32_t i = from; i < from + frames; ++i) out.push_back(v[std::size_t(i) * channels + c]);
+        for (int32_t i = from; i < from + frames; ++i)
+            out.push_back(v[std::size_t(i) * channels + c]);
         return out;
     }
     void expectFinished() {
         EXPECT_EQ(w->workMode, app::WorkReady);
         EXPECT_FALSE(w->TimerPlayPos->isActive());
         EXPECT_EQ(w->player.handle, nullptr);
-        for (QToolButton* b : {w->tPlayAll, w->tPlayNewAll, w->tPlay0, w->tPlay1, w->tPlayNew0, w->tPlayNew1})
+        for (QToolButton* b :
+             {w->tPlayAll, w->tPlayNewAll, w->tPlay0, w->tPlay1, w->tPlayNew0, w->tPlayNew1})
             EXPECT_TRUE(shows(b, app::ImgPlay)) << b->objectName().toStdString();
         EXPECT_TRUE(shows(w->tPlayLoopedAll, app::ImgPlayLoop));
         EXPECT_TRUE(shows(w->tPlayLoopedNewAll, app::ImgPlayLoop));
@@ -52,7 +54,7 @@ TEST_F(Playback, WholeStereoSignalPlaysInterleavedAndTheDoneMessageFinishes) {
     EXPECT_EQ(w->workMode, app::WorkPlayOnce);
     w->TimerPlayPosTimer();
     EXPECT_TRUE(w->playMarkShown[0] && w->playMarkShown[1]);
-    advance(300);  // 500 ms of sound in all
+    advance(300); // 500 ms of sound in all
     EXPECT_EQ(played(), sig);
     expectFinished();
 }
@@ -98,10 +100,10 @@ TEST_F(Playback, PressingAgainStopsAndOnlyTheMatchingKindOfCommandActs) {
     load(pattern(16000, 2), 2, 8000);
     w->tPlay0Click();
     advance(100);
-    w->tPlayLoopedAllClick();  // a looped command during a once-playback: nothing
+    w->tPlayLoopedAllClick(); // a looped command during a once-playback: nothing
     EXPECT_EQ(w->workMode, app::WorkPlayOnce);
     EXPECT_TRUE(shows(w->tPlayLoopedAll, app::ImgPlayLoop));
-    w->tPlay1Click();  // any once-command stops a once-playback
+    w->tPlay1Click(); // any once-command stops a once-playback
     EXPECT_TRUE(shows(w->tPlay1, app::ImgPlay));
     advance(10);
     expectFinished();
@@ -110,9 +112,9 @@ TEST_F(Playback, PressingAgainStopsAndOnlyTheMatchingKindOfCommandActs) {
     w->tPlayLoopedAllClick();
     EXPECT_EQ(w->workMode, app::WorkPlayLoop);
     EXPECT_TRUE(shows(w->tPlayLoopedAll, app::ImgStop));
-    w->tPlayAllClick();  // a once-command during a loop: nothing
+    w->tPlayAllClick(); // a once-command during a loop: nothing
     EXPECT_EQ(w->workMode, app::WorkPlayLoop);
-    w->tPlayLoopedNewAllClick();  // any looped command stops the loop
+    w->tPlayLoopedNewAllClick(); // any looped command stops the loop
     EXPECT_EQ(w->workMode, app::WorkPlayOnce);
     advance(10);
     expectFinished();
@@ -121,7 +123,7 @@ TEST_F(Playback, PressingAgainStopsAndOnlyTheMatchingKindOfCommandActs) {
 TEST_F(Playback, LoopedPlaybackRequeuesAndTheMarkerCountsEachPassWithinTheSelection) {
     const std::vector<int16_t> sig = pattern(8000, 1, 6);
     load(sig, 1, 8000);
-    w->setSelection(2000, 2799);  // 800 frames, 100 ms per pass
+    w->setSelection(2000, 2799); // 800 frames, 100 ms per pass
     w->tPlayLoopedAllClick();
     ASSERT_EQ(w->workMode, app::WorkPlayLoop);
     const int W = w->grSig0->width();
@@ -141,7 +143,8 @@ TEST_F(Playback, LoopedPlaybackRequeuesAndTheMarkerCountsEachPassWithinTheSelect
     advance(20);
     w->TimerPlayPosTimer();
     const int x = w->playMarkRects[0].left;
-    EXPECT_NEAR(x, int(double(W) * (2000 + 70 * 8 - S) / N), std::max(2.0, double(W) * 60 / N));  // within the card's period
+    EXPECT_NEAR(x, int(double(W) * (2000 + 70 * 8 - S) / N),
+                std::max(2.0, double(W) * 60 / N)); // within the card's period
     // A repaint leaves the marker as it is.
     w->grSig0->repaint();
     EXPECT_TRUE(w->playMarkShown[0]);
@@ -154,7 +157,9 @@ TEST_F(Playback, LoopedPlaybackRequeuesAndTheMarkerCountsEachPassWithinTheSelect
     const std::vector<int16_t> p = played();
     ASSERT_GE(p.size(), 3 * pass.size());
     for (int k = 0; k < 3; ++k)
-        EXPECT_TRUE(std::equal(pass.begin(), pass.end(), p.begin() + std::ptrdiff_t(k * pass.size()))) << k;
+        EXPECT_TRUE(
+            std::equal(pass.begin(), pass.end(), p.begin() + std::ptrdiff_t(k * pass.size())))
+            << k;
 }
 
 TEST_F(Playback, TheSpaceBarPlaysAndStopsTheHalfClickedLast) {
@@ -234,4 +239,4 @@ TEST_F(Playback, NothingToPlayOrNoOutputDeviceLeavesTheWindowReady) {
     EXPECT_TRUE(m[0].contains("No sound output device")) << m[0].toStdString();
 }
 
-}  // namespace
+} // namespace

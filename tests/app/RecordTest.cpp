@@ -15,13 +15,15 @@ using soundtest::pattern;
 using soundtest::shows;
 
 class Recording : public soundtest::SoundTest {
-protected:
+  protected:
     // A WAV file as the card's input.
     std::vector<int16_t> feed(int rate, int channels, int32_t frames, int seed) {
         std::vector<int16_t> s = pattern(frames, channels, seed);
         const std::string path = apptest::scratchDir() + "/input-" + std::to_string(seed) + ".wav";
         std::string err;
-        EXPECT_TRUE(soundfile::writePcmWav(path, uint32_t(rate), uint16_t(channels), s.data(), std::size_t(frames), err)) << err;
+        EXPECT_TRUE(soundfile::writePcmWav(path, uint32_t(rate), uint16_t(channels), s.data(),
+                                           std::size_t(frames), err))
+            << err;
         platform::VirtualCardConfig c;
         c.input = audio::virtualInputFile(path);
         install(c);
@@ -32,17 +34,18 @@ protected:
 TEST_F(Recording, AStoppedMonoRecordingIsTheInputWithASilentRight) {
     soundtest::configure(8000, 1);
     const std::vector<int16_t> input = feed(8000, 1, 40000, 21);
-    load(pattern(500, 2), 2, 16000);  // a stereo signal is replaced
+    load(pattern(500, 2), 2, 16000); // a stereo signal is replaced
     w->tRecordClick();
     EXPECT_EQ(w->workMode, app::WorkRecording);
     EXPECT_TRUE(shows(w->tRecord, app::ImgStop));
     EXPECT_TRUE(w->TimerRec->isActive());
     EXPECT_EQ(w->recorder.sampleRate, 8000u);
     EXPECT_EQ(soundfile::sourceHeader.avgBytesPerSec, 16000u);
-    for (int t = 0; t < 3; ++t) w->TimerRecTimer();
+    for (int t = 0; t < 3; ++t)
+        w->TimerRecTimer();
     EXPECT_EQ(w->Status0->panelText(2), "Title: 200 ms/1600");
     advance(1500);
-    w->tRecordClick();  // stop: the data message finishes
+    w->tRecordClick(); // stop: the data message finishes
     EXPECT_EQ(w->workMode, app::WorkRecording);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(w->workMode, app::WorkReady);
@@ -51,7 +54,8 @@ TEST_F(Recording, AStoppedMonoRecordingIsTheInputWithASilentRight) {
     EXPECT_EQ(w->tRecord->toolTip(), "Start audio recording");
     ASSERT_EQ(w->origLength, 12000);
     EXPECT_TRUE(std::equal(input.begin(), input.begin() + 12000, w->origSamples.data(0)));
-    for (int32_t i = 0; i < 12000; ++i) ASSERT_EQ(w->origSamples[1][i], 0) << i;
+    for (int32_t i = 0; i < 12000; ++i)
+        ASSERT_EQ(w->origSamples[1][i], 0) << i;
     EXPECT_EQ(w->recorder.channels, 1u);
     EXPECT_EQ(w->player.sampleRate, 8000u);
     EXPECT_EQ(w->samplesPerMs, 8);
@@ -118,7 +122,7 @@ TEST_F(Recording, OpeningAFileEndsTheRecordingFirst) {
     w->tOpenClick();
     EXPECT_EQ(w->origLength, 900);
     EXPECT_EQ(w->recorder.sampleRate, 16000u);
-    QCoreApplication::sendPostedEvents();  // the late data message changes nothing
+    QCoreApplication::sendPostedEvents(); // the late data message changes nothing
     EXPECT_EQ(w->origLength, 900);
     EXPECT_TRUE(shows(w->tRecord, app::ImgRecord));
 }
@@ -141,4 +145,4 @@ TEST_F(Recording, NoInputDeviceIsSaidInWordsAndNothingStarts) {
     EXPECT_EQ(w->origLength, 500);
 }
 
-}  // namespace
+} // namespace

@@ -5,10 +5,10 @@
 
 #include "tests/app/AppFixture.h"
 
+#include "app/Widgets.h"
 #include "config/Configu.h"
 #include "gui/RadioGroup.h"
 #include "platform/VirtualCard.h"
-#include "app/Widgets.h"
 
 #include <QCoreApplication>
 
@@ -18,7 +18,9 @@
 
 namespace soundtest {
 
-inline bool shows(QToolButton* b, int image) { return b->icon().cacheKey() == app::buttonImage(image).cacheKey(); }
+inline bool shows(QToolButton* b, int image) {
+    return b->icon().cacheKey() == app::buttonImage(image).cacheKey();
+}
 
 // Lets `ms` pass on the test clock and delivers the device messages.
 inline void advance(uint64_t ms, uint64_t stepMs = 5) {
@@ -31,7 +33,8 @@ inline void advance(uint64_t ms, uint64_t stepMs = 5) {
 // The configuration window's recording rate and channel count.
 inline void configure(int rate, int channels) {
     for (int i = 0; i < config::FconfAS->SRate->count(); ++i)
-        if (config::sampleRateOf(i) == rate) config::FconfAS->SRate->setItemIndex(i);
+        if (config::sampleRateOf(i) == rate)
+            config::FconfAS->SRate->setItemIndex(i);
     config::FconfAS->SRateClick();
     config::FconfAS->nChannels->setItemIndex(channels - 1);
     config::FconfAS->nChannelsClick();
@@ -51,7 +54,7 @@ inline std::vector<int16_t> pattern(int32_t frames, int channels, int seed = 1) 
 }
 
 class SoundTest : public ::testing::Test {
-protected:
+  protected:
     app::TFPanelSignal* w = nullptr;
     // What the window showed before the test; it is given back afterwards.
     int32_t keptOrigLength = 0, keptChangedLength = 0;
@@ -67,7 +70,8 @@ protected:
     }
     void SetUp() override {
         w = apptest::windows();
-        if (!w->isVisible()) w->show();
+        if (!w->isVisible())
+            w->show();
         apptest::takeMessages();
         keptOrigLength = w->origLength;
         keptChangedLength = w->changedLength;
@@ -76,14 +80,16 @@ protected:
         keptChannels = config::FconfAS->nChannels->itemIndex();
         keptClearSig = w->ShowClearSig->isChecked();
         for (app::StatusBar* bar : {w->Status0, w->Status1})
-            for (int i = 0; i < bar->panelCount(); ++i) keptStatus << bar->panelText(i);
+            for (int i = 0; i < bar->panelCount(); ++i)
+                keptStatus << bar->panelText(i);
         install(platform::VirtualCardConfig{});
     }
     void TearDown() override {
         w->closeSoundDevices();
         QCoreApplication::sendPostedEvents();
         w->resetSelection();
-        for (bool& shown : w->playMarkShown) shown = false;
+        for (bool& shown : w->playMarkShown)
+            shown = false;
         w->origLength = keptOrigLength;
         w->changedLength = keptChangedLength;
         w->setWorkMode(keptMode);
@@ -94,7 +100,8 @@ protected:
         w->ShowClearSig->setChecked(keptClearSig);
         int k = 0;
         for (app::StatusBar* bar : {w->Status0, w->Status1})
-            for (int i = 0; i < bar->panelCount(); ++i) bar->setPanelText(i, keptStatus.value(k++));
+            for (int i = 0; i < bar->panelCount(); ++i)
+                bar->setPanelText(i, keptStatus.value(k++));
         w->PanelSignalResize();
     }
     // Loads an original (and optionally a changed) signal as an open does.
@@ -103,7 +110,8 @@ protected:
         w->storeOriginal(orig.data(), int32_t(orig.size() / std::size_t(channels)), channels, rate);
         w->player = w->recorder;
         if (changed)
-            w->storeChanged(changed->data(), int32_t(changed->size() / std::size_t(changedChannels)),
+            w->storeChanged(changed->data(),
+                            int32_t(changed->size() / std::size_t(changedChannels)),
                             changedChannels, rate);
         else
             w->changedLength = 0;
@@ -114,4 +122,4 @@ protected:
     std::vector<int16_t> played() const { return platform::virtualCardPlayed().samples; }
 };
 
-}  // namespace soundtest
+} // namespace soundtest

@@ -23,10 +23,13 @@ using apptest::windows;
 constexpr double kPi = 3.14159265358979323846;
 
 // A 16 kHz file of `channels` interleaved channels in the scratch directory.
-std::string writeWav(const std::string& name, uint16_t channels, const std::vector<int16_t>& samples) {
+std::string writeWav(const std::string& name, uint16_t channels,
+                     const std::vector<int16_t>& samples) {
     const std::string path = apptest::scratchDir() + "/" + name;
     std::string err;
-    EXPECT_TRUE(soundfile::writePcmWav(path, 16000, channels, samples.data(), samples.size() / channels, err)) << err;
+    EXPECT_TRUE(soundfile::writePcmWav(path, 16000, channels, samples.data(),
+                                       samples.size() / channels, err))
+        << err;
     return path;
 }
 

@@ -33,18 +33,23 @@ std::vector<char> bytesOf(const std::string& p) {
 }
 
 bool enabled(QObject* o) {
-    if (auto* w = qobject_cast<QWidget*>(o)) return w->isEnabled();
-    if (auto* a = qobject_cast<QAction*>(o)) return a->isEnabled();
+    if (auto* w = qobject_cast<QWidget*>(o))
+        return w->isEnabled();
+    if (auto* a = qobject_cast<QAction*>(o))
+        return a->isEnabled();
     return false;
 }
 
 // Writes a 16-bit file of `frames` frames.
 std::string makeWav(const std::string& name, int channels, int frames, uint32_t rate = 16000) {
     std::vector<int16_t> s(std::size_t(frames) * channels);
-    for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t((i * 37) % 2000 - 1000);
+    for (std::size_t i = 0; i < s.size(); ++i)
+        s[i] = int16_t((i * 37) % 2000 - 1000);
     const std::string path = apptest::scratchDir() + "/" + name;
     std::string err;
-    EXPECT_TRUE(soundfile::writePcmWav(path, rate, uint16_t(channels), s.data(), std::size_t(frames), err)) << err;
+    EXPECT_TRUE(
+        soundfile::writePcmWav(path, rate, uint16_t(channels), s.data(), std::size_t(frames), err))
+        << err;
     return path;
 }
 
@@ -74,11 +79,14 @@ TEST(Window, StartsWithTheSignalCommandsDisabled) {
         EXPECT_EQ(fresh.origLength, 0);
         EXPECT_EQ(fresh.changedLength, 0);
         EXPECT_EQ(fresh.windowTitle(), "Quorvex's Silvane");
-        for (QObject* o : fresh.signalCommands()) EXPECT_FALSE(enabled(o)) << o->objectName().toStdString();
-        for (QWidget* c : std::initializer_list<QWidget*>{fresh.tOpen, fresh.tRecord, fresh.tOptions, fresh.FileList})
+        for (QObject* o : fresh.signalCommands())
+            EXPECT_FALSE(enabled(o)) << o->objectName().toStdString();
+        for (QWidget* c : std::initializer_list<QWidget*>{fresh.tOpen, fresh.tRecord,
+                                                          fresh.tOptions, fresh.FileList})
             EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
-        EXPECT_FALSE(fresh.TimerRec->isActive() || fresh.TimerPlayPos->isActive() || fresh.TimerSV->isActive() ||
-                     fresh.TimerRecord->isActive() || fresh.TimerPlay->isActive());
+        EXPECT_FALSE(fresh.TimerRec->isActive() || fresh.TimerPlayPos->isActive() ||
+                     fresh.TimerSV->isActive() || fresh.TimerRecord->isActive() ||
+                     fresh.TimerPlay->isActive());
         EXPECT_EQ(fresh.Status0->panelText(2), "Title: 0 ms/0");
         EXPECT_EQ(fresh.StatusDir1->panelText(0).left(4), "Dir:");
         // The space bar plays nothing before a signal is loaded.
@@ -95,11 +103,14 @@ TEST(Window, WorkModesSwitchTheCommandList) {
     app::TFPanelSignal* w = windows();
     const uint8_t before = w->workMode;
     w->setWorkMode(app::WorkReady);
-    for (QObject* o : w->signalCommands()) EXPECT_TRUE(enabled(o)) << o->objectName().toStdString();
-    w->setWorkMode(app::WorkPlayOnce);  // changes no command
-    for (QObject* o : w->signalCommands()) EXPECT_TRUE(enabled(o));
+    for (QObject* o : w->signalCommands())
+        EXPECT_TRUE(enabled(o)) << o->objectName().toStdString();
+    w->setWorkMode(app::WorkPlayOnce); // changes no command
+    for (QObject* o : w->signalCommands())
+        EXPECT_TRUE(enabled(o));
     w->setWorkMode(app::WorkDuplex);
-    for (QObject* o : w->signalCommands()) EXPECT_FALSE(enabled(o));
+    for (QObject* o : w->signalCommands())
+        EXPECT_FALSE(enabled(o));
     EXPECT_TRUE(w->tOpen->isEnabled());
     w->setWorkMode(before);
 }
@@ -136,7 +147,8 @@ TEST(Window, ToolBarDoubleClickShowsDuplex) {
     w->ToolBar4DblClick();
     bool visible = false;
     for (QAction* a : w->ToolBar2->actions())
-        if (w->ToolBar2->widgetForAction(a) == w->tDuplex) visible = a->isVisible();
+        if (w->ToolBar2->widgetForAction(a) == w->tDuplex)
+            visible = a->isVisible();
     EXPECT_TRUE(visible);
 }
 
@@ -151,30 +163,33 @@ TEST(Window, DirectoryTreeFollowsTheListsDirectory) {
     fs::create_directories(first);
     fs::create_directories(deep);
     for (int i = 0; i < 40; ++i) // siblings enough to push the target out of view
-        fs::create_directories(apptest::scratchDir() + "/tree/a/b/sibling" + std::to_string(100 + i));
+        fs::create_directories(apptest::scratchDir() + "/tree/a/b/sibling" +
+                               std::to_string(100 + i));
     w->DirListChange(QString::fromStdString(first));
     w->DirListChange(QString::fromStdString(deep));
     auto shown = [&] {
         const QModelIndex current = w->DirList->currentIndex();
-        return current.isValid() && w->dirModel->filePath(current) == QString::fromStdString(deep) &&
+        return current.isValid() &&
+               w->dirModel->filePath(current) == QString::fromStdString(deep) &&
                w->DirList->viewport()->rect().contains(w->DirList->visualRect(current));
     };
     // The model reads the directories on the way in the background, then
     // sorts what it read on its next turn.
-    const QModelIndex b = w->dirModel->index(QString::fromStdString(apptest::scratchDir() + "/tree/a/b"));
+    const QModelIndex b =
+        w->dirModel->index(QString::fromStdString(apptest::scratchDir() + "/tree/a/b"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return w->dirModel->rowCount(b) == 41; }, 5000));
     QTest::qWait(100);
     EXPECT_TRUE(shown()) << w->dirModel->filePath(w->DirList->currentIndex()).toStdString();
     EXPECT_EQ(w->fileModel->rootPath(), QString::fromStdString(deep));
     // The branch opened for the first directory, untouched by the user, is folded.
     EXPECT_FALSE(w->DirList->isExpanded(w->dirModel->index(QString::fromStdString(first))));
-    EXPECT_FALSE(
-        w->DirList->isExpanded(w->dirModel->index(QString::fromStdString(apptest::scratchDir() + "/tree-first"))));
+    EXPECT_FALSE(w->DirList->isExpanded(
+        w->dirModel->index(QString::fromStdString(apptest::scratchDir() + "/tree-first"))));
     EXPECT_TRUE(w->DirList->isExpanded(w->dirModel->index(QString::fromStdString(deep)).parent()));
     // Once the user scrolls the tree, it stays where the user put it.
     ASSERT_FALSE(w->treeTarget.isEmpty());
-    QWheelEvent wheel(QPointF(5, 5), w->DirList->viewport()->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(5, 5), w->DirList->viewport()->mapToGlobal(QPointF(5, 5)), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(w->DirList->viewport(), &wheel);
     EXPECT_TRUE(w->treeTarget.isEmpty());
     // And once the user moves the tree's current directory (with the keys, say).
@@ -186,14 +201,17 @@ TEST(Window, DirectoryTreeFollowsTheListsDirectory) {
 
 TEST(MainRoad, FileListOpensCleansAndSavesAsTheCommandLineDoes) {
     app::TFPanelSignal* w = windows();
-    if (!w->formActivated) w->FormActivate();
-    ASSERT_TRUE(w->bEnabledPr->isChecked());  // the stored default: processing on
+    if (!w->formActivated)
+        w->FormActivate();
+    ASSERT_TRUE(w->bEnabledPr->isChecked()); // the stored default: processing on
     const std::string dir = apptest::scratchDir() + "/list";
     fs::create_directories(dir);
-    fs::copy_file(apptest::bundledSample(), dir + "/speech.wav", fs::copy_options::overwrite_existing);
+    fs::copy_file(apptest::bundledSample(), dir + "/speech.wav",
+                  fs::copy_options::overwrite_existing);
     w->DirListChange(QString::fromStdString(dir));
     // The file model lists the directory asynchronously.
-    ASSERT_TRUE(QTest::qWaitFor([w] { return w->fileModel->rowCount(w->FileList->rootIndex()) > 0; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [w] { return w->fileModel->rowCount(w->FileList->rootIndex()) > 0; }, 2000));
     ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), 1);
     w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
     apptest::takeMessages();
@@ -224,7 +242,9 @@ TEST(MainRoad, FileListOpensCleansAndSavesAsTheCommandLineDoes) {
         ASSERT_EQ(r, w->changedSamples[1][i]) << i;
     }
     const std::string cli = apptest::scratchDir() + "/cli.wav";
-    ASSERT_EQ(std::system((std::string(SILVANE_CLI) + " clean " + dir + "/speech.wav " + cli).c_str()), 0);
+    ASSERT_EQ(
+        std::system((std::string(SILVANE_CLI) + " clean " + dir + "/speech.wav " + cli).c_str()),
+        0);
     EXPECT_TRUE(apptest::cliExtendsWindowFile(savedName, cli));
 }
 
@@ -239,7 +259,8 @@ TEST(OpenSave, MonoOriginalGetsNoRightOverlay) {
     w->tOpenClick();
     w->bStartClick();
     EXPECT_EQ(w->origLength, 12000);
-    for (int i = 0; i < 12000; ++i) ASSERT_EQ(w->origSamples[1][i], 0) << i;
+    for (int i = 0; i < 12000; ++i)
+        ASSERT_EQ(w->origSamples[1][i], 0) << i;
     EXPECT_EQ(w->overlayColumnCount[1], 0);
     EXPECT_GT(w->overlayColumnCount[0], 0);
     EXPECT_EQ(w->Status0->panelText(0), "File: mono.wav");
@@ -262,7 +283,7 @@ TEST(OpenSave, FailuresAreReportedAndLoseNothing) {
     QStringList m = apptest::takeMessages();
     ASSERT_EQ(m.size(), 1);
     EXPECT_TRUE(m[0].contains("missing.wav")) << m[0].toStdString();
-    EXPECT_EQ(w->changedLength, changed);  // the changed signal survives a failed open
+    EXPECT_EQ(w->changedLength, changed); // the changed signal survives a failed open
     EXPECT_EQ(w->changedSamples[1][100], right);
 
     const std::string bad = apptest::scratchDir() + "/bad.wav";
@@ -276,7 +297,9 @@ TEST(OpenSave, FailuresAreReportedAndLoseNothing) {
     const std::string other = apptest::scratchDir() + "/other.wav";
     {
         std::ofstream f(other, std::ios::binary);
-        const char hdr[] = "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x55\0\x01\0\x40\x1f\0\0\x80\x3e\0\0\x02\0\x10\0data\x04\0\0\0\1\0\2\0";
+        const char hdr[] =
+            "RIFF\0\0\0\0WAVEfmt "
+            "\x10\0\0\0\x55\0\x01\0\x40\x1f\0\0\x80\x3e\0\0\x02\0\x10\0data\x04\0\0\0\1\0\2\0";
         f.write(hdr, sizeof hdr - 1);
     }
     apptest::answerDialogs({QString::fromStdString(other)});
@@ -357,9 +380,12 @@ TEST(MixCopy, MixSaturatesAndCopiesAreWhole) {
     w->changedLength = 3;
     int16_t* l = w->changedSamples.data(0);
     int16_t* r = w->changedSamples.data(1);
-    l[0] = 30000; r[0] = -10000;
-    l[1] = 5; r[1] = 7;
-    l[2] = -30000; r[2] = 10000;
+    l[0] = 30000;
+    r[0] = -10000;
+    l[1] = 5;
+    r[1] = 7;
+    l[2] = -30000;
+    r[2] = 10000;
     ASSERT_TRUE(config::FconfAS->MethodMix->isChecked());
     w->bMixNewClick();
     EXPECT_EQ(r[0], 32767);
@@ -373,7 +399,7 @@ TEST(MixCopy, MixSaturatesAndCopiesAreWhole) {
     EXPECT_EQ(r[1], 9);
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -400,4 +426,4 @@ TEST(OpenSave, RawPcmOpensAs16kMonoAndIgnoresAnOddByte) {
     EXPECT_EQ(w->Status0->panelText(0), "File: voice.pcm");
 }
 
-}  // namespace
+} // namespace

@@ -15,7 +15,8 @@
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     std::string dir = (std::filesystem::temp_directory_path() / "silvane-app-XXXXXX").string();
-    if (!mkdtemp(dir.data()) || chdir(dir.c_str()) != 0) return 1;
+    if (!mkdtemp(dir.data()) || chdir(dir.c_str()) != 0)
+        return 1;
     app::SilvaneApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();

@@ -44,4 +44,4 @@ TEST(BufferPlan, StaysWithinTheStreamSlotsForAnyRate) {
     EXPECT_EQ(audio::bufferPlan(8008, 2).samples, 1000);
 }
 
-}  // namespace
+} // namespace

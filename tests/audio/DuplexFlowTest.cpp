@@ -51,7 +51,7 @@ TEST(DuplexFifo, ABlockLargerThanTheFifoKeepsItsNewestFrames) {
     int32_t fill = 3;
     const std::vector<int16_t> big = ramp(12, 0);
     EXPECT_EQ(audio::fifoAppend(fifo.data(), fill, 7, big.data(), 12, 2), 3 + 6);
-    EXPECT_EQ(fill, 6);  // three whole frames
+    EXPECT_EQ(fill, 6); // three whole frames
     EXPECT_EQ(fifo[0], 6);
     EXPECT_EQ(fifo[5], 11);
 }
@@ -74,8 +74,10 @@ TEST(DuplexWindow, AppendsDeinterleaveAndMonoSilencesTheRight) {
     const int16_t mono[] = {9, 8};
     EXPECT_EQ(audio::appendFrames(s, mono, 2, 1), 2);
     EXPECT_EQ(p.length, 5);
-    EXPECT_EQ((std::vector<int16_t>(p.l.begin(), p.l.begin() + 5)), (std::vector<int16_t>{1, 2, 3, 9, 8}));
-    EXPECT_EQ((std::vector<int16_t>(p.r.begin(), p.r.begin() + 5)), (std::vector<int16_t>{-1, -2, -3, 0, 0}));
+    EXPECT_EQ((std::vector<int16_t>(p.l.begin(), p.l.begin() + 5)),
+              (std::vector<int16_t>{1, 2, 3, 9, 8}));
+    EXPECT_EQ((std::vector<int16_t>(p.r.begin(), p.r.begin() + 5)),
+              (std::vector<int16_t>{-1, -2, -3, 0, 0}));
     // The capacity holds.
     const std::vector<int16_t> more = ramp(20);
     EXPECT_EQ(audio::appendFrames(s, more.data(), 10, 2), 5);
@@ -120,12 +122,14 @@ TEST(DuplexWindow, BothSignalsScrollTogetherAndTheSelectionFollows) {
 }
 
 class LiveStep : public ::testing::Test {
-protected:
+  protected:
     processing::EngineBlock blocks[2] = {};
     processing::EngineBlock reference[2] = {};
     void SetUp() override {
-        const processing::EngineSettings s = processing::engineSettingsAt(8000, processing::EngineParameters{});
-        for (processing::EngineBlock* b : {&blocks[0], &blocks[1], &reference[0], &reference[1]}) processing::restartEngine(*b, s);
+        const processing::EngineSettings s =
+            processing::engineSettingsAt(8000, processing::EngineParameters{});
+        for (processing::EngineBlock* b : {&blocks[0], &blocks[1], &reference[0], &reference[1]})
+            processing::restartEngine(*b, s);
     }
     static audio::LiveControls controls(bool processEnabled, bool autoMix = false) {
         audio::LiveControls c;
@@ -146,19 +150,28 @@ protected:
 };
 
 TEST_F(LiveStep, CleansHopByHopExactlyAsThePerFrameRule) {
-    const uint32_t F = processing::engineFrameLength(blocks[0]), H = processing::engineFrameStep(blocks[0]);
+    const uint32_t F = processing::engineFrameLength(blocks[0]),
+                   H = processing::engineFrameStep(blocks[0]);
     ASSERT_GT(H, 0u);
     const int32_t frames = int32_t(F + 5 * H + 17);
     std::vector<int16_t> input = noise(frames * 2, 1);
-    std::vector<int16_t> in(static_cast<std::size_t>(audio::FifoCapacity)), out(static_cast<std::size_t>(audio::FifoCapacity));
+    std::vector<int16_t> in(static_cast<std::size_t>(audio::FifoCapacity)),
+        out(static_cast<std::size_t>(audio::FifoCapacity));
     int32_t inFill = 0, outFill = 0;
-    audio::fifoAppend(in.data(), inFill, audio::FifoCapacity, input.data(), int32_t(input.size()), 2);
+    audio::fifoAppend(in.data(), inFill, audio::FifoCapacity, input.data(), int32_t(input.size()),
+                      2);
     audio::LiveStreams io{in.data(), &inFill, 2, out.data(), &outFill, audio::FifoCapacity, 2};
     int reads = 0;
-    const int32_t steps = audio::liveStep(io, [&] { ++reads; return controls(true); }, blocks);
+    const int32_t steps = audio::liveStep(
+        io,
+        [&] {
+            ++reads;
+            return controls(true);
+        },
+        blocks);
     // It goes on while a whole frame is waiting: what is left is less than one.
     EXPECT_EQ(steps, int32_t((frames - F) / H + 1));
-    EXPECT_EQ(reads, steps);  // the controls are read again for every block
+    EXPECT_EQ(reads, steps); // the controls are read again for every block
     EXPECT_LT(inFill, int32_t(2 * F));
     EXPECT_EQ(inFill, (frames - steps * int32_t(H)) * 2);
     EXPECT_EQ(outFill, steps * int32_t(H) * 2);
@@ -167,7 +180,11 @@ TEST_F(LiveStep, CleansHopByHopExactlyAsThePerFrameRule) {
 
     // The same input through frameStepRule on a second pair of blocks.
     std::vector<int16_t> expected;
-    const audio::LiveControls c = [] { audio::LiveControls k = controls(true); k.params.channels = 2; return k; }();
+    const audio::LiveControls c = [] {
+        audio::LiveControls k = controls(true);
+        k.params.channels = 2;
+        return k;
+    }();
     for (int32_t s = 0; s < steps; ++s) {
         std::vector<int16_t> l(H), r(H), ol(H), orr(H);
         for (uint32_t j = 0; j < H; ++j) {
@@ -187,8 +204,10 @@ TEST_F(LiveStep, CleansHopByHopExactlyAsThePerFrameRule) {
 }
 
 TEST_F(LiveStep, ChannelCountsOfInputAndOutputMayDiffer) {
-    const uint32_t F = processing::engineFrameLength(blocks[0]), H = processing::engineFrameStep(blocks[0]);
-    std::vector<int16_t> in(static_cast<std::size_t>(audio::FifoCapacity)), out(static_cast<std::size_t>(audio::FifoCapacity));
+    const uint32_t F = processing::engineFrameLength(blocks[0]),
+                   H = processing::engineFrameStep(blocks[0]);
+    std::vector<int16_t> in(static_cast<std::size_t>(audio::FifoCapacity)),
+        out(static_cast<std::size_t>(audio::FifoCapacity));
     // Stereo in, mono out, processing off: the Left samples.
     std::vector<int16_t> stereo(std::size_t(F) * 2);
     for (uint32_t i = 0; i < F; ++i) {
@@ -196,17 +215,23 @@ TEST_F(LiveStep, ChannelCountsOfInputAndOutputMayDiffer) {
         stereo[i * 2 + 1] = int16_t(-1000 - int(i));
     }
     int32_t inFill = 0, outFill = 0;
-    audio::fifoAppend(in.data(), inFill, audio::FifoCapacity, stereo.data(), int32_t(stereo.size()), 2);
+    audio::fifoAppend(in.data(), inFill, audio::FifoCapacity, stereo.data(), int32_t(stereo.size()),
+                      2);
     audio::LiveStreams a{in.data(), &inFill, 2, out.data(), &outFill, audio::FifoCapacity, 1};
-    EXPECT_EQ(audio::liveStep(a, [] { return controls(false); }, blocks), 1);
+    EXPECT_EQ(audio::liveStep(
+                  a, [] { return controls(false); }, blocks),
+              1);
     ASSERT_EQ(outFill, int32_t(H));
-    for (uint32_t j = 0; j < H; ++j) EXPECT_EQ(out[j], int16_t(j));
+    for (uint32_t j = 0; j < H; ++j)
+        EXPECT_EQ(out[j], int16_t(j));
     // Mono in, stereo out: both channels carry the sample.
     const std::vector<int16_t> mono = ramp(int32_t(F), 50);
     inFill = outFill = 0;
     audio::fifoAppend(in.data(), inFill, audio::FifoCapacity, mono.data(), int32_t(F), 1);
     audio::LiveStreams b{in.data(), &inFill, 1, out.data(), &outFill, audio::FifoCapacity, 2};
-    EXPECT_EQ(audio::liveStep(b, [] { return controls(false); }, blocks), 1);
+    EXPECT_EQ(audio::liveStep(
+                  b, [] { return controls(false); }, blocks),
+              1);
     ASSERT_EQ(outFill, int32_t(2 * H));
     for (uint32_t j = 0; j < H; ++j) {
         EXPECT_EQ(out[2 * j], int16_t(50 + j));
@@ -214,9 +239,12 @@ TEST_F(LiveStep, ChannelCountsOfInputAndOutputMayDiffer) {
     }
     // Stereo with the mix: both outputs carry L - R.
     inFill = outFill = 0;
-    audio::fifoAppend(in.data(), inFill, audio::FifoCapacity, stereo.data(), int32_t(stereo.size()), 2);
+    audio::fifoAppend(in.data(), inFill, audio::FifoCapacity, stereo.data(), int32_t(stereo.size()),
+                      2);
     audio::LiveStreams m{in.data(), &inFill, 2, out.data(), &outFill, audio::FifoCapacity, 2};
-    EXPECT_EQ(audio::liveStep(m, [] { return controls(false, true); }, blocks), 1);
+    EXPECT_EQ(audio::liveStep(
+                  m, [] { return controls(false, true); }, blocks),
+              1);
     EXPECT_EQ(out[0], int16_t(0 - (-1000)));
     EXPECT_EQ(out[1], out[0]);
     EXPECT_EQ(out[2 * 5], int16_t(5 + 1005));
@@ -224,31 +252,40 @@ TEST_F(LiveStep, ChannelCountsOfInputAndOutputMayDiffer) {
 
 TEST_F(LiveStep, WaitsForAWholeFrameAndNeverSpinsOnAnEmptyEngine) {
     const uint32_t F = processing::engineFrameLength(blocks[0]);
-    std::vector<int16_t> in(static_cast<std::size_t>(audio::FifoCapacity)), out(static_cast<std::size_t>(audio::FifoCapacity));
+    std::vector<int16_t> in(static_cast<std::size_t>(audio::FifoCapacity)),
+        out(static_cast<std::size_t>(audio::FifoCapacity));
     const std::vector<int16_t> part = ramp(int32_t(F) - 1);
     int32_t inFill = 0, outFill = 0;
     audio::fifoAppend(in.data(), inFill, audio::FifoCapacity, part.data(), int32_t(part.size()), 1);
     audio::LiveStreams io{in.data(), &inFill, 1, out.data(), &outFill, audio::FifoCapacity, 1};
-    EXPECT_EQ(audio::liveStep(io, [] { return controls(true); }, blocks), 0);
+    EXPECT_EQ(audio::liveStep(
+                  io, [] { return controls(true); }, blocks),
+              0);
     EXPECT_EQ(inFill, int32_t(F) - 1);
     // Blocks never initialised report a zero step: nothing is consumed.
     processing::EngineBlock blank[2] = {};
     audio::fifoAppend(in.data(), inFill, audio::FifoCapacity, part.data(), int32_t(part.size()), 1);
-    EXPECT_EQ(audio::liveStep(io, [] { return controls(true); }, blank), 0);
+    EXPECT_EQ(audio::liveStep(
+                  io, [] { return controls(true); }, blank),
+              0);
     EXPECT_EQ(outFill, 0);
 }
 
 TEST_F(LiveStep, AFullOutputFifoLosesItsOldestSamplesNotTheNewest) {
-    const uint32_t F = processing::engineFrameLength(blocks[0]), H = processing::engineFrameStep(blocks[0]);
-    std::vector<int16_t> in(static_cast<std::size_t>(audio::FifoCapacity)), out(static_cast<std::size_t>(H) * 2);
+    const uint32_t F = processing::engineFrameLength(blocks[0]),
+                   H = processing::engineFrameStep(blocks[0]);
+    std::vector<int16_t> in(static_cast<std::size_t>(audio::FifoCapacity)),
+        out(static_cast<std::size_t>(H) * 2);
     const std::vector<int16_t> mono = ramp(int32_t(F + 2 * H), 1);
     int32_t inFill = 0, outFill = 0;
     audio::fifoAppend(in.data(), inFill, audio::FifoCapacity, mono.data(), int32_t(mono.size()), 1);
     audio::LiveStreams io{in.data(), &inFill, 1, out.data(), &outFill, int32_t(H) * 2, 1};
-    EXPECT_EQ(audio::liveStep(io, [] { return controls(false); }, blocks), 3);
+    EXPECT_EQ(audio::liveStep(
+                  io, [] { return controls(false); }, blocks),
+              3);
     EXPECT_EQ(outFill, int32_t(H) * 2);
-    EXPECT_EQ(out[0], int16_t(1 + H));  // the first hop was dropped
+    EXPECT_EQ(out[0], int16_t(1 + H)); // the first hop was dropped
     EXPECT_EQ(out[2 * H - 1], int16_t(3 * H));
 }
 
-}  // namespace
+} // namespace

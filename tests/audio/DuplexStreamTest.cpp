@@ -46,7 +46,8 @@ TEST_P(DuplexStreamTest, SixtySecondsWithoutLostOrRepeatedBuffers) {
 
     // The engine passes the signal through unchanged, so what plays is what
     // was captured.
-    processing::restartEngines(processing::engineSettingsAt(int32_t(rate), processing::EngineParameters{}));
+    processing::restartEngines(
+        processing::engineSettingsAt(int32_t(rate), processing::EngineParameters{}));
     auto controls = [rate] {
         audio::LiveControls l;
         l.params.sampleRate = int32_t(rate);
@@ -54,7 +55,7 @@ TEST_P(DuplexStreamTest, SixtySecondsWithoutLostOrRepeatedBuffers) {
         return l;
     };
 
-    MessageWindow window;  // receives the messages; the session polls the headers
+    MessageWindow window; // receives the messages; the session polls the headers
     audio::WaveDevice recorder;
     recorder.sampleRate = rate;
     recorder.bitsPerSample = 16;
@@ -67,10 +68,12 @@ TEST_P(DuplexStreamTest, SixtySecondsWithoutLostOrRepeatedBuffers) {
     // The signals the session appends to, with room for their 30-second window.
     const int32_t capacity = int32_t(rate) * (audio::DuplexWindowSeconds + 2);
     std::vector<int16_t> orig[2], changed[2];
-    for (auto* v : {&orig[0], &orig[1], &changed[0], &changed[1]}) v->assign(std::size_t(capacity), 0);
+    for (auto* v : {&orig[0], &orig[1], &changed[0], &changed[1]})
+        v->assign(std::size_t(capacity), 0);
     int32_t origLength = 0, changedLength = 0, selectionStart = 0, selectionEnd = 0;
     audio::ChannelPair origPair{{orig[0].data(), orig[1].data()}, &origLength, capacity};
-    audio::ChannelPair changedPair{{changed[0].data(), changed[1].data()}, &changedLength, capacity};
+    audio::ChannelPair changedPair{
+        {changed[0].data(), changed[1].data()}, &changedLength, capacity};
 
     ASSERT_TRUE(session.openCapture(recorder, 0, &window));
     ASSERT_TRUE(session.openOutput(0, &window));
@@ -80,7 +83,8 @@ TEST_P(DuplexStreamTest, SixtySecondsWithoutLostOrRepeatedBuffers) {
 
     for (uint64_t ms = 0; ms < Seconds * 1000; ms += 10) {
         advanceMs(10, 10);
-        session.takeCaptured(recorder, origPair, changedPair, channels, selectionStart, selectionEnd);
+        session.takeCaptured(recorder, origPair, changedPair, channels, selectionStart,
+                             selectionEnd);
         session.clean(controls, channels);
         session.play(changedPair);
     }
@@ -100,7 +104,8 @@ TEST_P(DuplexStreamTest, SixtySecondsWithoutLostOrRepeatedBuffers) {
     const std::size_t silentFrames = std::size_t(out.count) * out.samples / channels;
     bool inOrder = true;
     for (std::size_t i = silentFrames; i < playedFrames; ++i)
-        inOrder &= frameNumber(&played.samples[i * channels], channels) == ((i - silentFrames) & mask);
+        inOrder &=
+            frameNumber(&played.samples[i * channels], channels) == ((i - silentFrames) & mask);
     EXPECT_TRUE(inOrder);
 
     // Both signals keep their last 30 s: the original the captured frames in
@@ -129,4 +134,4 @@ INSTANTIATE_TEST_SUITE_P(Formats, DuplexStreamTest,
                                     std::to_string(i.param.channels) + "ch";
                          });
 
-}  // namespace
+} // namespace

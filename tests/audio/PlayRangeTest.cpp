@@ -10,7 +10,7 @@
 namespace {
 
 TEST(PlayRange, CursorPlaysToTheEndAndASelectionIncludesBothEnds) {
-    EXPECT_EQ(audio::playRange(5000, 0, 0, false).frames, 5000);  // cursor at 0: everything
+    EXPECT_EQ(audio::playRange(5000, 0, 0, false).frames, 5000); // cursor at 0: everything
     const audio::PlayRange last = audio::playRange(5000, 4999, 4999, false);
     EXPECT_EQ(last.first, 4999);
     EXPECT_EQ(last.frames, 1);
@@ -56,13 +56,13 @@ TEST(PlayRange, HeardFrameRestartsEachPassAndStaysInTheRange) {
 TEST(PlayRange, MarkerColumnScalesTheViewAndTruncates) {
     EXPECT_EQ(audio::markerColumn(800, 0, 0, 8000), 0);
     EXPECT_EQ(audio::markerColumn(800, 4000, 0, 8000), 400);
-    EXPECT_EQ(audio::markerColumn(800, 4009, 0, 8000), 400);  // truncated
+    EXPECT_EQ(audio::markerColumn(800, 4009, 0, 8000), 400); // truncated
     EXPECT_EQ(audio::markerColumn(800, 6000, 4000, 4000), 400);
-    EXPECT_EQ(audio::markerColumn(3, 1, 0, 2), 1);            // 1.5 -> 1
+    EXPECT_EQ(audio::markerColumn(3, 1, 0, 2), 1); // 1.5 -> 1
     // Outside the view the marker falls outside the pane.
     EXPECT_EQ(audio::markerColumn(800, 100, 4000, 4000), -1);
     EXPECT_EQ(audio::markerColumn(800, 9000, 0, 8000), 800);
-    EXPECT_EQ(audio::markerColumn(800, int64_t(1) << 40, 0, 8000), 800);  // no overflow
+    EXPECT_EQ(audio::markerColumn(800, int64_t(1) << 40, 0, 8000), 800); // no overflow
     EXPECT_EQ(audio::markerColumn(800, 10, 0, 0), -1);
 }
 
@@ -81,12 +81,12 @@ TEST(PlaySource, AStereoSignalIsJoinedFrameByFrameAndOneChannelIsItsOwnArray) {
     s = audio::playSource(planes, 3, 2, 1, joined);
     EXPECT_EQ(s.channels, 1u);
     EXPECT_EQ(s.frames, r.data());
-    s = audio::playSource(planes, 3, 1, -1, joined);  // mono: a copy of the Left channel alone
+    s = audio::playSource(planes, 3, 1, -1, joined); // mono: a copy of the Left channel alone
     EXPECT_EQ(s.channels, 1u);
     ASSERT_EQ(s.frames, joined.data());
     EXPECT_EQ(joined, l);
-    s = audio::playSource(planes, 3, 6, -1, joined);  // wider formats play two channels
+    s = audio::playSource(planes, 3, 6, -1, joined); // wider formats play two channels
     EXPECT_EQ(s.channels, 2u);
 }
 
-}  // namespace
+} // namespace

@@ -34,7 +34,7 @@ audio::WaveDevice deviceFor(uint32_t rate, uint32_t channels, QObject* window) {
 }
 
 class VirtualCardFiles : public VirtualCardTest {
-protected:
+  protected:
     void SetUp() override {
         VirtualCardTest::SetUp();
         dir_ = fs::temp_directory_path() /
@@ -50,7 +50,8 @@ protected:
                   const std::vector<int16_t>& samples) {
         std::string error;
         const std::size_t frames = samples.size() / channels;
-        ASSERT_TRUE(soundfile::writePcmWav(file, rate, channels, samples.data(), frames, error)) << error;
+        ASSERT_TRUE(soundfile::writePcmWav(file, rate, channels, samples.data(), frames, error))
+            << error;
     }
 
     // Records `frames` mono frames at 8000 Hz to the full buffer.
@@ -182,4 +183,4 @@ TEST(VirtualCardFilesEnvironment, OnlyNamedFilesBecomeTheDefaultCardsInputAndSin
     platform::setDefaultVirtualCard(before);
 }
 
-}  // namespace
+} // namespace

@@ -49,7 +49,7 @@ TEST_F(PlayerTest, PlayQueuesFramesTimesBlockAlignBytes) {
 
 TEST_F(PlayerTest, OneDoneMessagePerPassAndPositionRunsOnAcrossPasses) {
     MessageWindow window;
-    const std::vector<int16_t> block = ramp(800);  // 100 ms at 8000 Hz
+    const std::vector<int16_t> block = ramp(800); // 100 ms at 8000 Hz
     audio::WaveDevice player = playerFor(8000, 1, &window);
     ASSERT_TRUE(player.play(WAVE_MAPPER, 800, block.data()));
     advanceMs(60);
@@ -59,7 +59,7 @@ TEST_F(PlayerTest, OneDoneMessagePerPassAndPositionRunsOnAcrossPasses) {
     ASSERT_EQ(window.count(MM_WOM_DONE), 1);
     EXPECT_EQ(window.received[0].header, &player.header);
     EXPECT_EQ(window.received[0].device, player.handle);
-    EXPECT_EQ(player.position(), 800u);  // the device stays open and waits
+    EXPECT_EQ(player.position(), 800u); // the device stays open and waits
 
     for (int pass = 2; pass <= 3; ++pass) {
         ASSERT_TRUE(player.requeue());
@@ -75,7 +75,7 @@ TEST_F(PlayerTest, OneDoneMessagePerPassAndPositionRunsOnAcrossPasses) {
     EXPECT_EQ(platform::virtualCardPlayed().samples, threeTimes);
     EXPECT_TRUE(player.closeOutput());
     QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(window.count(MM_WOM_DONE), 3);  // nothing was queued at the close
+    EXPECT_EQ(window.count(MM_WOM_DONE), 3); // nothing was queued at the close
 }
 
 TEST_F(PlayerTest, PauseHoldsThePositionAndRestartGoesOn) {
@@ -144,7 +144,7 @@ TEST_F(RecorderTest, StoppedEarlyReportsTheBytesCaptured) {
     advanceMs(1500);
     EXPECT_EQ(window.count(MM_WIM_DATA), 0);
     ASSERT_TRUE(recorder.closeInput());
-    EXPECT_EQ(recorder.bytesRecorded(), 24000u);  // 12000 samples of 1.5 s
+    EXPECT_EQ(recorder.bytesRecorded(), 24000u); // 12000 samples of 1.5 s
     QCoreApplication::sendPostedEvents();
     ASSERT_EQ(window.count(MM_WIM_DATA), 1);
     EXPECT_EQ(window.received[0].bytesRecorded, 24000u);
@@ -176,12 +176,12 @@ TEST_F(RecorderTest, FullBufferReturnsByItselfAndTheDeviceStaysOpen) {
 
 TEST_F(RecorderTest, WholeStoreBufferIsOneHeaderOfFortyMillionBytes) {
     constexpr uint32_t Samples = 20000000;
-    std::unique_ptr<int16_t[]> store(new int16_t[Samples]);  // never touched
+    std::unique_ptr<int16_t[]> store(new int16_t[Samples]); // never touched
     audio::WaveDevice recorder = playerFor(16000, 2, nullptr);
     ASSERT_TRUE(recorder.openInput(WAVE_MAPPER, Samples, store.get()));
     EXPECT_EQ(recorder.header.dwBufferLength, 40000000u);
     EXPECT_EQ(recorder.header.dwBufferLength / recorder.format.nBlockAlign, 10000000u);
-    EXPECT_EQ(recorder.active, 0);  // opened, not started
+    EXPECT_EQ(recorder.active, 0); // opened, not started
     EXPECT_TRUE(recorder.closeInput());
     EXPECT_EQ(recorder.bytesRecorded(), 0u);
 }
@@ -268,5 +268,4 @@ TEST(RecordedFrames, FromTheBytesOrTheElapsedTimeAndNeverBeyondTheBuffer) {
     EXPECT_EQ(audio::recordedFrames(0, 1, 0, 16000, 1000), 0);
 }
 
-}  // namespace
-
+} // namespace

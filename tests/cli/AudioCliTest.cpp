@@ -1,18 +1,18 @@
 // silvane-cli devices, play and record, run as a user would, on the virtual
 // card in real time.
 
+#include "platform/WaveDriver.h"
 #include "soundfile/WavFile.h"
 #include "soundfile/WavLoad.h"
-#include "platform/WaveDriver.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 struct CliRun {
     int status;
-    std::string output;  // stdout and stderr
+    std::string output; // stdout and stderr
 };
 
 CliRun runCli(const std::string& env, const std::string& args) {
@@ -38,7 +38,7 @@ CliRun runCli(const std::string& env, const std::string& args) {
 }
 
 class AudioCli : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("silvane-audio-cli-" + std::to_string(::getpid()) + "-" +
@@ -74,7 +74,7 @@ TEST_F(AudioCli, RecordWritesWhatTheVirtualInputDelivered) {
     const std::string in = makeInput(16000, 8000);
     const std::string out = (dir_ / "rec.wav").string();
     const CliRun r = runCli("SILVANE_AUDIO=virtual SILVANE_AUDIO_IN='" + in + "'",
-                         "record '" + out + "' --seconds 0.25 --rate 16000 --channels 2");
+                            "record '" + out + "' --seconds 0.25 --rate 16000 --channels 2");
     ASSERT_EQ(r.status, 0) << r.output;
     const soundfile::LoadedWav w = load(out);
     EXPECT_EQ(w.header.sampleRate, 16000u);
@@ -84,9 +84,10 @@ TEST_F(AudioCli, RecordWritesWhatTheVirtualInputDelivered) {
 }
 
 TEST_F(AudioCli, PlayWritesWhatTheVirtualOutputPlayed) {
-    const std::string in = makeInput(22050, 4410);  // 0.2 s
+    const std::string in = makeInput(22050, 4410); // 0.2 s
     const std::string out = (dir_ / "played.wav").string();
-    const CliRun r = runCli("SILVANE_AUDIO=virtual SILVANE_AUDIO_OUT='" + out + "'", "play '" + in + "'");
+    const CliRun r =
+        runCli("SILVANE_AUDIO=virtual SILVANE_AUDIO_OUT='" + out + "'", "play '" + in + "'");
     ASSERT_EQ(r.status, 0) << r.output;
     const soundfile::LoadedWav w = load(out);
     EXPECT_EQ(w.header.sampleRate, 22050u);
@@ -126,4 +127,4 @@ TEST_F(AudioCli, BadArgumentsAndMissingDevicesAreReportedInWords) {
     EXPECT_EQ(r.output.find("ALSA"), std::string::npos) << "start-up chatter leaked: " << r.output;
 }
 
-}  // namespace
+} // namespace

@@ -4,9 +4,9 @@
 // metadata travelling with the files.
 
 #include "soundfile/AudioStream.h"
+#include "soundfile/WavFile.h"
 #include "tests/cli/Shell.h"
 #include "tests/soundfile/TestFiles.h"
-#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 
 namespace fs = std::filesystem;
 using namespace testfiles;
-using clitest::Shell;
 using clitest::sh;
+using clitest::Shell;
 
 namespace {
 
@@ -99,7 +99,10 @@ TEST(BatchCli, ResumeSkipsFinishedResultsAndRefusesToReplaceOthers) {
     EXPECT_NE(r.out.find("1 cleaned, 3 skipped, 0 failed"), std::string::npos) << r.out;
     // A skipped file's record still describes it.
     const std::string csv = scratch("resume.csv");
-    ASSERT_EQ(sh("$CLI batch -r -q --skip-existing --report " + csv + " " + in.string() + " " + out.string()).status, 0);
+    ASSERT_EQ(sh("$CLI batch -r -q --skip-existing --report " + csv + " " + in.string() + " " +
+                 out.string())
+                  .status,
+              0);
     const auto rep = readBytes(csv);
     const std::string text(rep.begin(), rep.end());
     EXPECT_NE(text.find(",8000,2,7000,0.875,0.000,skipped,"), std::string::npos) << text;

@@ -4,9 +4,9 @@
 // a batch.
 
 #include "processing/CleanFile.h"
+#include "soundfile/WavFile.h"
 #include "tests/cli/Shell.h"
 #include "tests/soundfile/TestFiles.h"
-#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,9 @@ int cli(const std::string& args) {
     return WEXITSTATUS(status);
 }
 
-fs::path bundledSample() { return fs::path(SILVANE_SOURCE_DIR) / "samples" / "noisy-speech-stereo.wav"; }
+fs::path bundledSample() {
+    return fs::path(SILVANE_SOURCE_DIR) / "samples" / "noisy-speech-stereo.wav";
+}
 
 fs::path makeStereo(const std::string& name, int channels = 2) {
     const int frames = 16000 * 2;
@@ -43,11 +45,14 @@ fs::path makeStereo(const std::string& name, int channels = 2) {
         for (int c = 0; c < channels; ++c) {
             lcg = lcg * 1664525u + 1013904223u;
             s[std::size_t(i) * channels + c] =
-                int16_t(5000 * std::sin(i * 0.03 * (c + 1)) * (i % 8000 < 4000) + double(int32_t(lcg) >> 21));
+                int16_t(5000 * std::sin(i * 0.03 * (c + 1)) * (i % 8000 < 4000) +
+                        double(int32_t(lcg) >> 21));
         }
     fs::path p = scratchDir() / name;
     std::string err;
-    EXPECT_TRUE(soundfile::writePcmWav(p.string(), 16000, uint16_t(channels), s.data(), frames, err)) << err;
+    EXPECT_TRUE(
+        soundfile::writePcmWav(p.string(), 16000, uint16_t(channels), s.data(), frames, err))
+        << err;
     return p;
 }
 
@@ -62,16 +67,21 @@ TEST(Clean, CommandsAgreeBitForBit) {
     fs::copy_file(makeStereo("stereo.wav"), in / "a.wav", fs::copy_options::overwrite_existing);
 
     // clean in the opposite order of the batch, with a third file between.
-    ASSERT_EQ(cli("clean " + (in / "b.wav").string() + " " + (scratchDir() / "b-clean.wav").string()), 0);
-    ASSERT_EQ(cli("clean " + makeStereo("between.wav", 1).string() + " " + (scratchDir() / "other.wav").string()), 0);
-    ASSERT_EQ(cli("clean " + (in / "a.wav").string() + " " + (scratchDir() / "a-clean.wav").string()), 0);
+    ASSERT_EQ(
+        cli("clean " + (in / "b.wav").string() + " " + (scratchDir() / "b-clean.wav").string()), 0);
+    ASSERT_EQ(cli("clean " + makeStereo("between.wav", 1).string() + " " +
+                  (scratchDir() / "other.wav").string()),
+              0);
+    ASSERT_EQ(
+        cli("clean " + (in / "a.wav").string() + " " + (scratchDir() / "a-clean.wav").string()), 0);
     ASSERT_EQ(cli("batch " + in.string() + " " + out.string()), 0);
     EXPECT_EQ(bytesOf(out / "a.wav"), bytesOf(scratchDir() / "a-clean.wav"));
     EXPECT_EQ(bytesOf(out / "b.wav"), bytesOf(scratchDir() / "b-clean.wav"));
 
     CleanStats stats;
     std::string err;
-    ASSERT_TRUE(cleanFile((in / "b.wav").string(), (scratchDir() / "b-lib.wav").string(), CleanOptions{}, stats, err))
+    ASSERT_TRUE(cleanFile((in / "b.wav").string(), (scratchDir() / "b-lib.wav").string(),
+                          CleanOptions{}, stats, err))
         << err;
     EXPECT_EQ(bytesOf(scratchDir() / "b-lib.wav"), bytesOf(scratchDir() / "b-clean.wav"));
 }
@@ -80,11 +90,13 @@ TEST(Clean, OutputFormatAndLength) {
     CleanStats stats;
     std::string err;
     const fs::path out = scratchDir() / "three-clean.wav";
-    ASSERT_TRUE(cleanFile(makeStereo("three.wav", 3).string(), out.string(), CleanOptions{}, stats, err)) << err;
-    EXPECT_EQ(stats.channels, 2);  // the first two channels are kept
+    ASSERT_TRUE(
+        cleanFile(makeStereo("three.wav", 3).string(), out.string(), CleanOptions{}, stats, err))
+        << err;
+    EXPECT_EQ(stats.channels, 2); // the first two channels are kept
     EXPECT_EQ(stats.inputFrames, 32000);
     EXPECT_EQ(stats.outputFrames, 32000);
-    EXPECT_EQ(stats.notes.size(), 1u);  // the dropped channel is told
+    EXPECT_EQ(stats.notes.size(), 1u); // the dropped channel is told
     soundfile::WavHeaderInfo h;
     int32_t frames = 0;
     int16_t* block = nullptr;
@@ -113,7 +125,8 @@ TEST(Clean, NoProcessGivesTheInputBack) {
 }
 
 TEST(Clean, OptionErrorsAreUsageErrors) {
-    const std::string in = makeStereo("opts.wav").string(), out = (scratchDir() / "opts-out.wav").string();
+    const std::string in = makeStereo("opts.wav").string(),
+                      out = (scratchDir() / "opts-out.wav").string();
     EXPECT_EQ(cli("clean " + in + " " + out + " --method 4"), 2);
     EXPECT_EQ(cli("clean " + in + " " + out + " --limit 5"), 2);
     EXPECT_EQ(cli("clean " + in + " " + out + " --limit -101"), 2);
@@ -127,9 +140,11 @@ TEST(Clean, OptionErrorsAreUsageErrors) {
     // The reason is the user's to read.
     const clitest::Shell r = clitest::sh("$CLI clean " + in + " " + out + " --noise-rate 0.5");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("silvane-cli clean: noise rate must be within 0.8 ... 0.999\n"), std::string::npos)
+    EXPECT_NE(r.err.find("silvane-cli clean: noise rate must be within 0.8 ... 0.999\n"),
+              std::string::npos)
         << r.err;
-    EXPECT_EQ(cli("clean " + in + " " + out + " --method 0 --limit -30 --noise-rate 0.9 --musical-rate 0.95 "
+    EXPECT_EQ(cli("clean " + in + " " + out +
+                  " --method 0 --limit -30 --noise-rate 0.9 --musical-rate 0.95 "
                   "--background --mix r-l"),
               0);
 }
@@ -153,11 +168,14 @@ TEST(Clean, OptionsOutsideTheWindowsRangesGiveTheirReason) {
         return why;
     };
     EXPECT_EQ(reasonFor([](CleanOptions& o) { o.method = 4; }), "method must be 0, 1, 2 or 3");
-    EXPECT_EQ(reasonFor([](CleanOptions& o) { o.limitDb = 0.5f; }), "limit must be within -100 ... 0 dB");
-    EXPECT_EQ(reasonFor([](CleanOptions& o) { o.noiseRate = NAN; }), "noise rate must be within 0.8 ... 0.999");
+    EXPECT_EQ(reasonFor([](CleanOptions& o) { o.limitDb = 0.5f; }),
+              "limit must be within -100 ... 0 dB");
+    EXPECT_EQ(reasonFor([](CleanOptions& o) { o.noiseRate = NAN; }),
+              "noise rate must be within 0.8 ... 0.999");
     EXPECT_EQ(reasonFor([](CleanOptions& o) { o.musicalRate = 1.0f; }),
               "musical rate must be within 0.9 ... 0.999");
-    EXPECT_EQ(reasonFor([](CleanOptions& o) { o.eqGains = {1.0f}; }), "the equalizer needs 2 ... 100 gains");
+    EXPECT_EQ(reasonFor([](CleanOptions& o) { o.eqGains = {1.0f}; }),
+              "the equalizer needs 2 ... 100 gains");
     // The first value out of range is the one named.
     EXPECT_EQ(reasonFor([](CleanOptions& o) { o.limitDb = -200.0f, o.musicalRate = 0.0f; }),
               "limit must be within -100 ... 0 dB");
@@ -209,8 +227,11 @@ TEST(Batch, InPlaceReplacesEachSourceWhole) {
     ASSERT_EQ(cli("batch -y " + dir.string() + " " + dir.string()), 0);
     EXPECT_EQ(bytesOf(dir / "x.wav"), bytesOf(ref));
     int entries = 0;
-    for (auto& e : fs::directory_iterator(dir)) { (void)e; ++entries; }
-    EXPECT_EQ(entries, 1);  // no temporary file left behind
+    for (auto& e : fs::directory_iterator(dir)) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1); // no temporary file left behind
 }
 
-}  // namespace
+} // namespace

@@ -3,9 +3,9 @@
 // between decoders; damaged and truncated files end in one line of error and
 // no output, never a crash.
 
+#include "soundfile/WavFile.h"
 #include "tests/cli/Shell.h"
 #include "tests/soundfile/TestFiles.h"
-#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 
 namespace fs = std::filesystem;
 using namespace testfiles;
-using clitest::Shell;
 using clitest::sh;
+using clitest::Shell;
 
 namespace {
 
@@ -45,8 +45,8 @@ std::string source(int rate = 16000) {
     if (!fs::exists(p)) {
         const auto sig = testSignal(rate * 2 + 123, 2, rate, 12000);
         std::string err;
-        EXPECT_TRUE(
-            soundfile::writePcmWav(p, uint32_t(rate), 2, sig.data(), std::size_t(rate * 2 + 123), err));
+        EXPECT_TRUE(soundfile::writePcmWav(p, uint32_t(rate), 2, sig.data(),
+                                           std::size_t(rate * 2 + 123), err));
     }
     return p;
 }

@@ -3,9 +3,9 @@
 // builds), the Slurm array script with the task variable set by hand, and the
 // merge of per-task reports.
 
+#include "soundfile/WavFile.h"
 #include "tests/cli/Shell.h"
 #include "tests/soundfile/TestFiles.h"
-#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 
 namespace fs = std::filesystem;
 using namespace testfiles;
-using clitest::Shell;
 using clitest::sh;
+using clitest::Shell;
 
 namespace {
 
@@ -29,7 +29,8 @@ fs::path makeList(const std::string& name) {
     for (const char* f : {"one.wav", "two words.wav", "three.wav"}) {
         const auto sig = testSignal(6000 + 1000 * n++, 1, 16000);
         std::string err;
-        EXPECT_TRUE(soundfile::writePcmWav((dir / "in" / f).string(), 16000, 1, sig.data(), sig.size(), err))
+        EXPECT_TRUE(soundfile::writePcmWav((dir / "in" / f).string(), 16000, 1, sig.data(),
+                                           sig.size(), err))
             << err;
         list += (dir / "in" / f).string() + "\n";
     }

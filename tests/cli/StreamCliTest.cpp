@@ -4,9 +4,9 @@
 
 #include "processing/ChannelLayout.h"
 #include "processing/CleanFile.h"
+#include "soundfile/WavLoad.h"
 #include "tests/cli/Shell.h"
 #include "tests/soundfile/TestFiles.h"
-#include "soundfile/WavLoad.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 
 namespace fs = std::filesystem;
 using namespace testfiles;
-using clitest::Shell;
 using clitest::sh;
+using clitest::Shell;
 
 namespace {
 
@@ -78,8 +78,8 @@ TEST(CleanCli, WindowSamplesThenTheTailExactlyAsLong) {
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sox);
-        const std::string pcm =
-            writeTestWav(scratch("src" + std::to_string(n) + ".wav"), c.frames, c.channels, c.rate, 9000);
+        const std::string pcm = writeTestWav(scratch("src" + std::to_string(n) + ".wav"), c.frames,
+                                             c.channels, c.rate, 9000);
         const std::string src = scratch("enc" + std::to_string(n) + ".wav");
         const std::string out = scratch("out" + std::to_string(n++) + ".wav");
         ASSERT_EQ(run("sox -D " + pcm + " " + c.sox + " " + src), 0);

@@ -1,7 +1,7 @@
 // The about window: its picture, clicks, hover colours and language.
 
-#include "tests/config/ConfigTestSupport.h"
 #include "config/Uabout.h"
+#include "tests/config/ConfigTestSupport.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -12,15 +12,17 @@ namespace {
 
 class UrlCatcher : public QObject {
     Q_OBJECT
-public:
+  public:
     QList<QUrl> urls;
-public slots:
+  public slots:
     void open(const QUrl& url) { urls << url; }
 };
 
-QColor textColor(const QLabel* l) { return l->palette().color(QPalette::WindowText); }
+QColor textColor(const QLabel* l) {
+    return l->palette().color(QPalette::WindowText);
+}
 
-}  // namespace
+} // namespace
 
 class AboutWindow : public InTempDir {};
 

@@ -20,10 +20,11 @@
 #include <unistd.h>
 
 class InTempDir : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         previous_ = std::filesystem::current_path();
-        std::string tmpl = (std::filesystem::temp_directory_path() / "silvane-config-XXXXXX").string();
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "silvane-config-XXXXXX").string();
         ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
         dir_ = tmpl;
         std::filesystem::current_path(dir_);
@@ -50,7 +51,9 @@ protected:
     }
 
     std::string iniPath() const { return (dir_ / "SV.ini").string(); }
-    void writeIni(const std::string& text) const { std::ofstream(iniPath(), std::ios::binary) << text; }
+    void writeIni(const std::string& text) const {
+        std::ofstream(iniPath(), std::ios::binary) << text;
+    }
     std::string readIni() const {
         std::ifstream in(iniPath(), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});

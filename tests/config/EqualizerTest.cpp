@@ -9,9 +9,9 @@ TEST(EqualizerGeometry, ClicksAcrossTheWidthPickPoints) {
     EXPECT_EQ(config::eq::indexAt(15, w, 100), 0);
     EXPECT_EQ(config::eq::indexAt(w - 1, w, 100), 99);
     EXPECT_EQ(config::eq::indexAt(w - 3, w, 100), 99);
-    EXPECT_EQ(config::eq::indexAt(w, w, 100), 100);  // out of range: nothing is stored
+    EXPECT_EQ(config::eq::indexAt(w, w, 100), 100); // out of range: nothing is stored
     EXPECT_LT(config::eq::indexAt(0, w, 100), 0);
-    EXPECT_EQ(config::eq::indexAt(30, 15, 100), -1);  // no plot width
+    EXPECT_EQ(config::eq::indexAt(30, 15, 100), -1); // no plot width
 }
 
 TEST(EqualizerGeometry, HeightMapsToGainWithZeroFloorAndNoCeiling) {
@@ -20,17 +20,19 @@ TEST(EqualizerGeometry, HeightMapsToGainWithZeroFloorAndNoCeiling) {
     EXPECT_DOUBLE_EQ(config::eq::gainAt(0, h), 1.5);
     EXPECT_DOUBLE_EQ(config::eq::gainAt(h - 2, h), 0.0);
     EXPECT_GT(config::eq::gainAt(-40, h), 1.5);
-    EXPECT_DOUBLE_EQ(config::eq::gainAt(5, 10), 0.0);  // no plot height
+    EXPECT_DOUBLE_EQ(config::eq::gainAt(5, 10), 0.0); // no plot height
 }
 
 TEST(EqualizerGeometry, FlatCurveLiesOnTheUnityLine) {
     float gains[config::eq::kCapacity];
     int count = 0;
-    for (float& g : gains) g = 0.25f;
+    for (float& g : gains)
+        g = 0.25f;
     config::eq::flatten(gains, count);
     EXPECT_EQ(count, 100);
     for (int h : {150, 161, 333})
-        for (int i = 0; i < count; ++i) EXPECT_EQ(config::eq::pointY(gains[i], h), config::eq::unityY(h)) << h;
+        for (int i = 0; i < count; ++i)
+            EXPECT_EQ(config::eq::pointY(gains[i], h), config::eq::unityY(h)) << h;
     EXPECT_EQ(config::eq::pointX(0, 400, count), 15);
     EXPECT_EQ(config::eq::pointX(99, 400, count), int(99 * (385.0 / 99) + 15));
     EXPECT_GE(config::eq::pointX(99, 400, count), 399);

@@ -18,7 +18,7 @@ QByteArray fileBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-}  // namespace
+} // namespace
 
 TEST(Jpeg, DecodesOurPicturesWithTheirColours) {
     QImage about = gui::jpegResource(":/pictures/about.jpg");
@@ -30,7 +30,8 @@ TEST(Jpeg, DecodesOurPicturesWithTheirColours) {
     EXPECT_GT(bottom.blue(), bottom.red());
     // The file in the tree and the embedded one are the same picture.
     EXPECT_EQ(gui::decodeJpeg(fileBytes(SILVANE_RESOURCES_DIR "/about.jpg")), about);
-    for (const char* name : {":/pictures/mix-lr.jpg", ":/pictures/mix-rl.jpg", ":/pictures/mix-none.jpg"})
+    for (const char* name :
+         {":/pictures/mix-lr.jpg", ":/pictures/mix-rl.jpg", ":/pictures/mix-none.jpg"})
         EXPECT_EQ(gui::jpegResource(name).size(), QSize(373, 150)) << name;
 }
 
@@ -67,15 +68,15 @@ TEST(Jpeg, DamagedDataNeverCrashes) {
     // Header only, and bytes flipped throughout the data.
     gui::decodeJpeg(good.left(200));
     QByteArray noisy = good;
-    for (int i = 300; i < noisy.size(); i += 97) noisy[i] = char(noisy[i] ^ 0x5a);
+    for (int i = 300; i < noisy.size(); i += 97)
+        noisy[i] = char(noisy[i] ^ 0x5a);
     gui::decodeJpeg(noisy);
 }
 
 TEST(MessageBoxRoad, HookRecordsInsteadOfShowing) {
     QStringList got;
-    gui::MessageBoxHook old = gui::setMessageBoxHook([&](const QString& text, const QString& caption) {
-        got << caption + "|" + text;
-    });
+    gui::MessageBoxHook old = gui::setMessageBoxHook(
+        [&](const QString& text, const QString& caption) { got << caption + "|" + text; });
     EXPECT_EQ(gui::showMessageBox(nullptr, "Max length: 1250000", "Warning"), int(QMessageBox::Ok));
     gui::showExceptionReport(std::runtime_error("Unknown format"));
     ASSERT_EQ(got.size(), 2);

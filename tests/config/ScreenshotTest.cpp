@@ -4,9 +4,9 @@
 //     env QT_QPA_PLATFORM=xcb build/tests/test_config --gtest_filter='Screenshots.*'
 // (one command line). SILVANE_SCREENSHOT_SUFFIX=-ru takes the Russian texts.
 
-#include "tests/config/ConfigTestSupport.h"
 #include "config/Configu.h"
 #include "config/Uabout.h"
+#include "tests/config/ConfigTestSupport.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -18,9 +18,10 @@ class Screenshots : public InTempDir {};
 
 TEST_F(Screenshots, TabsAndAboutWindow) {
     const char* dir = std::getenv("SILVANE_SCREENSHOT_DIR");
-    if (!dir || !*dir) GTEST_SKIP() << "SILVANE_SCREENSHOT_DIR not set";
+    if (!dir || !*dir)
+        GTEST_SKIP() << "SILVANE_SCREENSHOT_DIR not set";
     const QString out = QString::fromLocal8Bit(dir);
-    const char* suffix = std::getenv("SILVANE_SCREENSHOT_SUFFIX");  // e.g. "-ru"
+    const char* suffix = std::getenv("SILVANE_SCREENSHOT_SUFFIX"); // e.g. "-ru"
     const int lang = suffix && QString(suffix) == "-ru" ? 1 : 0;
 
     config::TFAbout about;

@@ -50,7 +50,7 @@ Settings everythingChanged() {
     return s;
 }
 
-}  // namespace
+} // namespace
 
 TEST(SettingsDefaults, NoFileGivesTheDesignedStart) {
     Settings s = config::readFile("/nonexistent/dir/SV.ini", kScreen);
@@ -97,7 +97,7 @@ TEST(SettingsFile, WrittenInTableOrderWithTheExactNames) {
 }
 
 class SettingsFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string tmpl =
             (std::filesystem::temp_directory_path() / "silvane-settings-XXXXXX").string();
@@ -187,17 +187,17 @@ TEST(SettingsHostile, OutOfRangeValuesReadAsDefaultsAndTheRestApplies) {
     const Settings d = config::defaults(kScreen);
     EXPECT_EQ(s.language, d.language);
     EXPECT_EQ(s.playDevice, d.playDevice);
-    EXPECT_EQ(s.recDevice, 7);  // the window checks it against its device list
+    EXPECT_EQ(s.recDevice, 7); // the window checks it against its device list
     EXPECT_EQ(s.sampleRateIndex, d.sampleRateIndex);
     EXPECT_EQ(s.channelsIndex, d.channelsIndex);
     EXPECT_EQ(s.autoMix, d.autoMix);
-    EXPECT_FALSE(s.methodMix);  // a good key beside bad ones still applies
+    EXPECT_FALSE(s.methodMix); // a good key beside bad ones still applies
     EXPECT_EQ(s.method, d.method);
     EXPECT_EQ(s.limitDb, d.limitDb);
     EXPECT_DOUBLE_EQ(s.noiseRate, d.noiseRate);
     EXPECT_DOUBLE_EQ(s.musicalRate, d.musicalRate);
     EXPECT_EQ(s.selectClearSpeech, d.selectClearSpeech);
-    EXPECT_TRUE(s.useEqualizer);  // any nonzero number is true
+    EXPECT_TRUE(s.useEqualizer); // any nonzero number is true
     EXPECT_EQ(s.winLeft, d.winLeft);
     EXPECT_EQ(s.winHeight, d.winHeight);
 
@@ -216,7 +216,8 @@ TEST(SettingsParsing, IntegersAreWholeDecimalNumbers) {
     EXPECT_TRUE(config::parseInt("-2147483648", v));
     EXPECT_EQ(v, INT32_MIN);
     v = 5;
-    for (const char* bad : {"", " ", "-", "+", "2147483648", "1.5", "1e3", "0x1f", "12abc", "9999999999999999999999"})
+    for (const char* bad :
+         {"", " ", "-", "+", "2147483648", "1.5", "1e3", "0x1f", "12abc", "9999999999999999999999"})
         EXPECT_FALSE(config::parseInt(bad, v)) << bad;
     EXPECT_EQ(v, 5);
 }
@@ -232,7 +233,8 @@ TEST(SettingsParsing, RealsTakeEitherSeparator) {
     EXPECT_TRUE(config::parseReal("1", v));
     EXPECT_DOUBLE_EQ(v, 1.0);
     v = 7;
-    for (const char* bad : {"", ".", "0.9.1", "0,9,1", "nan", "inf", "1e", "e5", "0.9x", "1e400", "--1"})
+    for (const char* bad :
+         {"", ".", "0.9.1", "0,9,1", "nan", "inf", "1e", "e5", "0.9x", "1e400", "--1"})
         EXPECT_FALSE(config::parseReal(bad, v)) << bad;
     EXPECT_EQ(v, 7);
     EXPECT_EQ(config::formatReal(0.95), "0.95");
@@ -246,7 +248,8 @@ TEST(SettingsLists, DeviceAndItemMapping) {
     EXPECT_EQ(config::deviceIndex(2, 2), 0);
     EXPECT_EQ(config::deviceIndex(-1, 2), 0);
     const int rates[] = {8000, 11025, 16000, 22050, 32000};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(config::sampleRateOf(i), rates[i]);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(config::sampleRateOf(i), rates[i]);
     EXPECT_EQ(config::sampleRateOf(5), 8000);
     EXPECT_EQ(config::sampleRateOf(-1), 8000);
     EXPECT_EQ(config::channelsOf(1), 2);

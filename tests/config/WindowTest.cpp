@@ -1,11 +1,11 @@
 // The configuration window over its settings file, its handlers, the device
 // lists and the language routines.
 
-#include "tests/config/ConfigTestSupport.h"
 #include "config/Configu.h"
+#include "config/Uabout.h"
 #include "gui/PaintBox.h"
 #include "gui/RadioGroup.h"
-#include "config/Uabout.h"
+#include "tests/config/ConfigTestSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,11 +25,15 @@
 namespace {
 
 using Window = std::unique_ptr<config::TFconfAS>;
-Window makeWindow() { return Window(new config::TFconfAS); }
+Window makeWindow() {
+    return Window(new config::TFconfAS);
+}
 
-int screenWidth() { return QGuiApplication::primaryScreen()->geometry().width(); }
+int screenWidth() {
+    return QGuiApplication::primaryScreen()->geometry().width();
+}
 
-}  // namespace
+} // namespace
 
 class ConfigWindow : public InTempDir {};
 
@@ -60,7 +64,8 @@ TEST_F(ConfigWindow, NoFileShowsTheDefaults) {
     EXPECT_EQ(w->fileListWidth, 165);
     EXPECT_EQ(w->languageIndex, 0);
     EXPECT_EQ(w->eqPointCount, 100);
-    for (int i = 0; i < 100; ++i) EXPECT_FLOAT_EQ(w->eqGains[i], 1.0f);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_FLOAT_EQ(w->eqGains[i], 1.0f);
     EXPECT_TRUE(messages.isEmpty());
     // The tabs in their order.
     ASSERT_EQ(w->PageControl1->count(), 4);
@@ -332,7 +337,7 @@ TEST_F(ConfigWindow, NeuralMethodIsTheFourthChoiceInBothLanguagesAndIsStored) {
         QTest::mouseClick(w->KindSubst->button(3), Qt::LeftButton);
         EXPECT_EQ(w->KindSubst->itemIndex(), 3);
     }
-    Window again = makeWindow();  // the first window wrote the settings file as it closed
+    Window again = makeWindow(); // the first window wrote the settings file as it closed
     EXPECT_EQ(again->KindSubst->itemIndex(), 3);
 }
 
@@ -368,7 +373,8 @@ TEST_F(ConfigWindow, EqualizerMouseDrawsTheCurve) {
     QTest::mousePress(w->PBox1, Qt::LeftButton, {}, QPoint(W, 50));
     EXPECT_TRUE(std::equal(before, before + config::eq::kCapacity, w->eqGains));
     QTest::mouseClick(w->DefaultGEQ, Qt::LeftButton);
-    for (int i = 0; i < 100; ++i) EXPECT_FLOAT_EQ(w->eqGains[i], 1.0f);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_FLOAT_EQ(w->eqGains[i], 1.0f);
     // Gains far above the scale paint without harm.
     w->eqGains[3] = 40.0f;
     EXPECT_FALSE(w->PBox1->grab().isNull());

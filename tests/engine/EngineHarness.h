@@ -26,7 +26,7 @@ struct Settings {
 };
 
 class Channel {
-public:
+  public:
     explicit Channel(int rate, Settings s = {}) : settings_(s) {
         std::memset(block_, 0, sizeof block_);
         Veldra_Init(block_, rate, s.method, s.limitDb, s.noiseRate, s.musicalRate, "test");
@@ -52,7 +52,8 @@ public:
         Veldra_Reset(block_, settings_.method, settings_.limitDb, settings_.noiseRate,
                      settings_.musicalRate);
         Veldra_Frame(block_, settings_.clear, in);
-        if (eq != nullptr) Veldra_Equalizer(block_, static_cast<int32_t>(eq->size()), eq->data());
+        if (eq != nullptr)
+            Veldra_Equalizer(block_, static_cast<int32_t>(eq->size()), eq->data());
         Veldra_Restore(block_, out);
         voice_.push_back(voiceActive());
     }
@@ -63,7 +64,8 @@ public:
         std::vector<int16_t> padded(in);
         padded.resize((in.size() + s - 1) / s * s, 0);
         std::vector<int16_t> out(padded.size());
-        for (size_t pos = 0; pos < padded.size(); pos += s) step(&padded[pos], &out[pos]);
+        for (size_t pos = 0; pos < padded.size(); pos += s)
+            step(&padded[pos], &out[pos]);
         return out;
     }
 
@@ -77,7 +79,7 @@ public:
 
     const std::vector<bool>& voice() const { return voice_; }
 
-private:
+  private:
     alignas(16) unsigned char block_[VELDRA_BLOCK_SIZE];
     Settings settings_;
     std::vector<bool> voice_;
@@ -96,7 +98,8 @@ inline std::vector<int16_t> whiteNoise(size_t n, double sigma, unsigned seed = 7
 
 inline std::vector<double> tone(size_t n, double freq, double amp, int rate) {
     std::vector<double> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = amp * std::sin(2.0 * M_PI * freq * static_cast<double>(i) / rate);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = amp * std::sin(2.0 * M_PI * freq * static_cast<double>(i) / rate);
     return v;
 }
 
@@ -112,14 +115,18 @@ inline std::vector<int16_t> mix(const std::vector<double>& a, const std::vector<
 // Mean power of v[from, to).
 inline double power(const std::vector<int16_t>& v, size_t from, size_t to) {
     double e = 0;
-    for (size_t i = from; i < to; ++i) e += static_cast<double>(v[i]) * v[i];
+    for (size_t i = from; i < to; ++i)
+        e += static_cast<double>(v[i]) * v[i];
     return to > from ? e / static_cast<double>(to - from) : 0.0;
 }
 
-inline double dB(double ratio) { return 10.0 * std::log10(ratio + 1e-30); }
+inline double dB(double ratio) {
+    return 10.0 * std::log10(ratio + 1e-30);
+}
 
 // Amplitude of the component at `freq` in v[from, to) (least squares on sin/cos).
-inline double toneAmplitude(const std::vector<int16_t>& v, size_t from, size_t to, double freq, int rate) {
+inline double toneAmplitude(const std::vector<int16_t>& v, size_t from, size_t to, double freq,
+                            int rate) {
     double c = 0, s = 0;
     for (size_t i = from; i < to; ++i) {
         const double ph = 2.0 * M_PI * freq * static_cast<double>(i) / rate;
@@ -133,13 +140,16 @@ inline double toneAmplitude(const std::vector<int16_t>& v, size_t from, size_t t
 // Minimal reader of 16-bit PCM mono WAV files (corpus files only).
 inline bool readWav16(const std::string& path, std::vector<int16_t>& samples, int& rate) {
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
+    if (f == nullptr)
+        return false;
     std::vector<unsigned char> bytes;
     unsigned char buf[65536];
     size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + got);
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
+        bytes.insert(bytes.end(), buf, buf + got);
     std::fclose(f);
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0) return false;
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0)
+        return false;
     size_t pos = 12;
     bool pcm16 = false;
     while (pos + 8 <= bytes.size()) {
@@ -155,7 +165,8 @@ inline bool readWav16(const std::string& path, std::vector<int16_t>& samples, in
             pcm16 = tag == 1 && channels == 1 && bits == 16;
             rate = static_cast<int>(r);
         } else if (std::memcmp(&bytes[pos], "data", 4) == 0) {
-            if (!pcm16) return false;
+            if (!pcm16)
+                return false;
             const size_t n = std::min<size_t>(size, bytes.size() - pos - 8) / 2;
             samples.resize(n);
             std::memcpy(samples.data(), &bytes[pos + 8], n * 2);
@@ -166,4 +177,4 @@ inline bool readWav16(const std::string& path, std::vector<int16_t>& samples, in
     return false;
 }
 
-}  // namespace enginetest
+} // namespace enginetest

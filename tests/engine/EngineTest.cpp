@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <tuple>
 
@@ -19,17 +19,18 @@ namespace {
 Settings unity(uint8_t method) {
     Settings s;
     s.method = method;
-    s.limitDb = 0.0f;  // a floor of 0 dB: nothing may be suppressed
+    s.limitDb = 0.0f; // a floor of 0 dB: nothing may be suppressed
     return s;
 }
 
 int maxAbsDiff(const std::vector<int16_t>& a, const std::vector<int16_t>& b, size_t from = 0) {
     int worst = 0;
-    for (size_t i = from; i < a.size() && i < b.size(); ++i) worst = std::max(worst, std::abs(a[i] - b[i]));
+    for (size_t i = from; i < a.size() && i < b.size(); ++i)
+        worst = std::max(worst, std::abs(a[i] - b[i]));
     return worst;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Geometry, FrameAboutThirtyTwoMillisecondsAtEveryRate) {
     for (int rate : kRates) {
@@ -62,14 +63,17 @@ TEST(Reconstruction, UnityGainGivesTheInputDelayedAtEveryRate) {
     for (int rate : kRates) {
         for (uint8_t method : {0, 1, 2}) {
             Channel ch(rate, unity(method));
-            const auto in = mix(tone(rate / 2, 440.0, 8000.0, rate), whiteNoise(rate / 2, 3000.0, rate));
+            const auto in =
+                mix(tone(rate / 2, 440.0, 8000.0, rate), whiteNoise(rate / 2, 3000.0, rate));
             const auto raw = ch.stream(in);
             // Raw stream: output sample i is input sample i - delay.
             const int d = ch.delay();
             int worst = 0;
-            for (size_t i = d; i < in.size(); ++i) worst = std::max(worst, std::abs(raw[i] - in[i - d]));
+            for (size_t i = d; i < in.size(); ++i)
+                worst = std::max(worst, std::abs(raw[i] - in[i - d]));
             EXPECT_LE(worst, 1) << "rate " << rate << " method " << int(method);
-            for (int i = 0; i < d; ++i) ASSERT_EQ(raw[i], 0) << "stale sample before the first frame";
+            for (int i = 0; i < d; ++i)
+                ASSERT_EQ(raw[i], 0) << "stale sample before the first frame";
         }
     }
 }
@@ -77,7 +81,8 @@ TEST(Reconstruction, UnityGainGivesTheInputDelayedAtEveryRate) {
 TEST(Reconstruction, FullScaleInputIsClampedNotWrapped) {
     Channel ch(16000, unity(2));
     std::vector<int16_t> in(16000);
-    for (size_t i = 0; i < in.size(); ++i) in[i] = (i / 40) % 2 ? 32767 : -32768;
+    for (size_t i = 0; i < in.size(); ++i)
+        in[i] = (i / 40) % 2 ? 32767 : -32768;
     const auto out = ch.process(in);
     EXPECT_LE(maxAbsDiff(in, out), 1);
 }
@@ -88,8 +93,10 @@ TEST(Suppression, SilenceGivesSilence) {
         s.method = method;
         Channel ch(16000, s);
         const auto out = ch.process(std::vector<int16_t>(16000, 0));
-        for (int16_t v : out) ASSERT_EQ(v, 0) << "method " << int(method);
-        for (bool v : ch.voice()) EXPECT_FALSE(v);
+        for (int16_t v : out)
+            ASSERT_EQ(v, 0) << "method " << int(method);
+        for (bool v : ch.voice())
+            EXPECT_FALSE(v);
     }
 }
 
@@ -156,8 +163,8 @@ namespace {
 
 // Power of v[from, to) between loHz and hiHz, from its DFT at the frequencies
 // the segment's length resolves (every `stride`-th of them, enough for a noise).
-double bandPower(const std::vector<int16_t>& v, size_t from, size_t to, double loHz, double hiHz, int rate,
-                 int stride = 1) {
+double bandPower(const std::vector<int16_t>& v, size_t from, size_t to, double loHz, double hiHz,
+                 int rate, int stride = 1) {
     const double n = static_cast<double>(to - from);
     double e = 0.0;
     for (double f = std::ceil(loHz * n / rate) * rate / n; f < hiHz; f += stride * rate / n) {
@@ -172,24 +179,28 @@ double bandPower(const std::vector<int16_t>& v, size_t from, size_t to, double l
     return e / (n * n);
 }
 
-}  // namespace
+} // namespace
 
 TEST(Suppression, BuriedVoicedSpeechKeepsAShallowerFloorNearItself) {
     // One second of a voiced sound (150 Hz and its harmonics up to 3 kHz, in
     // syllable-like swells) a little above the level of a white noise. While it
     // sounds, the noise between its harmonics is held less deep than the limit;
-    // the noise far from it (5-7.5 kHz) and the pause after it stay at the limit. A limit shallower than the buried-speech floor is never deepened.
+    // the noise far from it (5-7.5 kHz) and the pause after it stay at the limit. A limit shallower
+    // than the buried-speech floor is never deepened.
     const int rate = 16000;
     std::vector<double> voiced(rate * 3, 0.0);
     for (size_t i = rate; i < 2u * rate; ++i) {
         const double t = static_cast<double>(i) / rate;
-        const double env = 0.3 + 0.7 * std::fabs(std::sin(2.0 * M_PI * 2.0 * t));  // syllables
-        for (int h = 1; h <= 20; ++h) voiced[i] += env * 1400.0 / h * std::sin(2.0 * M_PI * 150.0 * h * t);
+        const double env = 0.3 + 0.7 * std::fabs(std::sin(2.0 * M_PI * 2.0 * t)); // syllables
+        for (int h = 1; h <= 20; ++h)
+            voiced[i] += env * 1400.0 / h * std::sin(2.0 * M_PI * 150.0 * h * t);
     }
     const auto in = mix(voiced, whiteNoise(voiced.size(), 1000.0, 17));
     const size_t speechFrom = 19200, speechTo = 30400, pauseFrom = 38400, pauseTo = 46400;
-    auto attenuation = [&](const std::vector<int16_t>& out, size_t from, size_t to, double lo, double hi) {
-        return dB(bandPower(out, from, to, lo, hi, rate, 8) / bandPower(in, from, to, lo, hi, rate, 8));
+    auto attenuation = [&](const std::vector<int16_t>& out, size_t from, size_t to, double lo,
+                           double hi) {
+        return dB(bandPower(out, from, to, lo, hi, rate, 8) /
+                  bandPower(in, from, to, lo, hi, rate, 8));
     };
     // The noise between the strong harmonics (300 Hz ... 1.5 kHz).
     auto between = [&](const std::vector<int16_t>& out, size_t from, size_t to) {
@@ -213,7 +224,8 @@ TEST(Suppression, BuriedVoicedSpeechKeepsAShallowerFloorNearItself) {
             EXPECT_LT(far, -16.5) << "the residual noise swells with the voice far from it";
             EXPECT_LT(pause, -17.0);
         } else {
-            for (double a : {near, far, pause}) EXPECT_GT(a, limit - 0.5) << "a shallow limit was deepened";
+            for (double a : {near, far, pause})
+                EXPECT_GT(a, limit - 0.5) << "a shallow limit was deepened";
         }
     }
 }
@@ -229,10 +241,12 @@ TEST(Suppression, NoiseRisingUnderLongSpeechIsStillFollowed) {
     for (size_t i = rate / 2; i < n; ++i) {
         const double t = static_cast<double>(i) / rate;
         const double env = 0.3 + 0.7 * std::fabs(std::sin(2.0 * M_PI * 2.0 * t));
-        for (int h = 1; h <= 20; ++h) voiced[i] += env * 3000.0 / h * std::sin(2.0 * M_PI * 150.0 * h * t);
+        for (int h = 1; h <= 20; ++h)
+            voiced[i] += env * 3000.0 / h * std::sin(2.0 * M_PI * 150.0 * h * t);
     }
     auto noise = whiteNoise(n, 300.0, 23);
-    for (size_t i = rate * 3 / 2; i < n; ++i) noise[i] = static_cast<int16_t>(noise[i] * 4);
+    for (size_t i = rate * 3 / 2; i < n; ++i)
+        noise[i] = static_cast<int16_t>(noise[i] * 4);
     const auto in = mix(voiced, noise);
     Channel ch(rate);
     const auto out = ch.process(in);
@@ -250,7 +264,8 @@ TEST(Background, SpeechAndBackgroundAddUpToTheInput) {
     for (size_t i = 0; i < speech.size(); ++i) {
         const double t = static_cast<double>(i) / rate;
         const double env = std::max(0.0, std::sin(2.0 * M_PI * 3.0 * t));
-        for (int h = 1; h <= 8; ++h) speech[i] += env * 1400.0 / h * std::sin(2.0 * M_PI * 150.0 * h * t);
+        for (int h = 1; h <= 8; ++h)
+            speech[i] += env * 1400.0 / h * std::sin(2.0 * M_PI * 150.0 * h * t);
     }
     const auto in = mix(speech, whiteNoise(speech.size(), 700.0, 9));
     for (uint8_t method : {0, 1, 2}) {
@@ -262,7 +277,8 @@ TEST(Background, SpeechAndBackgroundAddUpToTheInput) {
         const auto a = clear.process(in);
         const auto b = background.process(in);
         int worst = 0;
-        for (size_t i = 0; i < in.size(); ++i) worst = std::max(worst, std::abs(a[i] + b[i] - in[i]));
+        for (size_t i = 0; i < in.size(); ++i)
+            worst = std::max(worst, std::abs(a[i] + b[i] - in[i]));
         EXPECT_LE(worst, 2) << "method " << int(method);
         // Both parts carry real signal: neither output is the whole input.
         EXPECT_LT(power(b, rate, 2 * rate), power(in, rate, 2 * rate));
@@ -275,16 +291,19 @@ TEST(Equalizer, ZeroOnTheUpperHalfRemovesTheUpperBand) {
     Channel ch(rate, unity(2));
     std::vector<double> twoTones = tone(rate, 1000.0, 5000.0, rate);
     const auto high = tone(rate, 6000.0, 5000.0, rate);
-    for (size_t i = 0; i < twoTones.size(); ++i) twoTones[i] += high[i];
+    for (size_t i = 0; i < twoTones.size(); ++i)
+        twoTones[i] += high[i];
     const auto input = mix(twoTones, {});
     std::vector<float> eq(100, 1.0f);
-    for (size_t i = 50; i < eq.size(); ++i) eq[i] = 0.0f;
+    for (size_t i = 50; i < eq.size(); ++i)
+        eq[i] = 0.0f;
 
     const int s = ch.frameStep();
     std::vector<int16_t> padded(input);
     padded.resize((input.size() / s + 2) * s, 0);
     std::vector<int16_t> out(padded.size());
-    for (size_t pos = 0; pos < padded.size(); pos += s) ch.step(&padded[pos], &out[pos], &eq);
+    for (size_t pos = 0; pos < padded.size(); pos += s)
+        ch.step(&padded[pos], &out[pos], &eq);
     const size_t from = 4000, to = 12000;
     std::vector<int16_t> delayed(out.begin() + ch.delay(), out.end());
     EXPECT_NEAR(toneAmplitude(delayed, from, to, 1000.0, rate), 5000.0, 50.0);
@@ -295,7 +314,7 @@ TEST(Equalizer, OnlyTheFrameItFollowsIsShaped) {
     const int rate = 16000;
     Channel ch(rate, unity(2));
     const auto input = mix(tone(rate * 2, 6000.0, 5000.0, rate), {});
-    std::vector<float> eq(100, 0.0f);  // silence everything while the equalizer is on
+    std::vector<float> eq(100, 0.0f); // silence everything while the equalizer is on
     const int s = ch.frameStep();
     std::vector<int16_t> out(input.size());
     const size_t half = input.size() / 2 / s * s;
@@ -322,16 +341,19 @@ TEST(Equalizer, BadPointsAreHarmless) {
         Veldra_Equalizer(ch.block(), 5, nullptr);
         Veldra_Restore(ch.block(), &out[pos]);
     }
-    for (int16_t v : out) ASSERT_GE(v, -32768);  // finite, clamped, no crash
+    for (int16_t v : out)
+        ASSERT_GE(v, -32768); // finite, clamped, no crash
     EXPECT_GT(power(out, 4000, 12000), 0.0);
 }
 
 // Runs `in` frame by frame and switches the limit to `after` at sample `change`.
-std::vector<int16_t> runWithLimitChange(Channel& ch, const std::vector<int16_t>& in, size_t change, float after) {
+std::vector<int16_t> runWithLimitChange(Channel& ch, const std::vector<int16_t>& in, size_t change,
+                                        float after) {
     const int step = ch.frameStep();
     std::vector<int16_t> out(in.size());
     for (size_t pos = 0; pos + step <= in.size(); pos += step) {
-        if (pos == change) ch.settings().limitDb = after;
+        if (pos == change)
+            ch.settings().limitDb = after;
         ch.step(&in[pos], &out[pos]);
     }
     return std::vector<int16_t>(out.begin() + ch.delay(), out.end());
@@ -345,14 +367,17 @@ TEST(Reset, NewLimitTakesEffectAtOnceWithoutClick) {
     const auto noise = whiteNoise(rate * 3, 1000.0, 21);
     const size_t change = rate * 2 / ch.frameStep() * ch.frameStep();
     const auto out = runWithLimitChange(ch, noise, change, -30.0f);
-    const double before = dB(power(out, change - rate / 2, change) / power(noise, change - rate / 2, change));
+    const double before =
+        dB(power(out, change - rate / 2, change) / power(noise, change - rate / 2, change));
     EXPECT_NEAR(before, -10.0, 2.5);
     const size_t a = change + 2 * ch.frameStep(), b = change + rate / 4;
     EXPECT_NEAR(dB(power(out, a, b) / power(noise, a, b)), -30.0, 4.0);
     // No click: the samples around the change stay within the old output's range.
     int peakBefore = 0, peakAround = 0;
-    for (size_t i = change - rate / 2; i < change - 256; ++i) peakBefore = std::max(peakBefore, std::abs(int(out[i])));
-    for (size_t i = change - 256; i < change + 1024; ++i) peakAround = std::max(peakAround, std::abs(int(out[i])));
+    for (size_t i = change - rate / 2; i < change - 256; ++i)
+        peakBefore = std::max(peakBefore, std::abs(int(out[i])));
+    for (size_t i = change - 256; i < change + 1024; ++i)
+        peakAround = std::max(peakAround, std::abs(int(out[i])));
     EXPECT_LE(peakAround, peakBefore);
 }
 
@@ -367,9 +392,11 @@ TEST(Reset, KeepsTheRunningNoiseEstimate) {
     const size_t change = rate * 2 / ch.frameStep() * ch.frameStep();
     std::vector<double> t(noise.size(), 0.0);
     const auto sine = tone(noise.size(), 1000.0, 3000.0, rate);
-    for (size_t i = change; i < t.size(); ++i) t[i] = sine[i];
+    for (size_t i = change; i < t.size(); ++i)
+        t[i] = sine[i];
     const auto out = runWithLimitChange(ch, mix(t, noise), change, -30.0f);
-    const double amp = toneAmplitude(out, change + 2 * ch.frameStep(), change + rate / 4, 1000.0, rate);
+    const double amp =
+        toneAmplitude(out, change + 2 * ch.frameStep(), change + rate / 4, 1000.0, rate);
     EXPECT_GT(amp, 3000.0 * 0.8);
 }
 
@@ -389,8 +416,8 @@ TEST(Reset, MethodChangeMidStreamKeepsStreamContinuous) {
 TEST(Parameters, OutOfRangeAndNanValuesAreClamped) {
     const auto in = whiteNoise(16000 * 2, 1000.0, 8);
     Settings wild;
-    wild.limitDb = 12.0f;       // a positive limit means no suppression
-    wild.noiseRate = 2.0f;      // would make the noise estimate diverge
+    wild.limitDb = 12.0f;  // a positive limit means no suppression
+    wild.noiseRate = 2.0f; // would make the noise estimate diverge
     wild.musicalRate = -1.0f;
     Channel a(16000, wild);
     const auto outA = a.process(in);
@@ -431,18 +458,20 @@ TEST(Robustness, RestoreWithoutFrameAndNullBuffersAreSafe) {
     const int s = ch.frameStep();
     std::vector<int16_t> in(s, 1234), out(s, 0);
     ch.step(in.data(), out.data());
-    Veldra_Restore(ch.block(), out.data());  // no frame pending: the tail of the last frame
+    Veldra_Restore(ch.block(), out.data()); // no frame pending: the tail of the last frame
     int nonzero = 0;
-    for (int16_t v : out) nonzero += v != 0;
+    for (int16_t v : out)
+        nonzero += v != 0;
     EXPECT_GT(nonzero, 0);
     Veldra_Restore(ch.block(), out.data());
-    for (int16_t v : out) EXPECT_EQ(v, 0);
-    Veldra_Frame(ch.block(), 1, nullptr);  // taken as silence
+    for (int16_t v : out)
+        EXPECT_EQ(v, 0);
+    Veldra_Frame(ch.block(), 1, nullptr); // taken as silence
     Veldra_Restore(ch.block(), nullptr);
 }
 
 TEST(Robustness, AMovedBlockGivesTheSameOutput) {
-    const auto in = whiteNoise(256 * 64, 900.0, 2);  // whole frames
+    const auto in = whiteNoise(256 * 64, 900.0, 2); // whole frames
     Channel reference(16000);
     const auto expected = reference.stream(in);
 
@@ -515,7 +544,8 @@ TEST_P(VoiceActivity, OnInSpeechOffInNoiseOnlyStretchesOfARecording) {
         bool far = true;
         for (int d = -guard; d <= guard && far; ++d) {
             const long u = static_cast<long>(t) + d;
-            if (u >= 0 && u < static_cast<long>(level.size()) && level[u] > loudest - 40.0) far = false;
+            if (u >= 0 && u < static_cast<long>(level.size()) && level[u] > loudest - 40.0)
+                far = false;
         }
         if (far) {
             ++pause;

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "tests/engine/EngineHarness.h"
 #include "engine/NeuralNet.h"
+#include "tests/engine/EngineHarness.h"
 
 using namespace enginetest;
 namespace nn = veldra::neural;
@@ -21,14 +21,15 @@ struct GoldenCase {
     int rate = 0;
     int frames = 0;
     std::vector<int16_t> input;
-    std::vector<float> features;  // [frames][kFeatures]
-    std::vector<float> outputs;   // [frames][kOutputs]
+    std::vector<float> features; // [frames][kFeatures]
+    std::vector<float> outputs;  // [frames][kOutputs]
 };
 
 std::vector<GoldenCase> readGolden() {
     std::vector<GoldenCase> cases;
     FILE* f = std::fopen(SILVANE_ENGINE_TEST_DATA "/neural-golden.bin", "rb");
-    if (f == nullptr) return cases;
+    if (f == nullptr)
+        return cases;
     char magic[4];
     if (std::fread(magic, 1, 4, f) != 4 || std::memcmp(magic, "VNG1", 4) != 0) {
         std::fclose(f);
@@ -36,8 +37,10 @@ std::vector<GoldenCase> readGolden() {
     }
     for (;;) {
         int32_t head[3] = {0, 0, 0};
-        if (std::fread(head, 4, 1, f) != 1 || head[0] == 0) break;
-        if (std::fread(head + 1, 4, 2, f) != 2) break;
+        if (std::fread(head, 4, 1, f) != 1 || head[0] == 0)
+            break;
+        if (std::fread(head + 1, 4, 2, f) != 2)
+            break;
         GoldenCase c;
         c.rate = head[0];
         c.frames = head[1];
@@ -61,14 +64,16 @@ std::vector<float> framePower(const std::vector<int16_t>& x, int n, int t) {
     std::vector<double> frame(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         const long pos = static_cast<long>(t - 1) * h + i;
-        const double v = pos >= 0 && pos < static_cast<long>(x.size()) ? x[static_cast<size_t>(pos)] : 0.0;
+        const double v =
+            pos >= 0 && pos < static_cast<long>(x.size()) ? x[static_cast<size_t>(pos)] : 0.0;
         frame[static_cast<size_t>(i)] = v * std::sin(M_PI * i / n);
     }
     std::vector<float> p(static_cast<size_t>(n / 2 + 1));
     for (int k = 0; k <= n / 2; ++k) {
         std::complex<double> acc = 0.0;
         const double w = -2.0 * M_PI * k / n;
-        for (int i = 0; i < n; ++i) acc += frame[static_cast<size_t>(i)] * std::polar(1.0, w * i);
+        for (int i = 0; i < n; ++i)
+            acc += frame[static_cast<size_t>(i)] * std::polar(1.0, w * i);
         p[static_cast<size_t>(k)] = static_cast<float>(std::norm(acc));
     }
     return p;
@@ -79,7 +84,7 @@ int frameLengthOf(int rate) {
     return ch.frameLength();
 }
 
-}  // namespace
+} // namespace
 
 // Features: within 2e-3 (they are logarithms of band powers; the engine's own logarithm is an
 // approximation good to 1e-5, and float sums differ in order). Network: every output of every
@@ -95,21 +100,24 @@ TEST(NeuralGolden, FeaturesAndOutputsMatchTheTrainingFramework) {
         double worstFeature = 0.0, worstOutput = 0.0;
         nn::Recurrent state{};
         for (int t = 0; t < c.frames; ++t) {
-            if (t < 6 || t % 4 == 0) {  // the DFT is slow at 48 kHz; a sample of frames suffices
+            if (t < 6 || t % 4 == 0) { // the DFT is slow at 48 kHz; a sample of frames suffices
                 const auto p = framePower(c.input, n, t);
                 float feat[nn::kFeatures], density[nn::kBands];
                 nn::features(p.data(), n / 2 + 1, n, c.rate, feat, density);
                 for (int i = 0; i < nn::kFeatures; ++i)
-                    worstFeature = std::max(worstFeature,
-                                            std::fabs(double(feat[i]) - c.features[size_t(t) * nn::kFeatures + i]));
+                    worstFeature = std::max(
+                        worstFeature,
+                        std::fabs(double(feat[i]) - c.features[size_t(t) * nn::kFeatures + i]));
             }
             nn::Estimate e;
             nn::infer(state, &c.features[size_t(t) * nn::kFeatures], e);
             const float* want = &c.outputs[size_t(t) * nn::kOutputs];
             for (int b = 0; b < nn::kBands; ++b) {
                 worstOutput = std::max(worstOutput, std::fabs(double(e.gain[b]) - want[b]));
-                worstOutput = std::max(worstOutput, std::fabs(double(e.presence[b]) - want[nn::kBands + b]));
-                worstOutput = std::max(worstOutput, std::fabs(double(e.noise[b]) - want[2 * nn::kBands + b]));
+                worstOutput =
+                    std::max(worstOutput, std::fabs(double(e.presence[b]) - want[nn::kBands + b]));
+                worstOutput =
+                    std::max(worstOutput, std::fabs(double(e.noise[b]) - want[2 * nn::kBands + b]));
             }
             worstOutput = std::max(worstOutput, std::fabs(double(e.voice) - want[3 * nn::kBands]));
         }
@@ -126,7 +134,8 @@ TEST(NeuralGolden, BandsCoverEveryBinUpTo8kHzWithWeightsSummingToOne) {
         const int covered = nn::toBins(ones.data(), bins, n, rate, perBin.data());
         const int expected = std::min(bins, static_cast<int>(std::floor(8000.0 * n / rate)) + 1);
         EXPECT_EQ(covered, expected) << rate;
-        for (int k = 0; k < covered; ++k) EXPECT_NEAR(perBin[size_t(k)], 1.0f, 1e-6f) << rate << " bin " << k;
+        for (int k = 0; k < covered; ++k)
+            EXPECT_NEAR(perBin[size_t(k)], 1.0f, 1e-6f) << rate << " bin " << k;
     }
 }
 
@@ -144,7 +153,8 @@ std::vector<double> talker(size_t n, int rate, double amp) {
         const double f0 = 120.0 + 30.0 * std::sin(2.0 * M_PI * 0.5 * t);
         phase += 2.0 * M_PI * f0 / rate;
         double s = 0.0;
-        for (int h = 1; h * f0 < std::min(4000.0, rate / 2.0); ++h) s += std::sin(h * phase) / h;
+        for (int h = 1; h * f0 < std::min(4000.0, rate / 2.0); ++h)
+            s += std::sin(h * phase) / h;
         const double env = std::max(0.0, std::sin(2.0 * M_PI * 1.5 * t));
         v[i] = amp * s * env * env * (std::fmod(t, 2.0) < 1.4 ? 1.0 : 0.0);
     }
@@ -158,7 +168,7 @@ Settings neuralSettings(float limitDb = -18.0f) {
     return s;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Neural, RunsAtEveryRateAlignedFiniteAndWithinTheLimit) {
     for (int rate : kRates) {
@@ -181,8 +191,10 @@ TEST(Neural, RunsAtEveryRateAlignedFiniteAndWithinTheLimit) {
         int bestLag = 0;
         for (int lag = -40; lag <= 40; ++lag) {
             double c = 0.0;
-            for (size_t i = 2000; i + 2000 < n; ++i) c += double(out[i]) * in[size_t(long(i) + lag)];
-            if (c > best) best = c, bestLag = lag;
+            for (size_t i = 2000; i + 2000 < n; ++i)
+                c += double(out[i]) * in[size_t(long(i) + lag)];
+            if (c > best)
+                best = c, bestLag = lag;
         }
         EXPECT_EQ(bestLag, 0);
     }
@@ -200,8 +212,9 @@ TEST(Neural, BackgroundOutputIsExactlyWhatWasRemoved) {
         const auto a = clear.process(in);
         const auto b = background.process(in);
         int worst = 0;
-        for (size_t i = 0; i < n; ++i) worst = std::max(worst, std::abs(int(a[i]) + int(b[i]) - int(in[i])));
-        EXPECT_LE(worst, 1);  // each output is rounded to 16 bits once
+        for (size_t i = 0; i < n; ++i)
+            worst = std::max(worst, std::abs(int(a[i]) + int(b[i]) - int(in[i])));
+        EXPECT_LE(worst, 1); // each output is rounded to 16 bits once
     }
 }
 
@@ -229,7 +242,8 @@ TEST(Neural, SwitchingMethodsMidStreamHasNoClick) {
         const int s = ch.frameStep();
         std::vector<int16_t> out(n / s * s);
         for (size_t pos = 0; pos + s <= n; pos += s) {
-            if (pos >= n / 2) ch.settings().method = to;
+            if (pos >= n / 2)
+                ch.settings().method = to;
             ch.step(&in[pos], &out[pos]);
         }
         // No sample-to-sample step in the output larger than the input's own largest step.
@@ -266,8 +280,10 @@ TEST(Neural, StateLivesInTheBlockOnly) {
     std::vector<int16_t> oa(n), ob(n);
     for (size_t pos = 0; pos + s <= n; pos += s) {
         a.step(&left[pos], &oa[pos]);
-        if (pos == n / 2 / s * s) std::memcpy(b.block(), a.block(), VELDRA_BLOCK_SIZE);
-        if (pos > n / 2 / s * s) b.step(&left[pos], &ob[pos]);
+        if (pos == n / 2 / s * s)
+            std::memcpy(b.block(), a.block(), VELDRA_BLOCK_SIZE);
+        if (pos > n / 2 / s * s)
+            b.step(&left[pos], &ob[pos]);
     }
     EXPECT_TRUE(std::equal(oa.begin() + n / 2 + s, oa.end(), ob.begin() + n / 2 + s));
 }
@@ -279,7 +295,8 @@ TEST(Neural, EqualizerShapesTheCleanedSpectrum) {
     const size_t n = static_cast<size_t>(rate) * 2;
     const auto in = mix(talker(n, rate, 3000.0), whiteNoise(n, 300.0, 51));
     std::vector<float> eq(100, 1.0f);
-    for (size_t i = 50; i < eq.size(); ++i) eq[i] = 0.0f;
+    for (size_t i = 50; i < eq.size(); ++i)
+        eq[i] = 0.0f;
     Channel plain(rate, neuralSettings()), shaped(rate, neuralSettings());
     const int s = plain.frameStep();
     std::vector<int16_t> a(n), b(n);
@@ -294,7 +311,8 @@ TEST(Neural, EqualizerShapesTheCleanedSpectrum) {
         hiB += toneAmplitude(b, n / 4, n, f, rate);
     }
     for (double f = 250; f < 3500; f += 125) {
-        const double x = toneAmplitude(a, n / 4, n, f, rate), y = toneAmplitude(b, n / 4, n, f, rate);
+        const double x = toneAmplitude(a, n / 4, n, f, rate),
+                     y = toneAmplitude(b, n / 4, n, f, rate);
         loA += x;
         loDiff += std::fabs(x - y);
     }

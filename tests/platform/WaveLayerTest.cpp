@@ -14,7 +14,8 @@ struct FunctionLog {
 };
 
 void logCallback(HWAVE, UINT msg, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR) {
-    reinterpret_cast<FunctionLog*>(instance)->calls.push_back({msg, reinterpret_cast<WAVEHDR*>(p1)});
+    reinterpret_cast<FunctionLog*>(instance)->calls.push_back(
+        {msg, reinterpret_cast<WAVEHDR*>(p1)});
 }
 
 // A counting signal: sample i is i (wrapping), so losses and repeats show.
@@ -50,11 +51,12 @@ TEST_F(WaveOutTest, BuffersPlayInQueueOrderAndComeBackDone) {
         EXPECT_TRUE(x->dwFlags & WHDR_INQUEUE);
         EXPECT_FALSE(x->dwFlags & WHDR_DONE);
     }
-    platform::virtualCardAdvance(15000);  // 120 frames: the first buffer and half the second
+    platform::virtualCardAdvance(15000); // 120 frames: the first buffer and half the second
     ASSERT_EQ(log.calls.size(), 1u);
     EXPECT_EQ(log.calls[0].first, UINT(MM_WOM_DONE));
     EXPECT_EQ(log.calls[0].second, &ha);
-    EXPECT_EQ(ha.dwFlags & (WHDR_DONE | WHDR_INQUEUE | WHDR_PREPARED), DWORD(WHDR_DONE | WHDR_PREPARED));
+    EXPECT_EQ(ha.dwFlags & (WHDR_DONE | WHDR_INQUEUE | WHDR_PREPARED),
+              DWORD(WHDR_DONE | WHDR_PREPARED));
     EXPECT_TRUE(hb.dwFlags & WHDR_INQUEUE);
     platform::virtualCardAdvance(30000);
     ASSERT_EQ(log.calls.size(), 3u);
@@ -63,7 +65,7 @@ TEST_F(WaveOutTest, BuffersPlayInQueueOrderAndComeBackDone) {
 
     const platform::VirtualPlayed played = platform::virtualCardPlayed();
     EXPECT_EQ(played.samples, ramp(240));
-    EXPECT_GT(played.underrunFrames, 0u);  // ran dry after the third buffer
+    EXPECT_GT(played.underrunFrames, 0u); // ran dry after the third buffer
 
     for (WAVEHDR* x : {&ha, &hb, &hc})
         EXPECT_EQ(waveOutUnprepareHeader(h, x, H), MMSYSERR_NOERROR);
@@ -74,7 +76,7 @@ TEST_F(WaveOutTest, PositionCountsEveryPassUntilReset) {
     const WAVEFORMATEX f = pcmFormat(16000, 2);
     HWAVEOUT h = nullptr;
     ASSERT_EQ(waveOutOpen(&h, 0, &f, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
-    std::vector<int16_t> block(2 * 160);  // 10 ms
+    std::vector<int16_t> block(2 * 160); // 10 ms
     WAVEHDR hdr = headerFor(block);
     ASSERT_EQ(waveOutPrepareHeader(h, &hdr, H), MMSYSERR_NOERROR);
     auto pos = [h] {
@@ -85,9 +87,9 @@ TEST_F(WaveOutTest, PositionCountsEveryPassUntilReset) {
     };
     for (int pass = 1; pass <= 3; ++pass) {
         ASSERT_EQ(waveOutWrite(h, &hdr, H), MMSYSERR_NOERROR);
-        platform::virtualCardAdvance(20000);  // longer than the buffer: position stops at its end
+        platform::virtualCardAdvance(20000); // longer than the buffer: position stops at its end
         EXPECT_EQ(pos(), DWORD(160 * pass));
-        EXPECT_TRUE(hdr.dwFlags & WHDR_DONE);  // applied by the call on the handle
+        EXPECT_TRUE(hdr.dwFlags & WHDR_DONE); // applied by the call on the handle
     }
     MMTIME bytes{};
     bytes.wType = TIME_BYTES;
@@ -97,11 +99,11 @@ TEST_F(WaveOutTest, PositionCountsEveryPassUntilReset) {
     ASSERT_EQ(waveOutWrite(h, &hdr, H), MMSYSERR_NOERROR);
     ASSERT_EQ(waveOutPause(h), MMSYSERR_NOERROR);
     platform::virtualCardAdvance(20000);
-    EXPECT_EQ(pos(), DWORD(480));  // paused: nothing played
+    EXPECT_EQ(pos(), DWORD(480)); // paused: nothing played
     EXPECT_EQ(waveOutRestart(h), MMSYSERR_NOERROR);
     platform::virtualCardAdvance(5000);
     EXPECT_EQ(pos(), DWORD(560));
-    EXPECT_EQ(waveOutClose(h), UINT(WAVERR_STILLPLAYING));  // half a buffer still queued
+    EXPECT_EQ(waveOutClose(h), UINT(WAVERR_STILLPLAYING)); // half a buffer still queued
     EXPECT_EQ(waveOutReset(h), MMSYSERR_NOERROR);
     EXPECT_EQ(pos(), DWORD(0));
     EXPECT_EQ(hdr.dwFlags & (WHDR_DONE | WHDR_INQUEUE), DWORD(WHDR_DONE));
@@ -117,7 +119,7 @@ TEST_F(WaveOutTest, QueuedHeaderCannotBeWrittenUnpreparedOrClosedOver) {
     WAVEHDR hdr = headerFor(block);
     EXPECT_EQ(waveOutWrite(h, &hdr, H), UINT(WAVERR_UNPREPARED));
     ASSERT_EQ(waveOutPrepareHeader(h, &hdr, H), MMSYSERR_NOERROR);
-    EXPECT_EQ(waveOutPrepareHeader(h, &hdr, H), MMSYSERR_NOERROR);  // twice is allowed
+    EXPECT_EQ(waveOutPrepareHeader(h, &hdr, H), MMSYSERR_NOERROR); // twice is allowed
     ASSERT_EQ(waveOutWrite(h, &hdr, H), MMSYSERR_NOERROR);
     EXPECT_EQ(waveOutWrite(h, &hdr, H), UINT(WAVERR_STILLPLAYING));
     // An owner that clears the flags of a queued header does not get it queued twice.
@@ -125,7 +127,7 @@ TEST_F(WaveOutTest, QueuedHeaderCannotBeWrittenUnpreparedOrClosedOver) {
     EXPECT_EQ(waveOutWrite(h, &hdr, H), UINT(WAVERR_STILLPLAYING));
     EXPECT_EQ(waveOutUnprepareHeader(h, &hdr, H), UINT(WAVERR_STILLPLAYING));
     EXPECT_EQ(waveOutClose(h), UINT(WAVERR_STILLPLAYING));
-    EXPECT_EQ(waveOutWrite(h, &hdr, 8), UINT(MMSYSERR_INVALPARAM));  // wrong header size
+    EXPECT_EQ(waveOutWrite(h, &hdr, 8), UINT(MMSYSERR_INVALPARAM)); // wrong header size
     EXPECT_EQ(waveOutReset(h), MMSYSERR_NOERROR);
     EXPECT_EQ(waveOutUnprepareHeader(h, &hdr, H), MMSYSERR_NOERROR);
     EXPECT_FALSE(hdr.dwFlags & WHDR_PREPARED);
@@ -189,7 +191,7 @@ TEST_F(WaveOutTest, OpenChecksDeviceNumberFormatAndFlags) {
     EXPECT_EQ(waveOutOpen(&h, 0, &bad, 0, 0, 0), UINT(WAVERR_BADFORMAT));
     bad = pcmFormat(0, 1);
     EXPECT_EQ(waveOutOpen(&h, 0, &bad, 0, 0, 0), UINT(WAVERR_BADFORMAT));
-    EXPECT_EQ(h, nullptr);  // no failure wrote the handle
+    EXPECT_EQ(h, nullptr); // no failure wrote the handle
 
     WAVEOUTCAPSA caps{};
     ASSERT_EQ(waveOutGetDevCapsA(0, &caps, sizeof caps), MMSYSERR_NOERROR);
@@ -215,9 +217,9 @@ TEST_F(WaveOutTest, WindowReceivesOneDoneMessagePerBufferOnItsThread) {
     waveOutWrite(h, &hdr, H);
     platform::virtualCardAdvance(5000);
     QCoreApplication::sendPostedEvents();
-    EXPECT_TRUE(window.received.empty());  // half played
+    EXPECT_TRUE(window.received.empty()); // half played
     platform::virtualCardAdvance(5000);
-    EXPECT_TRUE(window.received.empty());  // posted, not yet handled
+    EXPECT_TRUE(window.received.empty()); // posted, not yet handled
     QCoreApplication::sendPostedEvents();
     ASSERT_EQ(window.received.size(), 1u);
     EXPECT_EQ(window.received[0].message, UINT(MM_WOM_DONE));
@@ -225,7 +227,7 @@ TEST_F(WaveOutTest, WindowReceivesOneDoneMessagePerBufferOnItsThread) {
     EXPECT_EQ(window.received[0].header, &hdr);
     EXPECT_TRUE(window.received[0].flags & WHDR_DONE);
     advanceMs(50);
-    EXPECT_EQ(window.received.size(), 1u);  // nothing more without a new buffer
+    EXPECT_EQ(window.received.size(), 1u); // nothing more without a new buffer
 
     // A reset during playback returns the buffer with its message too, and
     // the message still arrives after the close.
@@ -257,9 +259,9 @@ TEST_F(WaveInTest, CaptureFillsBuffersInOrderAndResetReturnsThePartialOne) {
         ASSERT_EQ(waveInAddBuffer(h, &x, H), MMSYSERR_NOERROR);
     }
     platform::virtualCardAdvance(100000);
-    EXPECT_TRUE(log.calls.empty());  // not started: nothing captured
+    EXPECT_TRUE(log.calls.empty()); // not started: nothing captured
     ASSERT_EQ(waveInStart(h), MMSYSERR_NOERROR);
-    platform::virtualCardAdvance(60000);  // 480 samples
+    platform::virtualCardAdvance(60000); // 480 samples
     ASSERT_EQ(log.calls.size(), 1u);
     EXPECT_EQ(log.calls[0].first, UINT(MM_WIM_DATA));
     EXPECT_EQ(log.calls[0].second, &hdrs[0]);
@@ -297,11 +299,11 @@ TEST_F(WaveInTest, StopReturnsOnlyTheStartedBufferAndInputLoopsOverItsSource) {
         waveInAddBuffer(h, x, H);
     }
     waveInStart(h);
-    platform::virtualCardAdvance(10000);  // 80 samples
+    platform::virtualCardAdvance(10000); // 80 samples
     ASSERT_EQ(waveInStop(h), MMSYSERR_NOERROR);
     EXPECT_EQ(ha.dwFlags & (WHDR_DONE | WHDR_INQUEUE), DWORD(WHDR_DONE));
     EXPECT_EQ(ha.dwBytesRecorded, 160u);
-    EXPECT_TRUE(hb.dwFlags & WHDR_INQUEUE);  // still waiting for data
+    EXPECT_TRUE(hb.dwFlags & WHDR_INQUEUE); // still waiting for data
     std::vector<int16_t> expected = ramp(50);
     const std::vector<int16_t> more = ramp(30);
     expected.insert(expected.end(), more.begin(), more.end());
@@ -357,7 +359,7 @@ TEST_F(WaveInTest, GeneratedToneIsDeterministicAndNotSilent) {
     for (int16_t s : first)
         energy += double(s) * s;
     const double rms = std::sqrt(energy / first.size());
-    EXPECT_NEAR(rms, 8225 / std::sqrt(2.0), 300);  // the -12 dBFS sine dominates
+    EXPECT_NEAR(rms, 8225 / std::sqrt(2.0), 300); // the -12 dBFS sine dominates
 }
 
 TEST(WaveNoDevice, CountsAreZeroAndOpensFailWithoutHanging) {
@@ -378,4 +380,4 @@ TEST(WaveNoDevice, CountsAreZeroAndOpensFailWithoutHanging) {
     EXPECT_EQ(h, nullptr);
 }
 
-}  // namespace
+} // namespace

@@ -27,13 +27,13 @@ struct ReceivedMessage {
     UINT message;
     HWAVE device;
     WAVEHDR* header;
-    DWORD flags;          // header flags when the message was handled
-    DWORD bytesRecorded;  // and its byte count
+    DWORD flags;         // header flags when the message was handled
+    DWORD bytesRecorded; // and its byte count
 };
 
 // A callback window that keeps every wave message it is sent.
 class MessageWindow : public QObject {
-public:
+  public:
     std::vector<ReceivedMessage> received;
 
     bool event(QEvent* e) override {
@@ -64,7 +64,7 @@ inline void advanceMs(uint64_t ms, uint64_t stepMs = 5) {
 }
 
 class VirtualCardTest : public ::testing::Test {
-protected:
+  protected:
     void install(platform::VirtualCardConfig c) {
         testApp();
         c.testClock = true;

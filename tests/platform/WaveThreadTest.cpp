@@ -26,7 +26,7 @@ TEST(SpscByteRing, WrapsAroundAndStopsWhenFull) {
     EXPECT_EQ(ring.write("abcdefgh", 8), 8u);
     EXPECT_EQ(ring.read(out, 6), 6u);
     EXPECT_EQ(std::string(out, 6), "abcdef");
-    EXPECT_EQ(ring.write("0123456789XY", 12), 8u);  // 2 left + 8 free
+    EXPECT_EQ(ring.write("0123456789XY", 12), 8u); // 2 left + 8 free
     EXPECT_EQ(ring.available(), 10u);
     EXPECT_EQ(ring.read(out, 16), 10u);
     EXPECT_EQ(std::string(out, 10), "gh01234567");
@@ -51,7 +51,7 @@ TEST(WaveStreamBusy, InputArrivingWhileLockedIsDeliveredLaterInOrderAndOutputIsS
     }
     {
         auto busy = in.lockForTesting();
-        in.capture(a.data(), 100);  // parked
+        in.capture(a.data(), 100); // parked
     }
     in.capture(b.data(), 100);
     in.reset();
@@ -93,7 +93,7 @@ uint32_t getCounter(const int16_t* frame) {
 TEST(WaveStreamThreads, CaptureOnAnAudioThreadLosesAndRepeatsNothing) {
     const WAVEFORMATEX f = pcmFormat(48000, 2);
     WaveStream stream(Direction::Input, f);
-    stream.callbackType = CALLBACK_FUNCTION;  // collect() hands back what returned
+    stream.callbackType = CALLBACK_FUNCTION; // collect() hands back what returned
     ASSERT_EQ(stream.setRunning(true), MMSYSERR_NOERROR);
     constexpr int Buffers = 16, BufferFrames = 256, TotalFrames = 200000;
     std::vector<std::vector<int16_t>> blocks(Buffers, std::vector<int16_t>(2 * BufferFrames));
@@ -125,7 +125,7 @@ TEST(WaveStreamThreads, CaptureOnAnAudioThreadLosesAndRepeatsNothing) {
     uint32_t expected = 0;
     bool inOrder = true;
     for (;;) {
-        stream.positionBytes();  // takes the lock often, so capture sometimes parks its data
+        stream.positionBytes(); // takes the lock often, so capture sometimes parks its data
         for (WAVEHDR* h : stream.collect()) {
             const auto* s = reinterpret_cast<const int16_t*>(h->lpData);
             for (DWORD i = 0; i < h->dwBytesRecorded / 4; ++i)
@@ -230,7 +230,7 @@ TEST(WaveRealTime, FunctionCallbackArrivesFromTheDispatchThread) {
     ASSERT_EQ(waveOutOpen(&h, 0, &f, reinterpret_cast<DWORD_PTR>(countCallback),
                           reinterpret_cast<DWORD_PTR>(&waiter), CALLBACK_FUNCTION),
               MMSYSERR_NOERROR);
-    std::vector<int16_t> a(160, 100), b(160, 200);  // 20 ms each
+    std::vector<int16_t> a(160, 100), b(160, 200); // 20 ms each
     WAVEHDR ha{}, hb{};
     ha.lpData = reinterpret_cast<LPSTR>(a.data());
     hb.lpData = reinterpret_cast<LPSTR>(b.data());
@@ -262,7 +262,7 @@ TEST(WaveRealTime, WindowMessageArrivesThroughTheEventLoop) {
     ASSERT_EQ(waveInOpen(&h, 0, &f, reinterpret_cast<DWORD_PTR>(&window), 0,
                          CALLBACK_WINDOW | WAVE_ALLOWSYNC),
               MMSYSERR_NOERROR);
-    std::vector<int16_t> a(320);  // 20 ms
+    std::vector<int16_t> a(320); // 20 ms
     WAVEHDR ha{};
     ha.lpData = reinterpret_cast<LPSTR>(a.data());
     ha.dwBufferLength = 640;
@@ -283,7 +283,7 @@ TEST(WaveRealTime, WindowMessageArrivesThroughTheEventLoop) {
 
 // A backend with long, similar device names.
 class NamedBackend : public platform::WaveBackend {
-public:
+  public:
     UINT deviceCount(Direction) override { return 3; }
     std::string deviceName(Direction, UINT i) override {
         static const char* names[] = {"HDA Intel PCH: ALC3246 Analog (hw:0,0)", "USB headset",
@@ -331,4 +331,4 @@ TEST(WavePortAudio, WithoutSoundCardCountsAreZeroAndOpensFail) {
     EXPECT_EQ(h, nullptr);
 }
 
-}  // namespace
+} // namespace

@@ -17,22 +17,25 @@ namespace {
 // A list of files, each read as given; records which were saved and whose
 // signal was in hand when a save came.
 struct FakeList {
-    std::map<int, BatchRead> reads;  // missing: Cleaned
-    std::map<int, bool> saves;       // missing: true
+    std::map<int, BatchRead> reads; // missing: Cleaned
+    std::map<int, bool> saves;      // missing: true
     std::map<int, bool> throwsOnRead;
-    int cancelAfter = -1;            // cancel once this file is done
-    int inHand = -1;                 // the file whose signal was last read
-    std::vector<std::pair<int, int>> saved;  // (file name index, signal of file)
+    int cancelAfter = -1;                   // cancel once this file is done
+    int inHand = -1;                        // the file whose signal was last read
+    std::vector<std::pair<int, int>> saved; // (file name index, signal of file)
     std::vector<int> progress;
 
     BatchSteps steps() {
         BatchSteps s;
         s.name = [](int i) { return "f" + std::to_string(i) + ".wav"; };
         s.readAndClean = [this](int i, std::string& reason) {
-            if (throwsOnRead.count(i)) throw std::runtime_error("Unknown format");
+            if (throwsOnRead.count(i))
+                throw std::runtime_error("Unknown format");
             const BatchRead r = reads.count(i) ? reads[i] : BatchRead::Cleaned;
-            if (r == BatchRead::Unreadable) reason = "unreadable";
-            else inHand = i;
+            if (r == BatchRead::Unreadable)
+                reason = "unreadable";
+            else
+                inHand = i;
             return r;
         };
         s.save = [this](int i, std::string& reason) {
@@ -44,19 +47,21 @@ struct FakeList {
             return true;
         };
         s.cancelled = [this] { return cancelAfter >= 0 && inHand == cancelAfter; };
-        s.progress = [this](const BatchReport& r) { progress.push_back(processing::batchPercent(r)); };
+        s.progress = [this](const BatchReport& r) {
+            progress.push_back(processing::batchPercent(r));
+        };
         return s;
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(Batch, StartsAtTheCurrentFileOrTheFirst) {
     EXPECT_EQ(processing::batchStartIndex(0, 0), -1);
     EXPECT_EQ(processing::batchStartIndex(0, -1), -1);
     EXPECT_EQ(processing::batchStartIndex(5, 2), 2);
     EXPECT_EQ(processing::batchStartIndex(5, -1), 0);
-    EXPECT_EQ(processing::batchStartIndex(5, 5), 0);  // a row of a longer, older list
+    EXPECT_EQ(processing::batchStartIndex(5, 5), 0); // a row of a longer, older list
 }
 
 TEST(Batch, EmptyListDoesNothing) {
@@ -77,7 +82,8 @@ TEST(Batch, EachFileIsSavedWithItsOwnSignalAndProgressCounts) {
     EXPECT_EQ(r.total, 3);
     EXPECT_EQ(r.written, 3);
     ASSERT_EQ(f.saved.size(), 3u);
-    for (const auto& s : f.saved) EXPECT_EQ(s.first, s.second);
+    for (const auto& s : f.saved)
+        EXPECT_EQ(s.first, s.second);
     EXPECT_EQ(f.progress, (std::vector<int>{33, 66, 100}));
 }
 
@@ -117,7 +123,7 @@ TEST(Batch, CancelEndsAfterTheCurrentFileAndAnInterruptedRunIsNotWritten) {
     f.cancelAfter = 1;
     BatchReport r = processing::runBatch(5, 0, f.steps());
     EXPECT_TRUE(r.cancelled);
-    EXPECT_EQ(r.written, 2);  // cancel seen once file 1 was written
+    EXPECT_EQ(r.written, 2); // cancel seen once file 1 was written
     EXPECT_EQ(r.done, 2);
     EXPECT_EQ(f.progress, (std::vector<int>{20}));
 
@@ -125,13 +131,13 @@ TEST(Batch, CancelEndsAfterTheCurrentFileAndAnInterruptedRunIsNotWritten) {
     g.reads[1] = BatchRead::Interrupted;
     r = processing::runBatch(5, 0, g.steps());
     EXPECT_TRUE(r.cancelled);
-    ASSERT_EQ(g.saved.size(), 1u);  // only file 0; the half-cleaned file 1 is left alone
+    ASSERT_EQ(g.saved.size(), 1u); // only file 0; the half-cleaned file 1 is left alone
     ASSERT_EQ(r.unwritten.size(), 1u);
     EXPECT_EQ(r.unwritten[0].file, "f1.wav");
 }
 
 TEST(Batch, ResultsOfOtherFormatsAreNamedAsWav) {
-    EXPECT_EQ(processing::batchResultName("talk.wav"), "talk.wav");  // unchanged, as always
+    EXPECT_EQ(processing::batchResultName("talk.wav"), "talk.wav"); // unchanged, as always
     EXPECT_EQ(processing::batchResultName("talk.WAV"), "talk.WAV");
     EXPECT_EQ(processing::batchResultName("talk.flac"), "talk.Wav");
     EXPECT_EQ(processing::batchResultName("a.b.MP3"), "a.b.Wav");

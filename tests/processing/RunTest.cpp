@@ -21,10 +21,11 @@ struct Signals {
     int32_t changedLength = -1, vadCount = -1;
     RunSignal s;
 
-    Signals(int32_t length, int32_t vadCapacity = processing::MaxVadFrames, int16_t changedFill = 0) {
+    Signals(int32_t length, int32_t vadCapacity = processing::MaxVadFrames,
+            int16_t changedFill = 0) {
         for (int c = 0; c < 2; ++c) {
             orig[c].resize(std::size_t(length));
-            changed[c].assign(std::size_t(length) + 64, changedFill);  // 64 guard samples
+            changed[c].assign(std::size_t(length) + 64, changedFill); // 64 guard samples
             vad[c].assign(std::size_t(vadCapacity) + 16, 0xEE);       // 16 guard entries
         }
         uint32_t lcg = 7;
@@ -66,14 +67,15 @@ struct Geometry {
 
 Geometry geometry() {
     processing::EngineBlock b{};
-    processing::restartEngine(b, processing::engineSettingsAt(16000, processing::EngineParameters{}));
+    processing::restartEngine(b,
+                              processing::engineSettingsAt(16000, processing::EngineParameters{}));
     return {processing::engineFrameLength(b), processing::engineFrameStep(b)};
 }
 
 TEST(FrameCounts, LengthRules) {
     EXPECT_EQ(frameCount(1000, 512, 256), 1);
     EXPECT_EQ(frameCount(512, 512, 256), 0);
-    EXPECT_EQ(frameCount(511, 512, 256), 0);  // shorter than a frame: nothing, not negative
+    EXPECT_EQ(frameCount(511, 512, 256), 0); // shorter than a frame: nothing, not negative
     EXPECT_EQ(frameCount(0, 512, 256), 0);
     EXPECT_EQ(frameCount(100000, 512, 0), 0);
     EXPECT_EQ(runLength(10, 512, 256), 10 * 256 + 512);
@@ -90,9 +92,9 @@ TEST(FrameCounts, FramingMustFitTheFrameBuffers) {
     const uint32_t most = kFrameBufferSamples;
     EXPECT_TRUE(framingFits(block(512, 256)));
     EXPECT_TRUE(framingFits(block(most, most)));
-    EXPECT_FALSE(framingFits(block(0, 0)));             // never created
+    EXPECT_FALSE(framingFits(block(0, 0))); // never created
     EXPECT_FALSE(framingFits(block(most + 1, most + 1)));
-    EXPECT_FALSE(framingFits(block(128, 256)));         // a step longer than the frame
+    EXPECT_FALSE(framingFits(block(128, 256))); // a step longer than the frame
     processing::EngineBlock created[2] = {};
     RunParameters p;
     EXPECT_TRUE(restartBlocks(p, created));
@@ -109,7 +111,7 @@ TEST(Mix, SaturatesBothWays) {
 
 TEST(Run, ProcessingOffCopiesTheOriginalWithNoVoice) {
     const Geometry g = geometry();
-    Signals sig(40000, processing::MaxVadFrames, 12345);  // stale content from "an earlier signal"
+    Signals sig(40000, processing::MaxVadFrames, 12345); // stale content from "an earlier signal"
     FrameControls c;
     c.processEnabled = false;
     RunResult r = runProcessing(params(2), sig.s, fixed(c));
@@ -118,9 +120,11 @@ TEST(Run, ProcessingOffCopiesTheOriginalWithNoVoice) {
     EXPECT_LE(sig.changedLength, 40000);
     EXPECT_FALSE(r.stopped);
     for (int ch = 0; ch < 2; ++ch) {
-        for (int32_t i = 0; i < expected; ++i) ASSERT_EQ(sig.changed[ch][i], sig.orig[ch][i]) << ch << " " << i;
-        EXPECT_EQ(sig.changed[ch][expected], 12345);  // nothing written past the length
-        for (int32_t m = 0; m < sig.vadCount; ++m) ASSERT_EQ(sig.vad[ch][m], 0);
+        for (int32_t i = 0; i < expected; ++i)
+            ASSERT_EQ(sig.changed[ch][i], sig.orig[ch][i]) << ch << " " << i;
+        EXPECT_EQ(sig.changed[ch][expected], 12345); // nothing written past the length
+        for (int32_t m = 0; m < sig.vadCount; ++m)
+            ASSERT_EQ(sig.vad[ch][m], 0);
     }
 }
 
@@ -145,7 +149,7 @@ TEST(Run, MixedPathGivesBothChannelsTheSameSignal) {
     sig.orig[1][500] = -32000;
     FrameControls c;
     c.autoMix = true;
-    c.methodMix = false;  // R - L
+    c.methodMix = false; // R - L
     c.processEnabled = false;
     runProcessing(params(2), sig.s, fixed(c));
     for (int32_t i = 0; i < sig.changedLength; ++i) {
@@ -167,8 +171,10 @@ TEST(Run, MonoRunLeavesTheRightChannelAlone) {
     FrameControls c;
     runProcessing(params(1), sig.s, fixed(c));
     EXPECT_GT(sig.changedLength, 0);
-    for (int16_t v : sig.changed[1]) ASSERT_EQ(v, 777);
-    for (int32_t m = 0; m < sig.vadCount + 16; ++m) ASSERT_EQ(sig.vad[1][m], 0xEE);
+    for (int16_t v : sig.changed[1])
+        ASSERT_EQ(v, 777);
+    for (int32_t m = 0; m < sig.vadCount + 16; ++m)
+        ASSERT_EQ(sig.vad[1][m], 0xEE);
 }
 
 TEST(Run, StopSilencesTheRestAndKeepsTheLength) {
@@ -190,13 +196,17 @@ TEST(Run, StopSilencesTheRestAndKeepsTheLength) {
     EXPECT_EQ(stopped.changedLength, full.changedLength);
     EXPECT_EQ(stopped.vadCount, full.vadCount);
     // The changed signal grew while the run went on.
-    for (std::size_t i = 1; i < lengths.size(); ++i) EXPECT_GE(lengths[i], lengths[i - 1]);
+    for (std::size_t i = 1; i < lengths.size(); ++i)
+        EXPECT_GE(lengths[i], lengths[i - 1]);
     const int32_t reached = lengths.back();
     EXPECT_GT(reached, 0);
     for (int ch = 0; ch < 2; ++ch) {
-        for (int32_t i = 0; i < reached; ++i) ASSERT_EQ(stopped.changed[ch][i], stopped.orig[ch][i]);
-        for (int32_t i = reached; i < stopped.changedLength; ++i) ASSERT_EQ(stopped.changed[ch][i], 0) << i;
-        for (int32_t m = int32_t(reached / g.S) + 1; m < stopped.vadCount; ++m) ASSERT_EQ(stopped.vad[ch][m], 0);
+        for (int32_t i = 0; i < reached; ++i)
+            ASSERT_EQ(stopped.changed[ch][i], stopped.orig[ch][i]);
+        for (int32_t i = reached; i < stopped.changedLength; ++i)
+            ASSERT_EQ(stopped.changed[ch][i], 0) << i;
+        for (int32_t m = int32_t(reached / g.S) + 1; m < stopped.vadCount; ++m)
+            ASSERT_EQ(stopped.vad[ch][m], 0);
     }
 }
 
@@ -211,7 +221,7 @@ TEST(Run, ControlsAreReadForEveryFrame) {
     };
     RunResult r = runProcessing(params(1), sig.s, h);
     EXPECT_EQ(calls, r.framesProcessed);
-    EXPECT_GT(calls, r.frameCount);  // includes the frames that flush the engine's delay
+    EXPECT_GT(calls, r.frameCount); // includes the frames that flush the engine's delay
 }
 
 TEST(Run, TooShortSignalProcessesNothing) {
@@ -219,7 +229,10 @@ TEST(Run, TooShortSignalProcessesNothing) {
     Signals sig(int32_t(g.L) - 1, processing::MaxVadFrames, 99);
     int calls = 0;
     RunHooks h;
-    h.controls = [&] { ++calls; return FrameControls{}; };
+    h.controls = [&] {
+        ++calls;
+        return FrameControls{};
+    };
     RunResult r = runProcessing(params(2), sig.s, h);
     EXPECT_EQ(r.frameCount, 0);
     EXPECT_EQ(r.framesProcessed, 0);
@@ -237,7 +250,8 @@ TEST(Run, VoiceRecordNeverOverrunsItsCapacity) {
     runProcessing(params(2), sig.s, fixed(c));
     EXPECT_EQ(sig.vadCount, 5);
     for (int ch = 0; ch < 2; ++ch)
-        for (int m = 5; m < 5 + 16; ++m) ASSERT_EQ(sig.vad[ch][m], 0xEE);
+        for (int m = 5; m < 5 + 16; ++m)
+            ASSERT_EQ(sig.vad[ch][m], 0xEE);
 }
 
 TEST(Run, ChangedCapacityBoundsTheOutput) {
@@ -247,7 +261,8 @@ TEST(Run, ChangedCapacityBoundsTheOutput) {
     c.processEnabled = false;
     runProcessing(params(2), sig.s, fixed(c));
     EXPECT_EQ(sig.changedLength, 10000);
-    for (int ch = 0; ch < 2; ++ch) EXPECT_EQ(sig.changed[ch][10000], 0);
+    for (int ch = 0; ch < 2; ++ch)
+        EXPECT_EQ(sig.changed[ch][10000], 0);
 }
 
 TEST(Elapsed, FormattedSeconds) {
@@ -266,16 +281,16 @@ TEST(Channels, SplitKeepsTwoAndZeroesMonoRight) {
     EXPECT_EQ(a, (std::vector<int16_t>{1, 2, 3, 5, 5, 5, 5, 5}));
     EXPECT_EQ(b, (std::vector<int16_t>{0, 0, 0, 5, 5, 5, 5, 5}));
     const int16_t three[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    EXPECT_EQ(splitChannels(three, 3, 3, dst, 2), 2);  // capacity cut
+    EXPECT_EQ(splitChannels(three, 3, 3, dst, 2), 2); // capacity cut
     EXPECT_EQ(a[0], 1);
     EXPECT_EQ(a[1], 4);
     EXPECT_EQ(b[0], 2);
     EXPECT_EQ(b[1], 5);
-    EXPECT_EQ(a[2], 3);  // untouched beyond the capacity
+    EXPECT_EQ(a[2], 3); // untouched beyond the capacity
     std::vector<int16_t> out(4);
     const int16_t* src[2] = {a.data(), b.data()};
     joinChannels(src, 2, 2, out.data());
     EXPECT_EQ(out, (std::vector<int16_t>{1, 2, 4, 5}));
 }
 
-}  // namespace
+} // namespace

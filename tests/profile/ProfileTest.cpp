@@ -17,7 +17,7 @@ using platform::profile::Profile;
 namespace {
 
 class ProfileFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string tmpl = (fs::temp_directory_path() / "silvane-profile-XXXXXX").string();
         ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
@@ -40,7 +40,7 @@ protected:
     fs::path dir_;
 };
 
-}  // namespace
+} // namespace
 
 TEST(ProfileNames, TrailingBlankIsWrittenAndFoundEitherWay) {
     Profile p;
@@ -151,7 +151,7 @@ TEST_F(ProfileFiles, OversizedAndMissingFilesReadAsEmpty) {
     EXPECT_FALSE(p.load(path("big.ini")));
     EXPECT_TRUE(p.sections().empty());
     EXPECT_FALSE(p.load(path("absent.ini")));
-    EXPECT_FALSE(p.load(dir_.string()));  // a directory is no file
+    EXPECT_FALSE(p.load(dir_.string())); // a directory is no file
 }
 
 TEST_F(ProfileFiles, SaveReplacesAtomicallyAndLeavesNoTemporary) {
@@ -186,9 +186,9 @@ TEST_F(ProfileFiles, GetStringDefaultsQuotesTruncation) {
     EXPECT_EQ(GetPrivateProfileStringA("S", "long", "", buf, 5, f.c_str()), 4u);
     EXPECT_STREQ(buf, "abcd");
     EXPECT_EQ(GetPrivateProfileStringA("S", "k", "x", buf, 0, f.c_str()), 0u);
-    EXPECT_EQ(GetPrivateProfileStringA("S", "k", "dflt", buf, sizeof buf,
-                                       path("absent.ini").c_str()),
-              4u);
+    EXPECT_EQ(
+        GetPrivateProfileStringA("S", "k", "dflt", buf, sizeof buf, path("absent.ini").c_str()),
+        4u);
 }
 
 TEST_F(ProfileFiles, GetStringListsSectionsAndKeys) {
@@ -228,7 +228,8 @@ TEST_F(ProfileFiles, WriteCreatesUpdatesAndDeletes) {
     ASSERT_TRUE(WritePrivateProfileStringA("Record sound", "Sample rate", "2", f));
     ASSERT_TRUE(WritePrivateProfileStringA("Interface", "Language", "0", f));
     ASSERT_TRUE(WritePrivateProfileStringA("Record sound", "ID device", "3", f));
-    EXPECT_EQ(read("w.ini"), "[Record sound]\nID device=3\nSample rate=2\n\n[Interface]\nLanguage=0\n");
+    EXPECT_EQ(read("w.ini"),
+              "[Record sound]\nID device=3\nSample rate=2\n\n[Interface]\nLanguage=0\n");
     ASSERT_TRUE(WritePrivateProfileStringA("Record sound", "ID device", nullptr, f));
     ASSERT_TRUE(WritePrivateProfileStringA("Interface", nullptr, nullptr, f));
     EXPECT_EQ(read("w.ini"), "[Record sound]\nSample rate=2\n");

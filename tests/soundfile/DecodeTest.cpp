@@ -1,8 +1,8 @@
 // Sample conversions, block geometry, and damaged or hostile data.
 
-#include "tests/soundfile/TestFiles.h"
 #include "soundfile/WavFile.h"
 #include "soundfile/WavLoad.h"
+#include "tests/soundfile/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,8 @@ Result decode(const std::vector<uint8_t>& image, const char* name = "decode.wav"
     int16_t* block = nullptr;
     r.ok = soundfile::readWavSamples(r.header, path, r.frames, block);
     std::unique_ptr<int16_t[]> owned(block);
-    if (r.ok) r.samples.assign(block, block + std::size_t(r.frames) * r.header.channels);
+    if (r.ok)
+        r.samples.assign(block, block + std::size_t(r.frames) * r.header.channels);
     return r;
 }
 
@@ -47,11 +48,11 @@ TEST(Conversions, EightBitPcm) {
 TEST(Conversions, FloatRoundsTiesToEvenAndWraps) {
     EXPECT_EQ(soundfile::floatToSample(1.0f), 32767);
     EXPECT_EQ(soundfile::floatToSample(-1.0f), -32767);
-    EXPECT_EQ(soundfile::floatToSample(0.5f), 16384);     // 16383.5 to even
+    EXPECT_EQ(soundfile::floatToSample(0.5f), 16384); // 16383.5 to even
     EXPECT_EQ(soundfile::floatToSample(-0.5f), -16384);
-    EXPECT_EQ(soundfile::floatToSample(1.5f), -16386);    // 49150.5 -> 49150, wrapped
+    EXPECT_EQ(soundfile::floatToSample(1.5f), -16386); // 49150.5 -> 49150, wrapped
     EXPECT_EQ(soundfile::floatToSample(2.0f), 65534 - 65536);
-    EXPECT_EQ(soundfile::floatToSample(1e30f), soundfile::floatToSample(1e30f));  // defined, no trap
+    EXPECT_EQ(soundfile::floatToSample(1e30f), soundfile::floatToSample(1e30f)); // defined, no trap
     EXPECT_EQ(soundfile::floatToSample(std::numeric_limits<float>::quiet_NaN()), 0);
     EXPECT_EQ(soundfile::floatToSample(std::numeric_limits<float>::infinity()), 32767);
     EXPECT_EQ(soundfile::floatToSample(-std::numeric_limits<float>::infinity()), -32767);
@@ -95,7 +96,7 @@ TEST(Geometry, MsAdpcmCountsAPartialLastBlock) {
     f.blockAlign = 256;
     f.bits = 4;
     std::vector<uint8_t> data(256 + 100, 0);
-    data[2] = 16;  // delta of block 0
+    data[2] = 16; // delta of block 0
     Result r = decode(wavImage(f, data));
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.frames, 1000);
@@ -114,15 +115,42 @@ TEST(Geometry, ImaDropsAPartialLastBlock) {
 TEST(Refusals, UnsupportedFormatsLeaveTheBlockAlone) {
     const std::string path = scratch("refused.wav");
     std::vector<Fmt> refused;
-    Fmt unknownTag; unknownTag.tag = 85; refused.push_back(unknownTag);
-    Fmt ima3; ima3.tag = 17; ima3.bits = 3; ima3.blockAlign = 256; refused.push_back(ima3);
-    Fmt noChannels; noChannels.channels = 0; refused.push_back(noChannels);
-    Fmt noAlign; noAlign.blockAlign = 0; refused.push_back(noAlign);
-    Fmt tinyMs; tinyMs.tag = 2; tinyMs.channels = 2; tinyMs.blockAlign = 10; refused.push_back(tinyMs);
-    Fmt tinyIma; tinyIma.tag = 17; tinyIma.bits = 4; tinyIma.blockAlign = 3; refused.push_back(tinyIma);
-    Fmt stereoGsm; stereoGsm.tag = 49; stereoGsm.channels = 2; stereoGsm.blockAlign = 65; refused.push_back(stereoGsm);
-    Fmt wideAlaw; wideAlaw.tag = 6; wideAlaw.blockAlign = 2; refused.push_back(wideAlaw);
-    Fmt pcm5; pcm5.blockAlign = 5; refused.push_back(pcm5);
+    Fmt unknownTag;
+    unknownTag.tag = 85;
+    refused.push_back(unknownTag);
+    Fmt ima3;
+    ima3.tag = 17;
+    ima3.bits = 3;
+    ima3.blockAlign = 256;
+    refused.push_back(ima3);
+    Fmt noChannels;
+    noChannels.channels = 0;
+    refused.push_back(noChannels);
+    Fmt noAlign;
+    noAlign.blockAlign = 0;
+    refused.push_back(noAlign);
+    Fmt tinyMs;
+    tinyMs.tag = 2;
+    tinyMs.channels = 2;
+    tinyMs.blockAlign = 10;
+    refused.push_back(tinyMs);
+    Fmt tinyIma;
+    tinyIma.tag = 17;
+    tinyIma.bits = 4;
+    tinyIma.blockAlign = 3;
+    refused.push_back(tinyIma);
+    Fmt stereoGsm;
+    stereoGsm.tag = 49;
+    stereoGsm.channels = 2;
+    stereoGsm.blockAlign = 65;
+    refused.push_back(stereoGsm);
+    Fmt wideAlaw;
+    wideAlaw.tag = 6;
+    wideAlaw.blockAlign = 2;
+    refused.push_back(wideAlaw);
+    Fmt pcm5;
+    pcm5.blockAlign = 5;
+    refused.push_back(pcm5);
     for (std::size_t i = 0; i < refused.size(); ++i) {
         writeBytes(path, wavImage(refused[i], std::vector<uint8_t>(512, 1)));
         soundfile::WavHeaderInfo h;
@@ -188,7 +216,7 @@ TEST(Damaged, DataSizeBeyondTheFileDecodesWhatIsThere) {
         g.bits = tag == 17 ? 4 : 16;
         Result d = decode(wavImage(g, std::vector<uint8_t>(300, 0x11), 0xFFFFFFF0u));
         ASSERT_TRUE(d.ok) << tag;
-        EXPECT_LE(d.frames, 1500) << tag;  // bounded by the bytes present, not the header
+        EXPECT_LE(d.frames, 1500) << tag; // bounded by the bytes present, not the header
     }
 }
 
@@ -215,9 +243,15 @@ TEST(Damaged, MsAdpcmPredictorBeyondTheTableActsAsTheFirstPair) {
     f.blockAlign = 64;
     f.bits = 4;
     std::vector<uint8_t> block(64);
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] = uint8_t(i * 37 + 11);
-    block[1] = 0x40; block[2] = 0x00;  // delta 64
-    auto withIndex = [&](uint8_t idx) { auto b = block; b[0] = idx; return b; };
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = uint8_t(i * 37 + 11);
+    block[1] = 0x40;
+    block[2] = 0x00; // delta 64
+    auto withIndex = [&](uint8_t idx) {
+        auto b = block;
+        b[0] = idx;
+        return b;
+    };
     Result zero = decode(wavImage(f, withIndex(0)), "pred0.wav");
     Result nine = decode(wavImage(f, withIndex(9)), "pred9.wav");
     Result big = decode(wavImage(f, withIndex(255)), "pred255.wav");
@@ -233,14 +267,16 @@ TEST(Damaged, ImaStepIndexIsClippedAndSamplesSaturate) {
     f.tag = 17;
     f.blockAlign = 36;
     f.bits = 4;
-    std::vector<uint8_t> data(36, 0x77);  // largest positive code everywhere
-    data[0] = 0x00; data[1] = 0x7F;       // first sample 32512
-    data[2] = 200;                        // step index far beyond 88
+    std::vector<uint8_t> data(36, 0x77); // largest positive code everywhere
+    data[0] = 0x00;
+    data[1] = 0x7F; // first sample 32512
+    data[2] = 200;  // step index far beyond 88
     Result r = decode(wavImage(f, data));
     ASSERT_TRUE(r.ok);
     ASSERT_EQ(r.frames, 65);
     EXPECT_EQ(r.samples[0], 32512);
-    for (std::size_t i = 1; i < r.samples.size(); ++i) EXPECT_EQ(r.samples[i], 32767);
+    for (std::size_t i = 1; i < r.samples.size(); ++i)
+        EXPECT_EQ(r.samples[i], 32767);
 }
 
 TEST(Channels, MoreThanTwoChannelsFollowTheFormulas) {
@@ -292,4 +328,4 @@ TEST(Derive, PcmHeaderFromAnySource) {
     EXPECT_EQ(pcm.dataSize, 1234u);
 }
 
-}  // namespace
+} // namespace

@@ -1,7 +1,7 @@
 // The header walk: where chunks may sit, what is skipped, what is refused.
 
-#include "tests/soundfile/TestFiles.h"
 #include "soundfile/WavFile.h"
+#include "tests/soundfile/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,11 @@ bool readImage(const std::vector<uint8_t>& bytes, soundfile::WavHeaderInfo& h, s
                long* position = nullptr) {
     std::FILE* f = fmemopen(const_cast<uint8_t*>(bytes.data()), bytes.size(), "rb");
     EXPECT_NE(f, nullptr);
-    if (!f) return false;
+    if (!f)
+        return false;
     const bool ok = soundfile::readWavHeader(h, f, error);
-    if (position) *position = std::ftell(f);
+    if (position)
+        *position = std::ftell(f);
     std::fclose(f);
     return ok;
 }
@@ -83,7 +85,7 @@ TEST(WavHeader, ChunksBetweenFormatAndDataArePassedOver) {
     fmtChunk(b, Fmt{});
     b.id("LIST").u32(7).raw({'I', 'N', 'F', 'O', 'x', 'y', 'z'});
     b.id("cue ").u32(4).u32(0x12345678);
-    b.id("fact").u32(4).id("data");  // a "data" inside the fact body is skipped
+    b.id("fact").u32(4).id("data"); // a "data" inside the fact body is skipped
     b.id("data").u32(8).raw(kData);
     long pos = 0;
     soundfile::WavHeaderInfo h = readImage(b.v, &pos);
@@ -93,8 +95,22 @@ TEST(WavHeader, ChunksBetweenFormatAndDataArePassedOver) {
 
 TEST(WavHeader, ExtensibleFormatTakesItsSubFormatTag) {
     Bytes b;
-    b.id("RIFF").u32(0).id("WAVE").id("fmt ").u32(40).u16(0xFFFE).u16(1).u32(8000).u32(32000)
-        .u16(4).u16(32).u16(22).u16(32).u32(4).u16(3).zeros(14);
+    b.id("RIFF")
+        .u32(0)
+        .id("WAVE")
+        .id("fmt ")
+        .u32(40)
+        .u16(0xFFFE)
+        .u16(1)
+        .u32(8000)
+        .u32(32000)
+        .u16(4)
+        .u16(32)
+        .u16(22)
+        .u16(32)
+        .u32(4)
+        .u16(3)
+        .zeros(14);
     b.id("data").u32(0);
     soundfile::WavHeaderInfo h = readImage(b.v);
     EXPECT_EQ(h.formatTag, 3);
@@ -119,11 +135,22 @@ TEST(WavHeader, UnreadableStructuresAreUnknownFormat) {
     fmtChunk(noData, f);
     noData.id("junk").u32(4).u32(0);
     bad.push_back(noData.v);
-    bad.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 30));  // cut in the fmt chunk
-    bad.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 42));  // cut in the data size
+    bad.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 30)); // cut in the fmt chunk
+    bad.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 42)); // cut in the data size
     Bytes shortFmt;
-    shortFmt.id("RIFF").u32(0).id("WAVE").id("fmt ").u32(12).u16(1).u16(1).u32(8000).u32(16000)
-        .u16(2).u16(16).id("data").u32(0);
+    shortFmt.id("RIFF")
+        .u32(0)
+        .id("WAVE")
+        .id("fmt ")
+        .u32(12)
+        .u16(1)
+        .u16(1)
+        .u32(8000)
+        .u32(16000)
+        .u16(2)
+        .u16(16)
+        .id("data")
+        .u32(0);
     bad.push_back(shortFmt.v);
     Bytes hugeFact;
     hugeFact.id("RIFF").u32(0).id("WAVE");
@@ -155,4 +182,4 @@ TEST(WavHeader, ReadWavSamplesRaisesForAFileWithoutData) {
     EXPECT_EQ(block, nullptr);
 }
 
-}  // namespace
+} // namespace

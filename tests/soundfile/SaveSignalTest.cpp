@@ -2,8 +2,8 @@
 // and the batch, through the files they leave.
 
 #include "soundfile/SaveSignal.h"
-#include "tests/soundfile/TestFiles.h"
 #include "soundfile/RawPcm.h"
+#include "tests/soundfile/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +63,8 @@ TEST(SaveSignal, WritesTheChosenFramesOfBothPlanesInterleaved) {
     s.planes[1] = right.data();
     s.sampleRate = 11025;
     s.channels = 2;
-    soundfile::WavHeaderInfo source{18, soundfile::WavImaAdpcm, 1, 8000, 4055, 256, 4, 1000}, header;
+    soundfile::WavHeaderInfo source{18, soundfile::WavImaAdpcm, 1, 8000, 4055, 256, 4, 1000},
+        header;
     std::string error;
     const std::string path = scratch("part.wav");
     ASSERT_TRUE(soundfile::saveSignal(path, s, 1, 3, source, header, error)) << error;
@@ -91,7 +92,8 @@ TEST(SaveSignal, AFailedSaveGivesTheWritersReasonAndStillTheHeader) {
     s.channels = 7; // taken as stereo
     soundfile::WavHeaderInfo header;
     std::string error;
-    EXPECT_FALSE(soundfile::saveSignal(scratch("no-dir/x.wav"), s, 0, 2, soundfile::WavHeaderInfo{}, header, error));
+    EXPECT_FALSE(soundfile::saveSignal(scratch("no-dir/x.wav"), s, 0, 2, soundfile::WavHeaderInfo{},
+                                       header, error));
     EXPECT_NE(error.find("no-dir/x.wav"), std::string::npos) << error;
     EXPECT_EQ(header.channels, 2);
     EXPECT_EQ(header.dataSize, 8u);
@@ -107,7 +109,8 @@ TEST(SaveChannel, EightBitSignalsKeepTheLowByteAndOtherSizesAreRefused) {
     EXPECT_EQ(b[46], 0x7F);
     EXPECT_EQ(b[47], 0x00);
 
-    EXPECT_FALSE(soundfile::saveChannel(scratch("twelve.wav"), samples.data(), 8000, 12, 0, 4, error));
+    EXPECT_FALSE(
+        soundfile::saveChannel(scratch("twelve.wav"), samples.data(), 8000, 12, 0, 4, error));
     EXPECT_EQ(error, "Signals of 12 bits per sample cannot be saved.");
 }
 

@@ -23,7 +23,8 @@ Loaded load(const std::string& path, int32_t maxFrames) {
     Loaded l;
     int16_t* block = nullptr;
     std::string message;
-    EXPECT_TRUE(soundfile::readSoundSamples(l.header, path, maxFrames, l.frames, block, message)) << message;
+    EXPECT_TRUE(soundfile::readSoundSamples(l.header, path, maxFrames, l.frames, block, message))
+        << message;
     if (block)
         l.samples.assign(block, block + std::size_t(l.frames) * l.header.channels);
     delete[] block;
@@ -153,8 +154,9 @@ TEST(SoundLoad, FailuresAreThoseOfAWav) {
                {'f', 'L', 'a', 'C', 0, 0, 0, 34, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9});
     EXPECT_TRUE(soundfile::isOtherAudioFile(scratch("broken.flac")));
     frames = 7;
-    EXPECT_THROW(soundfile::readSoundSamples(h, scratch("broken.flac"), 100, frames, block, message),
-                 soundfile::UnknownFormat);
+    EXPECT_THROW(
+        soundfile::readSoundSamples(h, scratch("broken.flac"), 100, frames, block, message),
+        soundfile::UnknownFormat);
     EXPECT_EQ(frames, 7);
     EXPECT_EQ(block, nullptr);
     // A WAV of an encoding nobody decodes gives the WAV decoder's text.

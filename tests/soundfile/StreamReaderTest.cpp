@@ -4,9 +4,9 @@
 // libsndfile formats and the FLAC writer; metadata travels.
 
 #include "soundfile/AudioStream.h"
-#include "tests/soundfile/TestFiles.h"
 #include "soundfile/WavFile.h"
 #include "soundfile/WavLoad.h"
+#include "tests/soundfile/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,8 @@ std::vector<int16_t> wholeFile(const std::string& path, int& channels) {
     return v;
 }
 
-std::vector<int16_t> streamed(const std::string& path, bool pipe, soundfile::AudioInfo* info = nullptr) {
+std::vector<int16_t> streamed(const std::string& path, bool pipe,
+                              soundfile::AudioInfo* info = nullptr) {
     std::unique_ptr<soundfile::AudioReader> r;
     std::string err;
     std::FILE* f = pipe ? popen(("cat '" + path + "'").c_str(), "r") : nullptr;
@@ -132,8 +133,9 @@ TEST(StreamReader, ChunksBetweenFormatAndDataAndDamage) {
     EXPECT_EQ(err.find('\n'), std::string::npos);
 }
 
-std::vector<int16_t> writeThenRead(const soundfile::WriterSettings& settings, const std::vector<int16_t>& sig,
-                                   const std::string& path, soundfile::AudioInfo* info = nullptr) {
+std::vector<int16_t> writeThenRead(const soundfile::WriterSettings& settings,
+                                   const std::vector<int16_t>& sig, const std::string& path,
+                                   soundfile::AudioInfo* info = nullptr) {
     std::unique_ptr<soundfile::AudioWriter> w;
     std::string err;
     EXPECT_TRUE(soundfile::openAudioWriter(path, settings, w, err)) << err;
@@ -141,7 +143,8 @@ std::vector<int16_t> writeThenRead(const soundfile::WriterSettings& settings, co
         return {};
     const std::size_t frames = sig.size() / std::size_t(settings.channels);
     EXPECT_TRUE(w->write(sig.data(), frames / 2, err)) << err;
-    EXPECT_TRUE(w->write(sig.data() + frames / 2 * settings.channels, frames - frames / 2, err)) << err;
+    EXPECT_TRUE(w->write(sig.data() + frames / 2 * settings.channels, frames - frames / 2, err))
+        << err;
     EXPECT_TRUE(w->finish(err)) << err;
     return streamed(path, false, info);
 }

@@ -25,12 +25,15 @@ inline std::filesystem::path scratchDir() {
     struct Scratch {
         std::filesystem::path path;
         Scratch() {
-            std::string tmpl = (std::filesystem::temp_directory_path() / "silvane-sf-XXXXXX").string();
-            if (mkdtemp(tmpl.data())) path = tmpl;
+            std::string tmpl =
+                (std::filesystem::temp_directory_path() / "silvane-sf-XXXXXX").string();
+            if (mkdtemp(tmpl.data()))
+                path = tmpl;
         }
         ~Scratch() {
             std::error_code ec;
-            if (!path.empty()) std::filesystem::remove_all(path, ec);
+            if (!path.empty())
+                std::filesystem::remove_all(path, ec);
         }
     };
     static Scratch dir;
@@ -42,11 +45,13 @@ inline std::filesystem::path scratchDir() {
     return dir.path;
 }
 
-inline std::string scratch(const std::string& name) { return (scratchDir() / name).string(); }
+inline std::string scratch(const std::string& name) {
+    return (scratchDir() / name).string();
+}
 
 inline void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                               std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 inline std::vector<uint8_t> readBytes(const std::string& path) {
@@ -57,12 +62,32 @@ inline std::vector<uint8_t> readBytes(const std::string& path) {
 // Little-endian byte image builder.
 struct Bytes {
     std::vector<uint8_t> v;
-    Bytes& id(const char* s) { v.insert(v.end(), s, s + 4); return *this; }
-    Bytes& u32(uint32_t x) { for (int i = 0; i < 4; ++i) v.push_back(uint8_t(x >> (8 * i))); return *this; }
-    Bytes& u16(uint16_t x) { v.push_back(uint8_t(x)); v.push_back(uint8_t(x >> 8)); return *this; }
-    Bytes& u8(uint8_t x) { v.push_back(x); return *this; }
-    Bytes& zeros(std::size_t n) { v.insert(v.end(), n, 0); return *this; }
-    Bytes& raw(const std::vector<uint8_t>& b) { v.insert(v.end(), b.begin(), b.end()); return *this; }
+    Bytes& id(const char* s) {
+        v.insert(v.end(), s, s + 4);
+        return *this;
+    }
+    Bytes& u32(uint32_t x) {
+        for (int i = 0; i < 4; ++i)
+            v.push_back(uint8_t(x >> (8 * i)));
+        return *this;
+    }
+    Bytes& u16(uint16_t x) {
+        v.push_back(uint8_t(x));
+        v.push_back(uint8_t(x >> 8));
+        return *this;
+    }
+    Bytes& u8(uint8_t x) {
+        v.push_back(x);
+        return *this;
+    }
+    Bytes& zeros(std::size_t n) {
+        v.insert(v.end(), n, 0);
+        return *this;
+    }
+    Bytes& raw(const std::vector<uint8_t>& b) {
+        v.insert(v.end(), b.begin(), b.end());
+        return *this;
+    }
 };
 
 struct Fmt {
@@ -73,9 +98,16 @@ struct Fmt {
 };
 
 inline Bytes& fmtChunk(Bytes& b, const Fmt& f) {
-    b.id("fmt ").u32(f.size).u16(f.tag).u16(f.channels).u32(f.rate)
-        .u32(f.rate * f.blockAlign).u16(f.blockAlign).u16(f.bits);
-    if (f.size > 16) b.zeros(f.size - 16);
+    b.id("fmt ")
+        .u32(f.size)
+        .u16(f.tag)
+        .u16(f.channels)
+        .u32(f.rate)
+        .u32(f.rate * f.blockAlign)
+        .u16(f.blockAlign)
+        .u16(f.bits);
+    if (f.size > 16)
+        b.zeros(f.size - 16);
     return b;
 }
 
@@ -91,7 +123,10 @@ inline std::vector<uint8_t> wavImage(const Fmt& f, const std::vector<uint8_t>& d
 
 inline std::vector<uint8_t> le16(const std::vector<int16_t>& s) {
     std::vector<uint8_t> out;
-    for (int16_t x : s) { out.push_back(uint8_t(x)); out.push_back(uint8_t(uint16_t(x) >> 8)); }
+    for (int16_t x : s) {
+        out.push_back(uint8_t(x));
+        out.push_back(uint8_t(uint16_t(x) >> 8));
+    }
     return out;
 }
 
@@ -107,7 +142,8 @@ inline std::vector<int16_t> testSignal(int frames, int channels, int rate, int p
             phase[c % 2] += 2 * 3.14159265358979 * f * (c % 2 ? 0.7 : 1.0) / rate;
             lcg = lcg * 1664525u + 1013904223u;
             double noise = (double(lcg >> 8) / double(1 << 24) - 0.5) * 0.2;
-            s[std::size_t(i) * channels + c] = int16_t(peak * (0.75 * std::sin(phase[c % 2]) + noise));
+            s[std::size_t(i) * channels + c] =
+                int16_t(peak * (0.75 * std::sin(phase[c % 2]) + noise));
         }
     }
     return s;
@@ -120,11 +156,13 @@ inline std::string writeTestWav(const std::string& path, int frames, int channel
     std::string err;
     const auto sig = testSignal(frames, channels, rate, peak);
     EXPECT_TRUE(soundfile::writePcmWav(path, uint32_t(rate), uint16_t(channels), sig.data(),
-                            std::size_t(frames), err))
+                                       std::size_t(frames), err))
         << err;
     return path;
 }
 
-inline int run(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); }
+inline int run(const std::string& cmd) {
+    return std::system((cmd + " >/dev/null 2>&1").c_str());
+}
 
-}  // namespace testfiles
+} // namespace testfiles

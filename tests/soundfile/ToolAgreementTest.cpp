@@ -2,8 +2,8 @@
 // our own test signal, must decode to exactly the samples an independent
 // decoder gives.
 
-#include "tests/soundfile/TestFiles.h"
 #include "soundfile/WavFile.h"
+#include "tests/soundfile/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +15,14 @@ struct Case {
     const char* name;
     int channels;
     int rate;
-    const char* encode;     // {src} -> {enc}
-    const char* reference;  // {enc} -> {ref} as raw signed 16-bit little-endian
+    const char* encode;    // {src} -> {enc}
+    const char* reference; // {enc} -> {ref} as raw signed 16-bit little-endian
     uint16_t expectedTag;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const char* kSoxRef = "sox -D {enc} -t raw -e signed-integer -b 16 -L {ref}";
 const char* kFfRef = "ffmpeg -v error -y -i {enc} -f s16le {ref}";
@@ -28,7 +30,8 @@ const char* kFfRef = "ffmpeg -v error -y -i {enc} -f s16le {ref}";
 std::string expand(std::string cmd, const std::string& src, const std::string& enc,
                    const std::string& ref) {
     auto put = [&](const std::string& key, const std::string& val) {
-        for (std::size_t p; (p = cmd.find(key)) != std::string::npos;) cmd.replace(p, key.size(), val);
+        for (std::size_t p; (p = cmd.find(key)) != std::string::npos;)
+            cmd.replace(p, key.size(), val);
     };
     put("{src}", src);
     put("{enc}", enc);
@@ -47,7 +50,8 @@ TEST_P(ToolAgreement, DecodesAsTheReferenceDecoder) {
     auto signal = testSignal(c.rate * 2 + 123, c.channels, c.rate, 15000);
     std::string err;
     ASSERT_TRUE(soundfile::writePcmWav(src, uint32_t(c.rate), uint16_t(c.channels), signal.data(),
-                            signal.size() / c.channels, err)) << err;
+                                       signal.size() / c.channels, err))
+        << err;
     ASSERT_EQ(run(expand(c.encode, src, enc, ref)), 0) << expand(c.encode, src, enc, ref);
     ASSERT_EQ(run(expand(c.reference, src, enc, ref)), 0) << expand(c.reference, src, enc, ref);
 
@@ -67,9 +71,13 @@ TEST_P(ToolAgreement, DecodesAsTheReferenceDecoder) {
     ASSERT_EQ(std::size_t(frames) * c.channels, expected.size());
     std::size_t firstDiff = expected.size();
     for (std::size_t i = 0; i < expected.size(); ++i)
-        if (block[i] != expected[i]) { firstDiff = i; break; }
-    EXPECT_EQ(firstDiff, expected.size()) << "first differing sample " << firstDiff << ": ours "
-                                          << block[firstDiff] << ", reference " << expected[firstDiff];
+        if (block[i] != expected[i]) {
+            firstDiff = i;
+            break;
+        }
+    EXPECT_EQ(firstDiff, expected.size())
+        << "first differing sample " << firstDiff << ": ours " << block[firstDiff] << ", reference "
+        << expected[firstDiff];
 }
 
 const Case kCases[] = {
@@ -88,21 +96,25 @@ const Case kCases[] = {
     {"ffmpeg-u8-stereo", 2, 8000, "ffmpeg -v error -y -i {src} -c:a pcm_u8 {enc}", kFfRef, 1},
     {"ffmpeg-alaw-mono", 1, 8000, "ffmpeg -v error -y -i {src} -c:a pcm_alaw {enc}", kFfRef, 6},
     {"ffmpeg-ulaw-stereo", 2, 8000, "ffmpeg -v error -y -i {src} -c:a pcm_mulaw {enc}", kFfRef, 7},
-    {"ffmpeg-float-stereo", 2, 16000, "ffmpeg -v error -y -i {src} -c:a pcm_f32le {enc}", kFfRef, 3},
+    {"ffmpeg-float-stereo", 2, 16000, "ffmpeg -v error -y -i {src} -c:a pcm_f32le {enc}", kFfRef,
+     3},
     {"ffmpeg-s24-stereo", 2, 16000, "ffmpeg -v error -y -i {src} -c:a pcm_s24le {enc}", kFfRef, 1},
-    {"ffmpeg-msadpcm-stereo", 2, 8000, "ffmpeg -v error -y -i {src} -c:a adpcm_ms {enc}", kFfRef, 2},
+    {"ffmpeg-msadpcm-stereo", 2, 8000, "ffmpeg -v error -y -i {src} -c:a adpcm_ms {enc}", kFfRef,
+     2},
     {"ffmpeg-msadpcm-mono", 1, 16000, "ffmpeg -v error -y -i {src} -c:a adpcm_ms {enc}", kFfRef, 2},
     // ffmpeg's IMA decoder computes the step exactly rather than by the
     // shift-and-add rule of the format, so its own files are checked against sox.
-    {"ffmpeg-ima-stereo", 2, 8000, "ffmpeg -v error -y -i {src} -c:a adpcm_ima_wav {enc}", kSoxRef, 17},
+    {"ffmpeg-ima-stereo", 2, 8000, "ffmpeg -v error -y -i {src} -c:a adpcm_ima_wav {enc}", kSoxRef,
+     17},
     {"ffmpeg-gsm-mono", 1, 8000, "ffmpeg -v error -y -i {src} -c:a libgsm_ms {enc}", kFfRef, 49},
 };
 
-INSTANTIATE_TEST_SUITE_P(Formats, ToolAgreement, ::testing::ValuesIn(kCases),
-                         [](const auto& info) {
-                             std::string n = info.param.name;
-                             for (char& ch : n) if (ch == '-') ch = '_';
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Formats, ToolAgreement, ::testing::ValuesIn(kCases), [](const auto& info) {
+    std::string n = info.param.name;
+    for (char& ch : n)
+        if (ch == '-')
+            ch = '_';
+    return n;
+});
 
-}  // namespace
+} // namespace

@@ -1,8 +1,8 @@
 // The two written layouts, byte for byte, and what a failed save leaves behind.
 
 #include "base/SafeFile.h"
-#include "tests/soundfile/TestFiles.h"
 #include "soundfile/WavFile.h"
+#include "tests/soundfile/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,12 @@ using namespace testfiles;
 namespace {
 
 uint32_t u32At(const std::vector<uint8_t>& b, std::size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+           uint32_t(b[at + 3]) << 24;
 }
-uint16_t u16At(const std::vector<uint8_t>& b, std::size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
+uint16_t u16At(const std::vector<uint8_t>& b, std::size_t at) {
+    return uint16_t(b[at] | b[at + 1] << 8);
+}
 std::string idAt(const std::vector<uint8_t>& b, std::size_t at) {
     return std::string(reinterpret_cast<const char*>(b.data() + at), 4);
 }
@@ -103,7 +106,7 @@ TEST(HeaderWriter, LargerFormatSizeIsZeroPadded) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     soundfile::writeWavHeader(h, f);
-    soundfile::writeWavHeader(h, nullptr);  // a missing stream is ignored
+    soundfile::writeWavHeader(h, nullptr); // a missing stream is ignored
     std::fclose(f);
     auto b = readBytes(path);
     ASSERT_EQ(b.size(), 58u);
@@ -155,13 +158,14 @@ TEST(FailedSaves, ExistingFileSurvivesAFailedWrite) {
     ASSERT_NE(f, nullptr);
     std::fputc('x', f);
     std::fseek(f, 0, SEEK_SET);
-    (void)std::fgetc(f);  // reading a write-only stream sets its error flag
+    (void)std::fgetc(f); // reading a write-only stream sets its error flag
     EXPECT_FALSE(w.commit());
     EXPECT_EQ(readBytes(path), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 TEST(FailedSaves, FullDiskIsReported) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
     // Writing through a stream onto a full device must not be reported as success.
     base::SafeFileWriter w;
     std::FILE* f = w.open(scratch("full.wav"));
@@ -174,7 +178,7 @@ TEST(FailedSaves, FullDiskIsReported) {
     EXPECT_FALSE(std::filesystem::exists(scratch("full.wav")));
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -202,4 +206,4 @@ TEST(HeaderWriter, PlanarChannelsAreInterleavedFromTheFirstFrame) {
     EXPECT_EQ(readBytes(path).size(), 56u + 40000u);
 }
 
-}  // namespace
+} // namespace

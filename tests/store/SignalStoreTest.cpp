@@ -43,7 +43,8 @@ std::size_t heapInUse() {
 // A mono 16-bit file of `frames` frames in the temporary directory.
 std::string writeMonoFile(const std::string& name, int32_t frames) {
     std::vector<int16_t> s(static_cast<std::size_t>(frames));
-    for (std::size_t i = 0; i < s.size(); ++i) s[i] = int16_t(i % 2000 - 1000);
+    for (std::size_t i = 0; i < s.size(); ++i)
+        s[i] = int16_t(i % 2000 - 1000);
     const std::string path = (std::filesystem::temp_directory_path() / name).string();
     std::string error;
     EXPECT_TRUE(soundfile::writePcmWav(path, 16000, 1, s.data(), s.size(), error)) << error;
@@ -51,14 +52,16 @@ std::string writeMonoFile(const std::string& name, int32_t frames) {
 }
 
 TEST(Store, DestroyingTheStoreFreesTheReadersBlock) {
-    constexpr int32_t kFrames = 1 << 20;  // a 2 MB block
+    constexpr int32_t kFrames = 1 << 20; // a 2 MB block
     const std::string path = writeMonoFile("silvane-store-block.wav", kFrames);
     const std::size_t before = heapInUse();
     {
         auto s = std::make_unique<app::SignalStore>();
         soundfile::WavHeaderInfo header;
         std::string reason;
-        ASSERT_EQ(s->readDecoded(path, processing::MaxOrigSamples, header, reason), app::SignalStore::ReadResult::Read) << reason;
+        ASSERT_EQ(s->readDecoded(path, processing::MaxOrigSamples, header, reason),
+                  app::SignalStore::ReadResult::Read)
+            << reason;
         ASSERT_EQ(s->decodedFrames, kFrames);
     }
     EXPECT_LT(heapInUse(), before + std::size_t(kFrames));
@@ -70,12 +73,15 @@ TEST(Store, ReadingTellsAMissingFileFromARefusedOneAndKeepsTheBlock) {
     soundfile::WavHeaderInfo header;
     std::string reason;
     const std::string good = writeMonoFile("silvane-store-good.wav", 100);
-    ASSERT_EQ(s->readDecoded(good, processing::MaxOrigSamples, header, reason), app::SignalStore::ReadResult::Read);
+    ASSERT_EQ(s->readDecoded(good, processing::MaxOrigSamples, header, reason),
+              app::SignalStore::ReadResult::Read);
     const int16_t* block = s->decodedBuffer;
 
-    const std::string missing = (std::filesystem::temp_directory_path() / "silvane-store-none.wav").string();
+    const std::string missing =
+        (std::filesystem::temp_directory_path() / "silvane-store-none.wav").string();
     std::filesystem::remove(missing);
-    EXPECT_EQ(s->readDecoded(missing, processing::MaxOrigSamples, header, reason), app::SignalStore::ReadResult::CannotOpen);
+    EXPECT_EQ(s->readDecoded(missing, processing::MaxOrigSamples, header, reason),
+              app::SignalStore::ReadResult::CannotOpen);
     EXPECT_FALSE(reason.empty());
 
     // The same file with an encoding nobody decodes.
@@ -86,13 +92,15 @@ TEST(Store, ReadingTellsAMissingFileFromARefusedOneAndKeepsTheBlock) {
         f.put(char(0x55)).put(char(0));
     }
     reason.clear();
-    EXPECT_EQ(s->readDecoded(odd, processing::MaxOrigSamples, header, reason), app::SignalStore::ReadResult::Refused);
+    EXPECT_EQ(s->readDecoded(odd, processing::MaxOrigSamples, header, reason),
+              app::SignalStore::ReadResult::Refused);
     EXPECT_FALSE(reason.empty());
     EXPECT_EQ(s->decodedBuffer, block);
     EXPECT_EQ(s->decodedFrames, 100);
     EXPECT_EQ(header.channels, 1);
     EXPECT_EQ(header.formatTag, 1);
-    for (const std::string& p : {good, odd}) std::filesystem::remove(p);
+    for (const std::string& p : {good, odd})
+        std::filesystem::remove(p);
 }
 
 // The reader's block, put in place as readDecoded leaves it.
@@ -194,11 +202,11 @@ TEST(Store, CutCopyAndMixWorkOnOneSideOverItsLength) {
     s->changedSamples[1][0] = 32767;
     s->changedSamples[1][1] = 0;
     s->changed.mixIntoRight(1);
-    EXPECT_EQ(s->changedSamples[1][0], -32768);  // saturated
+    EXPECT_EQ(s->changedSamples[1][0], -32768); // saturated
     EXPECT_EQ(s->changedSamples[1][1], 20);
     s->changed.mixIntoRight(-1);
-    EXPECT_EQ(s->changedSamples[1][1], 0);     // -(20 - 20)
-    EXPECT_EQ(s->changedSamples[1][2], -30);  // -(30 - 0)
+    EXPECT_EQ(s->changedSamples[1][1], 0);   // -(20 - 20)
+    EXPECT_EQ(s->changedSamples[1][2], -30); // -(30 - 0)
     // Nothing beyond the length is touched.
     EXPECT_EQ(s->origSamples[0][2], 3);
 }
@@ -206,13 +214,14 @@ TEST(Store, CutCopyAndMixWorkOnOneSideOverItsLength) {
 TEST(Store, ARecordingIsCountedFromTheDeviceOrTheClock) {
     auto s = std::make_unique<app::SignalStore>();
     app::setFormat(s->recorder, 8000, 2);
-    for (int i = 0; i < 8; ++i) s->recordBuffer[0][i] = int16_t(i + 1);
+    for (int i = 0; i < 8; ++i)
+        s->recordBuffer[0][i] = int16_t(i + 1);
     s->fullScale = 256;
-    s->storeRecording(12, 0);  // three stereo frames
+    s->storeRecording(12, 0); // three stereo frames
     EXPECT_EQ(s->origLength, 3);
     EXPECT_EQ(s->origSamples[1][2], 6);
     EXPECT_EQ(s->fullScale, 32768);
-    s->storeRecording(0, 1000);  // no byte count: a second at 8000 Hz
+    s->storeRecording(0, 1000); // no byte count: a second at 8000 Hz
     EXPECT_EQ(s->origLength, 8000);
 }
 
@@ -265,7 +274,8 @@ TEST(Store, MonoAfterStereoZeroesTheRightChannel) {
     const std::vector<int16_t> mono{7, 8, 9};
     s->storeOriginal(mono.data(), 3, 1, 8000);
     EXPECT_EQ(s->origLength, 3);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(s->origSamples[1][i], 0) << i;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(s->origSamples[1][i], 0) << i;
     EXPECT_EQ(s->origSamples[0][2], 9);
     EXPECT_EQ(s->recorder.channels, 1u);
     EXPECT_EQ(s->recorder.sampleRate, 8000u);
@@ -340,4 +350,4 @@ TEST(Store, RunSignalCoversTheStoreArrays) {
     EXPECT_EQ(r.changedLength, &s->changedLength);
 }
 
-}  // namespace
+} // namespace
