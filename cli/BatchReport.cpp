@@ -1,6 +1,6 @@
-#include "BatchReport.h"
+#include "cli/BatchReport.h"
 
-#include "SafeFile.h"
+#include "base/SafeFile.h"
 
 #include <cstdio>
 

@@ -3,7 +3,7 @@
 // JSON (chosen by the report name's extension), with the program version and
 // the settings once.
 
-#include "CleanFile.h"
+#include "processing/CleanFile.h"
 
 #include <cstdint>
 #include <string>

@@ -2,13 +2,13 @@
 // through the same player and recorder records as the window uses. With
 // SILVANE_AUDIO=virtual they run on the virtual sound card.
 
-#include "Command.h"
+#include "cli/Command.h"
 
-#include "VirtualCard.h"
-#include "WavFile.h"
-#include "WavLoad.h"
-#include "WaveDevice.h"
-#include "WaveMessage.h"
+#include "platform/VirtualCard.h"
+#include "soundfile/WavFile.h"
+#include "soundfile/WavLoad.h"
+#include "audio/WaveDevice.h"
+#include "platform/WaveMessage.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,12 +1,12 @@
 // silvane-cli clean and batch: offline cleaning of one file or of a whole
 // collection, streamed through the frame rule of the window's processing run.
 
-#include "Command.h"
+#include "cli/Command.h"
 
-#include "BatchReport.h"
-#include "CleanFile.h"
-#include "FileDigest.h"
-#include "SafeFile.h"
+#include "cli/BatchReport.h"
+#include "processing/CleanFile.h"
+#include "soundfile/FileDigest.h"
+#include "base/SafeFile.h"
 #include "base/Text.h"
 
 #include <algorithm>

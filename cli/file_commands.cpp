@@ -1,11 +1,11 @@
 // silvane-cli info and convert: describe a sound file of any readable format
 // with its metadata, and rewrite any readable WAV file as 16-bit PCM.
 
-#include "Command.h"
+#include "cli/Command.h"
 
-#include "AudioStream.h"
-#include "SafeFile.h"
-#include "WavLoad.h"
+#include "soundfile/AudioStream.h"
+#include "base/SafeFile.h"
+#include "soundfile/WavLoad.h"
 
 #include <cstdio>
 #include <algorithm>

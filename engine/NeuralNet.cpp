@@ -5,10 +5,10 @@
 // Weight matrices are stored transposed (input-major), so each product is a sum of scaled rows
 // that the compiler vectorises without reordering any floating-point sum.
 
-#include "NeuralNet.h"
+#include "engine/NeuralNet.h"
 
-#include "FastMath.h"
-#include "NeuralWeights.h"
+#include "engine/FastMath.h"
+#include "engine/NeuralWeights.h"
 
 namespace veldra {
 namespace neural {

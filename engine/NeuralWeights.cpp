@@ -1,6 +1,6 @@
 // Written by train/export.py from train/checkpoint.pt (step 6000, 1.28 h of training); do not edit.
 
-#include "NeuralWeights.h"
+#include "engine/NeuralWeights.h"
 
 namespace veldra {
 namespace neural {

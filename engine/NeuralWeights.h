@@ -2,7 +2,7 @@
 // Weights of the learned speech estimator, written by train/export.py from the committed
 // training checkpoint (matrices transposed: input-major).
 
-#include "NeuralNet.h"
+#include "engine/NeuralNet.h"
 
 namespace veldra {
 namespace neural {

@@ -31,7 +31,7 @@
 //
 // No call allocates; scratch lives on the stack; all state is in the block.
 
-#include "veldra.h"
+#include "engine/veldra.h"
 
 #include <kiss_fftr.h>
 
@@ -39,8 +39,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "FastMath.h"
-#include "NeuralNet.h"
+#include "engine/FastMath.h"
+#include "engine/NeuralNet.h"
 
 namespace {
 

@@ -50,7 +50,7 @@ def _float_literal(v):
 def weights_cpp(model, source):
     sd = {k: v.detach().cpu().numpy() for k, v in model.state_dict().items()}
     out = ["// Written by train/export.py from " + source + "; do not edit.\n",
-           '#include "NeuralWeights.h"\n', "namespace veldra {\nnamespace neural {\n"]
+           '#include "engine/NeuralWeights.h"\n', "namespace veldra {\nnamespace neural {\n"]
     out.append(c_array("kBandHz", F.BAND_HZ))
     out.append(c_array("kInputT", sd["fc_in.weight"].T))
     out.append(c_array("kInputBias", sd["fc_in.bias"]))

@@ -1,9 +1,9 @@
 // silvane-cli devices, play and record, run as a user would, on the virtual
 // card in real time.
 
-#include "WavFile.h"
-#include "WavLoad.h"
-#include "WaveDriver.h"
+#include "soundfile/WavFile.h"
+#include "soundfile/WavLoad.h"
+#include "platform/WaveDriver.h"
 
 #include <gtest/gtest.h>
 

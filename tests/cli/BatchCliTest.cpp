@@ -3,10 +3,10 @@
 // finished results alone, reports with checksums, progress and exit status;
 // metadata travelling with the files.
 
-#include "AudioStream.h"
-#include "Shell.h"
-#include "TestFiles.h"
-#include "WavFile.h"
+#include "soundfile/AudioStream.h"
+#include "tests/cli/Shell.h"
+#include "tests/soundfile/TestFiles.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

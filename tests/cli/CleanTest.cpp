@@ -3,9 +3,9 @@
 // nothing is overwritten unless asked; failures are reported and do not stop
 // a batch.
 
-#include "CleanFile.h"
-#include "TestFiles.h"
-#include "WavFile.h"
+#include "processing/CleanFile.h"
+#include "tests/soundfile/TestFiles.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // between decoders; damaged and truncated files end in one line of error and
 // no output, never a crash.
 
-#include "Shell.h"
-#include "TestFiles.h"
-#include "WavFile.h"
+#include "tests/cli/Shell.h"
+#include "tests/soundfile/TestFiles.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

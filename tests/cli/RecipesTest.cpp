@@ -3,9 +3,9 @@
 // builds), the Slurm array script with the task variable set by hand, and the
 // merge of per-task reports.
 
-#include "Shell.h"
-#include "TestFiles.h"
-#include "WavFile.h"
+#include "tests/cli/Shell.h"
+#include "tests/soundfile/TestFiles.h"
+#include "soundfile/WavFile.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // $CLI (and $SILVANE_CLI, which the recipes' scripts read), and returns its exit
 // status and what it wrote. Files live in the test program's scratch directory.
 
-#include "TestFiles.h"
+#include "tests/soundfile/TestFiles.h"
 
 #include <cstdlib>
 #include <string>

@@ -2,11 +2,11 @@
 // it can hold, exactly the input's length, pipes in both directions, and no
 // file ever replaced without -y.
 
-#include "ChannelLayout.h"
-#include "CleanFile.h"
-#include "Shell.h"
-#include "TestFiles.h"
-#include "WavLoad.h"
+#include "processing/ChannelLayout.h"
+#include "processing/CleanFile.h"
+#include "tests/cli/Shell.h"
+#include "tests/soundfile/TestFiles.h"
+#include "soundfile/WavLoad.h"
 
 #include <gtest/gtest.h>
 
