@@ -1,9 +1,10 @@
 """On-the-fly noisy speech: every batch is made from the speech and noise pools and the noise
 generators below, seeded by (seed, step) so a resumed run sees exactly the batches it would have
 seen. Each example is 4 s: speech utterances with pauses (some examples speech-free, some
-noise-free; from RECIPE2_FROM_BATCH on, the second recipe below), random spectral tilt and band limits, reverberation, one to three noises at
--10..30 dB SNR, a level of -45..-5 dBFS, sometimes clipping, rounded to 16 bits; then resampled to
-the batch's rate, since the engine runs the same network at every rate.
+noise-free), random spectral tilt and band limits, reverberation, one to three noises at
+-10..30 dB SNR, a level of -45..-5 dBFS, sometimes clipping, rounded to 16 bits (from
+RECIPE2_FROM_BATCH on, the second recipe below); then resampled to the batch's rate, since the
+engine runs the same network at every rate.
 """
 
 import csv
@@ -22,8 +23,8 @@ RATE = 16000
 SECONDS = 4.0
 # Batches from this number on (optimizer step 6,000 at two steps per batch) follow the second
 # recipe: more babble, crowds of up to 24 talkers, SNR down to -10 dB more often, longer
-# speech-free stretches. Earlier batches are exactly what they were, so a run from nothing still
-# passes through the same step-6,000 checkpoint.
+# speech-free stretches. Earlier batches are exactly what they were: from the same pool, a run
+# from nothing still sees the first recipe's batches up to step 6,000.
 RECIPE2_FROM_BATCH = 3000
 RATES = [(16000, 0.5), (8000, 0.17), (11025, 0.1), (22050, 0.05), (32000, 0.06), (44100, 0.05),
          (48000, 0.07)]
