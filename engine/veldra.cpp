@@ -125,14 +125,19 @@ constexpr float kVadFloorMargin = 3.0f;
 // tracker's by kNoiseOverestimate: measured on the development corpus, the network's noise
 // estimate after a few hours of training was still noisier than the tracker, while its
 // presence and gain were what told speech from noise. Its band presence is the a-priori
-// presence of the OM-LSA rule, capped so no bin is ever certain to hold no speech, and its band
-// gain caps the per-bin gain with weight kNeuralBandGainWeight (in the log domain). Above
-// 8 kHz, outside the network's bands, the tracker's noise and the top band's presence and gain
-// serve.
+// presence of the OM-LSA rule, capped so no bin is ever certain to hold no speech. Each bin's
+// gain starts from the network's band gain and moves toward the per-bin OM-LSA gain (in the log
+// domain): kNeuralTowardLower of the way where the OM-LSA gain is lower (the band gain already
+// knows speech from speech-like noise; the bins only carve the harmonics a little deeper), and
+// voice * presence^kNeuralPresenceRoot of the way where it is higher (inside speech the bins
+// restore what the coarse band gain would cut off between harmonics; in pauses they cannot
+// lift the band's suppression). Above 8 kHz, outside the network's bands, the tracker's noise
+// and the top band's presence and gain serve.
 constexpr float kNeuralNoiseSmoothing = 0.9f;
 constexpr float kNeuralNoiseShare = 0.0f;
 constexpr float kNeuralAbsenceMax = 0.995f;
-constexpr float kNeuralBandGainWeight = 0.5f;
+constexpr float kNeuralTowardLower = 0.2f;
+constexpr float kNeuralPresenceRoot = 0.125f;
 constexpr float kNeuralVoiceThreshold = 0.5f;
 
 // Equalizer points are clamped to [0, kMaxEqGain]; a NaN point counts as 1.
@@ -665,19 +670,25 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             gain[k] = g < floorGain ? floorGain : g;
         }
     } else if (neural) {
-        // OM-LSA with the network's presence as the a-priori presence; the band gain then caps
-        // each bin's gain (geometric blend), which keeps pauses and speech-like noise at the floor.
+        // OM-LSA with the network's presence as the a-priori presence; each bin's gain then
+        // starts from the band gain and moves part of the way toward the OM-LSA gain (see
+        // kNeuralTowardLower), which keeps pauses and speech-like noise at the band's level.
         alignas(16) float absence[kMaxBins];
+        alignas(16) float raise[kMaxBins];  // how far toward a higher OM-LSA gain
+        const float voice = estimate.voice;
         for (int k = 0; k < bins; ++k) {
-            const float q = 1.0f - bandPresence[k];
+            const float presence = bandPresence[k] > 1e-6f ? bandPresence[k] : 1e-6f;
+            const float q = 1.0f - presence;
             absence[k] = q > kNeuralAbsenceMax ? kNeuralAbsenceMax : q;
+            raise[k] = voice * fastExp(kNeuralPresenceRoot * fastLog(presence));
         }
         const float* logBand = bandGain; // neuralStep gives the band gain in ln units
         omlsaGains(
             bins, xi, gammaPost, power, absence,
             [&](int k, float p, float logGh1) {
-                return (1.0f - kNeuralBandGainWeight) * (p * logGh1 + (1.0f - p) * logFloor) +
-                       kNeuralBandGainWeight * logBand[k];
+                const float omlsa = p * logGh1 + (1.0f - p) * logFloor;
+                const float toward = omlsa < logBand[k] ? kNeuralTowardLower : raise[k];
+                return logBand[k] + toward * (omlsa - logBand[k]);
             },
             floorGain, speechPrev, gain);
     } else {

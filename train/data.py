@@ -2,8 +2,9 @@
 generators below, seeded by (seed, step) so a resumed run sees exactly the batches it would have
 seen. Each example is 4 s: speech utterances with pauses (some examples speech-free, some
 noise-free), random spectral tilt and band limits, reverberation, one to three noises at
--10..30 dB SNR, a level of -45..-5 dBFS, sometimes clipping, rounded to 16 bits; then resampled to
-the batch's rate, since the engine runs the same network at every rate.
+-10..30 dB SNR, a level of -45..-5 dBFS, sometimes clipping, rounded to 16 bits (from
+RECIPE2_FROM_BATCH on, the second recipe below); then resampled to the batch's rate, since the
+engine runs the same network at every rate.
 """
 
 import csv
@@ -20,6 +21,11 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 POOL = os.path.join(HERE, ".cache", "pool")
 RATE = 16000
 SECONDS = 4.0
+# Batches from this number on (optimizer step 6,000 at two steps per batch) follow the second
+# recipe: more babble, crowds of up to 24 talkers, SNR down to -10 dB more often, longer
+# speech-free stretches. Earlier batches are exactly what they were: from the same pool, a run
+# from nothing still sees the first recipe's batches up to step 6,000.
+RECIPE2_FROM_BATCH = 3000
 RATES = [(16000, 0.5), (8000, 0.17), (11025, 0.1), (22050, 0.05), (32000, 0.06), (44100, 0.05),
          (48000, 0.07)]
 
@@ -127,6 +133,7 @@ class Maker:
         self.noise, _ = load_pool("noise.csv", split)
         self.seed = seed
         self.n = int(SECONDS * RATE)
+        self.recipe = 1
 
     # ---- speech ----
     def utterance(self, rng):
@@ -141,7 +148,10 @@ class Maker:
             a, b = max(pos, 0), min(pos + len(u), self.n)
             if b > a:
                 y[a:b] += u[a - pos:b - pos]
-            pos += len(u) + int(rng.uniform(0.05, 1.2) * RATE)
+            if self.recipe >= 2 and rng.random() < 0.25:
+                pos += len(u) + int(rng.uniform(1.2, 3.0) * RATE)  # a long pause
+            else:
+                pos += len(u) + int(rng.uniform(0.05, 1.2) * RATE)
         return y
 
     # ---- noises ----
@@ -202,7 +212,11 @@ class Maker:
             return x * (1 + rng.uniform(0.1, 0.6) * np.sin(2 * np.pi * blade * t))
         if kind == "babble":
             y = np.zeros(n)
-            for _ in range(int(rng.integers(3, 11))):
+            if self.recipe >= 2 and rng.random() < 0.4:
+                talkers = int(rng.integers(8, 25))  # a crowd
+            else:
+                talkers = int(rng.integers(3, 11))
+            for _ in range(talkers):
                 u = self.babble_speech[int(rng.integers(len(self.babble_speech)))].astype(np.float64)
                 u = u / (np.sqrt(active_power(u)) + 1e-9) * db(rng.uniform(-6, 3))
                 y += looped_excerpt(rng, u, n)
@@ -219,11 +233,12 @@ class Maker:
     KINDS = ["coloured", "band", "modulated", "hum", "tones", "impulsive", "machine", "fan", "babble",
              "recorded"]
     KIND_P = [0.16, 0.06, 0.1, 0.07, 0.05, 0.06, 0.08, 0.1, 0.17, 0.15]
+    KIND_P2 = [0.14, 0.05, 0.09, 0.06, 0.04, 0.05, 0.07, 0.09, 0.28, 0.13]  # recipe 2: more babble
 
     def noise_track(self, rng):
         y = np.zeros(self.n)
         for i in range(int(rng.choice([1, 1, 1, 2, 2, 3]))):
-            kind = rng.choice(self.KINDS, p=self.KIND_P)
+            kind = rng.choice(self.KINDS, p=self.KIND_P2 if self.recipe >= 2 else self.KIND_P)
             x = self.gen_noise(rng, kind)
             if rng.random() < 0.4:
                 x = random_eq(rng, x, int(rng.integers(1, 3)))
@@ -237,7 +252,7 @@ class Maker:
     def example(self, rng):
         target = np.zeros(self.n)
         speech = np.zeros(self.n)
-        if rng.random() > 0.07:
+        if rng.random() > (0.12 if self.recipe >= 2 else 0.07):  # else speech-free
             s = self.speech_track(rng)
             if rng.random() < 0.7:
                 s = random_eq(rng, s, int(rng.integers(1, 4)))
@@ -257,7 +272,8 @@ class Maker:
         elif rng.random() < 0.05:
             scale_n = 0.0  # noise-free
         else:
-            snr = rng.uniform(-7, 17) if rng.random() < 0.7 else rng.uniform(-10, 30)
+            low = -10 if self.recipe >= 2 else -7
+            snr = rng.uniform(low, 17) if rng.random() < 0.7 else rng.uniform(-10, 30)
             scale_n = np.sqrt(sp / (np.mean(noise ** 2) + 1e-12)) * db(-snr)
         mix = speech + noise * scale_n
         if scale_n == 0.0:
@@ -270,6 +286,7 @@ class Maker:
 
     def batch(self, step, size, rate=None):
         rng = np.random.default_rng([self.seed, step])
+        self.recipe = 2 if step >= RECIPE2_FROM_BATCH else 1
         if rate is None:
             rate = int(rng.choice([r for r, _ in RATES], p=[p for _, p in RATES]))
         targets, mixes = [], []

@@ -6,7 +6,8 @@ Every batch is made from (seed, batch number), so a resumed run continues the sa
 --save-minutes it writes train/run/last.pt (full state, not committed) and train/checkpoint.pt
 (weights and optimizer moments in bfloat16, the one committed); it resumes from run/last.pt, else
 from checkpoint.pt, when present. Progress goes to train/log.txt.
-Validation: fixed batches from training voices and from held-out voices, logged side by side.
+Validation: fixed batches from training voices and from held-out voices (first recipe, first loss,
+so the figures compare over the whole run), logged side by side.
 """
 
 import argparse
@@ -26,21 +27,46 @@ import data  # noqa: E402
 import net  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-RUN = os.path.join(HERE, "run")
 
 
-def loss_fn(y, gain, presence, share, mask, vad):
+# From this optimizer step on (where the data's second recipe starts) the loss also leans
+# against suppressing speech and toward the floor where there is none: gain errors below the
+# target, or in bands without speech, count RECIPE2_UNDER times, and bands whose target gain is
+# below FLOOR_BAND add the squared error of the log gains, both clamped at FLOOR_GAIN. The
+# squared error of a sigmoid barely moves a gain from 0.2 to 0.05; in the log domain that is
+# the same step as from 0.8 to 0.2.
+RECIPE2_FROM = 2 * data.RECIPE2_FROM_BATCH
+RECIPE2_UNDER = 1.5
+FLOOR_GAIN = 0.1
+FLOOR_BAND = 0.3
+FLOOR_WEIGHT = 1.0
+
+
+def loss_fn(y, gain, presence, share, mask, vad, recipe2=False):
+    """Returns the total, its parts, and the first recipe's total (validation compares that one
+    across the whole run)."""
     g, p, s, v = net.split(y)
     m = mask
     msum = m.sum().clamp(min=1.0)
-    l_gain = (((g.clamp(min=1e-6).sqrt() - gain.sqrt()) ** 2) * m).sum() / msum
-    l_gain4 = (((g - gain) ** 2) * m).sum() / msum
+    e_sqrt = (g.clamp(min=1e-6).sqrt() - gain.sqrt()) ** 2
+    e_lin = (g - gain) ** 2
+    l_gain = (e_sqrt * m).sum() / msum
+    l_gain4 = (e_lin * m).sum() / msum
     bce = torch.nn.functional.binary_cross_entropy
     l_pres = (bce(p.clamp(1e-6, 1 - 1e-6), presence, reduction="none") * m).sum() / msum
     l_share = ((torch.log(s + 0.003) - torch.log(share + 0.003)).abs() * m).sum() / msum
     l_vad = bce(v.clamp(1e-6, 1 - 1e-6), vad)
-    total = 4.0 * l_gain + 2.0 * l_gain4 + 0.5 * l_pres + 0.2 * l_share + 0.2 * l_vad
-    return total, {"gain": l_gain.item(), "pres": l_pres.item(), "share": l_share.item(), "vad": l_vad.item()}
+    rest = 0.5 * l_pres + 0.2 * l_share + 0.2 * l_vad
+    base = 4.0 * l_gain + 2.0 * l_gain4 + rest
+    parts = {"gain": l_gain.item(), "pres": l_pres.item(), "share": l_share.item(), "vad": l_vad.item()}
+    if not recipe2:
+        return base, parts, base
+    w = torch.where((g.detach() < gain) | (presence <= 0.0), RECIPE2_UNDER, 1.0) * m
+    floor_m = (gain < FLOOR_BAND).float() * m
+    l_floor = (((torch.log(g.clamp(min=FLOOR_GAIN)) - torch.log(gain.clamp(min=FLOOR_GAIN))) ** 2) * floor_m).sum() / msum
+    total = (4.0 * (e_sqrt * w).sum() + 2.0 * (e_lin * w).sum()) / msum + rest + FLOOR_WEIGHT * l_floor
+    parts["floor"] = l_floor.item()
+    return total, parts, base
 
 
 def producer(seed, start, batch, q, stop, parent):
@@ -67,7 +93,7 @@ def validate(model, sets):
             tot, n = 0.0, 0
             for b in batches:
                 y, _ = model(b[0])
-                l, _ = loss_fn(y, *b[1:])
+                _, _, l = loss_fn(y, *b[1:])
                 tot += l.item()
                 n += 1
             out[name] = tot / n
@@ -87,15 +113,18 @@ def main():
                     help="optimizer steps on each generated batch (making batches costs more than "
                          "learning from them on this machine)")
     ap.add_argument("--resume", default=None, help="checkpoint to continue from (default: run/last.pt if present)")
+    ap.add_argument("--dir", default=HERE,
+                    help="where run/, checkpoint.pt and log.txt live (another directory for a trial run)")
     a = ap.parse_args()
+    run = os.path.join(a.dir, "run")
 
     torch.manual_seed(a.seed)
     np.random.seed(a.seed)
     torch.set_num_threads(1)
     # Denormal floats in the recurrent gradients slowed a step a hundredfold; flush them to zero.
     torch.set_flush_denormal(True)
-    os.makedirs(RUN, exist_ok=True)
-    log = open(os.path.join(HERE, "log.txt"), "a")
+    os.makedirs(run, exist_ok=True)
+    log = open(os.path.join(a.dir, "log.txt"), "a")
 
     def say(msg):
         line = time.strftime("%Y-%m-%d %H:%M:%S ") + msg
@@ -107,7 +136,7 @@ def main():
     opt = torch.optim.Adam(model.parameters(), lr=a.lr)
     step, hours = 0, 0.0
     resume = a.resume
-    for cand in (os.path.join(RUN, "last.pt"), os.path.join(HERE, "checkpoint.pt")):
+    for cand in (os.path.join(run, "last.pt"), os.path.join(a.dir, "checkpoint.pt")):
         if resume is None and os.path.exists(cand):
             resume = cand
     if resume:
@@ -150,18 +179,18 @@ def main():
     def save():
         ck = {"model": model.state_dict(), "optimizer": opt.state_dict(), "step": step, "hours": hours,
               "seed": a.seed}
-        tmp = os.path.join(RUN, "last.pt.tmp")
+        tmp = os.path.join(run, "last.pt.tmp")
         torch.save(ck, tmp)
-        os.replace(tmp, os.path.join(RUN, "last.pt"))
+        os.replace(tmp, os.path.join(run, "last.pt"))
         # The committed checkpoint: the weights, and Adam's moments in bfloat16 to stay small.
         st = opt.state_dict()
         st = {"param_groups": st["param_groups"],
               "state": {i: {k: (v.bfloat16() if k in ("exp_avg", "exp_avg_sq") else v) for k, v in s.items()}
                         for i, s in st["state"].items()}}
         small = {"model": model.state_dict(), "optimizer": st, "step": step, "hours": hours, "seed": a.seed}
-        torch.save(small, os.path.join(RUN, "checkpoint.pt.tmp"))
-        os.replace(os.path.join(RUN, "checkpoint.pt.tmp"), os.path.join(HERE, "checkpoint.pt"))
-        shutil.copyfile(os.path.join(RUN, "last.pt"), os.path.join(RUN, "last-backup.pt"))
+        torch.save(small, os.path.join(run, "checkpoint.pt.tmp"))
+        os.replace(os.path.join(run, "checkpoint.pt.tmp"), os.path.join(a.dir, "checkpoint.pt"))
+        shutil.copyfile(os.path.join(run, "last.pt"), os.path.join(run, "last-backup.pt"))
         say(f"saved step {step}")
 
     last_save = time.time()
@@ -177,7 +206,7 @@ def main():
         for grp in opt.param_groups:
             grp["lr"] = lr_at(step)
         y, _ = model(feats)
-        loss, parts = loss_fn(y, gain, pres, share, mask, vad)
+        loss, parts, _ = loss_fn(y, gain, pres, share, mask, vad, recipe2=step >= RECIPE2_FROM)
         opt.zero_grad()
         loss.backward()
         torch.nn.utils.clip_grad_norm_(model.parameters(), 1.0)
