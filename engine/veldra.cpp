@@ -674,7 +674,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         // starts from the band gain and moves part of the way toward the OM-LSA gain (see
         // kNeuralTowardLower), which keeps pauses and speech-like noise at the band's level.
         alignas(16) float absence[kMaxBins];
-        alignas(16) float raise[kMaxBins];  // how far toward a higher OM-LSA gain
+        alignas(16) float raise[kMaxBins]; // how far toward a higher OM-LSA gain
         const float voice = estimate.voice;
         for (int k = 0; k < bins; ++k) {
             const float presence = bandPresence[k] > 1e-6f ? bandPresence[k] : 1e-6f;
