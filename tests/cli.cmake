@@ -6,7 +6,6 @@ if(TARGET silvane-cli)
   list(REMOVE_ITEM _cli_tests ${CMAKE_CURRENT_LIST_DIR}/cli/AudioCliTest.cpp)
   add_executable(test_cli ${_cli_tests})
   target_link_libraries(test_cli PRIVATE silvane_processing silvane_soundfile GTest::gtest_main)
-  target_include_directories(test_cli PRIVATE ${CMAKE_CURRENT_LIST_DIR}/soundfile ${CMAKE_SOURCE_DIR}/cli)
   target_compile_definitions(test_cli PRIVATE
     SILVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     SILVANE_CLI="$<TARGET_FILE:silvane-cli>")

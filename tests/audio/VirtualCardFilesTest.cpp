@@ -6,6 +6,7 @@
 #include "audio/WaveDevice.h"
 #include "soundfile/WavFile.h"
 #include "soundfile/WavLoad.h"
+#include "tests/audio/DeviceTestSupport.h"
 #include "tests/platform/WaveTestSupport.h"
 
 #include <cstdlib>
@@ -22,15 +23,6 @@ std::vector<int16_t> pattern(std::size_t n, int seed) {
     for (std::size_t i = 0; i < n; ++i)
         v[i] = int16_t((i * 37 + std::size_t(seed) * 1009) % 60001 - 30000);
     return v;
-}
-
-audio::WaveDevice deviceFor(uint32_t rate, uint32_t channels, QObject* window) {
-    audio::WaveDevice d;
-    d.sampleRate = rate;
-    d.bitsPerSample = 16;
-    d.channels = channels;
-    d.callbackWindow = window;
-    return d;
 }
 
 class VirtualCardFiles : public VirtualCardTest {
@@ -58,7 +50,7 @@ class VirtualCardFiles : public VirtualCardTest {
     std::vector<int16_t> record(uint32_t frames) {
         MessageWindow window;
         std::vector<int16_t> buffer(frames, -1);
-        audio::WaveDevice recorder = deviceFor(8000, 1, &window);
+        audio::WaveDevice recorder = audiotest::pcm16Device(8000, 1, &window);
         EXPECT_TRUE(recorder.record(WAVE_MAPPER, frames, buffer.data()));
         advanceMs(uint64_t(frames) * 1000 / 8000 + 10);
         EXPECT_EQ(window.count(MM_WIM_DATA), 1);
@@ -108,7 +100,7 @@ TEST_F(VirtualCardFiles, AnInputFileThatCannotBeReadFailsTheOpenWithItsReason) {
         c.input = audio::virtualInputFile(file);
         install(c);
         std::vector<int16_t> buffer(100);
-        audio::WaveDevice recorder = deviceFor(8000, 1, nullptr);
+        audio::WaveDevice recorder = audiotest::pcm16Device(8000, 1, nullptr);
         EXPECT_FALSE(recorder.record(WAVE_MAPPER, 100, buffer.data()));
         EXPECT_EQ(recorder.lastResult, UINT(MMSYSERR_ERROR));
         EXPECT_EQ(recorder.handle, nullptr);
@@ -125,7 +117,7 @@ TEST_F(VirtualCardFiles, WhatWasPlayedIsWrittenToTheSinkFileWhenTheStreamCloses)
         // 0.1 s of stereo, then 0.05 s: the second stream replaces the first's file.
         const std::vector<int16_t> block = pattern(pass == 0 ? 1600 : 800, pass + 5);
         MessageWindow window;
-        audio::WaveDevice player = deviceFor(8000, 2, &window);
+        audio::WaveDevice player = audiotest::pcm16Device(8000, 2, &window);
         ASSERT_TRUE(player.play(WAVE_MAPPER, uint32_t(block.size() / 2), block.data()));
         advanceMs(150);
         ASSERT_EQ(window.count(MM_WOM_DONE), 1);
@@ -154,7 +146,7 @@ TEST_F(VirtualCardFiles, ASinkFileThatCannotBeCreatedFailsTheOpen) {
     c.outputSink = audio::virtualOutputFile(out);
     install(c);
     std::vector<int16_t> block(160);
-    audio::WaveDevice player = deviceFor(8000, 1, nullptr);
+    audio::WaveDevice player = audiotest::pcm16Device(8000, 1, nullptr);
     EXPECT_FALSE(player.play(WAVE_MAPPER, 160, block.data()));
     EXPECT_EQ(player.lastResult, UINT(MMSYSERR_ERROR));
     const std::string prefix = "virtual output " + out + ": ";

@@ -1,6 +1,7 @@
 // Player and recorder records on the virtual card's test clock.
 
 #include "audio/WaveDevice.h"
+#include "tests/audio/DeviceTestSupport.h"
 #include "tests/platform/WaveTestSupport.h"
 
 #include <memory>
@@ -14,22 +15,13 @@ std::vector<int16_t> ramp(std::size_t n) {
     return v;
 }
 
-audio::WaveDevice playerFor(uint32_t rate, uint32_t channels, QObject* window) {
-    audio::WaveDevice d;
-    d.sampleRate = rate;
-    d.bitsPerSample = 16;
-    d.channels = channels;
-    d.callbackWindow = window;
-    return d;
-}
-
 using PlayerTest = VirtualCardTest;
 using RecorderTest = VirtualCardTest;
 
 TEST_F(PlayerTest, PlayQueuesFramesTimesBlockAlignBytes) {
     std::vector<int16_t> block(2000);
     for (uint32_t channels : {1u, 2u}) {
-        audio::WaveDevice player = playerFor(22050, channels, nullptr);
+        audio::WaveDevice player = audiotest::pcm16Device(22050, channels, nullptr);
         ASSERT_TRUE(player.play(WAVE_MAPPER, 1000, block.data()));
         EXPECT_EQ(player.header.dwBufferLength, 1000u * 2 * channels);
         EXPECT_EQ(player.header.lpData, reinterpret_cast<LPSTR>(block.data()));
@@ -50,7 +42,7 @@ TEST_F(PlayerTest, PlayQueuesFramesTimesBlockAlignBytes) {
 TEST_F(PlayerTest, OneDoneMessagePerPassAndPositionRunsOnAcrossPasses) {
     MessageWindow window;
     const std::vector<int16_t> block = ramp(800); // 100 ms at 8000 Hz
-    audio::WaveDevice player = playerFor(8000, 1, &window);
+    audio::WaveDevice player = audiotest::pcm16Device(8000, 1, &window);
     ASSERT_TRUE(player.play(WAVE_MAPPER, 800, block.data()));
     advanceMs(60);
     EXPECT_EQ(window.count(MM_WOM_DONE), 0);
@@ -80,7 +72,7 @@ TEST_F(PlayerTest, OneDoneMessagePerPassAndPositionRunsOnAcrossPasses) {
 
 TEST_F(PlayerTest, PauseHoldsThePositionAndRestartGoesOn) {
     const std::vector<int16_t> block = ramp(1600);
-    audio::WaveDevice player = playerFor(16000, 1, nullptr);
+    audio::WaveDevice player = audiotest::pcm16Device(16000, 1, nullptr);
     ASSERT_TRUE(player.play(0, 1600, block.data()));
     advanceMs(20);
     ASSERT_TRUE(player.pause());
@@ -95,7 +87,7 @@ TEST_F(PlayerTest, PauseHoldsThePositionAndRestartGoesOn) {
 TEST_F(PlayerTest, CloseMidPlayDeliversTheDoneMessageAndTwiceIsHarmless) {
     MessageWindow window;
     const std::vector<int16_t> block = ramp(8000);
-    audio::WaveDevice player = playerFor(8000, 1, &window);
+    audio::WaveDevice player = audiotest::pcm16Device(8000, 1, &window);
     ASSERT_TRUE(player.play(WAVE_MAPPER, 8000, block.data()));
     advanceMs(100);
     ASSERT_TRUE(player.closeOutput());
@@ -120,7 +112,7 @@ TEST_F(PlayerTest, CloseMidPlayDeliversTheDoneMessageAndTwiceIsHarmless) {
 
 TEST_F(PlayerTest, UnusableFormatFailsWithTheDeviceCode) {
     const std::vector<int16_t> block(100);
-    audio::WaveDevice player = playerFor(8000, 1, nullptr);
+    audio::WaveDevice player = audiotest::pcm16Device(8000, 1, nullptr);
     player.bitsPerSample = 24;
     EXPECT_FALSE(player.play(WAVE_MAPPER, 10, block.data()));
     EXPECT_EQ(player.lastResult, UINT(WAVERR_BADFORMAT));
@@ -137,7 +129,7 @@ TEST_F(RecorderTest, StoppedEarlyReportsTheBytesCaptured) {
     install(c);
     MessageWindow window;
     std::vector<int16_t> buffer(16000, -1);
-    audio::WaveDevice recorder = playerFor(8000, 1, &window);
+    audio::WaveDevice recorder = audiotest::pcm16Device(8000, 1, &window);
     ASSERT_TRUE(recorder.record(WAVE_MAPPER, 16000, buffer.data()));
     EXPECT_EQ(recorder.active, 2);
     EXPECT_EQ(recorder.header.dwBufferLength, 32000u);
@@ -159,7 +151,7 @@ TEST_F(RecorderTest, StoppedEarlyReportsTheBytesCaptured) {
 TEST_F(RecorderTest, FullBufferReturnsByItselfAndTheDeviceStaysOpen) {
     MessageWindow window;
     std::vector<int16_t> buffer(3200);
-    audio::WaveDevice recorder = playerFor(16000, 2, &window);
+    audio::WaveDevice recorder = audiotest::pcm16Device(16000, 2, &window);
     ASSERT_TRUE(recorder.record(0, 3200, buffer.data()));
     advanceMs(99);
     EXPECT_EQ(window.count(MM_WIM_DATA), 0);
@@ -177,7 +169,7 @@ TEST_F(RecorderTest, FullBufferReturnsByItselfAndTheDeviceStaysOpen) {
 TEST_F(RecorderTest, WholeStoreBufferIsOneHeaderOfFortyMillionBytes) {
     constexpr uint32_t Samples = 20000000;
     std::unique_ptr<int16_t[]> store(new int16_t[Samples]); // never touched
-    audio::WaveDevice recorder = playerFor(16000, 2, nullptr);
+    audio::WaveDevice recorder = audiotest::pcm16Device(16000, 2, nullptr);
     ASSERT_TRUE(recorder.openInput(WAVE_MAPPER, Samples, store.get()));
     EXPECT_EQ(recorder.header.dwBufferLength, 40000000u);
     EXPECT_EQ(recorder.header.dwBufferLength / recorder.format.nBlockAlign, 10000000u);
