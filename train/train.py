@@ -45,9 +45,24 @@ FLOOR_WEIGHT = 1.0
 # (speech level -1.3 dB on the development corpus at step 11,800).
 RECIPE3_FROM = 11800
 RECIPE3_UNDER = 2.0
+# From RECIPE4_FROM on the gain errors are weighted by the band's level in the noisy input,
+# compressed (power^ENERGY_POWER) and normalised to a mean of 1 in each example, capped at
+# ENERGY_CAP: the loud band-frames carry the speech and the residual noise one hears, while the
+# squared gain errors had counted a faint band at the top as much as the first formant.
+RECIPE4_FROM = 15000
+ENERGY_POWER = 0.3
+ENERGY_CAP = 8.0
 
 
-def loss_fn(y, gain, presence, share, mask, vad, recipe2=False, recipe3=False):
+def energy_weight(feats, mask):
+    """Per band-frame weights from the band level features (ln(E + eps) = 5 f - 2)."""
+    level = 5.0 * feats[..., :net.NB] - 2.0
+    w = torch.exp(ENERGY_POWER * (level - level.amax(dim=(1, 2), keepdim=True)))
+    mean = (w * mask).sum(dim=(1, 2), keepdim=True) / mask.sum(dim=(1, 2), keepdim=True).clamp(min=1.0)
+    return (w / mean.clamp(min=1e-12)).clamp(max=ENERGY_CAP)
+
+
+def loss_fn(y, gain, presence, share, mask, vad, recipe2=False, recipe3=False, energy=None):
     """Returns the total, its parts, and the first recipe's total (validation compares that one
     across the whole run)."""
     g, p, s, v = net.split(y)
@@ -68,6 +83,8 @@ def loss_fn(y, gain, presence, share, mask, vad, recipe2=False, recipe3=False):
         return base, parts, base
     under = RECIPE3_UNDER if recipe3 else RECIPE2_UNDER
     w = torch.where((g.detach() < gain) | (presence <= 0.0), under, 1.0) * m
+    if energy is not None:
+        w = w * energy
     floor_m = ((presence <= 0.0) if recipe3 else (gain < FLOOR_BAND)).float() * m
     l_floor = (((torch.log(g.clamp(min=FLOOR_GAIN)) - torch.log(gain.clamp(min=FLOOR_GAIN))) ** 2) * floor_m).sum() / msum
     total = (4.0 * (e_sqrt * w).sum() + 2.0 * (e_lin * w).sum()) / msum + rest + FLOOR_WEIGHT * l_floor
@@ -213,7 +230,8 @@ def main():
             grp["lr"] = lr_at(step)
         y, _ = model(feats)
         loss, parts, _ = loss_fn(y, gain, pres, share, mask, vad, recipe2=step >= RECIPE2_FROM,
-                                  recipe3=step >= RECIPE3_FROM)
+                                  recipe3=step >= RECIPE3_FROM,
+                                  energy=energy_weight(feats, mask) if step >= RECIPE4_FROM else None)
         opt.zero_grad()
         loss.backward()
         torch.nn.utils.clip_grad_norm_(model.parameters(), 1.0)
