@@ -66,19 +66,26 @@ void gru(const GruWeights& w, const float* x, float* h) {
 }
 
 // Walks the bins at or below kTopHz once, giving each its band and the weight of that band
-// (the rest goes to the next band).
+// (the rest goes to the next band). Band b takes the bins above p[b] up to and including
+// p[b + 1] (band 0 also bin 0), so a bin exactly on a point gives all its weight to the next
+// band. Band by band, the weight falls linearly with the bin, one multiply per bin.
 template <typename Visit> int forEachBin(int bins, int frameLength, int rate, Visit visit) {
     const float binHz = static_cast<float>(rate) / static_cast<float>(frameLength);
-    int b = 0;
     int k = 0;
-    for (; k < bins; ++k) {
-        const float f = static_cast<float>(k) * binHz;
-        if (f > kTopHz)
-            break;
-        while (b + 2 < kBands && kBandHz[b + 1] < f)
-            ++b;
-        const float a = (kBandHz[b + 1] - f) / (kBandHz[b + 1] - kBandHz[b]);
-        visit(k, b, a);
+    for (int b = 0; b + 1 < kBands && k < bins; ++b) {
+        const float top = kBandHz[b + 1];
+        const float perHz = 1.0f / (top - kBandHz[b]);
+        // The band's last bin: the highest k with k * binHz <= top (the same product the
+        // weights use, so a bin on a point is decided the same way), counted first so the
+        // loop below has no exit of its own and vectorises.
+        int last = static_cast<int>(top / binHz);
+        while (static_cast<float>(last + 1) * binHz <= top)
+            ++last;
+        while (last >= 0 && static_cast<float>(last) * binHz > top)
+            --last;
+        const int end = last + 1 < bins ? last + 1 : bins;
+        for (; k < end; ++k)
+            visit(k, b, (top - static_cast<float>(k) * binHz) * perHz);
     }
     return k;
 }

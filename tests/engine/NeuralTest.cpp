@@ -139,6 +139,32 @@ TEST(NeuralGolden, BandsCoverEveryBinUpTo8kHzWithWeightsSummingToOne) {
     }
 }
 
+// Each band's output reaches the bins as the triangle the features are weighted with: 1 at its
+// own point, falling linearly to 0 at both neighbours' points, nothing beyond them.
+TEST(NeuralGolden, EachBandSpreadsToTheBinsAsItsTriangle) {
+    for (int rate : kRates) {
+        const int n = frameLengthOf(rate);
+        const int bins = n / 2 + 1;
+        std::vector<float> perBin(static_cast<size_t>(bins));
+        for (int b = 0; b < nn::kBands; ++b) {
+            std::vector<float> unit(nn::kBands, 0.0f);
+            unit[size_t(b)] = 1.0f;
+            const int covered = nn::toBins(unit.data(), bins, n, rate, perBin.data());
+            for (int k = 0; k < covered; ++k) {
+                const double f = double(k) * rate / n;
+                double want = 0.0;
+                if (b > 0 && f > nn::kBandHz[b - 1] && f <= nn::kBandHz[b])
+                    want = (f - nn::kBandHz[b - 1]) / (nn::kBandHz[b] - nn::kBandHz[b - 1]);
+                else if (b + 1 < nn::kBands && f >= nn::kBandHz[b] && f <= nn::kBandHz[b + 1])
+                    want = (nn::kBandHz[b + 1] - f) / (nn::kBandHz[b + 1] - nn::kBandHz[b]);
+                else if (b + 1 == nn::kBands && f == nn::kBandHz[b])
+                    want = 1.0;
+                ASSERT_NEAR(perBin[size_t(k)], want, 1e-5) << rate << " band " << b << " bin " << k;
+            }
+        }
+    }
+}
+
 // ---- method 3 through the engine's interface ----
 
 namespace {
