@@ -1,7 +1,7 @@
 // Inference of the learned speech estimator (see NeuralNet.h). The layers are
-//   h0 = tanh(W0 x + b0)                       64 -> 48
-//   h1 = GRU(h0, h1), h2 = GRU(h1, h2)         48 -> 48 each, PyTorch's gate order r, z, n
-//   y  = sigmoid(W3 [h1, h2] + b3)             96 -> 97
+//   h0 = tanh(W0 x + b0)                       64 -> 64
+//   h1 = GRU(h0, h1), h2 = GRU(h1, h2)         64 -> 64 each, PyTorch's gate order r, z, n
+//   y  = sigmoid(W3 [h1, h2] + b3)             128 -> 97
 // Weight matrices are stored transposed (input-major), so each product is a sum of scaled rows
 // that the compiler vectorises without reordering any floating-point sum.
 

@@ -1,7 +1,7 @@
 #pragma once
 // The learned speech estimator of method 3: band features of one frame in, per band a speech
 // gain, a speech presence and a noise share out, plus a frame voice decision. The network is
-// small (two recurrent layers of 48 units) and its weights are constant data compiled into the
+// small (two recurrent layers of 64 units) and its weights are constant data compiled into the
 // library (NeuralWeights.cpp, written by train/export.py); its state is two vectors the caller
 // keeps in the engine block.
 //
@@ -17,7 +17,7 @@ namespace neural {
 
 constexpr int kBands = 32;
 constexpr int kFeatures = 2 * kBands;
-constexpr int kHidden = 48;
+constexpr int kHidden = 64;
 constexpr int kOutputs = 3 * kBands + 1;
 constexpr float kTopHz = 8000.0f;
 constexpr float kDensityFloor = 1e-5f; // about the density of 16-bit quantisation noise

@@ -26,6 +26,14 @@ SECONDS = 4.0
 # speech-free stretches. Earlier batches are exactly what they were: from the same pool, a run
 # from nothing still sees the first recipe's batches up to step 6,000.
 RECIPE2_FROM_BATCH = 3000
+# From this batch on (optimizer step 21,000) babble is 40 % of the noises: of all the kinds it is
+# the one the network tells least well from the talker it should keep. And the talker is drawn
+# by kind of speech (SPEECH_KIND_P3) instead of by utterance: espeak-ng made more than half of
+# the utterances, and its very regular harmonics taught the network that speech is harmonic, so
+# it cut the breathy, noise-like parts of smoother voices and of recorded people.
+RECIPE3_FROM_BATCH = 10500
+SPEECH_KINDS = ["espeak-ng", "synthesised", "recorded"]  # festival and flite are "synthesised"
+SPEECH_KIND_P3 = [0.35, 0.30, 0.35]
 RATES = [(16000, 0.5), (8000, 0.17), (11025, 0.1), (22050, 0.05), (32000, 0.06), (44100, 0.05),
          (48000, 0.07)]
 
@@ -42,6 +50,18 @@ def load_pool(name, split):
         audio.append(x.astype(np.int16))
         voices.append(r["voice"])
     return audio, voices
+
+
+def speech_kind(source):
+    if source == "espeak-ng":
+        return 0
+    return 1 if source in ("festival", "flite") else 2
+
+
+def pool_kinds(name, split):
+    """The kind of speech (an index into SPEECH_KINDS) of each pool entry of the split."""
+    with open(os.path.join(POOL, name)) as fh:
+        return [speech_kind(r["source"]) for r in csv.DictReader(fh) if r["split"] == split]
 
 
 def db(x):
@@ -130,6 +150,8 @@ class Maker:
     def __init__(self, split="train", seed=1):
         self.speech, self.voices = load_pool("speech.csv", split)
         self.babble_speech = self.speech
+        kinds = pool_kinds("speech.csv", split)
+        self.by_kind = [[i for i, k in enumerate(kinds) if k == want] for want in range(len(SPEECH_KINDS))]
         self.noise, _ = load_pool("noise.csv", split)
         self.seed = seed
         self.n = int(SECONDS * RATE)
@@ -137,7 +159,11 @@ class Maker:
 
     # ---- speech ----
     def utterance(self, rng):
-        x = self.speech[int(rng.integers(len(self.speech)))].astype(np.float64)
+        if self.recipe >= 3 and all(self.by_kind):
+            group = self.by_kind[int(rng.choice(len(SPEECH_KINDS), p=SPEECH_KIND_P3))]
+            x = self.speech[group[int(rng.integers(len(group)))]].astype(np.float64)
+        else:
+            x = self.speech[int(rng.integers(len(self.speech)))].astype(np.float64)
         return x * db(rng.uniform(-6, 6)) / (np.sqrt(active_power(x)) + 1e-9)
 
     def speech_track(self, rng):
@@ -234,11 +260,15 @@ class Maker:
              "recorded"]
     KIND_P = [0.16, 0.06, 0.1, 0.07, 0.05, 0.06, 0.08, 0.1, 0.17, 0.15]
     KIND_P2 = [0.14, 0.05, 0.09, 0.06, 0.04, 0.05, 0.07, 0.09, 0.28, 0.13]  # recipe 2: more babble
+    KIND_P3 = [0.12, 0.04, 0.08, 0.05, 0.03, 0.04, 0.06, 0.07, 0.40, 0.11]  # recipe 3: babble most
+
+    def kind_p(self):
+        return self.KIND_P3 if self.recipe >= 3 else self.KIND_P2 if self.recipe >= 2 else self.KIND_P
 
     def noise_track(self, rng):
         y = np.zeros(self.n)
         for i in range(int(rng.choice([1, 1, 1, 2, 2, 3]))):
-            kind = rng.choice(self.KINDS, p=self.KIND_P2 if self.recipe >= 2 else self.KIND_P)
+            kind = rng.choice(self.KINDS, p=self.kind_p())
             x = self.gen_noise(rng, kind)
             if rng.random() < 0.4:
                 x = random_eq(rng, x, int(rng.integers(1, 3)))
@@ -286,7 +316,7 @@ class Maker:
 
     def batch(self, step, size, rate=None):
         rng = np.random.default_rng([self.seed, step])
-        self.recipe = 2 if step >= RECIPE2_FROM_BATCH else 1
+        self.recipe = 3 if step >= RECIPE3_FROM_BATCH else 2 if step >= RECIPE2_FROM_BATCH else 1
         if rate is None:
             rate = int(rng.choice([r for r, _ in RATES], p=[p for _, p in RATES]))
         targets, mixes = [], []

@@ -33,7 +33,7 @@ def c_array(name, values, per_line=8):
     vals = [_float_literal(v) for v in np.asarray(values, dtype=np.float32).ravel()]
     lines = []
     for i in range(0, len(vals), per_line):
-        lines.append("    " + ", ".join(vals[i:i + per_line]) + ",")
+        lines.append("    " + ",".join(vals[i:i + per_line]) + ",")  # no spaces: the file stays small
     return f"const float {name}[{len(vals)}] = {{\n" + "\n".join(lines) + "\n};\n"
 
 
@@ -109,7 +109,9 @@ def main():
                     help="where the golden vectors go; '' writes none")
     a = ap.parse_args()
     ck = torch.load(a.checkpoint, map_location="cpu")
-    model = net.Estimator()
+    model = net.Estimator(net.width(ck["model"]))
+    if net.width(ck["model"]) != net.HIDDEN:
+        raise SystemExit(f"{a.checkpoint} has {net.width(ck['model'])} units; the engine is built for {net.HIDDEN}")
     model.load_state_dict(ck["model"])
     model.eval()
     src = f"train/checkpoint.pt (step {ck.get('step', 0)}, {ck.get('hours', 0.0):.2f} h of training)"

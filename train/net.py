@@ -1,10 +1,13 @@
 """The speech estimator: 64 band features in, per band a speech gain, a speech presence and a
 noise share out, plus a frame voice decision.
 
-  h0 = tanh(W0 x + b0)                      64 -> 48
-  h1 = GRU(h0)                              48 -> 48
-  h2 = GRU(h1)                              48 -> 48
-  y  = sigmoid(W3 [h1, h2] + b3)            96 -> 97: gain[32], presence[32], noise[32], vad
+  h0 = tanh(W0 x + b0)                      64 -> H
+  h1 = GRU(h0)                              H -> H
+  h2 = GRU(h1)                              H -> H
+  y  = sigmoid(W3 [h1, h2] + b3)            2H -> 97: gain[32], presence[32], noise[32], vad
+
+H is 64 (HIDDEN); the network was trained 48 wide (HIDDEN_FIRST) up to train.WIDEN_AT and then
+widened without changing its outputs (widen.py).
 
 The GRU is PyTorch's (reset gate applied after the recurrent product); engine/NeuralNet.cpp
 computes the same equations.
@@ -15,17 +18,17 @@ from torch import nn
 
 from features import NB, NFEAT
 
-HIDDEN = 48
+HIDDEN = 64
 NOUT = 3 * NB + 1
 
 
 class Estimator(nn.Module):
-    def __init__(self):
+    def __init__(self, hidden=HIDDEN):
         super().__init__()
-        self.fc_in = nn.Linear(NFEAT, HIDDEN)
-        self.gru1 = nn.GRU(HIDDEN, HIDDEN, batch_first=True)
-        self.gru2 = nn.GRU(HIDDEN, HIDDEN, batch_first=True)
-        self.fc_out = nn.Linear(2 * HIDDEN, NOUT)
+        self.fc_in = nn.Linear(NFEAT, hidden)
+        self.gru1 = nn.GRU(hidden, hidden, batch_first=True)
+        self.gru2 = nn.GRU(hidden, hidden, batch_first=True)
+        self.fc_out = nn.Linear(2 * hidden, NOUT)
 
     def forward(self, x, state=None):
         """x: [B, T, NFEAT]. Returns outputs [B, T, NOUT] and the final (h1, h2)."""
@@ -45,6 +48,11 @@ def parameter_count(model):
     return sum(p.numel() for p in model.parameters())
 
 
-def macs_per_frame():
-    gru = 3 * (HIDDEN * HIDDEN + HIDDEN * HIDDEN)
-    return NFEAT * HIDDEN + 2 * gru + 2 * HIDDEN * NOUT
+def width(state):
+    """The number of units of the network a state dict belongs to."""
+    return state["fc_in.weight"].shape[0]
+
+
+def macs_per_frame(hidden=HIDDEN):
+    gru = 3 * (hidden * hidden + hidden * hidden)
+    return NFEAT * hidden + 2 * gru + 2 * hidden * NOUT

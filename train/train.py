@@ -25,6 +25,7 @@ import torch
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import data  # noqa: E402
 import net  # noqa: E402
+import widen  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -52,6 +53,10 @@ RECIPE3_UNDER = 2.0
 RECIPE4_FROM = 15000
 ENERGY_POWER = 0.3
 ENERGY_CAP = 8.0
+# At this optimizer step the network grows from net.HIDDEN_FIRST to net.HIDDEN units (widen.py:
+# the outputs stay what they were) and Adam starts afresh: 48 units had stopped improving on the
+# development corpus, and the engine's speed budget had room for 64.
+WIDEN_AT = 21000
 
 
 def energy_weight(feats, mask):
@@ -155,15 +160,19 @@ def main():
         log.write(line + "\n")
         log.flush()
 
-    model = net.Estimator()
-    opt = torch.optim.Adam(model.parameters(), lr=a.lr)
     step, hours = 0, 0.0
     resume = a.resume
     for cand in (os.path.join(run, "last.pt"), os.path.join(a.dir, "checkpoint.pt")):
         if resume is None and os.path.exists(cand):
             resume = cand
-    if resume:
-        ck = torch.load(resume, map_location="cpu")
+    ck = torch.load(resume, map_location="cpu") if resume else None
+    if ck:
+        step = ck.get("step", 0)
+        hours = ck.get("hours", 0.0)
+    model = net.Estimator(net.width(ck["model"]) if ck else
+                          net.HIDDEN if step >= WIDEN_AT else net.HIDDEN_FIRST)
+    opt = torch.optim.Adam(model.parameters(), lr=a.lr)
+    if ck:
         model.load_state_dict(ck["model"])
         if "optimizer" in ck:
             st = ck["optimizer"]
@@ -171,11 +180,23 @@ def main():
                 for k in ("exp_avg", "exp_avg_sq"):
                     v[k] = v[k].float()
             opt.load_state_dict(st)
-        step = ck.get("step", 0)
-        hours = ck.get("hours", 0.0)
-        say(f"resumed from {resume} at step {step} ({hours:.2f} h trained)")
+        say(f"resumed from {resume} at step {step} ({hours:.2f} h trained), {net.width(ck['model'])} units")
     else:
-        say(f"new model: {net.parameter_count(model)} parameters, {net.macs_per_frame()} MACs per frame")
+        say(f"new model: {net.parameter_count(model)} parameters, "
+            f"{net.macs_per_frame(net.width(model.state_dict()))} MACs per frame")
+
+    def grow():
+        """Widens the model in place of the narrow one, with a fresh optimizer."""
+        nonlocal model, opt
+        wide = net.Estimator(net.HIDDEN)
+        wide.load_state_dict(widen.widen(model.state_dict(), net.HIDDEN))
+        model = wide
+        opt = torch.optim.Adam(model.parameters(), lr=a.lr)
+        say(f"widened to {net.HIDDEN} units at step {step}: {net.parameter_count(model)} parameters, "
+            f"{net.macs_per_frame()} MACs per frame")
+
+    if step >= WIDEN_AT and net.width(model.state_dict()) < net.HIDDEN:
+        grow()
 
     val_train = data.Maker("train", 1000 + a.seed)
     val_held = data.Maker("heldout", 2000 + a.seed)
@@ -222,6 +243,8 @@ def main():
     n_acc = 0
     item = None
     while step < a.steps:
+        if step == WIDEN_AT and net.width(model.state_dict()) < net.HIDDEN:
+            grow()
         if step % upb == 0:
             item = q.get()
             assert item[0] == step // upb

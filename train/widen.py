@@ -1,0 +1,73 @@
+"""Widens a checkpoint's network to net.HIDDEN units per layer without changing what it computes.
+
+  /usr/bin/python3 train/widen.py IN.pt OUT.pt
+
+The new units get small random incoming weights and zero outgoing ones (into the other units'
+gates and into the output layer), so the widened network's outputs equal the old network's
+exactly, and training then gives the new units a use. Adam's moments do not carry over: the
+output has none, so train.py starts a fresh optimizer on it.
+"""
+
+import os
+import sys
+
+import torch
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import net  # noqa: E402
+
+SEED = 7
+SCALE = 0.1
+
+
+def widen(old, h=net.HIDDEN):
+    """A state dict of h units computing what `old` computes."""
+    h0 = net.width(old)
+    if h < h0:
+        raise ValueError(f"the network has {h0} units, more than {h}")
+    gen = torch.Generator().manual_seed(SEED)
+
+    def rand(*shape):
+        return torch.randn(*shape, generator=gen) * SCALE
+
+    new = {}
+    w = rand(h, old["fc_in.weight"].shape[1])
+    w[:h0] = old["fc_in.weight"]
+    new["fc_in.weight"] = w
+    b = torch.zeros(h)
+    b[:h0] = old["fc_in.bias"]
+    new["fc_in.bias"] = b
+    for layer in ("gru1", "gru2"):
+        for kind in ("ih", "hh"):
+            src = old[f"{layer}.weight_{kind}_l0"]  # [3 h0, h0]
+            dst = torch.zeros(3 * h, h)
+            for g in range(3):  # gates r, z, n
+                dst[g * h + h0:(g + 1) * h] = rand(h - h0, h)  # the new units listen to everything
+                dst[g * h:g * h + h0, :h0] = src[g * h0:(g + 1) * h0]  # the old units hear only the old
+            new[f"{layer}.weight_{kind}_l0"] = dst
+            srcb = old[f"{layer}.bias_{kind}_l0"]
+            dstb = torch.zeros(3 * h)
+            for g in range(3):
+                dstb[g * h:g * h + h0] = srcb[g * h0:(g + 1) * h0]
+            new[f"{layer}.bias_{kind}_l0"] = dstb
+    w = old["fc_out.weight"]  # [out, 2 h0]: h1 then h2
+    dst = torch.zeros(w.shape[0], 2 * h)
+    dst[:, :h0] = w[:, :h0]
+    dst[:, h:h + h0] = w[:, h0:]
+    new["fc_out.weight"] = dst
+    new["fc_out.bias"] = old["fc_out.bias"].clone()
+    return new
+
+
+def main():
+    src, out = sys.argv[1], sys.argv[2]
+    ck = torch.load(src, map_location="cpu")
+    model = net.Estimator()
+    model.load_state_dict(widen(ck["model"]))
+    torch.save({"model": model.state_dict(), "step": ck.get("step", 0), "hours": ck.get("hours", 0.0),
+                "seed": ck.get("seed", 1)}, out)
+    print(f"widened {src} (step {ck.get('step', 0)}) to {net.HIDDEN} units: {out}")
+
+
+if __name__ == "__main__":
+    main()
