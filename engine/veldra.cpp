@@ -359,7 +359,7 @@ void omlsaGains(int bins, const float* xi, const float* gammaPost, const float* 
 // units) over the bins. Above 8 kHz the tracker's noise and the top band serve.
 void neuralStep(State* s, const float* power, float* neuralNoise, const float* trackerNoise,
                 veldra::neural::Estimate& estimate, float* noiseUsed, float* presence,
-                float* logBandGain) {
+                float* presenceRoot, float* logBandGain) {
     namespace nn = veldra::neural;
     const int bins = static_cast<int>(s->bins);
     const int n = static_cast<int>(s->frameLength);
@@ -400,10 +400,19 @@ void neuralStep(State* s, const float* power, float* neuralNoise, const float* t
         const float g = estimate.gain[b] < s->gainFloor ? s->gainFloor : estimate.gain[b];
         logGain[b] = fastLog(g);
     }
+    // The root of the presence that says how far a bin may rise toward its OM-LSA gain is taken
+    // per band and spread like the rest: 32 roots a frame instead of one per bin.
+    float root[nn::kBands];
+    for (int b = 0; b < nn::kBands; ++b) {
+        const float p = estimate.presence[b] > 1e-6f ? estimate.presence[b] : 1e-6f;
+        root[b] = fastExp(kNeuralPresenceRoot * fastLog(p));
+    }
     nn::toBins(estimate.presence, bins, n, rate, presence);
+    nn::toBins(root, bins, n, rate, presenceRoot);
     nn::toBins(logGain, bins, n, rate, logBandGain);
     for (int k = covered; k < bins; ++k) {
         presence[k] = estimate.presence[nn::kBands - 1];
+        presenceRoot[k] = root[nn::kBands - 1];
         logBandGain[k] = logGain[nn::kBands - 1];
     }
     ++s->neuralFrames;
@@ -564,11 +573,12 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     const bool neural = s->method == 3;
     veldra::neural::Estimate estimate;
     alignas(16) float bandPresence[kMaxBins]; // method 3: a-priori presence per bin
+    alignas(16) float presenceRoot[kMaxBins]; // method 3: presence^kNeuralPresenceRoot per bin
     alignas(16) float bandGain[kMaxBins];     // method 3: ln of the band gain per bin
     alignas(16) float blendedNoise[kMaxBins]; // method 3: the noise the gain rules use
     if (neural)
         neuralStep(s, power, at<float>(block, s->offNeuralNoise), noise, estimate, blendedNoise,
-                   bandPresence, bandGain);
+                   bandPresence, presenceRoot, bandGain);
     const float* noiseUsed = neural ? blendedNoise : noise;
 
     // A-posteriori SNR, then the decision-directed a-priori SNR refined by a
@@ -680,7 +690,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             const float presence = bandPresence[k] > 1e-6f ? bandPresence[k] : 1e-6f;
             const float q = 1.0f - presence;
             absence[k] = q > kNeuralAbsenceMax ? kNeuralAbsenceMax : q;
-            raise[k] = voice * fastExp(kNeuralPresenceRoot * fastLog(presence));
+            raise[k] = voice * presenceRoot[k];
         }
         const float* logBand = bandGain; // neuralStep gives the band gain in ln units
         omlsaGains(
