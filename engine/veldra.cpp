@@ -356,7 +356,8 @@ void omlsaGains(int bins, const float* xi, const float* gammaPost, const float* 
 // Method 3's estimate for one frame: runs the network on the frame's band features, turns its
 // band noise share into a per-bin noise power (smoothed over frames, kept in neuralNoise),
 // blends it with the tracker's into noiseUsed, and spreads its band presence and gain (in ln
-// units) over the bins. Above 8 kHz the tracker's noise and the top band serve.
+// units), and the root of its presence that bounds how far a bin rises, over the bins. Above
+// 8 kHz the tracker's noise and the top band serve.
 void neuralStep(State* s, const float* power, float* neuralNoise, const float* trackerNoise,
                 veldra::neural::Estimate& estimate, float* noiseUsed, float* presence,
                 float* presenceRoot, float* logBandGain) {

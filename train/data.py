@@ -39,29 +39,24 @@ RATES = [(16000, 0.5), (8000, 0.17), (11025, 0.1), (22050, 0.05), (32000, 0.06),
 
 
 def load_pool(name, split):
+    """The split's recordings (int16), their voices, and their kinds of speech (an index into
+    SPEECH_KINDS)."""
     rows = []
     with open(os.path.join(POOL, name)) as fh:
         for r in csv.DictReader(fh):
             if r["split"] == split:
                 rows.append(r)
-    audio, voices = [], []
+    audio = []
     for r in rows:
         sr, x = wavfile.read(os.path.join(POOL, r["path"]))
         audio.append(x.astype(np.int16))
-        voices.append(r["voice"])
-    return audio, voices
+    return audio, [r["voice"] for r in rows], [speech_kind(r["source"]) for r in rows]
 
 
 def speech_kind(source):
     if source == "espeak-ng":
         return 0
     return 1 if source in ("festival", "flite") else 2
-
-
-def pool_kinds(name, split):
-    """The kind of speech (an index into SPEECH_KINDS) of each pool entry of the split."""
-    with open(os.path.join(POOL, name)) as fh:
-        return [speech_kind(r["source"]) for r in csv.DictReader(fh) if r["split"] == split]
 
 
 def db(x):
@@ -148,11 +143,10 @@ def room(rng):
 
 class Maker:
     def __init__(self, split="train", seed=1):
-        self.speech, self.voices = load_pool("speech.csv", split)
+        self.speech, self.voices, kinds = load_pool("speech.csv", split)
         self.babble_speech = self.speech
-        kinds = pool_kinds("speech.csv", split)
         self.by_kind = [[i for i, k in enumerate(kinds) if k == want] for want in range(len(SPEECH_KINDS))]
-        self.noise, _ = load_pool("noise.csv", split)
+        self.noise, _, _ = load_pool("noise.csv", split)
         self.seed = seed
         self.n = int(SECONDS * RATE)
         self.recipe = 1

@@ -169,8 +169,7 @@ def main():
     if ck:
         step = ck.get("step", 0)
         hours = ck.get("hours", 0.0)
-    model = net.Estimator(net.width(ck["model"]) if ck else
-                          net.HIDDEN if step >= WIDEN_AT else net.HIDDEN_FIRST)
+    model = net.Estimator(net.width(ck["model"]) if ck else net.HIDDEN_FIRST)
     opt = torch.optim.Adam(model.parameters(), lr=a.lr)
     if ck:
         model.load_state_dict(ck["model"])

@@ -114,43 +114,17 @@ TEST(Geometry, ImaDropsAPartialLastBlock) {
 
 TEST(Refusals, UnsupportedFormatsLeaveTheBlockAlone) {
     const std::string path = scratch("refused.wav");
-    std::vector<Fmt> refused;
-    Fmt unknownTag;
-    unknownTag.tag = 85;
-    refused.push_back(unknownTag);
-    Fmt ima3;
-    ima3.tag = 17;
-    ima3.bits = 3;
-    ima3.blockAlign = 256;
-    refused.push_back(ima3);
-    Fmt noChannels;
-    noChannels.channels = 0;
-    refused.push_back(noChannels);
-    Fmt noAlign;
-    noAlign.blockAlign = 0;
-    refused.push_back(noAlign);
-    Fmt tinyMs;
-    tinyMs.tag = 2;
-    tinyMs.channels = 2;
-    tinyMs.blockAlign = 10;
-    refused.push_back(tinyMs);
-    Fmt tinyIma;
-    tinyIma.tag = 17;
-    tinyIma.bits = 4;
-    tinyIma.blockAlign = 3;
-    refused.push_back(tinyIma);
-    Fmt stereoGsm;
-    stereoGsm.tag = 49;
-    stereoGsm.channels = 2;
-    stereoGsm.blockAlign = 65;
-    refused.push_back(stereoGsm);
-    Fmt wideAlaw;
-    wideAlaw.tag = 6;
-    wideAlaw.blockAlign = 2;
-    refused.push_back(wideAlaw);
-    Fmt pcm5;
-    pcm5.blockAlign = 5;
-    refused.push_back(pcm5);
+    const std::vector<Fmt> refused = {
+        fmtOf(85, 1, 16, 2),  // an unknown tag
+        fmtOf(17, 1, 3, 256), // 3-bit IMA ADPCM
+        fmtOf(1, 0, 16, 2),   // no channels
+        fmtOf(1, 1, 16, 0),   // no block align
+        fmtOf(2, 2, 16, 10),  // an MS ADPCM block too small for its header
+        fmtOf(17, 1, 4, 3),   // an IMA ADPCM block too small for its header
+        fmtOf(49, 2, 16, 65), // stereo GSM
+        fmtOf(6, 1, 16, 2),   // A-law of two bytes a sample
+        fmtOf(1, 1, 16, 5),   // PCM with a block align of 5
+    };
     for (std::size_t i = 0; i < refused.size(); ++i) {
         writeBytes(path, wavImage(refused[i], std::vector<uint8_t>(512, 1)));
         soundfile::WavHeaderInfo h;

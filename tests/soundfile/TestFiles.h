@@ -97,6 +97,16 @@ struct Fmt {
     uint16_t blockAlign = 2, bits = 16;
 };
 
+// A format chunk at 8000 Hz with the given tag, channels, bits and block align.
+inline Fmt fmtOf(uint16_t tag, uint16_t channels, uint16_t bits, uint16_t blockAlign) {
+    Fmt f;
+    f.tag = tag;
+    f.channels = channels;
+    f.bits = bits;
+    f.blockAlign = blockAlign;
+    return f;
+}
+
 inline Bytes& fmtChunk(Bytes& b, const Fmt& f) {
     b.id("fmt ")
         .u32(f.size)
