@@ -19,6 +19,7 @@ from torch import nn
 from features import NB, NFEAT
 
 HIDDEN = 64
+HIDDEN_FIRST = 48  # the width a new training starts with, up to train.WIDEN_AT
 NOUT = 3 * NB + 1
 
 
