@@ -24,33 +24,47 @@ inline float tanhApprox(float x) {
     return 2.0f / (1.0f + fastExp(-2.0f * x)) - 1.0f;
 }
 
-// y = b + W x with W stored transposed: wT[i * nout + j] = W[j][i], nout a multiple of kBlock.
+// y = b + W x with W stored transposed: wT[i * nout + j] = W[j][i], nout a multiple of 16.
 // Most of the network's time is spent here. Each block of outputs is accumulated in registers
-// over all inputs (one load and one multiply-add per weight); on x86-64 a second version for
-// AVX2 with fused multiply-add is chosen at load time where the processor has them (its sums
-// round once per step instead of twice, far below the tolerance the golden test states).
+// over all inputs (one load and one multiply-add per weight), 32 outputs a block and 16 for the
+// rest; on x86-64 a second version for AVX2 with fused multiply-add is chosen at load time where
+// the processor has them (its sums round once per step instead of twice, far below the tolerance
+// the golden test states).
 constexpr int kBlock = 16;
 static_assert(kHidden % kBlock == 0 && (3 * kHidden) % kBlock == 0 && kOutputsPadded % kBlock == 0,
               "layer widths must be whole blocks");
+
+template <int Width>
+__attribute__((always_inline)) inline void
+denseBlock(const float* wT, const float* b, const float* x, int nin, int nout, int j0, float* y) {
+    float acc[Width];
+    for (int j = 0; j < Width; ++j)
+        acc[j] = b[j0 + j];
+    for (int i = 0; i < nin; ++i) {
+        const float xi = x[i];
+        const float* row = wT + i * nout + j0;
+        for (int j = 0; j < Width; ++j)
+            acc[j] += xi * row[j];
+    }
+    for (int j = 0; j < Width; ++j)
+        y[j0 + j] = acc[j];
+}
+
 // ThreadSanitizer cannot run the load-time resolver the clones need (it runs before the
 // sanitizer has started), so that build keeps the single portable version.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 __attribute__((target_clones("arch=haswell", "default")))
 #endif
 void dense(const float* wT, const float* b, const float* x, int nin, int nout, float* y) {
-    for (int j0 = 0; j0 < nout; j0 += kBlock) {
-        float acc[kBlock];
-        for (int j = 0; j < kBlock; ++j)
-            acc[j] = b[j0 + j];
-        for (int i = 0; i < nin; ++i) {
-            const float xi = x[i];
-            const float* row = wT + i * nout + j0;
-            for (int j = 0; j < kBlock; ++j)
-                acc[j] += xi * row[j];
-        }
-        for (int j = 0; j < kBlock; ++j)
-            y[j0 + j] = acc[j];
+    int j0 = 0;
+    for (; j0 + 4 * kBlock <= nout; j0 += 4 * kBlock)
+        denseBlock<4 * kBlock>(wT, b, x, nin, nout, j0, y);
+    if (j0 + 2 * kBlock <= nout) {
+        denseBlock<2 * kBlock>(wT, b, x, nin, nout, j0, y);
+        j0 += 2 * kBlock;
     }
+    if (j0 < nout)
+        denseBlock<kBlock>(wT, b, x, nin, nout, j0, y);
 }
 
 void gru(const GruWeights& w, const float* x, float* h) {
@@ -145,6 +159,15 @@ void infer(Recurrent& state, const float* feature, Estimate& out) {
 int toBins(const float* band, int bins, int frameLength, int rate, float* perBin) {
     return forEachBin(bins, frameLength, rate, [&](int k, int b, float a) {
         perBin[k] = a * band[b] + (1.0f - a) * band[b + 1];
+    });
+}
+
+int toBins(const float* band0, const float* band1, const float* band2, int bins, int frameLength,
+           int rate, float* perBin0, float* perBin1, float* perBin2) {
+    return forEachBin(bins, frameLength, rate, [&](int k, int b, float a) {
+        perBin0[k] = a * band0[b] + (1.0f - a) * band0[b + 1];
+        perBin1[k] = a * band1[b] + (1.0f - a) * band1[b + 1];
+        perBin2[k] = a * band2[b] + (1.0f - a) * band2[b + 1];
     });
 }
 

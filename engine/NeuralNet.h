@@ -52,6 +52,9 @@ void infer(Recurrent& state, const float* feature, Estimate& out);
 // Interpolates band values to the bins at or below kTopHz, with the same triangle weights the
 // features use. Returns the number of bins written (the first bin above kTopHz, or `bins`).
 int toBins(const float* band, int bins, int frameLength, int rate, float* perBin);
+// The same for three sets of band values in one walk over the bins.
+int toBins(const float* band0, const float* band1, const float* band2, int bins, int frameLength,
+           int rate, float* perBin0, float* perBin1, float* perBin2);
 
 } // namespace neural
 } // namespace veldra

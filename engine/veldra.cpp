@@ -353,11 +353,12 @@ void omlsaGains(int bins, const float* xi, const float* gammaPost, const float* 
     }
 }
 
-// Method 3's estimate for one frame: runs the network on the frame's band features, turns its
-// band noise share into a per-bin noise power (smoothed over frames, kept in neuralNoise),
-// blends it with the tracker's into noiseUsed, and spreads its band presence and gain (in ln
-// units), and the root of its presence that bounds how far a bin rises, over the bins. Above
-// 8 kHz the tracker's noise and the top band serve.
+// Method 3's estimate for one frame: runs the network on the frame's band features; where the
+// gain rules use the network's noise (kNeuralNoiseShare above 0) turns its band noise share into a
+// per-bin noise power (smoothed over frames, kept in neuralNoise) blended with the tracker's into
+// noiseUsed; and spreads its band presence and gain (in ln units), and the root of its presence
+// that bounds how far a bin rises, over the bins. Above 8 kHz the tracker's noise and the top
+// band serve.
 void neuralStep(State* s, const float* power, float* neuralNoise, const float* trackerNoise,
                 veldra::neural::Estimate& estimate, float* noiseUsed, float* presence,
                 float* presenceRoot, float* logBandGain) {
@@ -373,27 +374,32 @@ void neuralStep(State* s, const float* power, float* neuralNoise, const float* t
     nn::features(power, bins, n, rate, feature, density);
     nn::infer(s->recurrent, feature, estimate);
 
-    float bandNoise[nn::kBands];
-    const float toPower = static_cast<float>(n) * static_cast<float>(rate);
-    for (int b = 0; b < nn::kBands; ++b)
-        bandNoise[b] = estimate.noise[b] * density[b] * toPower;
-    alignas(16) float instant[kMaxBins];
-    const int covered = nn::toBins(bandNoise, bins, n, rate, instant);
-    for (int k = covered; k < bins; ++k)
-        instant[k] = trackerNoise[k];
-    const float a = s->neuralFrames == 0 ? 0.0f : kNeuralNoiseSmoothing;
-    for (int k = 0; k < bins; ++k) {
-        const float v = a * neuralNoise[k] + (1.0f - a) * instant[k];
-        neuralNoise[k] = v < kNoiseFloorPower ? kNoiseFloorPower : v;
-    }
-    if (kNeuralNoiseShare <= 0.0f) {
-        std::memcpy(noiseUsed, trackerNoise, static_cast<size_t>(bins) * sizeof(float));
-    } else if (kNeuralNoiseShare >= 1.0f) {
-        std::memcpy(noiseUsed, neuralNoise, static_cast<size_t>(bins) * sizeof(float));
+    // The network's own noise estimate is worked out only where the rules use it (see
+    // kNeuralNoiseShare); with a share of 0 the tracker's noise serves as it is.
+    if constexpr (kNeuralNoiseShare > 0.0f) {
+        float bandNoise[nn::kBands];
+        const float toPower = static_cast<float>(n) * static_cast<float>(rate);
+        for (int b = 0; b < nn::kBands; ++b)
+            bandNoise[b] = estimate.noise[b] * density[b] * toPower;
+        alignas(16) float instant[kMaxBins];
+        const int inBands = nn::toBins(bandNoise, bins, n, rate, instant);
+        for (int k = inBands; k < bins; ++k)
+            instant[k] = trackerNoise[k];
+        const float a = s->neuralFrames == 0 ? 0.0f : kNeuralNoiseSmoothing;
+        for (int k = 0; k < bins; ++k) {
+            const float v = a * neuralNoise[k] + (1.0f - a) * instant[k];
+            neuralNoise[k] = v < kNoiseFloorPower ? kNoiseFloorPower : v;
+        }
+        if (kNeuralNoiseShare >= 1.0f) {
+            std::memcpy(noiseUsed, neuralNoise, static_cast<size_t>(bins) * sizeof(float));
+        } else {
+            for (int k = 0; k < bins; ++k)
+                noiseUsed[k] = fastExp((1.0f - kNeuralNoiseShare) * fastLog(trackerNoise[k]) +
+                                       kNeuralNoiseShare * fastLog(neuralNoise[k]));
+        }
     } else {
-        for (int k = 0; k < bins; ++k)
-            noiseUsed[k] = fastExp((1.0f - kNeuralNoiseShare) * fastLog(trackerNoise[k]) +
-                                   kNeuralNoiseShare * fastLog(neuralNoise[k]));
+        (void)neuralNoise;
+        (void)noiseUsed;
     }
     // The band gain goes to the bins in ln units, never below the caller's floor.
     float logGain[nn::kBands];
@@ -408,9 +414,8 @@ void neuralStep(State* s, const float* power, float* neuralNoise, const float* t
         const float p = estimate.presence[b] > 1e-6f ? estimate.presence[b] : 1e-6f;
         root[b] = fastExp(kNeuralPresenceRoot * fastLog(p));
     }
-    nn::toBins(estimate.presence, bins, n, rate, presence);
-    nn::toBins(root, bins, n, rate, presenceRoot);
-    nn::toBins(logGain, bins, n, rate, logBandGain);
+    const int covered = nn::toBins(estimate.presence, root, logGain, bins, n, rate, presence,
+                                   presenceRoot, logBandGain);
     for (int k = covered; k < bins; ++k) {
         presence[k] = estimate.presence[nn::kBands - 1];
         presenceRoot[k] = root[nn::kBands - 1];
@@ -580,7 +585,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     if (neural)
         neuralStep(s, power, at<float>(block, s->offNeuralNoise), noise, estimate, blendedNoise,
                    bandPresence, presenceRoot, bandGain);
-    const float* noiseUsed = neural ? blendedNoise : noise;
+    const float* noiseUsed = neural && kNeuralNoiseShare > 0.0f ? blendedNoise : noise;
 
     // A-posteriori SNR, then the decision-directed a-priori SNR refined by a
     // second step.

@@ -150,6 +150,17 @@ TEST(NeuralGolden, EachBandSpreadsToTheBinsAsItsTriangle) {
             std::vector<float> unit(nn::kBands, 0.0f);
             unit[size_t(b)] = 1.0f;
             const int covered = nn::toBins(unit.data(), bins, n, rate, perBin.data());
+            // The three-way spreading gives each set the same bins.
+            std::vector<float> zero(nn::kBands, 0.0f), a(perBin.size()), c(perBin.size()),
+                d(perBin.size());
+            ASSERT_EQ(nn::toBins(zero.data(), unit.data(), unit.data(), bins, n, rate, a.data(),
+                                 c.data(), d.data()),
+                      covered);
+            for (int k = 0; k < covered; ++k) {
+                ASSERT_EQ(a[size_t(k)], 0.0f);
+                ASSERT_EQ(c[size_t(k)], perBin[size_t(k)]);
+                ASSERT_EQ(d[size_t(k)], perBin[size_t(k)]);
+            }
             for (int k = 0; k < covered; ++k) {
                 const double f = double(k) * rate / n;
                 double want = 0.0;
