@@ -1,11 +1,13 @@
-// Inference of the learned speech estimator (see NeuralNet.h). The layers are
-//   h0 = tanh(W0 x + b0)                       64 -> 64
+// Features and inference of the learned speech estimator (see NeuralNet.h). The layers are
+//   h0 = tanh(W0 x + b0)                       98 -> 64
 //   h1 = GRU(h0, h1), h2 = GRU(h1, h2)         64 -> 64 each, PyTorch's gate order r, z, n
 //   y  = sigmoid(W3 [h1, h2] + b3)             128 -> 97
 // Weight matrices are stored transposed (input-major), so each product is a sum of scaled rows
 // that the compiler vectorises without reordering any floating-point sum.
 
 #include "engine/NeuralNet.h"
+
+#include <cmath>
 
 #include "engine/FastMath.h"
 #include "engine/NeuralWeights.h"
@@ -106,19 +108,59 @@ template <typename Visit> int forEachBin(int bins, int frameLength, int rate, Vi
 
 } // namespace
 
-void features(const float* power, int bins, int frameLength, int rate, float* feature,
-              float* density) {
-    float e[kBands] = {}, lg[kBands] = {}, w[kBands] = {};
-    const float toDensity = 1.0f / (static_cast<float>(frameLength) * static_cast<float>(rate));
+void features(const float* power, const float* correlation, int bins, int frameLength, int rate,
+              float* feature, float* density) {
+    const float n = static_cast<float>(frameLength);
+    const float fs = static_cast<float>(rate);
+    const float toDensity = 1.0f / (n * fs);
+
+    // The period: the lag of the largest autocorrelation, the analysis window's own taken out,
+    // less the cost of a long lag (R in density units: the inverse transform sums N bins).
+    const int lo = static_cast<int>(std::lround(fs / kPitchHighHz));
+    const int hiLag = static_cast<int>(std::lround(fs / kPitchLowHz));
+    const int hi = hiLag < frameLength / 2 ? hiLag : frameLength / 2;
+    const float* inverseV = kWindowCorrelationInverse;
+    for (int m = kShortestFrame; m < frameLength; m *= 2)
+        inverseV += m / 2 + 1;
+    const float scale = toDensity / n / (correlation[0] * toDensity / n + kDensityFloor);
+    const float costPerLag = kPitchLagCost / fs;
+    alignas(16) float score[kLongestFrame / 2 + 1];
+    for (int t = lo; t <= hi; ++t) // apart from the search below, so it vectorises
+        score[t] = correlation[t] * scale * inverseV[t] - costPerLag * static_cast<float>(t);
+    int bestLag = lo;
+    for (int t = lo + 1; t <= hi; ++t)
+        if (score[t] > score[bestLag])
+            bestLag = t;
+    const float bestRho = correlation[bestLag] * scale * inverseV[bestLag];
+
+    // cos(2 pi k T* / N) over the bins up to kTopHz, by the Chebyshev recurrence in double (the
+    // walk is up to a thousand bins long).
+    alignas(16) float cosine[kLongestFrame / 2 + 1];
+    {
+        const int inBands = static_cast<int>(kTopHz * n / fs) + 2; // the bins forEachBin visits
+        const int top = bins < inBands ? bins : inBands;
+        const double c1 = std::cos(2.0 * M_PI * bestLag / frameLength);
+        double prev = c1, cur = 1.0; // bins -1 and 0
+        for (int k = 0; k < top; ++k) {
+            cosine[k] = static_cast<float>(cur);
+            const double next = 2.0 * c1 * cur - prev;
+            prev = cur;
+            cur = next;
+        }
+    }
+    float e[kBands] = {}, lg[kBands] = {}, w[kBands] = {}, per[kBands] = {};
     forEachBin(bins, frameLength, rate, [&](int k, int b, float a) {
         const float d = power[k] * toDensity;
         const float l = fastLog(d + kDensityFloor);
+        const float dc = d * cosine[k];
         e[b] += a * d;
         lg[b] += a * l;
         w[b] += a;
+        per[b] += a * dc;
         e[b + 1] += (1.0f - a) * d;
         lg[b + 1] += (1.0f - a) * l;
         w[b + 1] += 1.0f - a;
+        per[b + 1] += (1.0f - a) * dc;
     });
     const float logFloor = fastLog(kDensityFloor);
     for (int b = 0; b < kBands; ++b) {
@@ -131,7 +173,11 @@ void features(const float* power, int bins, int frameLength, int rate, float* fe
         density[b] = mean;
         feature[b] = (le + 2.0f) / 5.0f;
         feature[kBands + b] = (flat < -5.0f ? -5.0f : flat) / 2.0f + 0.3f;
+        feature[2 * kBands + b] = has ? per[b] / (e[b] + w[b] * kDensityFloor) : 0.0f;
     }
+    feature[3 * kBands] = bestRho < -1.0f ? -1.0f : (bestRho > 1.0f ? 1.0f : bestRho);
+    feature[3 * kBands + 1] =
+        std::log2(fs / static_cast<float>(bestLag) / kPitchLowHz) / kPitchOctaves;
 }
 
 void infer(Recurrent& state, const float* feature, Estimate& out) {

@@ -1,6 +1,7 @@
 #pragma once
-// The learned speech estimator of method 3: band features of one frame in, per band a speech
-// gain, a speech presence and a noise share out, plus a frame voice decision. The network is
+// The learned speech estimator of method 3: features of one frame in (per band its level,
+// flatness and periodicity, and the frame's periodicity and pitch), per band a speech gain, a
+// speech presence and a noise share out, plus a frame voice decision. The network is
 // small (two recurrent layers of 64 units) and its weights are constant data compiled into the
 // library (NeuralWeights.cpp, written by train/export.py); its state is two vectors the caller
 // keeps in the engine block.
@@ -16,15 +17,31 @@ namespace veldra {
 namespace neural {
 
 constexpr int kBands = 32;
-constexpr int kFeatures = 2 * kBands;
+// Per band its level, flatness and periodicity, then the frame's periodicity and pitch.
+constexpr int kFeatures = 3 * kBands + 2;
 constexpr int kHidden = 64;
 constexpr int kOutputs = 3 * kBands + 1;
 constexpr float kTopHz = 8000.0f;
 constexpr float kDensityFloor = 1e-5f; // about the density of 16-bit quantisation noise
+// The period is searched over the lags of these pitches (and never beyond half a frame); a longer
+// lag costs kPitchLagCost per second of lag, so the period of a clean voice wins over its
+// multiples, which correlate as well. The pitch feature spans kPitchOctaves above kPitchLowHz.
+constexpr float kPitchLowHz = 62.5f;
+constexpr float kPitchHighHz = 400.0f;
+constexpr float kPitchLagCost = 6.0f;
+constexpr float kPitchOctaves = 2.68f;
 
 // The band points p[b] in Hz, written with the weights (NeuralWeights.cpp) from the list the
 // network was trained with (train/features.py).
 extern const float kBandHz[kBands];
+// 1 / v(T / N) for T = 0 .. N / 2, where v(u) = (1 - u) cos(pi u) + sin(pi u) / pi is the
+// analysis window's autocorrelation at lag u frames relative to lag 0, for the frame lengths N =
+// 256, 512, 1024 and 2048 one after the other. Written with the weights, from the same float64
+// values training uses.
+constexpr int kShortestFrame = 256;
+constexpr int kLongestFrame = 2048;
+extern const float kWindowCorrelationInverse[(kShortestFrame / 2 + 1) + (kShortestFrame + 1) +
+                                             (2 * kShortestFrame + 1) + (kLongestFrame / 2 + 1)];
 
 // Per-frame outputs, all in [0, 1].
 struct Estimate {
@@ -40,11 +57,12 @@ struct Recurrent {
     float h2[kHidden];
 };
 
-// Band features of one frame from its power spectrum (|FFT|^2 of the windowed frame, bins
-// 0 .. frameLength / 2). Also returns each band's mean power density (power / (frameLength *
-// rate)), from which the noise estimate is scaled.
-void features(const float* power, int bins, int frameLength, int rate, float* feature,
-              float* density);
+// Features of one frame from its power spectrum (|FFT|^2 of the windowed frame, bins
+// 0 .. frameLength / 2) and its autocorrelation (the unscaled inverse real FFT of that power
+// spectrum, lags 0 .. frameLength / 2). Also returns each band's mean power density (power /
+// (frameLength * rate)), from which the noise estimate is scaled.
+void features(const float* power, const float* correlation, int bins, int frameLength, int rate,
+              float* feature, float* density);
 
 // One step of the network: updates the recurrent state and fills the estimate.
 void infer(Recurrent& state, const float* feature, Estimate& out);

@@ -353,15 +353,16 @@ void omlsaGains(int bins, const float* xi, const float* gammaPost, const float* 
     }
 }
 
-// Method 3's estimate for one frame: runs the network on the frame's band features; where the
-// gain rules use the network's noise (kNeuralNoiseShare above 0) turns its band noise share into a
+// Method 3's estimate for one frame: runs the network on the frame's features (band levels,
+// flatness and periodicity, from the power spectrum and its inverse transform); where the gain
+// rules use the network's noise (kNeuralNoiseShare above 0) turns its band noise share into a
 // per-bin noise power (smoothed over frames, kept in neuralNoise) blended with the tracker's into
 // noiseUsed; and spreads its band presence and gain (in ln units), and the root of its presence
 // that bounds how far a bin rises, over the bins. Above 8 kHz the tracker's noise and the top
 // band serve.
-void neuralStep(State* s, const float* power, float* neuralNoise, const float* trackerNoise,
-                veldra::neural::Estimate& estimate, float* noiseUsed, float* presence,
-                float* presenceRoot, float* logBandGain) {
+void neuralStep(State* s, kiss_fftr_cfg inverse, const float* power, float* neuralNoise,
+                const float* trackerNoise, veldra::neural::Estimate& estimate, float* noiseUsed,
+                float* presence, float* presenceRoot, float* logBandGain) {
     namespace nn = veldra::neural;
     const int bins = static_cast<int>(s->bins);
     const int n = static_cast<int>(s->frameLength);
@@ -369,9 +370,17 @@ void neuralStep(State* s, const float* power, float* neuralNoise, const float* t
     if (s->neuralFrames == 0)
         std::memset(&s->recurrent, 0, sizeof s->recurrent);
 
+    // The frame's autocorrelation, for the periodicity features: the inverse transform of its
+    // power spectrum.
+    alignas(16) kiss_fft_cpx squared[kMaxBins];
+    alignas(16) float correlation[kMaxFrameLength];
+    for (int k = 0; k < bins; ++k)
+        squared[k] = kiss_fft_cpx{power[k], 0.0f};
+    kiss_fftri(inverse, squared, correlation);
+
     float feature[nn::kFeatures];
     float density[nn::kBands];
-    nn::features(power, bins, n, rate, feature, density);
+    nn::features(power, correlation, bins, n, rate, feature, density);
     nn::infer(s->recurrent, feature, estimate);
 
     // The network's own noise estimate is worked out only where the rules use it (see
@@ -583,8 +592,9 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     alignas(16) float bandGain[kMaxBins];     // method 3: ln of the band gain per bin
     alignas(16) float blendedNoise[kMaxBins]; // method 3: the noise the gain rules use
     if (neural)
-        neuralStep(s, power, at<float>(block, s->offNeuralNoise), noise, estimate, blendedNoise,
-                   bandPresence, presenceRoot, bandGain);
+        neuralStep(s, reinterpret_cast<kiss_fftr_cfg>(at<void>(block, s->offFftInverse)), power,
+                   at<float>(block, s->offNeuralNoise), noise, estimate, blendedNoise, bandPresence,
+                   presenceRoot, bandGain);
     const float* noiseUsed = neural && kNeuralNoiseShare > 0.0f ? blendedNoise : noise;
 
     // A-posteriori SNR, then the decision-directed a-priori SNR refined by a

@@ -327,7 +327,7 @@ class Maker:
 
 
 def make_inputs(rate, target, mix):
-    """Features [B, T, 64] and targets for a batch."""
+    """Features [B, T, NFEAT] and targets for a batch."""
     p_mix, spectrum_mix = F.power_frames(mix, rate)
     p_target, spectrum_target = F.power_frames(target, rate)
     n = spectrum_mix - spectrum_target

@@ -9,7 +9,7 @@ float, and the golden signal is a fixed function of a seed (the golden file byte
 the BLAS train/train-all selects).
 
 neural-golden.bin (little endian): "VNG1", then per case: int32 rate, int32 frames, int32
-samples, int16 input[samples], float32 features[frames][64], float32 outputs[frames][97]; the
+samples, int16 input[samples], float32 features[frames][98], float32 outputs[frames][97]; the
 file ends with int32 0. The features are the training framework's, computed from the input the
 way the engine frames it; the outputs are the network's for those features.
 """
@@ -52,6 +52,8 @@ def weights_cpp(model, source):
     out = ["// Written by train/export.py from " + source + "; do not edit.\n",
            '#include "engine/NeuralWeights.h"\n', "namespace veldra {\nnamespace neural {\n"]
     out.append(c_array("kBandHz", F.BAND_HZ))
+    out.append(c_array("kWindowCorrelationInverse",
+                       np.concatenate([F.window_inverse_table(n) for n in F.FRAME_LENGTHS])))
     out.append(c_array("kInputT", sd["fc_in.weight"].T))
     out.append(c_array("kInputBias", sd["fc_in.bias"]))
     for i in (1, 2):
@@ -109,9 +111,12 @@ def main():
                     help="where the golden vectors go; '' writes none")
     a = ap.parse_args()
     ck = torch.load(a.checkpoint, map_location="cpu")
-    model = net.Estimator(net.width(ck["model"]))
+    nfeat = ck["model"]["fc_in.weight"].shape[1]
+    model = net.Estimator(net.width(ck["model"]), nfeat)
     if net.width(ck["model"]) != net.HIDDEN:
         raise SystemExit(f"{a.checkpoint} has {net.width(ck['model'])} units; the engine is built for {net.HIDDEN}")
+    if nfeat != net.NFEAT:
+        raise SystemExit(f"{a.checkpoint} takes {nfeat} features; the engine computes {net.NFEAT}")
     model.load_state_dict(ck["model"])
     model.eval()
     src = f"train/checkpoint.pt (step {ck.get('step', 0)}, {ck.get('hours', 0.0):.2f} h of training)"

@@ -17,6 +17,19 @@ W_b = sum_k w_bk, EPS = 1e-5 (about the density of 16-bit quantisation noise):
   feature[b]      = (ln(E_b + EPS) + 2) / 5                   (band level)
   feature[32 + b] = max(A_b - ln(E_b + EPS), -5) / 2 + 0.3    (log spectral flatness: harmonic
                                                                structure inside the band)
+
+Periodicity: which one voice, if any, dominates the frame, and in which bands. The frame's
+autocorrelation R(T) = (1/N) sum over all N bins of D_k cos(2 pi k T / N) (an inverse real FFT of D)
+is normalised by the analysis window's own, v(u) = (1 - u) cos(pi u) + sin(pi u) / pi at u = T / N,
+and searched over the lags of 62.5 .. 400 Hz (T from round(fs / 400) to min(round(fs / 62.5), N / 2)):
+  rho(T) = R(T) / ((R(0) + EPS) v(T / N)),   T* = the first lag of the largest rho(T) - 6 T / fs
+                                        (a longer lag costs a little, so the period of a clean
+                                         voice wins over its multiples, which correlate as well)
+  feature[64 + b] = sum_k w_bk D_k cos(2 pi k T* / N) / (sum_k w_bk D_k + W_b EPS)
+                                        (how much of band b repeats with the period T*: near 1 for
+                                         the harmonics of the voice that set T*, 0 above Nyquist)
+  feature[96] = min(max(rho(T*), -1), 1)                    (how periodic the frame is)
+  feature[97] = log2(fs / T* / 62.5) / 2.68                 (the period, as a pitch from 0 to 1)
 """
 
 import math
@@ -30,7 +43,12 @@ BAND_HZ = [0.0, 62.5, 125.0, 187.5, 250.0, 312.5, 375.0, 437.5, 500.0, 593.75, 6
            906.25, 1031.25, 1187.5, 1343.75, 1500.0, 1687.5, 1906.25, 2156.25, 2406.25, 2718.75,
            3031.25, 3406.25, 3812.5, 4250.0, 4750.0, 5312.5, 5906.25, 6593.75, 7281.25, 8000.0]
 NB = len(BAND_HZ)
-NFEAT = 2 * NB
+NFEAT = 3 * NB + 2
+NFEAT_BANDS = 2 * NB  # the features before periodicity (the network was first trained on these)
+PITCH_LO_HZ = 62.5
+PITCH_HI_HZ = 400.0
+PITCH_OCTAVES = 2.68
+PITCH_LAG_COST = 6.0  # per second of lag
 EPS = 1e-5
 
 
@@ -82,6 +100,26 @@ def power_frames(x, rate):
     return spectrum.real ** 2 + spectrum.imag ** 2, spectrum
 
 
+def lag_range(rate, n):
+    """The lags searched for the period, first and last included."""
+    return int(round(rate / PITCH_HI_HZ)), min(int(round(rate / PITCH_LO_HZ)), n // 2)
+
+
+def window_correlation(u):
+    """The analysis window's autocorrelation at lag u = T / N, relative to lag 0."""
+    return (1.0 - u) * np.cos(np.pi * u) + np.sin(np.pi * u) / np.pi
+
+
+FRAME_LENGTHS = (256, 512, 1024, 2048)
+
+
+def window_inverse_table(n):
+    """float32 1 / v(T / N) for T = 0 .. N / 2; the engine has these for every frame length, one
+    after the other (export.py writes them)."""
+    lags = np.arange(n // 2 + 1)
+    return (1.0 / window_correlation(lags / n)).astype(np.float32)
+
+
 def _band_weighting(rate, weights):
     """The frame length, the band weights (computed when None), which bands hold any bin, and
     1 / W_b for those (0 for the others)."""
@@ -108,7 +146,30 @@ def features_from_power(p, rate, weights=None):
     le = torch.log(e + EPS)
     f1 = (le + 2.0) / 5.0
     f2 = torch.clamp(a - le, min=-5.0) / 2.0 + 0.3
-    return torch.cat([f1, f2], dim=-1)
+    f3, rho, pitch = _periodicity(d, rate, n, weights)
+    return torch.cat([f1, f2, f3, rho[..., None], pitch[..., None]], dim=-1)
+
+
+def _periodicity(d, rate, n, weights):
+    """Per band correlation at the frame's period, the frame's periodicity, its pitch feature."""
+    import torch
+
+    r = torch.fft.irfft(d, n=n, dim=-1)
+    lo, hi = lag_range(rate, n)
+    lags = np.arange(lo, hi + 1)
+    inv_v = torch.from_numpy(window_inverse_table(n)[lags])
+    rho = r[..., lo:hi + 1] / (r[..., :1] + EPS) * inv_v
+    cost = torch.from_numpy((PITCH_LAG_COST * lags / rate).astype(np.float32))
+    idx = (rho - cost).argmax(dim=-1, keepdim=True)  # the first of equal maxima
+    best = rho.gather(-1, idx)[..., 0]
+    lag = (idx[..., 0] + lo).to(torch.float64)
+    k = torch.arange(n // 2 + 1, dtype=torch.float64)
+    cosk = torch.cos(2.0 * math.pi * k * lag[..., None] / n).to(d.dtype)
+    num = (d * cosk) @ weights.t()
+    den = d @ weights.t() + weights.sum(dim=1) * EPS
+    corr = torch.where(weights.sum(dim=1) > 0, num / den, torch.zeros_like(num))
+    pitch = (torch.log2(rate / lag / PITCH_LO_HZ) / PITCH_OCTAVES).to(d.dtype)
+    return corr, best.clamp(-1.0, 1.0), pitch
 
 
 def band_energy(p, rate, weights=None):

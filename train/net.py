@@ -1,13 +1,15 @@
-"""The speech estimator: 64 band features in, per band a speech gain, a speech presence and a
-noise share out, plus a frame voice decision.
+"""The speech estimator: 98 features in (band level, flatness and periodicity, the frame's
+periodicity and pitch), per band a speech gain, a speech presence and a noise share out, plus a
+frame voice decision.
 
-  h0 = tanh(W0 x + b0)                      64 -> H
+  h0 = tanh(W0 x + b0)                      98 -> H
   h1 = GRU(h0)                              H -> H
   h2 = GRU(h1)                              H -> H
   y  = sigmoid(W3 [h1, h2] + b3)            2H -> 97: gain[32], presence[32], noise[32], vad
 
 H is 64 (HIDDEN); the network was trained 48 wide (HIDDEN_FIRST) up to train.WIDEN_AT and then
-widened without changing its outputs (widen.py).
+widened without changing its outputs (widen.py); it took the 64 band level and flatness features
+only up to train.PERIODICITY_AT.
 
 The GRU is PyTorch's (reset gate applied after the recurrent product); engine/NeuralNet.cpp
 computes the same equations.
@@ -16,7 +18,7 @@ computes the same equations.
 import torch
 from torch import nn
 
-from features import NB, NFEAT
+from features import NB, NFEAT, NFEAT_BANDS
 
 HIDDEN = 64
 HIDDEN_FIRST = 48  # the width a new training starts with, up to train.WIDEN_AT
@@ -24,9 +26,10 @@ NOUT = 3 * NB + 1
 
 
 class Estimator(nn.Module):
-    def __init__(self, hidden=HIDDEN):
+    def __init__(self, hidden=HIDDEN, nfeat=NFEAT):
         super().__init__()
-        self.fc_in = nn.Linear(NFEAT, hidden)
+        self.nfeat = nfeat
+        self.fc_in = nn.Linear(nfeat, hidden)
         self.gru1 = nn.GRU(hidden, hidden, batch_first=True)
         self.gru2 = nn.GRU(hidden, hidden, batch_first=True)
         self.fc_out = nn.Linear(2 * hidden, NOUT)

@@ -57,6 +57,11 @@ ENERGY_CAP = 8.0
 # the outputs stay what they were) and Adam starts afresh: 48 units had stopped improving on the
 # development corpus, and the engine's speed budget had room for 64.
 WIDEN_AT = 21000
+# At this optimizer step the network also takes the periodicity features (features.py: which
+# voice dominates the frame and in which bands), entering with zero weights so the outputs stay
+# what they were; Adam starts afresh. The band level and flatness alone tell a crowd of talkers
+# from the one talker to keep least well of all the noises.
+PERIODICITY_AT = 30000
 
 
 def energy_weight(feats, mask):
@@ -120,7 +125,7 @@ def validate(model, sets):
         for name, batches in sets.items():
             tot, n = 0.0, 0
             for b in batches:
-                y, _ = model(b[0])
+                y, _ = model(b[0][..., :model.nfeat])
                 _, _, l = loss_fn(y, *b[1:])
                 tot += l.item()
                 n += 1
@@ -169,7 +174,8 @@ def main():
     if ck:
         step = ck.get("step", 0)
         hours = ck.get("hours", 0.0)
-    model = net.Estimator(net.width(ck["model"]) if ck else net.HIDDEN_FIRST)
+    nfeat = ck["model"]["fc_in.weight"].shape[1] if ck else net.NFEAT_BANDS
+    model = net.Estimator(net.width(ck["model"]) if ck else net.HIDDEN_FIRST, nfeat)
     opt = torch.optim.Adam(model.parameters(), lr=a.lr)
     if ck:
         model.load_state_dict(ck["model"])
@@ -187,15 +193,27 @@ def main():
     def grow():
         """Widens the model in place of the narrow one, with a fresh optimizer."""
         nonlocal model, opt
-        wide = net.Estimator(net.HIDDEN)
+        wide = net.Estimator(net.HIDDEN, model.nfeat)
         wide.load_state_dict(widen.widen(model.state_dict(), net.HIDDEN))
         model = wide
         opt = torch.optim.Adam(model.parameters(), lr=a.lr)
         say(f"widened to {net.HIDDEN} units at step {step}: {net.parameter_count(model)} parameters, "
             f"{net.macs_per_frame()} MACs per frame")
 
+    def add_periodicity():
+        """Gives the model the periodicity features, with a fresh optimizer."""
+        nonlocal model, opt
+        more = net.Estimator(net.width(model.state_dict()), net.NFEAT)
+        more.load_state_dict(widen.add_inputs(model.state_dict()))
+        model = more
+        opt = torch.optim.Adam(model.parameters(), lr=a.lr)
+        say(f"periodicity features from step {step}: {net.NFEAT} features, {net.parameter_count(model)} "
+            f"parameters, {net.macs_per_frame()} MACs per frame")
+
     if step >= WIDEN_AT and net.width(model.state_dict()) < net.HIDDEN:
         grow()
+    if step >= PERIODICITY_AT and model.nfeat < net.NFEAT:
+        add_periodicity()
 
     val_train = data.Maker("train", 1000 + a.seed)
     val_held = data.Maker("heldout", 2000 + a.seed)
@@ -244,13 +262,15 @@ def main():
     while step < a.steps:
         if step == WIDEN_AT and net.width(model.state_dict()) < net.HIDDEN:
             grow()
+        if step == PERIODICITY_AT and model.nfeat < net.NFEAT:
+            add_periodicity()
         if step % upb == 0:
             item = q.get()
             assert item[0] == step // upb
         s, feats, gain, pres, share, mask, vad = item
         for grp in opt.param_groups:
             grp["lr"] = lr_at(step)
-        y, _ = model(feats)
+        y, _ = model(feats[..., :model.nfeat])
         loss, parts, _ = loss_fn(y, gain, pres, share, mask, vad, recipe2=step >= RECIPE2_FROM,
                                   recipe3=step >= RECIPE3_FROM,
                                   energy=energy_weight(feats, mask) if step >= RECIPE4_FROM else None)

@@ -1,4 +1,5 @@
-"""Widens a checkpoint's network to net.HIDDEN units per layer without changing what it computes.
+"""Widens a checkpoint's network to net.HIDDEN units per layer, or to net.NFEAT input features,
+without changing what it computes.
 
   /usr/bin/python3 train/widen.py IN.pt OUT.pt
 
@@ -59,10 +60,23 @@ def widen(old, h=net.HIDDEN):
     return new
 
 
+def add_inputs(old, nfeat=net.NFEAT):
+    """A state dict taking nfeat features that computes what `old` computes from its first ones:
+    the new features enter with zero weights, and training gives them a use."""
+    w = old["fc_in.weight"]
+    if w.shape[1] > nfeat:
+        raise ValueError(f"the network takes {w.shape[1]} features, more than {nfeat}")
+    new = dict(old)
+    grown = torch.zeros(w.shape[0], nfeat)
+    grown[:, :w.shape[1]] = w
+    new["fc_in.weight"] = grown
+    return new
+
+
 def main():
     src, out = sys.argv[1], sys.argv[2]
     ck = torch.load(src, map_location="cpu")
-    model = net.Estimator()
+    model = net.Estimator(net.HIDDEN, ck["model"]["fc_in.weight"].shape[1])
     model.load_state_dict(widen(ck["model"]))
     torch.save({"model": model.state_dict(), "step": ck.get("step", 0), "hours": ck.get("hours", 0.0),
                 "seed": ck.get("seed", 1)}, out)

@@ -79,6 +79,19 @@ std::vector<float> framePower(const std::vector<int16_t>& x, int n, int t) {
     return p;
 }
 
+// The frame's autocorrelation as the engine hands it to the features: the unscaled inverse real
+// transform of the power spectrum, lags 0 .. n / 2, by plain cosine sums in double precision.
+std::vector<float> frameCorrelation(const std::vector<float>& power, int n) {
+    std::vector<float> r(static_cast<size_t>(n / 2 + 1));
+    for (int t = 0; t <= n / 2; ++t) {
+        double acc = power[0] + (t % 2 ? -1.0 : 1.0) * power[static_cast<size_t>(n / 2)];
+        for (int k = 1; k < n / 2; ++k)
+            acc += 2.0 * power[static_cast<size_t>(k)] * std::cos(2.0 * M_PI * k * t / n);
+        r[static_cast<size_t>(t)] = static_cast<float>(acc);
+    }
+    return r;
+}
+
 int frameLengthOf(int rate) {
     Channel ch(rate);
     return ch.frameLength();
@@ -102,8 +115,9 @@ TEST(NeuralGolden, FeaturesAndOutputsMatchTheTrainingFramework) {
         for (int t = 0; t < c.frames; ++t) {
             if (t < 6 || t % 4 == 0) { // the DFT is slow at 48 kHz; a sample of frames suffices
                 const auto p = framePower(c.input, n, t);
+                const auto r = frameCorrelation(p, n);
                 float feat[nn::kFeatures], density[nn::kBands];
-                nn::features(p.data(), n / 2 + 1, n, c.rate, feat, density);
+                nn::features(p.data(), r.data(), n / 2 + 1, n, c.rate, feat, density);
                 for (int i = 0; i < nn::kFeatures; ++i)
                     worstFeature = std::max(
                         worstFeature,
@@ -173,6 +187,83 @@ TEST(NeuralGolden, EachBandSpreadsToTheBinsAsItsTriangle) {
                 ASSERT_NEAR(perBin[size_t(k)], want, 1e-5) << rate << " band " << b << " bin " << k;
             }
         }
+    }
+}
+
+// The periodicity features at every rate: a voice's harmonics give a period that is its own or a
+// whole multiple of it (a lag is a whole number of samples, and where the voice's period falls
+// between two a multiple may fit better), a high frame periodicity and bands that repeat with
+// that period; white noise gives neither.
+TEST(NeuralFeatures, PeriodicityFindsTheVoiceAndNotTheNoise) {
+    const auto pitchOf = [](const float* f) {
+        return nn::kPitchLowHz * std::exp2(f[3 * nn::kBands + 1] * nn::kPitchOctaves);
+    };
+    // Mean band periodicity over the bands from 300 to 3000 Hz.
+    const auto voicedBands = [](const float* f) {
+        double sum = 0.0;
+        int count = 0;
+        for (int b = 0; b < nn::kBands; ++b)
+            if (nn::kBandHz[b] >= 300.0f && nn::kBandHz[b] <= 3000.0f) {
+                sum += f[2 * nn::kBands + b];
+                ++count;
+            }
+        return sum / count;
+    };
+    for (int rate : kRates) {
+        const int n = frameLengthOf(rate);
+        const int t = 8; // a frame well inside the signal
+        for (double f0 : {110.0, 210.0}) {
+            SCOPED_TRACE(std::to_string(rate) + " Hz, f0 " + std::to_string(f0));
+            std::vector<int16_t> x(static_cast<size_t>(n) * 6);
+            uint32_t seed = 12345u;
+            for (size_t i = 0; i < x.size(); ++i) {
+                double v = 0.0;
+                for (int h = 1; h * f0 < std::min(3500.0, rate / 2.0); ++h)
+                    v += std::sin(2.0 * M_PI * h * f0 * double(i) / rate) / h;
+                seed = seed * 1664525u + 1013904223u;
+                v = 4000.0 * v + 100.0 * (double(seed >> 8) / double(1u << 24) - 0.5);
+                x[i] = static_cast<int16_t>(std::lround(v));
+            }
+            const auto p = framePower(x, n, t);
+            const auto r = frameCorrelation(p, n);
+            float f[nn::kFeatures], density[nn::kBands];
+            nn::features(p.data(), r.data(), n / 2 + 1, n, rate, f, density);
+            const double lag = rate / pitchOf(f), period = rate / f0;
+            const double multiple = std::round(lag / period);
+            EXPECT_GE(multiple, 1.0);
+            EXPECT_LE(multiple, 3.0);
+            EXPECT_NEAR(lag, multiple * period, 1.01);
+            EXPECT_GT(f[3 * nn::kBands], 0.8f);
+            EXPECT_GT(voicedBands(f), 0.25);
+            for (int b = 0; b < nn::kBands; ++b) {
+                EXPECT_GE(f[2 * nn::kBands + b], -1.0f);
+                EXPECT_LE(f[2 * nn::kBands + b], 1.0f);
+                if (nn::kBandHz[b] > rate / 2.0f + 1000.0f) { // no bin in the band
+                    EXPECT_EQ(f[2 * nn::kBands + b], 0.0f);
+                }
+            }
+        }
+        // White noise, over eight frames (one frame's largest correlation among some hundreds of
+        // lags is itself a random number).
+        SCOPED_TRACE(std::to_string(rate) + " Hz, white noise");
+        std::vector<int16_t> x(static_cast<size_t>(n) * 7);
+        uint32_t seed = 777u;
+        for (auto& v : x) {
+            seed = seed * 1664525u + 1013904223u;
+            v = static_cast<int16_t>(
+                std::lround(3000.0 * (double(seed >> 8) / double(1u << 24) - 0.5)));
+        }
+        double rho = 0.0, bands = 0.0;
+        for (int frame = 4; frame < 12; ++frame) {
+            const auto p = framePower(x, n, frame);
+            const auto r = frameCorrelation(p, n);
+            float f[nn::kFeatures], density[nn::kBands];
+            nn::features(p.data(), r.data(), n / 2 + 1, n, rate, f, density);
+            rho += f[3 * nn::kBands] / 8.0;
+            bands += voicedBands(f) / 8.0;
+        }
+        EXPECT_LT(rho, 0.35);
+        EXPECT_LT(std::fabs(bands), 0.15);
     }
 }
 
