@@ -111,7 +111,7 @@ def main():
                     help="where the golden vectors go; '' writes none")
     a = ap.parse_args()
     ck = torch.load(a.checkpoint, map_location="cpu")
-    nfeat = ck["model"]["fc_in.weight"].shape[1]
+    nfeat = net.inputs(ck["model"])
     model = net.Estimator(net.width(ck["model"]), nfeat)
     if net.width(ck["model"]) != net.HIDDEN:
         raise SystemExit(f"{a.checkpoint} has {net.width(ck['model'])} units; the engine is built for {net.HIDDEN}")

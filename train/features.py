@@ -165,9 +165,10 @@ def _periodicity(d, rate, n, weights):
     lag = (idx[..., 0] + lo).to(torch.float64)
     k = torch.arange(n // 2 + 1, dtype=torch.float64)
     cosk = torch.cos(2.0 * math.pi * k * lag[..., None] / n).to(d.dtype)
+    wsum = weights.sum(dim=1)
     num = (d * cosk) @ weights.t()
-    den = d @ weights.t() + weights.sum(dim=1) * EPS
-    corr = torch.where(weights.sum(dim=1) > 0, num / den, torch.zeros_like(num))
+    den = d @ weights.t() + wsum * EPS
+    corr = torch.where(wsum > 0, num / den, torch.zeros_like(num))
     pitch = (torch.log2(rate / lag / PITCH_LO_HZ) / PITCH_OCTAVES).to(d.dtype)
     return corr, best.clamp(-1.0, 1.0), pitch
 

@@ -57,6 +57,11 @@ def width(state):
     return state["fc_in.weight"].shape[0]
 
 
-def macs_per_frame(hidden=HIDDEN):
+def inputs(state):
+    """The number of features the network a state dict belongs to takes."""
+    return state["fc_in.weight"].shape[1]
+
+
+def macs_per_frame(hidden=HIDDEN, nfeat=NFEAT):
     gru = 3 * (hidden * hidden + hidden * hidden)
-    return NFEAT * hidden + 2 * gru + 2 * hidden * NOUT
+    return nfeat * hidden + 2 * gru + 2 * hidden * NOUT

@@ -174,8 +174,9 @@ def main():
     if ck:
         step = ck.get("step", 0)
         hours = ck.get("hours", 0.0)
-    nfeat = ck["model"]["fc_in.weight"].shape[1] if ck else net.NFEAT_BANDS
-    model = net.Estimator(net.width(ck["model"]) if ck else net.HIDDEN_FIRST, nfeat)
+        model = net.Estimator(net.width(ck["model"]), net.inputs(ck["model"]))
+    else:
+        model = net.Estimator(net.HIDDEN_FIRST, net.NFEAT_BANDS)
     opt = torch.optim.Adam(model.parameters(), lr=a.lr)
     if ck:
         model.load_state_dict(ck["model"])
@@ -188,32 +189,30 @@ def main():
         say(f"resumed from {resume} at step {step} ({hours:.2f} h trained), {net.width(ck['model'])} units")
     else:
         say(f"new model: {net.parameter_count(model)} parameters, "
-            f"{net.macs_per_frame(net.width(model.state_dict()))} MACs per frame")
+            f"{net.macs_per_frame(net.HIDDEN_FIRST, net.NFEAT_BANDS)} MACs per frame")
 
-    def grow():
-        """Widens the model in place of the narrow one, with a fresh optimizer."""
+    def grow_when_due():
+        """From WIDEN_AT the model is widened, from PERIODICITY_AT it takes the periodicity
+        features (widen.py: the outputs stay what they were); whenever it grows, Adam starts
+        afresh."""
         nonlocal model, opt
-        wide = net.Estimator(net.HIDDEN, model.nfeat)
-        wide.load_state_dict(widen.widen(model.state_dict(), net.HIDDEN))
-        model = wide
+        state = model.state_dict()
+        grown = []
+        if step >= WIDEN_AT and net.width(state) < net.HIDDEN:
+            state = widen.widen(state, net.HIDDEN)
+            grown.append(f"widened to {net.HIDDEN} units")
+        if step >= PERIODICITY_AT and net.inputs(state) < net.NFEAT:
+            state = widen.add_inputs(state)
+            grown.append(f"periodicity features ({net.NFEAT} features)")
+        if not grown:
+            return
+        model = net.Estimator(net.width(state), net.inputs(state))
+        model.load_state_dict(state)
         opt = torch.optim.Adam(model.parameters(), lr=a.lr)
-        say(f"widened to {net.HIDDEN} units at step {step}: {net.parameter_count(model)} parameters, "
-            f"{net.macs_per_frame()} MACs per frame")
+        say(f"{', '.join(grown)} at step {step}: {net.parameter_count(model)} parameters, "
+            f"{net.macs_per_frame(net.width(state), net.inputs(state))} MACs per frame")
 
-    def add_periodicity():
-        """Gives the model the periodicity features, with a fresh optimizer."""
-        nonlocal model, opt
-        more = net.Estimator(net.width(model.state_dict()), net.NFEAT)
-        more.load_state_dict(widen.add_inputs(model.state_dict()))
-        model = more
-        opt = torch.optim.Adam(model.parameters(), lr=a.lr)
-        say(f"periodicity features from step {step}: {net.NFEAT} features, {net.parameter_count(model)} "
-            f"parameters, {net.macs_per_frame()} MACs per frame")
-
-    if step >= WIDEN_AT and net.width(model.state_dict()) < net.HIDDEN:
-        grow()
-    if step >= PERIODICITY_AT and model.nfeat < net.NFEAT:
-        add_periodicity()
+    grow_when_due()
 
     val_train = data.Maker("train", 1000 + a.seed)
     val_held = data.Maker("heldout", 2000 + a.seed)
@@ -260,10 +259,8 @@ def main():
     n_acc = 0
     item = None
     while step < a.steps:
-        if step == WIDEN_AT and net.width(model.state_dict()) < net.HIDDEN:
-            grow()
-        if step == PERIODICITY_AT and model.nfeat < net.NFEAT:
-            add_periodicity()
+        if step in (WIDEN_AT, PERIODICITY_AT):
+            grow_when_due()
         if step % upb == 0:
             item = q.get()
             assert item[0] == step // upb

@@ -32,7 +32,7 @@ def widen(old, h=net.HIDDEN):
         return torch.randn(*shape, generator=gen) * SCALE
 
     new = {}
-    w = rand(h, old["fc_in.weight"].shape[1])
+    w = rand(h, net.inputs(old))
     w[:h0] = old["fc_in.weight"]
     new["fc_in.weight"] = w
     b = torch.zeros(h)
@@ -76,7 +76,7 @@ def add_inputs(old, nfeat=net.NFEAT):
 def main():
     src, out = sys.argv[1], sys.argv[2]
     ck = torch.load(src, map_location="cpu")
-    model = net.Estimator(net.HIDDEN, ck["model"]["fc_in.weight"].shape[1])
+    model = net.Estimator(net.HIDDEN, net.inputs(ck["model"]))
     model.load_state_dict(widen(ck["model"]))
     torch.save({"model": model.state_dict(), "step": ck.get("step", 0), "hours": ck.get("hours", 0.0),
                 "seed": ck.get("seed", 1)}, out)
