@@ -6,17 +6,58 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace base {
 
 namespace {
 const char kTempMarker[] = ".partial-";
+// A temporary file is created a moment before its writer locks it; one changed
+// this recently is left alone even when nobody holds it.
+constexpr time_t kAbandonedAfterSeconds = 5;
+
+// Removes `path` when it is a regular file no writer holds and old enough.
+bool removeIfAbandoned(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool removed = false;
+    struct stat held {
+    }, named{};
+    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+        held.st_mtime + kAbandonedAfterSeconds <= ::time(nullptr) &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        // Still the file that was locked under that name, not one put there since.
+        if (::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+            named.st_ino == held.st_ino)
+            removed = ::unlink(path.c_str()) == 0;
+    }
+    ::close(fd);
+    return removed;
 }
+} // namespace
 
 bool isUnfinishedWrite(const std::string& fileName) {
     return fileName.find(kTempMarker) != std::string::npos;
+}
+
+int removeAbandonedWrites(const std::string& directory) {
+    int removed = 0;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(directory, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        // The writer's names: the target's, the marker, and mkstemp's six characters.
+        const std::size_t at = name.rfind(kTempMarker);
+        if (at == std::string::npos || name.size() != at + sizeof kTempMarker - 1 + 6 || at == 0)
+            continue;
+        if (removeIfAbandoned(it->path().string()))
+            ++removed;
+    }
+    return removed;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -38,12 +79,16 @@ std::FILE* SafeFileWriter::open(const std::string& target) {
     error_.clear();
     target_ = target;
     temp_ = target + kTempMarker + "XXXXXX";
-    int fd = ::mkstemp(temp_.data());
+    // Not inherited by programs this process starts, which would keep it locked.
+    int fd = ::mkostemp(temp_.data(), O_CLOEXEC);
     if (fd < 0) {
         error_ = "cannot create " + target + ": " + std::strerror(errno);
         temp_.clear();
         return nullptr;
     }
+    // Held until the file is committed or discarded, or the process ends: what
+    // tells a write under way from one abandoned by a killed process.
+    (void)::flock(fd, LOCK_EX | LOCK_NB);
     // mkstemp creates the file 0600; give it the permissions a plainly created
     // file would get.
     mode_t mask = ::umask(0);

@@ -14,6 +14,13 @@ namespace base {
 // to: an unfinished (or abandoned) write, never a result.
 bool isUnfinishedWrite(const std::string& fileName);
 
+// Removes from `directory` the temporary files of writes that ended without a
+// commit or a discard (their process was killed). A writer holds a lock on its
+// temporary file until it commits or discards, so a write still under way, in
+// this process or another, is never touched, and neither is a file changed in
+// the last few seconds. Returns how many files were removed.
+int removeAbandonedWrites(const std::string& directory);
+
 // Whether two names lead to the same file (or, for names not yet made, the
 // same path): replacing one would replace the other.
 bool sameFile(const std::string& a, const std::string& b);

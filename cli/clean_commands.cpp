@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -302,6 +303,22 @@ int runBatch(const std::vector<std::string>& args) {
         auto [it, fresh] = claimed.emplace(j.output, j.source);
         if (!fresh)
             j.conflict = "same output as " + it->second.string();
+    }
+    // A killed earlier run leaves its unfinished results beside the outputs; each
+    // directory is read once (a scan per file would grow with the square of the
+    // collection).
+    {
+        std::set<fs::path> outDirs;
+        for (const auto& j : jobs)
+            outDirs.insert(j.output.parent_path());
+        int removed = 0;
+        for (const auto& d : outDirs)
+            removed += base::removeAbandonedWrites(d.string());
+        if (removed > 0 && !all.quiet)
+            std::fprintf(
+                stderr,
+                "silvane-cli batch: removed %d unfinished file%s left by an interrupted run\n",
+                removed, removed == 1 ? "" : "s");
     }
 
     const std::size_t total = jobs.size();

@@ -5,6 +5,7 @@
 
 #include "app/ConfigLink.h"
 #include "app/Upanelsig.h"
+#include "base/SafeFile.h"
 #include "gui/MessageBox.h"
 #include "processing/Batch.h"
 #include "processing/batchwindows/Uprogress.h"
@@ -56,6 +57,8 @@ void TFPanelSignal::bAutoClick() {
         count, current.isValid() && current.parent() == root ? current.row() : -1);
     if (first < 0)
         return; // an empty list: nothing to process or write
+    // Results a killed earlier batch left unfinished in the output directory.
+    base::removeAbandonedWrites(dir.toLocal8Bit().toStdString());
 
     bStart->setEnabled(false);
     bAuto->setEnabled(false);

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -94,9 +96,21 @@ TEST(BatchCli, ResumeSkipsFinishedResultsAndRefusesToReplaceOthers) {
     EXPECT_NE(r.err.find("exists"), std::string::npos) << r.err;
     EXPECT_EQ(readBytes((out / "a.wav").string()).size(), 3u);
     fs::remove(out / "day2" / "c.wav");
+    // What the killed run was writing when it died, and a write changed a
+    // moment ago (perhaps another run's, about to take its lock).
+    const fs::path killed = out / "day2" / "c.wav.partial-k1LLed",
+                   fresh = out / "b.wav.partial-fr35h0";
+    writeBytes(killed.string(), {'h', 'a', 'l', 'f'});
+    fs::last_write_time(killed, fs::last_write_time(killed) - std::chrono::minutes(2));
+    writeBytes(fresh.string(), {'n', 'e', 'w'});
     r = sh("$CLI batch -r --skip-existing " + in.string() + " " + out.string());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("1 cleaned, 3 skipped, 0 failed"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("removed 1 unfinished file left by an interrupted run"), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_TRUE(fs::exists(fresh));
+    fs::remove(fresh);
     // A skipped file's record still describes it.
     const std::string csv = scratch("resume.csv");
     ASSERT_EQ(sh("$CLI batch -r -q --skip-existing --report " + csv + " " + in.string() + " " +

@@ -7,8 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace testfiles;
 
@@ -161,6 +165,66 @@ TEST(FailedSaves, ExistingFileSurvivesAFailedWrite) {
     (void)std::fgetc(f); // reading a write-only stream sets its error flag
     EXPECT_FALSE(w.commit());
     EXPECT_EQ(readBytes(path), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+// Only what no writer holds any more goes: a killed process's unfinished file,
+// never a write under way here or elsewhere, a fresh one, or anything else.
+TEST(FailedSaves, AbandonedWritesAreRemovedAndLiveOnesKept) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(scratchDir()) / "abandoned";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const auto aged = [](const fs::path& p) {
+        fs::last_write_time(p, fs::last_write_time(p) - std::chrono::minutes(1));
+    };
+    const auto count = [&] {
+        int n = 0;
+        for (const auto& e : fs::directory_iterator(dir))
+            n += base::isUnfinishedWrite(e.path().filename().string());
+        return n;
+    };
+
+    // A writer killed before its commit: its process ends with the file open.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto* w = new base::SafeFileWriter; // never destroyed: the process just ends
+        std::FILE* f = w->open((dir / "killed.wav").string());
+        if (f == nullptr || std::fputs("half a result", f) < 0 || std::fflush(f) != 0)
+            ::_exit(1);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(count(), 1);
+    // Changed a moment ago: it may be a write about to take its lock.
+    EXPECT_EQ(base::removeAbandonedWrites(dir.string()), 0);
+    for (const auto& e : fs::directory_iterator(dir))
+        aged(e.path());
+
+    // A write under way in this process, as old as the other.
+    base::SafeFileWriter live;
+    std::FILE* f = live.open((dir / "live.wav").string());
+    ASSERT_NE(f, nullptr);
+    std::fputs("still writing", f);
+    std::fflush(f);
+    aged(live.tempPath());
+    // Names that only look like ours, and a result.
+    writeBytes((dir / "take.partial-notes.txt").string(), {1});
+    writeBytes((dir / "result.wav").string(), {2});
+    fs::create_directory(dir / "old.wav.partial-ABCDEF");
+    for (const char* name : {"take.partial-notes.txt", "result.wav", "old.wav.partial-ABCDEF"})
+        aged(dir / name);
+
+    EXPECT_EQ(base::removeAbandonedWrites(dir.string()), 1);
+    EXPECT_EQ(base::removeAbandonedWrites(dir.string()), 0);
+    EXPECT_EQ(count(), 3); // the live write, the look-alike file and directory
+    EXPECT_TRUE(fs::exists(live.tempPath()));
+    EXPECT_TRUE(fs::exists(dir / "result.wav"));
+    EXPECT_TRUE(live.commit()) << live.error();
+    EXPECT_EQ(readBytes((dir / "live.wav").string()).size(), 13u);
+    EXPECT_EQ(base::removeAbandonedWrites((dir / "missing").string()), 0);
 }
 
 TEST(FailedSaves, FullDiskIsReported) {
