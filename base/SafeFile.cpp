@@ -15,11 +15,13 @@ namespace base {
 
 namespace {
 const char kTempMarker[] = ".partial-";
-// A temporary file is created a moment before its writer locks it; one changed
-// this recently is left alone even when nobody holds it.
-constexpr time_t kAbandonedAfterSeconds = 5;
+// A temporary file is created a moment before its writer locks it, and the
+// writer writes nothing before that: an empty one changed this recently is
+// left alone even when nobody holds it.
+constexpr time_t kEmptyAbandonedAfterSeconds = 5;
 
-// Removes `path` when it is a regular file no writer holds and old enough.
+// Removes `path` when it is a regular file no writer holds (and, when empty,
+// old enough).
 bool removeIfAbandoned(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
@@ -28,7 +30,7 @@ bool removeIfAbandoned(const std::string& path) {
     struct stat held {
     }, named{};
     if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
-        held.st_mtime + kAbandonedAfterSeconds <= ::time(nullptr) &&
+        (held.st_size > 0 || held.st_mtime + kEmptyAbandonedAfterSeconds <= ::time(nullptr)) &&
         ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
         // Still the file that was locked under that name, not one put there since.
         if (::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&

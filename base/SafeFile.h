@@ -17,8 +17,9 @@ bool isUnfinishedWrite(const std::string& fileName);
 // Removes from `directory` the temporary files of writes that ended without a
 // commit or a discard (their process was killed). A writer holds a lock on its
 // temporary file until it commits or discards, so a write still under way, in
-// this process or another, is never touched, and neither is a file changed in
-// the last few seconds. Returns how many files were removed.
+// this process or another, is never touched, and neither is an empty one
+// changed in the last few seconds (one about to be locked). Returns how many
+// files were removed.
 int removeAbandonedWrites(const std::string& directory);
 
 // Whether two names lead to the same file (or, for names not yet made, the

@@ -198,18 +198,17 @@ TEST(FailedSaves, AbandonedWritesAreRemovedAndLiveOnesKept) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     ASSERT_EQ(count(), 1);
-    // Changed a moment ago: it may be a write about to take its lock.
-    EXPECT_EQ(base::removeAbandonedWrites(dir.string()), 0);
-    for (const auto& e : fs::directory_iterator(dir))
-        aged(e.path());
 
-    // A write under way in this process, as old as the other.
+    // A write under way in this process, as old as can be.
     base::SafeFileWriter live;
     std::FILE* f = live.open((dir / "live.wav").string());
     ASSERT_NE(f, nullptr);
     std::fputs("still writing", f);
     std::fflush(f);
     aged(live.tempPath());
+    // An empty one nobody holds yet: a writer between creating and locking it.
+    const fs::path unlocked = dir / "new.wav.partial-AbCdEf";
+    writeBytes(unlocked.string(), {});
     // Names that only look like ours, and a result.
     writeBytes((dir / "take.partial-notes.txt").string(), {1});
     writeBytes((dir / "result.wav").string(), {2});
@@ -217,7 +216,14 @@ TEST(FailedSaves, AbandonedWritesAreRemovedAndLiveOnesKept) {
     for (const char* name : {"take.partial-notes.txt", "result.wav", "old.wav.partial-ABCDEF"})
         aged(dir / name);
 
+    // The killed writer's file goes at once.
     EXPECT_EQ(base::removeAbandonedWrites(dir.string()), 1);
+    EXPECT_EQ(count(), 4);
+    EXPECT_TRUE(fs::exists(unlocked));
+    // The empty one only once it has stayed empty and unheld for a while.
+    aged(unlocked);
+    EXPECT_EQ(base::removeAbandonedWrites(dir.string()), 1);
+    EXPECT_FALSE(fs::exists(unlocked));
     EXPECT_EQ(base::removeAbandonedWrites(dir.string()), 0);
     EXPECT_EQ(count(), 3); // the live write, the look-alike file and directory
     EXPECT_TRUE(fs::exists(live.tempPath()));
