@@ -9,6 +9,7 @@
 
 #include <cmath>
 
+#include "engine/Clones.h"
 #include "engine/FastMath.h"
 #include "engine/NeuralWeights.h"
 
@@ -52,12 +53,8 @@ denseBlock(const float* wT, const float* b, const float* x, int nin, int nout, i
         y[j0 + j] = acc[j];
 }
 
-// ThreadSanitizer cannot run the load-time resolver the clones need (it runs before the
-// sanitizer has started), so that build keeps the single portable version.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
-__attribute__((target_clones("arch=haswell", "default")))
-#endif
-void dense(const float* wT, const float* b, const float* x, int nin, int nout, float* y) {
+VELDRA_CLONES void dense(const float* wT, const float* b, const float* x, int nin, int nout,
+                         float* y) {
     int j0 = 0;
     for (; j0 + 4 * kBlock <= nout; j0 += 4 * kBlock)
         denseBlock<4 * kBlock>(wT, b, x, nin, nout, j0, y);

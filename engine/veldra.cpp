@@ -33,14 +33,13 @@
 
 #include "engine/veldra.h"
 
-#include <kiss_fftr.h>
-
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 
 #include "engine/FastMath.h"
 #include "engine/NeuralNet.h"
+#include "engine/RealFft.h"
 
 namespace {
 
@@ -181,19 +180,16 @@ struct State {
     float vadFloor; // recent floor of the mean log likelihood ratio
 
     // Byte offsets of the per-bin arrays, relative to the block's start.
-    uint32_t offWindow;     // float[bins]: sin(pi n / N), n = 0..N/2
-    uint32_t offNoise;      // float[bins]: noise power estimate
-    uint32_t offSpeechPrev; // float[bins]: estimated speech power of the last frame
-    uint32_t offPresence;   // float[bins]: smoothed posterior for stagnation control
-    uint32_t offZeta;       // float[bins]: smoothed a-priori SNR
-    uint32_t offSpectrum;   // kiss_fft_cpx[bins]: spectrum awaiting synthesis
-    uint32_t offHistory;    // int16[N/2]: previous half frame of input
-    uint32_t offOverlap;    // float[N/2]: synthesis tail awaiting the next frame
-    uint32_t offFftForward;
-    uint32_t offFftInverse;
-    uint32_t fftReserve;     // bytes reserved for each transform's state
+    uint32_t offWindow;      // float[bins]: sin(pi n / N), n = 0..N/2
+    uint32_t offNoise;       // float[bins]: noise power estimate
+    uint32_t offSpeechPrev;  // float[bins]: estimated speech power of the last frame
+    uint32_t offPresence;    // float[bins]: smoothed posterior for stagnation control
+    uint32_t offZeta;        // float[bins]: smoothed a-priori SNR
+    uint32_t offSpectrum;    // fft::Complex[bins]: spectrum awaiting synthesis
+    uint32_t offHistory;     // int16[N/2]: previous half frame of input
+    uint32_t offOverlap;     // float[N/2]: synthesis tail awaiting the next frame
+    uint32_t offFft;         // the transforms' plan (fft::planBytes(N))
     uint32_t offNeuralNoise; // float[bins]: method 3's smoothed noise power estimate
-    uint64_t fftBuiltAt;     // block address the transform states were built for
     uint32_t neuralFrames;   // frames the network has seen since it (re)started
     uint32_t pad1;
     veldra::neural::Recurrent recurrent; // the network's state
@@ -208,16 +204,9 @@ constexpr uint32_t alignUp(uint32_t n) {
     return (n + 15u) & ~15u;
 }
 
-// Generous upper bound of kiss_fftr's state for a real transform of n points
-// (it needs 2848 bytes at 256 and 20768 at 2048); checked against the library
-// at run time.
-constexpr uint32_t fftReserveFor(uint32_t n) {
-    return alignUp(10u * n + 512u);
-}
-
 struct Layout {
     uint32_t window, noise, speechPrev, presence, zeta, neuralNoise, spectrum, history, overlap,
-        fftForward, fftInverse, end;
+        fft, end;
 };
 
 constexpr Layout layoutFor(uint32_t n) {
@@ -233,9 +222,8 @@ constexpr Layout layoutFor(uint32_t n) {
     l.spectrum = l.neuralNoise + floats;
     l.history = l.spectrum + alignUp(bins * 8u);
     l.overlap = l.history + alignUp(n / 2 * 2u);
-    l.fftForward = l.overlap + alignUp(n / 2 * 4u);
-    l.fftInverse = l.fftForward + fftReserveFor(n);
-    l.end = l.fftInverse + fftReserveFor(n);
+    l.fft = l.overlap + alignUp(n / 2 * 4u);
+    l.end = l.fft + alignUp(static_cast<uint32_t>(veldra::fft::planBytes(static_cast<int>(n))));
     return l;
 }
 
@@ -243,7 +231,7 @@ static_assert(layoutFor(kMaxFrameLength).end <= VELDRA_BLOCK_SIZE,
               "the largest frame's state must fit the caller's block");
 static_assert(kMaxFrameLength / 2 <= VELDRA_MAX_FRAME_STEP,
               "frame step above the caller's buffers");
-static_assert(sizeof(kiss_fft_cpx) == 8, "kiss_fft_cpx must be two floats");
+using Complex = veldra::fft::Complex;
 
 template <typename T> T* at(void* block, uint32_t offset) {
     return reinterpret_cast<T*>(static_cast<unsigned char*>(block) + offset);
@@ -286,19 +274,6 @@ void applyParameters(State* s, uint8_t method, float limitDb, float noiseRate, f
     const float rate = sanitize(noiseRate, kNoiseRateMin, kNoiseRateMax, kNoiseRateDefault);
     s->noiseAlpha = std::pow(rate, hopSeconds / kReferenceHopSeconds);
     s->ddBeta = sanitize(musicalRate, kMusicalRateMin, kMusicalRateMax, kMusicalRateDefault);
-}
-
-// Builds (or rebuilds, after the caller moved the block) the transform states.
-bool buildTransforms(State* s, void* block) {
-    const int n = static_cast<int>(s->frameLength);
-    size_t length = s->fftReserve;
-    if (kiss_fftr_alloc(n, 0, at<void>(block, s->offFftForward), &length) == nullptr)
-        return false;
-    length = s->fftReserve;
-    if (kiss_fftr_alloc(n, 1, at<void>(block, s->offFftInverse), &length) == nullptr)
-        return false;
-    s->fftBuiltAt = reinterpret_cast<uintptr_t>(block);
-    return true;
 }
 
 // Speech presence from a smoothed a-priori SNR: 0 below lo, 1 above hi,
@@ -360,7 +335,7 @@ void omlsaGains(int bins, const float* xi, const float* gammaPost, const float* 
 // noiseUsed; and spreads its band presence and gain (in ln units), and the root of its presence
 // that bounds how far a bin rises, over the bins. Above 8 kHz the tracker's noise and the top
 // band serve.
-void neuralStep(State* s, kiss_fftr_cfg inverse, const float* power, float* neuralNoise,
+void neuralStep(State* s, const void* fftPlan, const float* power, float* neuralNoise,
                 const float* trackerNoise, veldra::neural::Estimate& estimate, float* noiseUsed,
                 float* presence, float* presenceRoot, float* logBandGain) {
     namespace nn = veldra::neural;
@@ -372,11 +347,11 @@ void neuralStep(State* s, kiss_fftr_cfg inverse, const float* power, float* neur
 
     // The frame's autocorrelation, for the periodicity features: the inverse transform of its
     // power spectrum.
-    alignas(16) kiss_fft_cpx squared[kMaxBins];
+    alignas(16) Complex squared[kMaxBins];
     alignas(16) float correlation[kMaxFrameLength];
     for (int k = 0; k < bins; ++k)
-        squared[k] = kiss_fft_cpx{power[k], 0.0f};
-    kiss_fftri(inverse, squared, correlation);
+        squared[k] = Complex{power[k], 0.0f};
+    veldra::fft::inverse(fftPlan, squared, correlation);
 
     float feature[nn::kFeatures];
     float density[nn::kBands];
@@ -464,9 +439,7 @@ VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, flo
     s->offSpectrum = l.spectrum;
     s->offHistory = l.history;
     s->offOverlap = l.overlap;
-    s->offFftForward = l.fftForward;
-    s->offFftInverse = l.fftInverse;
-    s->fftReserve = fftReserveFor(static_cast<uint32_t>(n));
+    s->offFft = l.fft;
 
     const float hopSeconds = static_cast<float>(s->frameStep) / static_cast<float>(rate);
     const float binHz = static_cast<float>(rate) / static_cast<float>(n);
@@ -493,8 +466,8 @@ VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, flo
         noise[k] = kNoiseFloorPower;
 
     applyParameters(s, method, limitDb, noiseRate, musicalRate);
-    if (!buildTransforms(s, block)) {
-        // Cannot happen with the reserve above; leave a block that passes audio
+    if (!veldra::fft::makePlan(n, at<void>(block, s->offFft))) {
+        // Cannot happen with the frame lengths above; leave a block that passes audio
         // through as silence rather than one that crashes.
         s->magic = 0;
         return;
@@ -519,8 +492,6 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     State* s = stateOf(block);
     if (s == nullptr)
         return;
-    if (s->fftBuiltAt != reinterpret_cast<uintptr_t>(block) && !buildTransforms(s, block))
-        return;
 
     const int step = static_cast<int>(s->frameStep);
     const int bins = static_cast<int>(s->bins);
@@ -530,7 +501,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     float* speechPrev = at<float>(block, s->offSpeechPrev);
     float* presence = at<float>(block, s->offPresence);
     float* zeta = at<float>(block, s->offZeta);
-    kiss_fft_cpx* spectrum = at<kiss_fft_cpx>(block, s->offSpectrum);
+    Complex* spectrum = at<Complex>(block, s->offSpectrum);
 
     // Analysis: previous half frame followed by the new samples, windowed.
     alignas(16) float frame[kMaxFrameLength];
@@ -544,7 +515,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         std::memcpy(history, input, static_cast<size_t>(step) * sizeof(int16_t));
     else
         std::memset(history, 0, static_cast<size_t>(step) * sizeof(int16_t));
-    kiss_fftr(reinterpret_cast<kiss_fftr_cfg>(at<void>(block, s->offFftForward)), frame, spectrum);
+    veldra::fft::forward(at<void>(block, s->offFft), frame, spectrum);
 
     alignas(16) float power[kMaxBins];
     for (int k = 0; k < bins; ++k)
@@ -592,9 +563,8 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     alignas(16) float bandGain[kMaxBins];     // method 3: ln of the band gain per bin
     alignas(16) float blendedNoise[kMaxBins]; // method 3: the noise the gain rules use
     if (neural)
-        neuralStep(s, reinterpret_cast<kiss_fftr_cfg>(at<void>(block, s->offFftInverse)), power,
-                   at<float>(block, s->offNeuralNoise), noise, estimate, blendedNoise, bandPresence,
-                   presenceRoot, bandGain);
+        neuralStep(s, at<void>(block, s->offFft), power, at<float>(block, s->offNeuralNoise), noise,
+                   estimate, blendedNoise, bandPresence, presenceRoot, bandGain);
     const float* noiseUsed = neural && kNeuralNoiseShare > 0.0f ? blendedNoise : noise;
 
     // A-posteriori SNR, then the decision-directed a-priori SNR refined by a
@@ -774,7 +744,7 @@ VELDRA_API void Veldra_Equalizer(void* block, int32_t pointCount, const float* g
     State* s = stateOf(block);
     if (s == nullptr || !s->framePending || pointCount <= 0 || gains == nullptr)
         return;
-    kiss_fft_cpx* spectrum = at<kiss_fft_cpx>(block, s->offSpectrum);
+    Complex* spectrum = at<Complex>(block, s->offSpectrum);
     const int bins = static_cast<int>(s->bins);
     auto point = [&](int i) {
         const float g = gains[i];
@@ -803,8 +773,6 @@ VELDRA_API void Veldra_Restore(void* block, int16_t* output) {
     State* s = stateOf(block);
     if (s == nullptr)
         return;
-    if (s->fftBuiltAt != reinterpret_cast<uintptr_t>(block) && !buildTransforms(s, block))
-        return;
 
     const int n = static_cast<int>(s->frameLength);
     const int step = static_cast<int>(s->frameStep);
@@ -814,8 +782,7 @@ VELDRA_API void Veldra_Restore(void* block, int16_t* output) {
     // Without a pending frame the synthesis continues with a silent frame.
     alignas(16) float frame[kMaxFrameLength];
     if (s->framePending)
-        kiss_fftri(reinterpret_cast<kiss_fftr_cfg>(at<void>(block, s->offFftInverse)),
-                   at<kiss_fft_cpx>(block, s->offSpectrum), frame);
+        veldra::fft::inverse(at<void>(block, s->offFft), at<Complex>(block, s->offSpectrum), frame);
     else
         std::memset(frame, 0, static_cast<size_t>(n) * sizeof(float));
     s->framePending = 0;

@@ -1,10 +1,11 @@
 # test_engine: the veldra noise-reduction library through its C interface.
 if(TARGET veldra)
   file(GLOB _engine_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/engine/*.cpp)
-  # The network's inference is also compiled in directly, to compare it with the training
-  # framework's golden vectors below the C interface.
+  # The network's inference and the transforms are also compiled in directly, to test them
+  # below the C interface (the network against the training framework's golden vectors).
   add_executable(test_engine ${_engine_test_sources}
-    ${PROJECT_SOURCE_DIR}/engine/NeuralNet.cpp ${PROJECT_SOURCE_DIR}/engine/NeuralWeights.cpp)
+    ${PROJECT_SOURCE_DIR}/engine/NeuralNet.cpp ${PROJECT_SOURCE_DIR}/engine/NeuralWeights.cpp
+    ${PROJECT_SOURCE_DIR}/engine/RealFft.cpp)
   target_link_libraries(test_engine PRIVATE veldra GTest::gtest_main)
   target_compile_definitions(test_engine PRIVATE SILVANE_CORPUS_DIR="${SILVANE_CORPUS_DIR}"
     SILVANE_ENGINE_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/engine/data")
