@@ -14,14 +14,19 @@ struct GruWeights {
     const float* recurrentBias; // [3 kHidden]
 };
 
-extern const float kInputT[kFeatures * kHidden];
-extern const float kInputBias[kHidden];
+// The views below are into the weights file engine/NeuralWeights.bin, compiled in.
+extern const float* const kInputT;    // [kFeatures][kHidden]
+extern const float* const kInputBias; // [kHidden]
 extern const GruWeights kGru1;
 extern const GruWeights kGru2;
 // The output layer is padded with zero rows to a whole number of the inference's blocks.
 constexpr int kOutputsPadded = (kOutputs + 15) / 16 * 16;
-extern const float kOutputT[2 * kHidden * kOutputsPadded];
-extern const float kOutputBias[kOutputsPadded];
+extern const float* const kOutputT;    // [2 kHidden][kOutputsPadded]
+extern const float* const kOutputBias; // [kOutputsPadded]
+// How many floats the views take, and how many the compiled-in file holds (equal unless the
+// file and the views were written from different checkpoints).
+extern const int kWeightCount;
+int embeddedWeightCount();
 
 } // namespace neural
 } // namespace veldra

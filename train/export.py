@@ -47,28 +47,54 @@ def _float_literal(v):
     return t + "f"
 
 
-def weights_cpp(model, source):
+def weight_parts(model):
+    """The matrices and biases in the order NeuralWeights.bin holds them (matrices transposed)."""
     sd = {k: v.detach().cpu().numpy() for k, v in model.state_dict().items()}
+    parts = [("kInputT", sd["fc_in.weight"].T), ("kInputBias", sd["fc_in.bias"])]
+    for i in (1, 2):
+        p = f"gru{i}."
+        parts += [(f"kGru{i}InputT", sd[p + "weight_ih_l0"].T), (f"kGru{i}InputBias", sd[p + "bias_ih_l0"]),
+                  (f"kGru{i}RecurrentT", sd[p + "weight_hh_l0"].T),
+                  (f"kGru{i}RecurrentBias", sd[p + "bias_hh_l0"])]
+    pad = (net.NOUT + 15) // 16 * 16 - net.NOUT  # whole blocks of 16 outputs for the inference
+    parts += [("kOutputT", np.pad(sd["fc_out.weight"].T, ((0, 0), (0, pad)))),
+              ("kOutputBias", np.pad(sd["fc_out.bias"], (0, pad)))]
+    return [(name, np.ascontiguousarray(a, dtype="<f4")) for name, a in parts]
+
+
+def weights_bin(model):
+    return b"".join(a.tobytes() for _, a in weight_parts(model))
+
+
+def weights_cpp(model, source):
+    """The C++ side: the band edges and window table as literals, the weights as views of
+    NeuralWeights.bin, which the assembler places in read-only data (about a third of the size
+    of decimal literals, so a wider network stays within the repository's weight budget)."""
     out = ["// Written by train/export.py from " + source + "; do not edit.\n",
-           '#include "engine/NeuralWeights.h"\n', "namespace veldra {\nnamespace neural {\n"]
+           '#include "engine/NeuralWeights.h"\n',
+           "// NeuralWeights.bin: little-endian float32, in the order of the views below.\n"
+           "static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, \"the weights are little-endian\");\n"
+           "asm(\".pushsection .rodata\\n.balign 64\\nveldra_neural_weights:\\n.incbin \\\"\" "
+           "VELDRA_NEURAL_WEIGHTS_BIN \"\\\"\\nveldra_neural_weights_end:\\n.popsection\");\n"
+           'extern "C" __attribute__((visibility("hidden"))) const float veldra_neural_weights[];\n'
+           'extern "C" __attribute__((visibility("hidden"))) const float veldra_neural_weights_end[];\n',
+           "namespace veldra {\nnamespace neural {\n"]
     out.append(c_array("kBandHz", F.BAND_HZ))
     out.append(c_array("kWindowCorrelationInverse",
                        np.concatenate([F.window_inverse_table(n) for n in F.FRAME_LENGTHS])))
-    out.append(c_array("kInputT", sd["fc_in.weight"].T))
-    out.append(c_array("kInputBias", sd["fc_in.bias"]))
+    offset = 0
+    views = {}
+    for name, a in weight_parts(model):
+        views[name] = f"veldra_neural_weights + {offset}"
+        offset += a.size
+    for name in ("kInputT", "kInputBias", "kOutputT", "kOutputBias"):
+        out.append(f"const float* const {name} = {views[name]};\n")
     for i in (1, 2):
-        p = f"gru{i}."
-        out.append("namespace {\n")
-        out.append(c_array(f"kGru{i}InputT", sd[p + "weight_ih_l0"].T))
-        out.append(c_array(f"kGru{i}InputBias", sd[p + "bias_ih_l0"]))
-        out.append(c_array(f"kGru{i}RecurrentT", sd[p + "weight_hh_l0"].T))
-        out.append(c_array(f"kGru{i}RecurrentBias", sd[p + "bias_hh_l0"]))
-        out.append("}  // namespace\n")
-        out.append(f"const GruWeights kGru{i} = {{kGru{i}InputT, kGru{i}InputBias, kGru{i}RecurrentT, "
-                   f"kGru{i}RecurrentBias}};\n")
-    pad = (net.NOUT + 15) // 16 * 16 - net.NOUT  # whole blocks of 16 outputs for the inference
-    out.append(c_array("kOutputT", np.pad(sd["fc_out.weight"].T, ((0, 0), (0, pad)))))
-    out.append(c_array("kOutputBias", np.pad(sd["fc_out.bias"], (0, pad))))
+        out.append(f"const GruWeights kGru{i} = {{{views[f'kGru{i}InputT']}, {views[f'kGru{i}InputBias']},\n"
+                   f"                            {views[f'kGru{i}RecurrentT']}, {views[f'kGru{i}RecurrentBias']}}};\n")
+    out.append(f"const int kWeightCount = {offset};\n")
+    out.append("int embeddedWeightCount() {\n"
+               "    return static_cast<int>(veldra_neural_weights_end - veldra_neural_weights);\n}\n")
     out.append("}  // namespace neural\n}  // namespace veldra\n")
     return "\n".join(out)
 
@@ -106,7 +132,8 @@ def golden(model):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--checkpoint", default=os.path.join(HERE, "checkpoint.pt"))
-    ap.add_argument("--weights", default=os.path.join(ROOT, "engine", "NeuralWeights.cpp"))
+    ap.add_argument("--weights", default=os.path.join(ROOT, "engine", "NeuralWeights.cpp"),
+                    help="the C++ file; the weights go beside it, with .bin for .cpp")
     ap.add_argument("--golden", default=os.path.join(ROOT, "tests", "engine", "data", "neural-golden.bin"),
                     help="where the golden vectors go; '' writes none")
     a = ap.parse_args()
@@ -122,6 +149,8 @@ def main():
     src = f"train/checkpoint.pt (step {ck.get('step', 0)}, {ck.get('hours', 0.0):.2f} h of training)"
     with open(a.weights, "w") as fh:
         fh.write(weights_cpp(model, src))
+    with open(os.path.splitext(a.weights)[0] + ".bin", "wb") as fh:
+        fh.write(weights_bin(model))
     if a.golden:
         os.makedirs(os.path.dirname(a.golden), exist_ok=True)
         with open(a.golden, "wb") as fh:
