@@ -1,7 +1,7 @@
 // Features and inference of the learned speech estimator (see NeuralNet.h). The layers are
-//   h0 = tanh(W0 x + b0)                       98 -> 96
-//   h1 = GRU(h0, h1), h2 = GRU(h1, h2)         96 -> 96 each, PyTorch's gate order r, z, n
-//   y  = sigmoid(W3 [h1, h2] + b3)             192 -> 97
+//   h0 = tanh(W0 x + b0)                       98 -> 64
+//   h1 = GRU(h0, h1), h2 = GRU(h1, h2)         64 -> 64 each, PyTorch's gate order r, z, n
+//   y  = sigmoid(W3 [h1, h2] + b3)             128 -> 97
 // Weight matrices are stored transposed (input-major), so each product is a sum of scaled rows
 // that the compiler vectorises without reordering any floating-point sum.
 
@@ -29,10 +29,10 @@ inline float tanhApprox(float x) {
 
 // y = b + W x with W stored transposed: wT[i * nout + j] = W[j][i], nout a multiple of 16.
 // Most of the network's time is spent here. Each block of outputs is accumulated in registers
-// over all inputs (one load and one multiply-add per weight), 64 outputs a block, then 32 and 16
-// for the rest; on x86-64 a second version for AVX2 with fused multiply-add is chosen at load time
-// where the processor has them (its sums round once per step instead of twice, far below the
-// tolerance the golden test states).
+// over all inputs (one load and one multiply-add per weight), 32 outputs a block and 16 for the
+// rest; on x86-64 a second version for AVX2 with fused multiply-add is chosen at load time where
+// the processor has them (its sums round once per step instead of twice, far below the tolerance
+// the golden test states).
 constexpr int kBlock = 16;
 static_assert(kHidden % kBlock == 0 && (3 * kHidden) % kBlock == 0 && kOutputsPadded % kBlock == 0,
               "layer widths must be whole blocks");
