@@ -231,6 +231,9 @@ static_assert(layoutFor(kMaxFrameLength).end <= VELDRA_BLOCK_SIZE,
               "the largest frame's state must fit the caller's block");
 static_assert(kMaxFrameLength / 2 <= VELDRA_MAX_FRAME_STEP,
               "frame step above the caller's buffers");
+static_assert(kMinFrameLength >= veldra::fft::kMinLength &&
+                  kMaxFrameLength <= veldra::fft::kMaxLength,
+              "every frame length must have a transform plan");
 using Complex = veldra::fft::Complex;
 
 template <typename T> T* at(void* block, uint32_t offset) {

@@ -6,9 +6,7 @@ if(TARGET veldra)
   add_executable(test_engine ${_engine_test_sources}
     ${PROJECT_SOURCE_DIR}/engine/NeuralNet.cpp ${PROJECT_SOURCE_DIR}/engine/NeuralWeights.cpp
     ${PROJECT_SOURCE_DIR}/engine/RealFft.cpp)
-  set_source_files_properties(${PROJECT_SOURCE_DIR}/engine/NeuralWeights.cpp PROPERTIES
-    COMPILE_DEFINITIONS "VELDRA_NEURAL_WEIGHTS_BIN=\"${VELDRA_NEURAL_WEIGHTS_BIN}\""
-    OBJECT_DEPENDS ${VELDRA_NEURAL_WEIGHTS_BIN})
+  veldra_embed_weights()
   target_link_libraries(test_engine PRIVATE veldra GTest::gtest_main)
   target_compile_definitions(test_engine PRIVATE SILVANE_CORPUS_DIR="${SILVANE_CORPUS_DIR}"
     SILVANE_ENGINE_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/engine/data")

@@ -62,11 +62,11 @@ def weight_parts(model):
     return [(name, np.ascontiguousarray(a, dtype="<f4")) for name, a in parts]
 
 
-def weights_bin(model):
-    return b"".join(a.tobytes() for _, a in weight_parts(model))
+def weights_bin(parts):
+    return b"".join(a.tobytes() for _, a in parts)
 
 
-def weights_cpp(model, source):
+def weights_cpp(parts, source):
     """The C++ side: the band edges and window table as literals, the weights as views of
     NeuralWeights.bin, which the assembler places in read-only data (about a third of the size
     of decimal literals, so a wider network stays within the repository's weight budget)."""
@@ -84,7 +84,7 @@ def weights_cpp(model, source):
                        np.concatenate([F.window_inverse_table(n) for n in F.FRAME_LENGTHS])))
     offset = 0
     views = {}
-    for name, a in weight_parts(model):
+    for name, a in parts:
         views[name] = f"veldra_neural_weights + {offset}"
         offset += a.size
     for name in ("kInputT", "kInputBias", "kOutputT", "kOutputBias"):
@@ -147,10 +147,11 @@ def main():
     model.load_state_dict(ck["model"])
     model.eval()
     src = f"train/checkpoint.pt (step {ck.get('step', 0)}, {ck.get('hours', 0.0):.2f} h of training)"
+    parts = weight_parts(model)
     with open(a.weights, "w") as fh:
-        fh.write(weights_cpp(model, src))
+        fh.write(weights_cpp(parts, src))
     with open(os.path.splitext(a.weights)[0] + ".bin", "wb") as fh:
-        fh.write(weights_bin(model))
+        fh.write(weights_bin(parts))
     if a.golden:
         os.makedirs(os.path.dirname(a.golden), exist_ok=True)
         with open(a.golden, "wb") as fh:
