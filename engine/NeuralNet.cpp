@@ -8,10 +8,16 @@
 #include "engine/NeuralNet.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "engine/Clones.h"
 #include "engine/FastMath.h"
 #include "engine/NeuralWeights.h"
+
+#if VELDRA_VERSIONS
+#include <immintrin.h>
+#endif
 
 namespace veldra {
 namespace neural {
@@ -27,34 +33,54 @@ inline float tanhApprox(float x) {
     return 2.0f / (1.0f + fastExp(-2.0f * x)) - 1.0f;
 }
 
+// Half to float for the portable inference: a half's magnitude bits moved into a float's place
+// are a normal float 2^112 times too small (no weight is a subnormal half), and zero stays zero.
+inline float halfToFloat(Half h) {
+    const std::uint32_t magnitude = static_cast<std::uint32_t>(h & 0x7fffu) << 13;
+    float f;
+    std::memcpy(&f, &magnitude, sizeof f);
+    f *= 0x1p112f;
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    bits |= static_cast<std::uint32_t>(h & 0x8000u) << 16;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
 // y = b + W x with W stored transposed: wT[i * nout + j] = W[j][i], nout a multiple of 16.
 // Most of the network's time is spent here. Each block of outputs is accumulated in registers
-// over all inputs (one load and one multiply-add per weight), 32 outputs a block and 16 for the
-// rest; on x86-64 a second version for AVX2 with fused multiply-add is chosen at load time where
-// the processor has them (its sums round once per step instead of twice, far below the tolerance
-// the golden test states).
+// over all inputs (one load, one conversion and one multiply-add per weight), 64 outputs a block
+// and 32 or 16 for the rest. On x86-64 a second version for AVX2 with fused multiply-add and the
+// F16C conversions is chosen at load time where the processor has them (its sums round once per
+// step instead of twice, far below the tolerance the golden test states).
 constexpr int kBlock = 16;
 static_assert(kHidden % kBlock == 0 && (3 * kHidden) % kBlock == 0 && kOutputsPadded % kBlock == 0,
               "layer widths must be whole blocks");
 
 template <int Width>
-__attribute__((always_inline)) inline void
-denseBlock(const float* wT, const float* b, const float* x, int nin, int nout, int j0, float* y) {
+__attribute__((always_inline)) inline void denseBlock(const Half* wT, const Half* b, const float* x,
+                                                      int nin, int nout, int j0, float* y) {
     float acc[Width];
     for (int j = 0; j < Width; ++j)
-        acc[j] = b[j0 + j];
+        acc[j] = halfToFloat(b[j0 + j]);
     for (int i = 0; i < nin; ++i) {
         const float xi = x[i];
-        const float* row = wT + i * nout + j0;
+        const Half* row = wT + i * nout + j0;
         for (int j = 0; j < Width; ++j)
-            acc[j] += xi * row[j];
+            acc[j] += xi * halfToFloat(row[j]);
     }
     for (int j = 0; j < Width; ++j)
         y[j0 + j] = acc[j];
 }
 
-VELDRA_CLONES void dense(const float* wT, const float* b, const float* x, int nin, int nout,
-                         float* y) {
+#if VELDRA_VERSIONS
+#define VELDRA_PORTABLE __attribute__((target("default")))
+#else
+#define VELDRA_PORTABLE
+#endif
+
+VELDRA_PORTABLE void dense(const Half* wT, const Half* b, const float* x, int nin, int nout,
+                           float* y) {
     int j0 = 0;
     for (; j0 + 4 * kBlock <= nout; j0 += 4 * kBlock)
         denseBlock<4 * kBlock>(wT, b, x, nin, nout, j0, y);
@@ -65,6 +91,43 @@ VELDRA_CLONES void dense(const float* wT, const float* b, const float* x, int ni
     if (j0 < nout)
         denseBlock<kBlock>(wT, b, x, nin, nout, j0, y);
 }
+
+#if VELDRA_VERSIONS
+#define VELDRA_F16C __attribute__((target("avx2,fma,f16c")))
+
+template <int Width>
+VELDRA_F16C __attribute__((always_inline)) inline void
+denseBlockF16c(const Half* wT, const Half* b, const float* x, int nin, int nout, int j0, float* y) {
+    constexpr int kLanes = 8;
+    __m256 acc[Width / kLanes];
+    for (int k = 0; k < Width / kLanes; ++k)
+        acc[k] =
+            _mm256_cvtph_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + j0 + k * kLanes)));
+    for (int i = 0; i < nin; ++i) {
+        const __m256 xi = _mm256_set1_ps(x[i]);
+        const Half* row = wT + i * nout + j0;
+        for (int k = 0; k < Width / kLanes; ++k)
+            acc[k] = _mm256_fmadd_ps(xi,
+                                     _mm256_cvtph_ps(_mm_loadu_si128(
+                                         reinterpret_cast<const __m128i*>(row + k * kLanes))),
+                                     acc[k]);
+    }
+    for (int k = 0; k < Width / kLanes; ++k)
+        _mm256_storeu_ps(y + j0 + k * kLanes, acc[k]);
+}
+
+VELDRA_F16C void dense(const Half* wT, const Half* b, const float* x, int nin, int nout, float* y) {
+    int j0 = 0;
+    for (; j0 + 4 * kBlock <= nout; j0 += 4 * kBlock)
+        denseBlockF16c<4 * kBlock>(wT, b, x, nin, nout, j0, y);
+    if (j0 + 2 * kBlock <= nout) {
+        denseBlockF16c<2 * kBlock>(wT, b, x, nin, nout, j0, y);
+        j0 += 2 * kBlock;
+    }
+    if (j0 < nout)
+        denseBlockF16c<kBlock>(wT, b, x, nin, nout, j0, y);
+}
+#endif
 
 void gru(const GruWeights& w, const float* x, float* h) {
     float gi[kGates], gh[kGates];

@@ -2,11 +2,11 @@
 
 #include "engine/NeuralWeights.h"
 
-// NeuralWeights.bin: little-endian float32, in the order of the views below.
+// NeuralWeights.bin: little-endian IEEE binary16, in the order of the views below.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the weights are little-endian");
 asm(".pushsection .rodata\n.balign 64\nveldra_neural_weights:\n.incbin \"" VELDRA_NEURAL_WEIGHTS_BIN "\"\nveldra_neural_weights_end:\n.popsection");
-extern "C" __attribute__((visibility("hidden"))) const float veldra_neural_weights[];
-extern "C" __attribute__((visibility("hidden"))) const float veldra_neural_weights_end[];
+extern "C" __attribute__((visibility("hidden"))) const veldra::neural::Half veldra_neural_weights[];
+extern "C" __attribute__((visibility("hidden"))) const veldra::neural::Half veldra_neural_weights_end[];
 
 namespace veldra {
 namespace neural {
@@ -262,13 +262,13 @@ const float kWindowCorrelationInverse[1924] = {
     3.1190133f,3.1265109f,3.1340373f,3.1415927f,
 };
 
-const float* const kInputT = veldra_neural_weights + 0;
+const Half* const kInputT = veldra_neural_weights + 0;
 
-const float* const kInputBias = veldra_neural_weights + 6272;
+const Half* const kInputBias = veldra_neural_weights + 6272;
 
-const float* const kOutputT = veldra_neural_weights + 56256;
+const Half* const kOutputT = veldra_neural_weights + 56256;
 
-const float* const kOutputBias = veldra_neural_weights + 70592;
+const Half* const kOutputBias = veldra_neural_weights + 70592;
 
 const GruWeights kGru1 = {veldra_neural_weights + 6336, veldra_neural_weights + 18624,
                             veldra_neural_weights + 18816, veldra_neural_weights + 31104};

@@ -11,4 +11,16 @@ if(TARGET veldra)
   target_compile_definitions(test_engine PRIVATE SILVANE_CORPUS_DIR="${SILVANE_CORPUS_DIR}"
     SILVANE_ENGINE_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/engine/data")
   gtest_discover_tests(test_engine TEST_PREFIX "engine." DISCOVERY_TIMEOUT 60)
+
+  # The inference and the transforms once more with only their portable versions: a processor
+  # with AVX2 runs the other versions above, and would otherwise never test these.
+  add_executable(test_engine_portable
+    ${CMAKE_CURRENT_LIST_DIR}/engine/NeuralTest.cpp ${CMAKE_CURRENT_LIST_DIR}/engine/FftTest.cpp
+    ${PROJECT_SOURCE_DIR}/engine/NeuralNet.cpp ${PROJECT_SOURCE_DIR}/engine/NeuralWeights.cpp
+    ${PROJECT_SOURCE_DIR}/engine/RealFft.cpp)
+  target_link_libraries(test_engine_portable PRIVATE veldra GTest::gtest_main)
+  target_compile_definitions(test_engine_portable PRIVATE VELDRA_PORTABLE_ONLY
+    SILVANE_CORPUS_DIR="${SILVANE_CORPUS_DIR}"
+    SILVANE_ENGINE_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/engine/data")
+  gtest_discover_tests(test_engine_portable TEST_PREFIX "engine-portable." DISCOVERY_TIMEOUT 60)
 endif()

@@ -1,12 +1,16 @@
-"""Writes the committed checkpoint's weights as C++ constant arrays, and the golden vectors the
-engine's test compares its inference with.
+"""Writes the committed checkpoint's weights for the engine, and the golden vectors the engine's
+test compares its inference with.
 
   /usr/bin/python3 train/export.py [--checkpoint train/checkpoint.pt]
 
-Outputs engine/NeuralWeights.cpp and tests/engine/data/neural-golden.bin. Both are reproducible
-from the checkpoint: each float is written as the shortest decimal that reads back as exactly that
-float, and the golden signal is a fixed function of a seed (the golden file byte for byte only with
-the BLAS train/train-all selects).
+Outputs engine/NeuralWeights.bin (the weights in half precision), engine/NeuralWeights.cpp (views
+into it, the band edges and the window table) and tests/engine/data/neural-golden.bin. All are
+reproducible from the checkpoint: each float is written as the shortest decimal that reads back as
+exactly that float, and the golden signal is a fixed function of a seed (the golden file byte for
+byte only with the BLAS train/train-all selects).
+
+The engine runs the network with the weights rounded to half precision, so the golden outputs are
+the network's with the same rounded weights.
 
 neural-golden.bin (little endian): "VNG1", then per case: int32 rate, int32 frames, int32
 samples, int16 input[samples], float32 features[frames][98], float32 outputs[frames][97]; the
@@ -47,6 +51,23 @@ def _float_literal(v):
     return t + "f"
 
 
+def to_half(a):
+    """Rounds to IEEE binary16, the weights' stored precision. Values a half can only hold as a
+    subnormal become zero: the engine's portable conversion takes every half to be normal."""
+    h = np.asarray(a, dtype=np.float32).astype("<f2")
+    if not np.all(np.isfinite(h)):
+        raise SystemExit("a weight is out of half precision's range")
+    h[np.abs(h) < np.float16(2.0 ** -14)] = 0
+    return h
+
+
+def round_to_stored(model):
+    """Replaces every parameter by the value the engine stores."""
+    with torch.no_grad():
+        for p in model.parameters():
+            p.copy_(torch.from_numpy(to_half(p.detach().numpy()).astype(np.float32)))
+
+
 def weight_parts(model):
     """The matrices and biases in the order NeuralWeights.bin holds them (matrices transposed)."""
     sd = {k: v.detach().cpu().numpy() for k, v in model.state_dict().items()}
@@ -59,7 +80,7 @@ def weight_parts(model):
     pad = (net.NOUT + 15) // 16 * 16 - net.NOUT  # whole blocks of 16 outputs for the inference
     parts += [("kOutputT", np.pad(sd["fc_out.weight"].T, ((0, 0), (0, pad)))),
               ("kOutputBias", np.pad(sd["fc_out.bias"], (0, pad)))]
-    return [(name, np.ascontiguousarray(a, dtype="<f4")) for name, a in parts]
+    return [(name, np.ascontiguousarray(to_half(a))) for name, a in parts]
 
 
 def weights_bin(parts):
@@ -72,12 +93,12 @@ def weights_cpp(parts, source):
     of decimal literals, so a wider network stays within the repository's weight budget)."""
     out = ["// Written by train/export.py from " + source + "; do not edit.\n",
            '#include "engine/NeuralWeights.h"\n',
-           "// NeuralWeights.bin: little-endian float32, in the order of the views below.\n"
+           "// NeuralWeights.bin: little-endian IEEE binary16, in the order of the views below.\n"
            "static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, \"the weights are little-endian\");\n"
            "asm(\".pushsection .rodata\\n.balign 64\\nveldra_neural_weights:\\n.incbin \\\"\" "
            "VELDRA_NEURAL_WEIGHTS_BIN \"\\\"\\nveldra_neural_weights_end:\\n.popsection\");\n"
-           'extern "C" __attribute__((visibility("hidden"))) const float veldra_neural_weights[];\n'
-           'extern "C" __attribute__((visibility("hidden"))) const float veldra_neural_weights_end[];\n',
+           'extern "C" __attribute__((visibility("hidden"))) const veldra::neural::Half veldra_neural_weights[];\n'
+           'extern "C" __attribute__((visibility("hidden"))) const veldra::neural::Half veldra_neural_weights_end[];\n',
            "namespace veldra {\nnamespace neural {\n"]
     out.append(c_array("kBandHz", F.BAND_HZ))
     out.append(c_array("kWindowCorrelationInverse",
@@ -88,7 +109,7 @@ def weights_cpp(parts, source):
         views[name] = f"veldra_neural_weights + {offset}"
         offset += a.size
     for name in ("kInputT", "kInputBias", "kOutputT", "kOutputBias"):
-        out.append(f"const float* const {name} = {views[name]};\n")
+        out.append(f"const Half* const {name} = {views[name]};\n")
     for i in (1, 2):
         out.append(f"const GruWeights kGru{i} = {{{views[f'kGru{i}InputT']}, {views[f'kGru{i}InputBias']},\n"
                    f"                            {views[f'kGru{i}RecurrentT']}, {views[f'kGru{i}RecurrentBias']}}};\n")
@@ -145,6 +166,7 @@ def main():
     if nfeat != net.NFEAT:
         raise SystemExit(f"{a.checkpoint} takes {nfeat} features; the engine computes {net.NFEAT}")
     model.load_state_dict(ck["model"])
+    round_to_stored(model)
     model.eval()
     src = f"train/checkpoint.pt (step {ck.get('step', 0)}, {ck.get('hours', 0.0):.2f} h of training)"
     parts = weight_parts(model)
