@@ -2,7 +2,7 @@
 // The learned speech estimator of method 3: features of one frame in (per band its level,
 // flatness and periodicity, and the frame's periodicity and pitch), per band a speech gain, a
 // speech presence and a noise share out, plus a frame voice decision. The network is
-// small (two recurrent layers of 64 units) and its weights are constant data compiled into the
+// small (two recurrent layers of 96 units) and its weights are constant data compiled into the
 // library (NeuralWeights.cpp, written by train/export.py); its state is two vectors the caller
 // keeps in the engine block.
 //
@@ -19,7 +19,7 @@ namespace neural {
 constexpr int kBands = 32;
 // Per band its level, flatness and periodicity, then the frame's periodicity and pitch.
 constexpr int kFeatures = 3 * kBands + 2;
-constexpr int kHidden = 64;
+constexpr int kHidden = 96;
 constexpr int kOutputs = 3 * kBands + 1;
 constexpr float kTopHz = 8000.0f;
 constexpr float kDensityFloor = 1e-5f; // about the density of 16-bit quantisation noise

@@ -1,4 +1,4 @@
-// Written by train/export.py from train/checkpoint.pt (step 45000, 5.96 h of training); do not edit.
+// Written by train/export.py from train/checkpoint.pt (step 52966, 6.89 h of training); do not edit.
 
 #include "engine/NeuralWeights.h"
 
@@ -264,19 +264,19 @@ const float kWindowCorrelationInverse[1924] = {
 
 const Half* const kInputT = veldra_neural_weights + 0;
 
-const Half* const kInputBias = veldra_neural_weights + 6272;
+const Half* const kInputBias = veldra_neural_weights + 9408;
 
-const Half* const kOutputT = veldra_neural_weights + 56256;
+const Half* const kOutputT = veldra_neural_weights + 121248;
 
-const Half* const kOutputBias = veldra_neural_weights + 70592;
+const Half* const kOutputBias = veldra_neural_weights + 142752;
 
-const GruWeights kGru1 = {veldra_neural_weights + 6336, veldra_neural_weights + 18624,
-                            veldra_neural_weights + 18816, veldra_neural_weights + 31104};
+const GruWeights kGru1 = {veldra_neural_weights + 9504, veldra_neural_weights + 37152,
+                            veldra_neural_weights + 37440, veldra_neural_weights + 65088};
 
-const GruWeights kGru2 = {veldra_neural_weights + 31296, veldra_neural_weights + 43584,
-                            veldra_neural_weights + 43776, veldra_neural_weights + 56064};
+const GruWeights kGru2 = {veldra_neural_weights + 65376, veldra_neural_weights + 93024,
+                            veldra_neural_weights + 93312, veldra_neural_weights + 120960};
 
-const int kWeightCount = 70704;
+const int kWeightCount = 142864;
 
 int embeddedWeightCount() {
     return static_cast<int>(veldra_neural_weights_end - veldra_neural_weights);

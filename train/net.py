@@ -7,9 +7,9 @@ frame voice decision.
   h2 = GRU(h1)                              H -> H
   y  = sigmoid(W3 [h1, h2] + b3)            2H -> 97: gain[32], presence[32], noise[32], vad
 
-H is 64 (HIDDEN); the network was trained 48 wide (HIDDEN_FIRST) up to train.WIDEN_AT and then
-widened without changing its outputs (widen.py); it took the 64 band level and flatness features
-only up to train.PERIODICITY_AT.
+H is 96 (HIDDEN); the network was trained 48 wide (HIDDEN_FIRST) up to step 21,000 and 64 wide up
+to step 45,000 (train.WIDEN_AT), each time widened without changing its outputs (widen.py); it
+took the 64 band level and flatness features only up to train.PERIODICITY_AT.
 
 The GRU is PyTorch's (reset gate applied after the recurrent product); engine/NeuralNet.cpp
 computes the same equations.
@@ -20,7 +20,7 @@ from torch import nn
 
 from features import NB, NFEAT, NFEAT_BANDS
 
-HIDDEN = 64
+HIDDEN = 96
 HIDDEN_FIRST = 48  # the width a new training starts with, up to train.WIDEN_AT
 NOUT = 3 * NB + 1
 

@@ -4,7 +4,7 @@
 
 Every batch is made from (seed, batch number), so a resumed run continues the same data stream. Every
 --save-minutes it writes train/run/last.pt (full state, not committed) and train/checkpoint.pt
-(weights and optimizer moments in bfloat16, the one committed); it resumes from run/last.pt, else
+(weights and Adam's second moments in bfloat16, the one committed); it resumes from run/last.pt, else
 from checkpoint.pt, when present. Progress goes to train/log.txt.
 Validation: fixed batches from training voices and from held-out voices (first recipe, first loss,
 so the figures compare over the whole run), logged side by side.
@@ -53,10 +53,17 @@ RECIPE3_UNDER = 2.0
 RECIPE4_FROM = 15000
 ENERGY_POWER = 0.3
 ENERGY_CAP = 8.0
-# At this optimizer step the network grows from net.HIDDEN_FIRST to net.HIDDEN units (widen.py:
-# the outputs stay what they were) and Adam starts afresh: 48 units had stopped improving on the
-# development corpus, and the engine's speed budget had room for 64.
-WIDEN_AT = 21000
+# At these optimizer steps the network grows to the given number of units (widen.py: the outputs
+# stay what they were) and Adam starts afresh. At 21,000 from net.HIDDEN_FIRST (48) to 64: 48
+# units had stopped improving on the development corpus, and the engine's speed budget had room
+# for 64. At 45,000 to net.HIDDEN (96): 64 units had stopped improving (steps 45,000-53,140 of a
+# plain continuation moved nothing), and the engine's own FFT had given the budget back.
+WIDEN_AT = {21000: 64, 45000: net.HIDDEN}
+
+
+def width_due(step):
+    """The number of units the network has from this optimizer step on."""
+    return max([net.HIDDEN_FIRST] + [w for at, w in WIDEN_AT.items() if step >= at])
 # At this optimizer step the network also takes the periodicity features (features.py: which
 # voice dominates the frame and in which bands), entering with zero weights so the outputs stay
 # what they were; Adam starts afresh. The band level and flatness alone tell a crowd of talkers
@@ -182,9 +189,11 @@ def main():
         model.load_state_dict(ck["model"])
         if "optimizer" in ck:
             st = ck["optimizer"]
-            for v in st["state"].values():  # the committed checkpoint keeps the moments in bfloat16
-                for k in ("exp_avg", "exp_avg_sq"):
-                    v[k] = v[k].float()
+            for v in st["state"].values():
+                # The committed checkpoint keeps only the second moments, in bfloat16; the
+                # momentum starts again from zero.
+                v["exp_avg_sq"] = v["exp_avg_sq"].float()
+                v["exp_avg"] = v["exp_avg"].float() if "exp_avg" in v else torch.zeros_like(v["exp_avg_sq"])
             opt.load_state_dict(st)
         say(f"resumed from {resume} at step {step} ({hours:.2f} h trained), {net.width(ck['model'])} units")
     else:
@@ -192,15 +201,15 @@ def main():
             f"{net.macs_per_frame(net.HIDDEN_FIRST, net.NFEAT_BANDS)} MACs per frame")
 
     def grow_when_due():
-        """From WIDEN_AT the model is widened, from PERIODICITY_AT it takes the periodicity
+        """At WIDEN_AT the model is widened, from PERIODICITY_AT it takes the periodicity
         features (widen.py: the outputs stay what they were); whenever it grows, Adam starts
         afresh."""
         nonlocal model, opt
         state = model.state_dict()
         grown = []
-        if step >= WIDEN_AT and net.width(state) < net.HIDDEN:
-            state = widen.widen(state, net.HIDDEN)
-            grown.append(f"widened to {net.HIDDEN} units")
+        if net.width(state) < width_due(step):
+            state = widen.widen(state, width_due(step))
+            grown.append(f"widened to {width_due(step)} units")
         if step >= PERIODICITY_AT and net.inputs(state) < net.NFEAT:
             state = widen.add_inputs(state)
             grown.append(f"periodicity features ({net.NFEAT} features)")
@@ -242,10 +251,11 @@ def main():
         tmp = os.path.join(run, "last.pt.tmp")
         torch.save(ck, tmp)
         os.replace(tmp, os.path.join(run, "last.pt"))
-        # The committed checkpoint: the weights, and Adam's moments in bfloat16 to stay small.
+        # The committed checkpoint: the weights, and Adam's second moments in bfloat16 (the step
+        # sizes it has learnt) to stay within the repository's 1 MB.
         st = opt.state_dict()
         st = {"param_groups": st["param_groups"],
-              "state": {i: {k: (v.bfloat16() if k in ("exp_avg", "exp_avg_sq") else v) for k, v in s.items()}
+              "state": {i: {k: (v.bfloat16() if k == "exp_avg_sq" else v) for k, v in s.items() if k != "exp_avg"}
                         for i, s in st["state"].items()}}
         small = {"model": model.state_dict(), "optimizer": st, "step": step, "hours": hours, "seed": a.seed}
         torch.save(small, os.path.join(run, "checkpoint.pt.tmp"))
@@ -259,7 +269,7 @@ def main():
     n_acc = 0
     item = None
     while step < a.steps:
-        if step in (WIDEN_AT, PERIODICITY_AT):
+        if step in WIDEN_AT or step == PERIODICITY_AT:
             grow_when_due()
         if step % upb == 0:
             item = q.get()
