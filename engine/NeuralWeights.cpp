@@ -1,4 +1,4 @@
-// Written by train/export.py from train/checkpoint.pt (step 52966, 6.89 h of training); do not edit.
+// Written by train/export.py from train/checkpoint.pt (step 60000, 7.91 h of training); do not edit.
 
 #include "engine/NeuralWeights.h"
 
