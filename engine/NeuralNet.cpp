@@ -1,9 +1,9 @@
 // Features and inference of the learned speech estimator (see NeuralNet.h). The layers are
-//   h0 = tanh(W0 x + b0)                       98 -> 64
-//   h1 = GRU(h0, h1), h2 = GRU(h1, h2)         64 -> 64 each, PyTorch's gate order r, z, n
-//   y  = sigmoid(W3 [h1, h2] + b3)             128 -> 97
-// Weight matrices are stored transposed (input-major), so each product is a sum of scaled rows
-// that the compiler vectorises without reordering any floating-point sum.
+//   h0 = tanh(W0 x + b0)                       98 -> kHidden (96)
+//   h1 = GRU(h0, h1), h2 = GRU(h1, h2)         96 -> 96 each, PyTorch's gate order r, z, n
+//   y  = sigmoid(W3 [h1, h2] + b3)             192 -> 97
+// Weight matrices are stored transposed (input-major) in half precision, so each product is a
+// sum of scaled rows that vectorises without reordering any floating-point sum.
 
 #include "engine/NeuralNet.h"
 
