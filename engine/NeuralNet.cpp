@@ -52,82 +52,84 @@ inline float halfToFloat(Half h) {
 // over all inputs (one load, one conversion and one multiply-add per weight), 64 outputs a block
 // and 32 or 16 for the rest. On x86-64 a second version for AVX2 with fused multiply-add and the
 // F16C conversions is chosen at load time where the processor has them (its sums round once per
-// step instead of twice, far below the tolerance the golden test states).
+// step instead of twice, far below the tolerance the golden test states). Each version of
+// dense is flattened, so the blocks are compiled into it for its own instruction set.
 constexpr int kBlock = 16;
 static_assert(kHidden % kBlock == 0 && (3 * kHidden) % kBlock == 0 && kOutputsPadded % kBlock == 0,
               "layer widths must be whole blocks");
 
-template <int Width>
-__attribute__((always_inline)) inline void denseBlock(const Half* wT, const Half* b, const float* x,
-                                                      int nin, int nout, int j0, float* y) {
-    float acc[Width];
-    for (int j = 0; j < Width; ++j)
-        acc[j] = halfToFloat(b[j0 + j]);
-    for (int i = 0; i < nin; ++i) {
-        const float xi = x[i];
-        const Half* row = wT + i * nout + j0;
+// One block of Width outputs starting at output j0.
+struct PortableBlock {
+    template <int Width>
+    static void run(const Half* wT, const Half* b, const float* x, int nin, int nout, int j0,
+                    float* y) {
+        float acc[Width];
         for (int j = 0; j < Width; ++j)
-            acc[j] += xi * halfToFloat(row[j]);
+            acc[j] = halfToFloat(b[j0 + j]);
+        for (int i = 0; i < nin; ++i) {
+            const float xi = x[i];
+            const Half* row = wT + i * nout + j0;
+            for (int j = 0; j < Width; ++j)
+                acc[j] += xi * halfToFloat(row[j]);
+        }
+        for (int j = 0; j < Width; ++j)
+            y[j0 + j] = acc[j];
     }
-    for (int j = 0; j < Width; ++j)
-        y[j0 + j] = acc[j];
+};
+
+template <typename Block>
+inline void denseBlocks(const Half* wT, const Half* b, const float* x, int nin, int nout,
+                        float* y) {
+    int j0 = 0;
+    for (; j0 + 4 * kBlock <= nout; j0 += 4 * kBlock)
+        Block::template run<4 * kBlock>(wT, b, x, nin, nout, j0, y);
+    if (j0 + 2 * kBlock <= nout) {
+        Block::template run<2 * kBlock>(wT, b, x, nin, nout, j0, y);
+        j0 += 2 * kBlock;
+    }
+    if (j0 < nout)
+        Block::template run<kBlock>(wT, b, x, nin, nout, j0, y);
 }
 
 #if VELDRA_VERSIONS
-#define VELDRA_PORTABLE __attribute__((target("default")))
+#define VELDRA_PORTABLE __attribute__((target("default"), flatten))
+#define VELDRA_F16C __attribute__((target("avx2,fma,f16c")))
+
+struct F16cBlock {
+    template <int Width>
+    VELDRA_F16C static void run(const Half* wT, const Half* b, const float* x, int nin, int nout,
+                                int j0, float* y) {
+        constexpr int kLanes = 8;
+        __m256 acc[Width / kLanes];
+        for (int k = 0; k < Width / kLanes; ++k)
+            acc[k] = _mm256_cvtph_ps(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + j0 + k * kLanes)));
+        for (int i = 0; i < nin; ++i) {
+            const __m256 xi = _mm256_set1_ps(x[i]);
+            const Half* row = wT + i * nout + j0;
+            for (int k = 0; k < Width / kLanes; ++k)
+                acc[k] = _mm256_fmadd_ps(xi,
+                                         _mm256_cvtph_ps(_mm_loadu_si128(
+                                             reinterpret_cast<const __m128i*>(row + k * kLanes))),
+                                         acc[k]);
+        }
+        for (int k = 0; k < Width / kLanes; ++k)
+            _mm256_storeu_ps(y + j0 + k * kLanes, acc[k]);
+    }
+};
+
+VELDRA_F16C __attribute__((flatten)) void dense(const Half* wT, const Half* b, const float* x,
+                                                int nin, int nout, float* y) {
+    denseBlocks<F16cBlock>(wT, b, x, nin, nout, y);
+}
 #else
-#define VELDRA_PORTABLE
+#define VELDRA_PORTABLE __attribute__((flatten))
 #endif
 
 VELDRA_PORTABLE void dense(const Half* wT, const Half* b, const float* x, int nin, int nout,
                            float* y) {
-    int j0 = 0;
-    for (; j0 + 4 * kBlock <= nout; j0 += 4 * kBlock)
-        denseBlock<4 * kBlock>(wT, b, x, nin, nout, j0, y);
-    if (j0 + 2 * kBlock <= nout) {
-        denseBlock<2 * kBlock>(wT, b, x, nin, nout, j0, y);
-        j0 += 2 * kBlock;
-    }
-    if (j0 < nout)
-        denseBlock<kBlock>(wT, b, x, nin, nout, j0, y);
+    denseBlocks<PortableBlock>(wT, b, x, nin, nout, y);
 }
-
-#if VELDRA_VERSIONS
-#define VELDRA_F16C __attribute__((target("avx2,fma,f16c")))
-
-template <int Width>
-VELDRA_F16C __attribute__((always_inline)) inline void
-denseBlockF16c(const Half* wT, const Half* b, const float* x, int nin, int nout, int j0, float* y) {
-    constexpr int kLanes = 8;
-    __m256 acc[Width / kLanes];
-    for (int k = 0; k < Width / kLanes; ++k)
-        acc[k] =
-            _mm256_cvtph_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + j0 + k * kLanes)));
-    for (int i = 0; i < nin; ++i) {
-        const __m256 xi = _mm256_set1_ps(x[i]);
-        const Half* row = wT + i * nout + j0;
-        for (int k = 0; k < Width / kLanes; ++k)
-            acc[k] = _mm256_fmadd_ps(xi,
-                                     _mm256_cvtph_ps(_mm_loadu_si128(
-                                         reinterpret_cast<const __m128i*>(row + k * kLanes))),
-                                     acc[k]);
-    }
-    for (int k = 0; k < Width / kLanes; ++k)
-        _mm256_storeu_ps(y + j0 + k * kLanes, acc[k]);
-}
-
-VELDRA_F16C void dense(const Half* wT, const Half* b, const float* x, int nin, int nout, float* y) {
-    int j0 = 0;
-    for (; j0 + 4 * kBlock <= nout; j0 += 4 * kBlock)
-        denseBlockF16c<4 * kBlock>(wT, b, x, nin, nout, j0, y);
-    if (j0 + 2 * kBlock <= nout) {
-        denseBlockF16c<2 * kBlock>(wT, b, x, nin, nout, j0, y);
-        j0 += 2 * kBlock;
-    }
-    if (j0 < nout)
-        denseBlockF16c<kBlock>(wT, b, x, nin, nout, j0, y);
-}
-#endif
 
 void gru(const GruWeights& w, const float* x, float* h) {
     float gi[kGates], gh[kGates];

@@ -64,6 +64,8 @@ WIDEN_AT = {21000: 64, 45000: net.HIDDEN}
 def width_due(step):
     """The number of units the network has from this optimizer step on."""
     return max([net.HIDDEN_FIRST] + [w for at, w in WIDEN_AT.items() if step >= at])
+
+
 # At this optimizer step the network also takes the periodicity features (features.py: which
 # voice dominates the frame and in which bands), entering with zero weights so the outputs stay
 # what they were; Adam starts afresh. The band level and flatness alone tell a crowd of talkers
@@ -207,9 +209,10 @@ def main():
         nonlocal model, opt
         state = model.state_dict()
         grown = []
-        if net.width(state) < width_due(step):
-            state = widen.widen(state, width_due(step))
-            grown.append(f"widened to {width_due(step)} units")
+        width = width_due(step)
+        if net.width(state) < width:
+            state = widen.widen(state, width)
+            grown.append(f"widened to {width} units")
         if step >= PERIODICITY_AT and net.inputs(state) < net.NFEAT:
             state = widen.add_inputs(state)
             grown.append(f"periodicity features ({net.NFEAT} features)")
