@@ -1,5 +1,5 @@
 // Features and inference of the learned speech estimator (see NeuralNet.h). The layers are
-//   h0 = tanh(W0 x + b0)                       98 -> kHidden (96)
+//   h0 = tanh(W0 [f(t), f(t+1)] + b0)          2 x 98 -> kHidden (96)
 //   h1 = GRU(h0, h1), h2 = GRU(h1, h2)         96 -> 96 each, PyTorch's gate order r, z, n
 //   y  = sigmoid(W3 [h1, h2] + b3)             192 -> 97
 // Weight matrices are stored transposed (input-major) in half precision, so each product is a
@@ -242,9 +242,14 @@ void features(const float* power, const float* correlation, int bins, int frameL
         std::log2(fs / static_cast<float>(bestLag) / kPitchLowHz) / kPitchOctaves;
 }
 
-void infer(Recurrent& state, const float* feature, Estimate& out) {
+void infer(Recurrent& state, const float* feature, const float* next, Estimate& out) {
+    float input[kInputs];
+    for (int i = 0; i < kFeatures; ++i) {
+        input[i] = feature[i];
+        input[kFeatures + i] = next[i];
+    }
     float h0[kHidden];
-    dense(kInputT, kInputBias, feature, kFeatures, kHidden, h0);
+    dense(kInputT, kInputBias, input, kInputs, kHidden, h0);
     for (float& v : h0)
         v = tanhApprox(v);
     gru(kGru1, h0, state.h1);

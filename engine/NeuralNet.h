@@ -1,7 +1,7 @@
 #pragma once
-// The learned speech estimator of method 3: features of one frame in (per band its level,
-// flatness and periodicity, and the frame's periodicity and pitch), per band a speech gain, a
-// speech presence and a noise share out, plus a frame voice decision. The network is small (two
+// The learned speech estimator of method 3: features of one frame and of the next in (per band
+// its level, flatness and periodicity, and the frame's periodicity and pitch), per band a speech
+// gain, a speech presence and a noise share out for the first, plus its voice decision. The network is small (two
 // recurrent layers of 96 units) and its weights are constant data in half precision compiled
 // into the library (NeuralWeights.h, written by train/export.py); its state is two vectors the
 // caller keeps in the engine block.
@@ -19,6 +19,8 @@ namespace neural {
 constexpr int kBands = 32;
 // Per band its level, flatness and periodicity, then the frame's periodicity and pitch.
 constexpr int kFeatures = 3 * kBands + 2;
+// The network takes a frame's features followed by the next frame's.
+constexpr int kInputs = 2 * kFeatures;
 constexpr int kHidden = 96;
 constexpr int kOutputs = 3 * kBands + 1;
 constexpr float kTopHz = 8000.0f;
@@ -64,8 +66,9 @@ struct Recurrent {
 void features(const float* power, const float* correlation, int bins, int frameLength, int rate,
               float* feature, float* density);
 
-// One step of the network: updates the recurrent state and fills the estimate.
-void infer(Recurrent& state, const float* feature, Estimate& out);
+// One step of the network on a frame's features and the next frame's (its look-ahead): updates
+// the recurrent state and fills the frame's estimate.
+void infer(Recurrent& state, const float* feature, const float* next, Estimate& out);
 
 // Interpolates band values to the bins at or below kTopHz, with the same triangle weights the
 // features use. Returns the number of bins written (the first bin above kTopHz, or `bins`).

@@ -1,4 +1,4 @@
-// Written by train/export.py from train/checkpoint.pt (step 60000, 7.91 h of training); do not edit.
+// Written by train/export.py from train/checkpoint.pt (step 70000, 9.31 h of training; the mean of steps 68504, 69522, 70000); do not edit.
 
 #include "engine/NeuralWeights.h"
 
@@ -264,19 +264,19 @@ const float kWindowCorrelationInverse[1924] = {
 
 const Half* const kInputT = veldra_neural_weights + 0;
 
-const Half* const kInputBias = veldra_neural_weights + 9408;
+const Half* const kInputBias = veldra_neural_weights + 18816;
 
-const Half* const kOutputT = veldra_neural_weights + 121248;
+const Half* const kOutputT = veldra_neural_weights + 130656;
 
-const Half* const kOutputBias = veldra_neural_weights + 142752;
+const Half* const kOutputBias = veldra_neural_weights + 152160;
 
-const GruWeights kGru1 = {veldra_neural_weights + 9504, veldra_neural_weights + 37152,
-                            veldra_neural_weights + 37440, veldra_neural_weights + 65088};
+const GruWeights kGru1 = {veldra_neural_weights + 18912, veldra_neural_weights + 46560,
+                            veldra_neural_weights + 46848, veldra_neural_weights + 74496};
 
-const GruWeights kGru2 = {veldra_neural_weights + 65376, veldra_neural_weights + 93024,
-                            veldra_neural_weights + 93312, veldra_neural_weights + 120960};
+const GruWeights kGru2 = {veldra_neural_weights + 74784, veldra_neural_weights + 102432,
+                            veldra_neural_weights + 102720, veldra_neural_weights + 130368};
 
-const int kWeightCount = 142864;
+const int kWeightCount = 152272;
 
 int embeddedWeightCount() {
     return static_cast<int>(veldra_neural_weights_end - veldra_neural_weights);

@@ -21,7 +21,7 @@ struct GruWeights {
 };
 
 // The views below are into the weights file engine/NeuralWeights.bin, compiled in.
-extern const Half* const kInputT;    // [kFeatures][kHidden]
+extern const Half* const kInputT;    // [kInputs][kHidden]
 extern const Half* const kInputBias; // [kHidden]
 extern const GruWeights kGru1;
 extern const GruWeights kGru2;

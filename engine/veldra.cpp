@@ -1,12 +1,16 @@
 // veldra: single-channel speech noise reduction in a caller-owned state block.
 //
 // Signal path, per frame of N samples (N a power of two near 32 ms, hop N/2):
-//   square-root periodic Hann analysis window -> real FFT -> noise power
-//   tracking -> [method 3: the trained network's band estimate, NeuralNet.h] ->
-//   a-priori SNR -> spectral gain (method 0, 1, 2 or 3) -> optional equalizer ->
-//   inverse FFT -> square-root Hann synthesis window -> overlap-add.
-// The squared window sums to exactly one at 50 % overlap, so with every gain at
-// one the output is the input delayed by N - N/2 samples.
+//   square-root periodic Hann analysis window -> real FFT -> [held back one hop]
+//   -> noise power tracking -> [method 3: the trained network's band estimate,
+//   NeuralNet.h, from this frame's features and the next one's] -> a-priori SNR
+//   -> spectral gain (method 0, 1, 2 or 3) -> optional equalizer -> inverse FFT
+//   -> square-root Hann synthesis window -> overlap-add.
+// Every frame waits one hop for the next, whose features the network looks
+// ahead to; every method waits alike, so switching methods mid-stream keeps the
+// output continuous. The squared window sums to exactly one at 50 % overlap, so
+// with every gain at one the output is the input delayed by N samples: N/2 of
+// overlap and N/2 of look-ahead.
 //
 // Literature this follows:
 //  - T. Gerkmann, R. C. Hendriks, "Unbiased MMSE-based noise power estimation
@@ -132,14 +136,14 @@ constexpr float kVadFloorMargin = 3.0f;
 // restore what the coarse band gain would cut off between harmonics; in pauses they cannot
 // lift the band's suppression). Above 8 kHz, outside the network's bands, the tracker's noise
 // and the top band's presence and gain serve. The two fractions were chosen on the development
-// corpus for the 96-unit network: a larger root lets bins of uncertain presence rise less
-// (intelligibility and babble up, speech level down), a smaller move toward a lower OM-LSA gain
-// gives the speech level back.
+// corpus for the 96-unit network (the root again once it looked a frame ahead): a larger root lets
+// bins of uncertain presence rise less (intelligibility and babble up, speech level down), a
+// smaller move toward a lower OM-LSA gain gives the speech level back.
 constexpr float kNeuralNoiseSmoothing = 0.9f;
 constexpr float kNeuralNoiseShare = 0.0f;
 constexpr float kNeuralAbsenceMax = 0.995f;
 constexpr float kNeuralTowardLower = 0.15f;
-constexpr float kNeuralPresenceRoot = 0.25f;
+constexpr float kNeuralPresenceRoot = 0.35f;
 constexpr float kNeuralVoiceThreshold = 0.5f;
 
 // Equalizer points are clamped to [0, kMaxEqGain]; a NaN point counts as 1.
@@ -189,13 +193,18 @@ struct State {
     uint32_t offPresence;    // float[bins]: smoothed posterior for stagnation control
     uint32_t offZeta;        // float[bins]: smoothed a-priori SNR
     uint32_t offSpectrum;    // fft::Complex[bins]: spectrum awaiting synthesis
+    uint32_t offHeld;        // fft::Complex[bins]: the last frame in, held back for the next
     uint32_t offHistory;     // int16[N/2]: previous half frame of input
     uint32_t offOverlap;     // float[N/2]: synthesis tail awaiting the next frame
     uint32_t offFft;         // the transforms' plan (fft::planBytes(N))
     uint32_t offNeuralNoise; // float[bins]: method 3's smoothed noise power estimate
     uint32_t neuralFrames;   // frames the network has seen since it (re)started
-    uint32_t pad1;
-    veldra::neural::Recurrent recurrent; // the network's state
+    uint8_t holding;         // a frame is held (every call but the first after Veldra_Init)
+    uint8_t heldFeatures;    // the held frame's features below are computed (method 3)
+    uint8_t pad1[2];
+    veldra::neural::Recurrent recurrent;          // the network's state
+    float heldFeature[veldra::neural::kFeatures]; // the held frame's features
+    float heldDensity[veldra::neural::kBands];    // and its band power densities
 };
 
 static_assert(offsetof(State, frameLength) == VELDRA_OFFSET_FRAME_LENGTH, "frameLength offset");
@@ -208,8 +217,8 @@ constexpr uint32_t alignUp(uint32_t n) {
 }
 
 struct Layout {
-    uint32_t window, noise, speechPrev, presence, zeta, neuralNoise, spectrum, history, overlap,
-        fft, end;
+    uint32_t window, noise, speechPrev, presence, zeta, neuralNoise, spectrum, held, history,
+        overlap, fft, end;
 };
 
 constexpr Layout layoutFor(uint32_t n) {
@@ -223,7 +232,8 @@ constexpr Layout layoutFor(uint32_t n) {
     l.zeta = l.presence + floats;
     l.neuralNoise = l.zeta + floats;
     l.spectrum = l.neuralNoise + floats;
-    l.history = l.spectrum + alignUp(bins * 8u);
+    l.held = l.spectrum + alignUp(bins * 8u);
+    l.history = l.held + alignUp(bins * 8u);
     l.overlap = l.history + alignUp(n / 2 * 2u);
     l.fft = l.overlap + alignUp(n / 2 * 4u);
     l.end = l.fft + alignUp(static_cast<uint32_t>(veldra::fft::planBytes(static_cast<int>(n))));
@@ -334,35 +344,37 @@ void omlsaGains(int bins, const float* xi, const float* gammaPost, const float* 
     }
 }
 
-// Method 3's estimate for one frame: runs the network on the frame's features (band levels,
-// flatness and periodicity, from the power spectrum and its inverse transform); where the gain
-// rules use the network's noise (kNeuralNoiseShare above 0) turns its band noise share into a
-// per-bin noise power (smoothed over frames, kept in neuralNoise) blended with the tracker's into
-// noiseUsed; and spreads its band presence and gain (in ln units), and the root of its presence
-// that bounds how far a bin rises, over the bins. Above 8 kHz the tracker's noise and the top
-// band serve.
-void neuralStep(State* s, const void* fftPlan, const float* power, float* neuralNoise,
-                const float* trackerNoise, veldra::neural::Estimate& estimate, float* noiseUsed,
-                float* presence, float* presenceRoot, float* logBandGain) {
+// The network's features of one frame (band levels, flatness and periodicity, from its power
+// spectrum and, for the periodicity, its autocorrelation: the inverse transform of the power
+// spectrum), and each band's power density.
+void neuralFeatures(const State* s, const void* fftPlan, const float* power, float* feature,
+                    float* density) {
+    const int bins = static_cast<int>(s->bins);
+    alignas(16) Complex squared[kMaxBins];
+    alignas(16) float correlation[kMaxFrameLength];
+    for (int k = 0; k < bins; ++k)
+        squared[k] = Complex{power[k], 0.0f};
+    veldra::fft::inverse(fftPlan, squared, correlation);
+    veldra::neural::features(power, correlation, bins, static_cast<int>(s->frameLength),
+                             static_cast<int>(s->sampleRate), feature, density);
+}
+
+// Method 3's estimate for one frame: runs the network on the frame's features and the next
+// frame's (its look-ahead); where the gain rules use the network's noise (kNeuralNoiseShare
+// above 0) turns its band noise share into a per-bin noise power (smoothed over frames, kept in
+// neuralNoise) blended with the tracker's into noiseUsed; and spreads its band presence and gain
+// (in ln units), and the root of its presence that bounds how far a bin rises, over the bins.
+// Above 8 kHz the tracker's noise and the top band serve.
+void neuralStep(State* s, const float* feature, const float* density, const float* next,
+                float* neuralNoise, const float* trackerNoise, veldra::neural::Estimate& estimate,
+                float* noiseUsed, float* presence, float* presenceRoot, float* logBandGain) {
     namespace nn = veldra::neural;
     const int bins = static_cast<int>(s->bins);
     const int n = static_cast<int>(s->frameLength);
     const int rate = static_cast<int>(s->sampleRate);
     if (s->neuralFrames == 0)
         std::memset(&s->recurrent, 0, sizeof s->recurrent);
-
-    // The frame's autocorrelation, for the periodicity features: the inverse transform of its
-    // power spectrum.
-    alignas(16) Complex squared[kMaxBins];
-    alignas(16) float correlation[kMaxFrameLength];
-    for (int k = 0; k < bins; ++k)
-        squared[k] = Complex{power[k], 0.0f};
-    veldra::fft::inverse(fftPlan, squared, correlation);
-
-    float feature[nn::kFeatures];
-    float density[nn::kBands];
-    nn::features(power, correlation, bins, n, rate, feature, density);
-    nn::infer(s->recurrent, feature, estimate);
+    nn::infer(s->recurrent, feature, next, estimate);
 
     // The network's own noise estimate is worked out only where the rules use it (see
     // kNeuralNoiseShare); with a share of 0 the tracker's noise serves as it is.
@@ -434,7 +446,7 @@ VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, flo
     s->sampleRate = static_cast<uint32_t>(rate);
     s->frameLength = static_cast<uint32_t>(n);
     s->frameStep = static_cast<uint32_t>(n / 2);
-    s->delay = s->frameLength - s->frameStep;
+    s->delay = s->frameLength; // the overlap's half frame and the look-ahead's hop
     s->bins = static_cast<uint32_t>(n / 2 + 1);
     s->offWindow = l.window;
     s->offNoise = l.noise;
@@ -443,6 +455,7 @@ VELDRA_API void Veldra_Init(void* block, int32_t sampleRate, uint8_t method, flo
     s->offZeta = l.zeta;
     s->offNeuralNoise = l.neuralNoise;
     s->offSpectrum = l.spectrum;
+    s->offHeld = l.held;
     s->offHistory = l.history;
     s->offOverlap = l.overlap;
     s->offFft = l.fft;
@@ -508,6 +521,8 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     float* presence = at<float>(block, s->offPresence);
     float* zeta = at<float>(block, s->offZeta);
     Complex* spectrum = at<Complex>(block, s->offSpectrum);
+    Complex* held = at<Complex>(block, s->offHeld);
+    const void* fftPlan = at<void>(block, s->offFft);
 
     // Analysis: previous half frame followed by the new samples, windowed.
     alignas(16) float frame[kMaxFrameLength];
@@ -521,9 +536,51 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         std::memcpy(history, input, static_cast<size_t>(step) * sizeof(int16_t));
     else
         std::memset(history, 0, static_cast<size_t>(step) * sizeof(int16_t));
-    veldra::fft::forward(at<void>(block, s->offFft), frame, spectrum);
+    alignas(16) Complex incoming[kMaxBins];
+    veldra::fft::forward(fftPlan, frame, incoming);
 
+    // The incoming frame waits for the next; the one held since the last call is cleaned now.
+    // Method 3's network takes the incoming frame's features as its look-ahead.
+    namespace nn = veldra::neural;
+    const bool neural = s->method == 3;
     alignas(16) float power[kMaxBins];
+    float incomingFeature[nn::kFeatures];
+    float incomingDensity[nn::kBands];
+    if (neural) {
+        for (int k = 0; k < bins; ++k)
+            power[k] = incoming[k].r * incoming[k].r + incoming[k].i * incoming[k].i;
+        neuralFeatures(s, fftPlan, power, incomingFeature, incomingDensity);
+    }
+    const auto holdIncoming = [&] {
+        std::memcpy(held, incoming, static_cast<size_t>(bins) * sizeof(Complex));
+        if (neural) {
+            std::memcpy(s->heldFeature, incomingFeature, sizeof incomingFeature);
+            std::memcpy(s->heldDensity, incomingDensity, sizeof incomingDensity);
+        }
+        s->heldFeatures = neural ? 1 : 0;
+    };
+    if (!s->holding) {
+        // The first frame of the stream: nothing to clean yet, the output starts with silence.
+        holdIncoming();
+        s->holding = 1;
+        std::memset(spectrum, 0, static_cast<size_t>(bins) * sizeof(Complex));
+        s->voiceActive = 0;
+        s->selectClear = selectClearSpeech != 0 ? 1 : 0;
+        s->framePending = 1;
+        return;
+    }
+    std::memcpy(spectrum, held, static_cast<size_t>(bins) * sizeof(Complex));
+    // A network switched on mid-stream has not seen the held frame: it looks at the incoming
+    // frame's features in its place.
+    const bool heldKnown = s->heldFeatures != 0;
+    float feature[nn::kFeatures];
+    float density[nn::kBands];
+    if (neural) {
+        std::memcpy(feature, heldKnown ? s->heldFeature : incomingFeature, sizeof feature);
+        std::memcpy(density, heldKnown ? s->heldDensity : incomingDensity, sizeof density);
+    }
+    holdIncoming();
+
     for (int k = 0; k < bins; ++k)
         power[k] = spectrum[k].r * spectrum[k].r + spectrum[k].i * spectrum[k].i;
 
@@ -562,14 +619,13 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     ++s->framesSeen;
 
     // Method 3: the network's estimate for this frame, and its noise power per bin.
-    const bool neural = s->method == 3;
     veldra::neural::Estimate estimate;
     alignas(16) float bandPresence[kMaxBins]; // method 3: a-priori presence per bin
     alignas(16) float presenceRoot[kMaxBins]; // method 3: presence^kNeuralPresenceRoot per bin
     alignas(16) float bandGain[kMaxBins];     // method 3: ln of the band gain per bin
     alignas(16) float blendedNoise[kMaxBins]; // method 3: the noise the gain rules use
     if (neural)
-        neuralStep(s, at<void>(block, s->offFft), power, at<float>(block, s->offNeuralNoise), noise,
+        neuralStep(s, feature, density, incomingFeature, at<float>(block, s->offNeuralNoise), noise,
                    estimate, blendedNoise, bandPresence, presenceRoot, bandGain);
     const float* noiseUsed = neural && kNeuralNoiseShare > 0.0f ? blendedNoise : noise;
 

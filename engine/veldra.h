@@ -10,14 +10,18 @@
  * Fields of the block that callers may read after Veldra_Init:
  *   offset  8  uint32  frameLength  samples one analysis frame covers
  *   offset 12  uint32  frameStep    new samples consumed/produced per frame (<= 2050)
- *   offset 16  uint8   voiceActive  speech decision for the frame just analysed
+ *   offset 16  uint8   voiceActive  speech decision for the frame the next
+ *                                   Veldra_Restore gives
  *   offset 20  uint32  delay        samples between an input sample and its cleaned copy
  *
  * Geometry: frameLength is the power of two nearest to 32 ms at the sample
  * rate (256 at 8 and 11.025 kHz, 512 at 16 and 22.05 kHz, 1024 at 32 and
  * 44.1 kHz, 2048 at 48 kHz), frameStep is half of it and delay is
- * frameLength - frameStep. Rates below 8000 or above 48000 Hz get the geometry
- * of the nearest supported rate.
+ * frameLength: half a frame of overlap, and one hop during which each frame
+ * waits for the next (method 3 decides a frame's gains with the next frame in
+ * view; the other methods wait alike, so a switch keeps the stream continuous).
+ * Rates below 8000 or above 48000 Hz get the geometry of the nearest supported
+ * rate.
  *
  * Alignment: output sample i of the stream is the cleaned copy of input sample
  * i - delay. An offline caller that wants the result aligned with its input
@@ -36,8 +40,8 @@
  * SNR), a method above 3 to 2; a NaN takes the default (-18, 0.95, 0.98).
  * selectClearSpeech 0 outputs what was removed instead of the speech, so the
  * two outputs add up to the delayed input. Veldra_Equalizer shapes only the
- * frame passed to the Veldra_Frame just before it; a NaN point counts as 1,
- * negative points as 0.
+ * frame the next Veldra_Restore gives (the one held back by the Veldra_Frame
+ * just before it); a NaN point counts as 1, negative points as 0.
  */
 
 #include <stdint.h>

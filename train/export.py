@@ -15,7 +15,8 @@ the network's with the same rounded weights.
 neural-golden.bin (little endian): "VNG1", then per case: int32 rate, int32 frames, int32
 samples, int16 input[samples], float32 features[frames][98], float32 outputs[frames][97]; the
 file ends with int32 0. The features are the training framework's, computed from the input the
-way the engine frames it; the outputs are the network's for those features.
+way the engine frames it; the outputs are the network's for those features, each frame's from its
+own features and the next frame's (the last frame repeats its own).
 """
 
 import argparse
@@ -160,7 +161,9 @@ def main():
     a = ap.parse_args()
     ck = torch.load(a.checkpoint, map_location="cpu")
     nfeat = net.inputs(ck["model"])
-    model = net.Estimator(net.width(ck["model"]), nfeat)
+    model = net.Estimator(net.width(ck["model"]), nfeat, net.looks_ahead(ck["model"]))
+    if not net.looks_ahead(ck["model"]):
+        raise SystemExit(f"{a.checkpoint} does not take the next frame's features; the engine gives them")
     if net.width(ck["model"]) != net.HIDDEN:
         raise SystemExit(f"{a.checkpoint} has {net.width(ck['model'])} units; the engine is built for {net.HIDDEN}")
     if nfeat != net.NFEAT:
@@ -169,6 +172,8 @@ def main():
     round_to_stored(model)
     model.eval()
     src = f"train/checkpoint.pt (step {ck.get('step', 0)}, {ck.get('hours', 0.0):.2f} h of training)"
+    if ck.get("averaged"):
+        src = src[:-1] + f"; the mean of steps {', '.join(str(s) for s in ck['averaged'])})"
     parts = weight_parts(model)
     with open(a.weights, "w") as fh:
         fh.write(weights_cpp(parts, src))

@@ -72,6 +72,12 @@ def width_due(step):
 # from the one talker to keep least well of all the noises.
 PERIODICITY_AT = 30000
 
+# From this optimizer step on the network also takes the next frame's features (net.with_next),
+# entering with zero weights; Adam starts afresh. The engine then decides each frame's gains one
+# hop later, when the next frame has arrived: speech onsets and the end of a word are seen
+# coming, where the frame alone cannot tell a rising talker from a burst of babble.
+LOOKAHEAD_AT = 60000
+
 
 def energy_weight(feats, mask):
     """Per band-frame weights from the band level features (ln(E + eps) = 5 f - 2)."""
@@ -183,9 +189,9 @@ def main():
     if ck:
         step = ck.get("step", 0)
         hours = ck.get("hours", 0.0)
-        model = net.Estimator(net.width(ck["model"]), net.inputs(ck["model"]))
+        model = net.Estimator(net.width(ck["model"]), net.inputs(ck["model"]), net.looks_ahead(ck["model"]))
     else:
-        model = net.Estimator(net.HIDDEN_FIRST, net.NFEAT_BANDS)
+        model = net.Estimator(net.HIDDEN_FIRST, net.NFEAT_BANDS, lookahead=False)
     opt = torch.optim.Adam(model.parameters(), lr=a.lr)
     if ck:
         model.load_state_dict(ck["model"])
@@ -200,12 +206,12 @@ def main():
         say(f"resumed from {resume} at step {step} ({hours:.2f} h trained), {net.width(ck['model'])} units")
     else:
         say(f"new model: {net.parameter_count(model)} parameters, "
-            f"{net.macs_per_frame(net.HIDDEN_FIRST, net.NFEAT_BANDS)} MACs per frame")
+            f"{net.macs_per_frame(net.HIDDEN_FIRST, net.NFEAT_BANDS, lookahead=False)} MACs per frame")
 
     def grow_when_due():
         """At WIDEN_AT the model is widened, from PERIODICITY_AT it takes the periodicity
-        features (widen.py: the outputs stay what they were); whenever it grows, Adam starts
-        afresh."""
+        features, from LOOKAHEAD_AT the next frame's (widen.py: the outputs stay what they were);
+        whenever it grows, Adam starts afresh."""
         nonlocal model, opt
         state = model.state_dict()
         grown = []
@@ -216,13 +222,15 @@ def main():
         if step >= PERIODICITY_AT and net.inputs(state) < net.NFEAT:
             state = widen.add_inputs(state)
             grown.append(f"periodicity features ({net.NFEAT} features)")
+        if step >= LOOKAHEAD_AT and not net.looks_ahead(state):
+            state = widen.add_lookahead(state)
+            grown.append("the next frame's features")
         if not grown:
             return
-        model = net.Estimator(net.width(state), net.inputs(state))
-        model.load_state_dict(state)
+        model = net.from_state(state)
         opt = torch.optim.Adam(model.parameters(), lr=a.lr)
         say(f"{', '.join(grown)} at step {step}: {net.parameter_count(model)} parameters, "
-            f"{net.macs_per_frame(net.width(state), net.inputs(state))} MACs per frame")
+            f"{net.macs_per_frame(net.width(state), net.inputs(state), net.looks_ahead(state))} MACs per frame")
 
     grow_when_due()
 
@@ -272,7 +280,7 @@ def main():
     n_acc = 0
     item = None
     while step < a.steps:
-        if step in WIDEN_AT or step == PERIODICITY_AT:
+        if step in WIDEN_AT or step in (PERIODICITY_AT, LOOKAHEAD_AT):
             grow_when_due()
         if step % upb == 0:
             item = q.get()

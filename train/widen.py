@@ -1,5 +1,5 @@
-"""Widens a checkpoint's network to net.HIDDEN units per layer, or to net.NFEAT input features,
-without changing what it computes.
+"""Widens a checkpoint's network to net.HIDDEN units per layer, to net.NFEAT input features, or to
+the next frame's features as well, without changing what it computes.
 
   /usr/bin/python3 train/widen.py IN.pt OUT.pt
 
@@ -32,7 +32,7 @@ def widen(old, h=net.HIDDEN):
         return torch.randn(*shape, generator=gen) * SCALE
 
     new = {}
-    w = rand(h, net.inputs(old))
+    w = rand(h, old["fc_in.weight"].shape[1])
     w[:h0] = old["fc_in.weight"]
     new["fc_in.weight"] = w
     b = torch.zeros(h)
@@ -73,10 +73,21 @@ def add_inputs(old, nfeat=net.NFEAT):
     return new
 
 
+def add_lookahead(old):
+    """A state dict that also takes the next frame's features (net.with_next), with zero weights,
+    so it computes what `old` computes."""
+    w = old["fc_in.weight"]
+    if w.shape[1] != net.NFEAT:
+        raise ValueError(f"the network takes {w.shape[1]} inputs, not the {net.NFEAT} features of one frame")
+    new = dict(old)
+    new["fc_in.weight"] = torch.cat([w, torch.zeros_like(w)], dim=1)
+    return new
+
+
 def main():
     src, out = sys.argv[1], sys.argv[2]
     ck = torch.load(src, map_location="cpu")
-    model = net.Estimator(net.HIDDEN, net.inputs(ck["model"]))
+    model = net.Estimator(net.HIDDEN, net.inputs(ck["model"]), net.looks_ahead(ck["model"]))
     model.load_state_dict(widen(ck["model"]))
     torch.save({"model": model.state_dict(), "step": ck.get("step", 0), "hours": ck.get("hours", 0.0),
                 "seed": ck.get("seed", 1)}, out)

@@ -127,8 +127,12 @@ TEST(NeuralGolden, FeaturesAndOutputsMatchTheTrainingFramework) {
                         worstFeature,
                         std::fabs(double(feat[i]) - c.features[size_t(t) * nn::kFeatures + i]));
             }
+            // The network looks one frame ahead; the last frame, with none after it, repeats its
+            // own features.
+            const int next = t + 1 < c.frames ? t + 1 : t;
             nn::Estimate e;
-            nn::infer(state, &c.features[size_t(t) * nn::kFeatures], e);
+            nn::infer(state, &c.features[size_t(t) * nn::kFeatures],
+                      &c.features[size_t(next) * nn::kFeatures], e);
             const float* want = &c.outputs[size_t(t) * nn::kOutputs];
             for (int b = 0; b < nn::kBands; ++b) {
                 worstOutput = std::max(worstOutput, std::fabs(double(e.gain[b]) - want[b]));
@@ -385,6 +389,41 @@ TEST(Neural, SwitchingMethodsMidStreamHasNoClick) {
             outStep = std::max(outStep, std::abs(int(out[i]) - int(out[i - 1])));
         }
         EXPECT_LE(outStep, inStep) << int(from) << " -> " << int(to);
+    }
+}
+
+// How far ahead each method looks. The input changes from sample x on (a burst over the talker);
+// with the delay taken out, every method's output stays the same up to two hops before x (a
+// frame covers two hops and its output starts a hop before its centre), and only method 3,
+// whose network decides a frame's gains from the next frame's features as well, changes
+// already in the hop before that.
+TEST(Neural, OnlyTheNetworkLooksOneHopAhead) {
+    const int rate = 16000;
+    const size_t n = static_cast<size_t>(rate) * 2;
+    const auto base = mix(talker(n, rate, 3000.0), whiteNoise(n, 400.0, 61));
+    for (uint8_t method : {uint8_t(0), uint8_t(1), uint8_t(2), uint8_t(3)}) {
+        SCOPED_TRACE(int(method));
+        Settings settings = neuralSettings();
+        settings.method = method;
+        Channel probe(rate, settings);
+        const size_t s = static_cast<size_t>(probe.frameStep());
+        const size_t hop = 14, x = hop * s + s / 3; // inside the talker's first syllable
+        auto changed = base;
+        for (size_t i = x; i < n; ++i)
+            changed[i] = static_cast<int16_t>(std::clamp(changed[i] * 4, -32768, 32767));
+        Channel a(rate, settings), b(rate, settings);
+        const auto outA = a.process(base);
+        const auto outB = b.process(changed);
+        size_t first = n;
+        for (size_t i = 0; i < n && first == n; ++i)
+            if (outA[i] != outB[i])
+                first = i;
+        ASSERT_LT(first, n);
+        // x lies a third into its hop: the first frame holding it starts a hop earlier, and so
+        // does its output; the frame before that sees x's hop only as its look-ahead.
+        const size_t reach = (method == 3 ? hop - 2 : hop - 1) * s;
+        EXPECT_GE(first, reach);
+        EXPECT_LT(first, reach + s);
     }
 }
 
