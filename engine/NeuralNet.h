@@ -1,10 +1,10 @@
 #pragma once
 // The learned speech estimator of method 3: features of one frame and of the next in (per band
 // its level, flatness and periodicity, and the frame's periodicity and pitch), per band a speech
-// gain, a speech presence and a noise share out for the first, plus its voice decision. The network is small (two
-// recurrent layers of 96 units) and its weights are constant data in half precision compiled
-// into the library (NeuralWeights.h, written by train/export.py); its state is two vectors the
-// caller keeps in the engine block.
+// gain, a speech presence and a noise share out for the first, plus its voice decision. The
+// network is small (two recurrent layers of 96 units) and its weights are constant data in half
+// precision compiled into the library (NeuralWeights.h, written by train/export.py); its state is
+// two vectors the caller keeps in the engine block.
 //
 // Bands are triangles over fixed frequencies in Hz (0 .. 8000), so one network serves every
 // sample rate: a bin at f Hz between points b and b + 1 belongs with weight

@@ -40,6 +40,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "engine/FastMath.h"
 #include "engine/NeuralNet.h"
@@ -194,6 +195,7 @@ struct State {
     uint32_t offZeta;        // float[bins]: smoothed a-priori SNR
     uint32_t offSpectrum;    // fft::Complex[bins]: spectrum awaiting synthesis
     uint32_t offHeld;        // fft::Complex[bins]: the last frame in, held back for the next
+                             // (the two slots trade places every frame)
     uint32_t offHistory;     // int16[N/2]: previous half frame of input
     uint32_t offOverlap;     // float[N/2]: synthesis tail awaiting the next frame
     uint32_t offFft;         // the transforms' plan (fft::planBytes(N))
@@ -520,8 +522,6 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     float* speechPrev = at<float>(block, s->offSpeechPrev);
     float* presence = at<float>(block, s->offPresence);
     float* zeta = at<float>(block, s->offZeta);
-    Complex* spectrum = at<Complex>(block, s->offSpectrum);
-    Complex* held = at<Complex>(block, s->offHeld);
     const void* fftPlan = at<void>(block, s->offFft);
 
     // Analysis: previous half frame followed by the new samples, windowed.
@@ -536,11 +536,15 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         std::memcpy(history, input, static_cast<size_t>(step) * sizeof(int16_t));
     else
         std::memset(history, 0, static_cast<size_t>(step) * sizeof(int16_t));
-    alignas(16) Complex incoming[kMaxBins];
+    // The two spectrum slots trade places every frame: the incoming frame goes into the one the
+    // last Veldra_Restore synthesised and waits there for the next frame; the one held since the
+    // last call becomes the spectrum Veldra_Equalizer and Veldra_Restore work on, and is cleaned
+    // now. Method 3's network takes the incoming frame's features as its look-ahead.
+    Complex* incoming = at<Complex>(block, s->offSpectrum);
     veldra::fft::forward(fftPlan, frame, incoming);
+    std::swap(s->offSpectrum, s->offHeld);
+    Complex* spectrum = at<Complex>(block, s->offSpectrum);
 
-    // The incoming frame waits for the next; the one held since the last call is cleaned now.
-    // Method 3's network takes the incoming frame's features as its look-ahead.
     namespace nn = veldra::neural;
     const bool neural = s->method == 3;
     alignas(16) float power[kMaxBins];
@@ -551,8 +555,12 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
             power[k] = incoming[k].r * incoming[k].r + incoming[k].i * incoming[k].i;
         neuralFeatures(s, fftPlan, power, incomingFeature, incomingDensity);
     }
-    const auto holdIncoming = [&] {
-        std::memcpy(held, incoming, static_cast<size_t>(bins) * sizeof(Complex));
+    // The held frame's features, or, where the network was switched on mid-stream and never saw
+    // it, the incoming frame's in their place.
+    const bool heldKnown = s->heldFeatures != 0;
+    const float* feature = heldKnown ? s->heldFeature : incomingFeature;
+    const float* density = heldKnown ? s->heldDensity : incomingDensity;
+    const auto holdFeatures = [&] { // once the held frame's are used
         if (neural) {
             std::memcpy(s->heldFeature, incomingFeature, sizeof incomingFeature);
             std::memcpy(s->heldDensity, incomingDensity, sizeof incomingDensity);
@@ -561,7 +569,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     };
     if (!s->holding) {
         // The first frame of the stream: nothing to clean yet, the output starts with silence.
-        holdIncoming();
+        holdFeatures();
         s->holding = 1;
         std::memset(spectrum, 0, static_cast<size_t>(bins) * sizeof(Complex));
         s->voiceActive = 0;
@@ -569,17 +577,6 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
         s->framePending = 1;
         return;
     }
-    std::memcpy(spectrum, held, static_cast<size_t>(bins) * sizeof(Complex));
-    // A network switched on mid-stream has not seen the held frame: it looks at the incoming
-    // frame's features in its place.
-    const bool heldKnown = s->heldFeatures != 0;
-    float feature[nn::kFeatures];
-    float density[nn::kBands];
-    if (neural) {
-        std::memcpy(feature, heldKnown ? s->heldFeature : incomingFeature, sizeof feature);
-        std::memcpy(density, heldKnown ? s->heldDensity : incomingDensity, sizeof density);
-    }
-    holdIncoming();
 
     for (int k = 0; k < bins; ++k)
         power[k] = spectrum[k].r * spectrum[k].r + spectrum[k].i * spectrum[k].i;
@@ -800,6 +797,7 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     }
     s->selectClear = clear ? 1 : 0;
     s->framePending = 1;
+    holdFeatures();
 }
 
 VELDRA_API void Veldra_Equalizer(void* block, int32_t pointCount, const float* gains) {

@@ -161,14 +161,13 @@ def main():
     a = ap.parse_args()
     ck = torch.load(a.checkpoint, map_location="cpu")
     nfeat = net.inputs(ck["model"])
-    model = net.Estimator(net.width(ck["model"]), nfeat, net.looks_ahead(ck["model"]))
     if not net.looks_ahead(ck["model"]):
         raise SystemExit(f"{a.checkpoint} does not take the next frame's features; the engine gives them")
     if net.width(ck["model"]) != net.HIDDEN:
         raise SystemExit(f"{a.checkpoint} has {net.width(ck['model'])} units; the engine is built for {net.HIDDEN}")
     if nfeat != net.NFEAT:
         raise SystemExit(f"{a.checkpoint} takes {nfeat} features; the engine computes {net.NFEAT}")
-    model.load_state_dict(ck["model"])
+    model = net.from_state(ck["model"])
     round_to_stored(model)
     model.eval()
     src = f"train/checkpoint.pt (step {ck.get('step', 0)}, {ck.get('hours', 0.0):.2f} h of training)"

@@ -189,12 +189,11 @@ def main():
     if ck:
         step = ck.get("step", 0)
         hours = ck.get("hours", 0.0)
-        model = net.Estimator(net.width(ck["model"]), net.inputs(ck["model"]), net.looks_ahead(ck["model"]))
+        model = net.from_state(ck["model"])
     else:
         model = net.Estimator(net.HIDDEN_FIRST, net.NFEAT_BANDS, lookahead=False)
     opt = torch.optim.Adam(model.parameters(), lr=a.lr)
     if ck:
-        model.load_state_dict(ck["model"])
         if "optimizer" in ck:
             st = ck["optimizer"]
             for v in st["state"].values():

@@ -87,8 +87,7 @@ def add_lookahead(old):
 def main():
     src, out = sys.argv[1], sys.argv[2]
     ck = torch.load(src, map_location="cpu")
-    model = net.Estimator(net.HIDDEN, net.inputs(ck["model"]), net.looks_ahead(ck["model"]))
-    model.load_state_dict(widen(ck["model"]))
+    model = net.from_state(widen(ck["model"]))
     torch.save({"model": model.state_dict(), "step": ck.get("step", 0), "hours": ck.get("hours", 0.0),
                 "seed": ck.get("seed", 1)}, out)
     print(f"widened {src} (step {ck.get('step', 0)}) to {net.HIDDEN} units: {out}")

@@ -405,13 +405,12 @@ TEST(Neural, OnlyTheNetworkLooksOneHopAhead) {
         SCOPED_TRACE(int(method));
         Settings settings = neuralSettings();
         settings.method = method;
-        Channel probe(rate, settings);
-        const size_t s = static_cast<size_t>(probe.frameStep());
+        Channel a(rate, settings), b(rate, settings);
+        const size_t s = static_cast<size_t>(a.frameStep());
         const size_t hop = 14, x = hop * s + s / 3; // inside the talker's first syllable
         auto changed = base;
         for (size_t i = x; i < n; ++i)
             changed[i] = static_cast<int16_t>(std::clamp(changed[i] * 4, -32768, 32767));
-        Channel a(rate, settings), b(rate, settings);
         const auto outA = a.process(base);
         const auto outB = b.process(changed);
         size_t first = n;
