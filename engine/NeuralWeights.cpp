@@ -1,4 +1,4 @@
-// Written by train/export.py from train/checkpoint.pt (step 70000, 9.31 h of training; the mean of steps 68504, 69522, 70000); do not edit.
+// Written by train/export.py from train/checkpoint.pt (step 77000, 10.12 h of training; the mean of steps 75190, 76204, 77000); do not edit.
 
 #include "engine/NeuralWeights.h"
 
