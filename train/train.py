@@ -7,7 +7,8 @@ Every batch is made from (seed, batch number), so a resumed run continues the sa
 (weights and Adam's second moments in bfloat16, the one committed); it resumes from run/last.pt, else
 from checkpoint.pt, when present. Progress goes to train/log.txt.
 Validation: fixed batches from training voices and from held-out voices (first recipe, first loss,
-so the figures compare over the whole run), logged side by side.
+so the figures compare over the whole run), logged side by side; and the same from the data's
+latest recipe (whose targets the first recipe's reverberant examples no longer match).
 """
 
 import argparse
@@ -133,6 +134,10 @@ def producer(seed, start, batch, q, stop, parent):
         step += 1
 
 
+# The latest recipe's validation batches are numbered from here (past every recipe's start).
+VAL_LATEST = 40000
+
+
 def validate(model, sets):
     out = {}
     model.eval()
@@ -239,6 +244,8 @@ def main():
     sets = {
         "val-train-voices": [data.make_inputs(*val_train.batch(i, 16, rate=16000)) for i in range(4)],
         "val-heldout-voices": [data.make_inputs(*val_held.batch(i, 16, rate=16000)) for i in range(4)],
+        "val4-train-voices": [data.make_inputs(*val_train.batch(VAL_LATEST + i, 16, rate=16000)) for i in range(4)],
+        "val4-heldout-voices": [data.make_inputs(*val_held.batch(VAL_LATEST + i, 16, rate=16000)) for i in range(4)],
     }
     say(f"pool: {len(val_train.speech)} training utterances, {len(val_held.speech)} held-out; "
         f"{len(val_train.noise)} recorded noises")
