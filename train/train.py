@@ -241,12 +241,9 @@ def main():
     val_train = data.Maker("train", 1000 + a.seed)
     val_held = data.Maker("heldout", 2000 + a.seed)
     val_held.babble_speech, val_held.noise = val_train.speech, val_train.noise  # the same noises; only the talkers differ
-    sets = {
-        "val-train-voices": [data.make_inputs(*val_train.batch(i, 16, rate=16000)) for i in range(4)],
-        "val-heldout-voices": [data.make_inputs(*val_held.batch(i, 16, rate=16000)) for i in range(4)],
-        "val4-train-voices": [data.make_inputs(*val_train.batch(VAL_LATEST + i, 16, rate=16000)) for i in range(4)],
-        "val4-heldout-voices": [data.make_inputs(*val_held.batch(VAL_LATEST + i, 16, rate=16000)) for i in range(4)],
-    }
+    sets = {f"{tag}-{voices}-voices": [data.make_inputs(*maker.batch(first + i, 16, rate=16000)) for i in range(4)]
+            for tag, first in (("val", 0), ("val4", VAL_LATEST))
+            for voices, maker in (("train", val_train), ("heldout", val_held))}
     say(f"pool: {len(val_train.speech)} training utterances, {len(val_held.speech)} held-out; "
         f"{len(val_train.noise)} recorded noises")
 
