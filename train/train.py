@@ -159,6 +159,12 @@ def main():
     ap.add_argument("--steps", type=int, default=6000)
     ap.add_argument("--batch", type=int, default=32)
     ap.add_argument("--lr", type=float, default=2e-3)
+    ap.add_argument("--final-lr", type=float, default=None,
+                    help="cool down: from step --cool-from the rate falls along a half cosine from "
+                         "--lr to this at --steps (instead of the schedule laid out over the whole run)")
+    ap.add_argument("--cool-from", type=int, default=None,
+                    help="where the cool-down starts (default: the step the run starts at; give it "
+                         "when resuming an interrupted cool-down)")
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--save-minutes", type=float, default=10.0)
     ap.add_argument("--val-every", type=int, default=500)
@@ -255,7 +261,12 @@ def main():
     th = ctx.Process(target=producer, args=(a.seed, step // upb, a.batch, q, stop, os.getpid()), daemon=True)
     th.start()
 
+    cool_from = step if a.cool_from is None else a.cool_from
+
     def lr_at(s):
+        if a.final_lr is not None:
+            done = min(1.0, max(0, s - cool_from) / max(1, a.steps - cool_from))
+            return a.final_lr + (a.lr - a.final_lr) * 0.5 * (1 + math.cos(math.pi * done))
         warm = min(1.0, (s + 1) / 300)
         return a.lr * warm * (0.05 + 0.95 * 0.5 * (1 + math.cos(math.pi * min(s, a.steps) / a.steps)))
 
