@@ -1,4 +1,4 @@
-// Written by train/export.py from train/checkpoint.pt (step 77000, 10.12 h of training; the mean of steps 75190, 76204, 77000); do not edit.
+// Written by train/export.py from train/checkpoint.pt (step 86000, 11.09 h of training; the mean of steps 84454, 85704, 86000); do not edit.
 
 #include "engine/NeuralWeights.h"
 
