@@ -282,17 +282,20 @@ class Maker:
         return y
 
     # ---- one example at 16 kHz: (target speech, noisy mixture), 16-bit units ----
+    def plain_noise(self, rng, kind):
+        """One noise of PLAIN_KINDS (or any of KINDS), self.n samples: white and pink plain, the
+        others from gen_noise."""
+        if kind == "white":
+            return rng.standard_normal(self.n)
+        if kind == "pink":
+            return shape_noise(rng, self.n, -3.0)
+        return self.gen_noise(rng, kind)
+
     def plain_example(self, rng):
         speech = self.speech_track(rng)
         while active_power(speech) <= 0:
             speech = self.speech_track(rng)
-        kind = PLAIN_KINDS[int(rng.integers(len(PLAIN_KINDS)))]
-        if kind == "white":
-            noise = rng.standard_normal(self.n)
-        elif kind == "pink":
-            noise = shape_noise(rng, self.n, -3.0)
-        else:
-            noise = self.gen_noise(rng, kind)
+        noise = self.plain_noise(rng, PLAIN_KINDS[int(rng.integers(len(PLAIN_KINDS)))])
         scale = np.sqrt(active_power(speech) / (np.mean(noise ** 2) + 1e-12)) * db(-rng.uniform(-5, 15))
         mix = speech + noise * scale
         g = 32768.0 * db(rng.uniform(-35, -15)) / (np.sqrt(np.mean(mix ** 2)) + 1e-9)

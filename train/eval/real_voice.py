@@ -58,12 +58,7 @@ def main():
                 parts.append(np.zeros(int(0.4 * rate)))
                 clean = np.concatenate(parts) / 32768.0
                 maker.n = len(clean)
-                if kind == "white":
-                    noise = rng.standard_normal(maker.n)
-                elif kind == "pink":
-                    noise = data.shape_noise(rng, maker.n, -3.0)
-                else:
-                    noise = maker.gen_noise(rng, kind)
+                noise = maker.plain_noise(rng, kind)
                 mix = clean + metrics.snr_gain(clean, noise, rate, snr) * noise
                 scale = min(10 ** (LEVEL_DBFS / 20) / np.sqrt(np.mean(mix ** 2)), 0.99 / np.max(np.abs(mix)))
                 name = f"real-{len(rows):03d}"
