@@ -2,6 +2,10 @@
 //   h0 = tanh(W0 [f(t), f(t+1)] + b0)          2 x 98 -> kHidden (96)
 //   h1 = GRU(h0, h1), h2 = GRU(h1, h2)         96 -> 96 each, PyTorch's gate order r, z, n
 //   y  = sigmoid(W3 [h1, h2] + b3)             192 -> 97
+// and the head for the points below 1 kHz (NeuralNet.h):
+//   c  = Wc [h1, h2] + bc                      192 -> 32
+//   v  = tanh(conv5(u)), u = [r, r', m, c, logit(g) / 4] along the 32 points   5 -> 16 channels
+//   gain_p = sigmoid(logit(g_p) + conv3(v)_p)  16 -> 1 channel
 // Weight matrices are stored transposed (input-major) in half precision, so each product is a
 // sum of scaled rows that vectorises without reordering any floating-point sum.
 
@@ -31,6 +35,26 @@ inline float sigmoid(float x) {
 }
 inline float tanhApprox(float x) {
     return 2.0f / (1.0f + fastExp(-2.0f * x)) - 1.0f;
+}
+// tanh as a ratio of odd and even polynomials in x (a minimax fit on |x| <= 7.9053, beyond which
+// tanh is 1 in float), within a few units of the last place: no exponential and no branch, so a
+// loop of them vectorises. The head for the points takes 512 a frame.
+inline float tanhRational(float x) {
+    constexpr float kClamp = 7.90531110763549805f;
+    x = x < -kClamp ? -kClamp : (x > kClamp ? kClamp : x);
+    const float x2 = x * x;
+    float p = -2.76076847742355e-16f;
+    p = p * x2 + 2.00018790482477e-13f;
+    p = p * x2 - 8.60467152213735e-11f;
+    p = p * x2 + 5.12229709037114e-08f;
+    p = p * x2 + 1.48572235717979e-05f;
+    p = p * x2 + 6.37261928875436e-04f;
+    p = p * x2 + 4.89352455891786e-03f;
+    float q = 1.19825839466702e-06f;
+    q = q * x2 + 1.18534705686654e-04f;
+    q = q * x2 + 2.26843463243900e-03f;
+    q = q * x2 + 4.89352518554385e-03f;
+    return x * p / q;
 }
 
 // Half to float for the portable inference: a half's magnitude bits moved into a float's place
@@ -168,6 +192,87 @@ template <typename Visit> int forEachBin(int bins, int frameLength, int rate, Vi
     return k;
 }
 
+// The band triangles at each point: the band below it and that band's weight (the rest goes to
+// the next band), as forEachBin gives them to a bin there; one walk up the bands.
+struct BandAt {
+    int band;
+    float weight;
+};
+void pointBands(BandAt* at) {
+    int b = 0;
+    for (int p = 0; p < kPoints; ++p) {
+        const double f = static_cast<double>(p + 1) * kPointHz;
+        while (b + 2 < kBands && kBandHz[b + 1] < f)
+            ++b;
+        at[p] = {b, static_cast<float>((kBandHz[b + 1] - f) /
+                                       (static_cast<double>(kBandHz[b + 1]) - kBandHz[b]))};
+    }
+}
+
+// The bin below a point and the weight of the bin above it in the point's interpolation.
+struct BinAt {
+    int bin;
+    float weight;
+};
+BinAt binAt(int p, int frameLength, int rate) {
+    const double x = static_cast<double>(p + 1) * kPointHz * frameLength / rate;
+    const double k = std::floor(x);
+    return {static_cast<int>(k), static_cast<float>(x - k)};
+}
+
+inline float logit(float g) {
+    const float c = g < kPointLogitFloor
+                        ? kPointLogitFloor
+                        : (g > 1.0f - kPointLogitFloor ? 1.0f - kPointLogitFloor : g);
+    return fastLog(c) - fastLog(1.0f - c);
+}
+
+// The head for the points: the gain at each point from the recurrent state (joined), the band
+// gains and the point features of this frame and the next. Both convolutions keep their inputs
+// point by point with zero rows beyond the ends, so the taps around a point are one contiguous
+// run and each point's output is one product with the weights (stored tap-major for this).
+void pointHead(const float* joined, const float* bandGain, const float* point,
+               const float* nextPoint, float* gain) {
+    constexpr int kTaps1 = kPointTaps[0], kTaps2 = kPointTaps[1];
+    constexpr int kPad1 = kTaps1 / 2, kPad2 = kTaps2 / 2;
+    float context[kPoints];
+    dense(kPointContextT, kPointContextBias, joined, 2 * kHidden, kPoints, context);
+    BandAt at[kPoints];
+    pointBands(at);
+    float z[kPoints];
+    float in[kPoints + 2 * kPad1][kPointInputs] = {};
+    for (int p = 0; p < kPoints; ++p) {
+        const BandAt a = at[p];
+        z[p] = logit(a.weight * bandGain[a.band] + (1.0f - a.weight) * bandGain[a.band + 1]);
+        float* u = in[p + kPad1];
+        u[0] = point[p];
+        u[1] = nextPoint[p];
+        u[2] = point[kPoints + p];
+        u[3] = context[p];
+        u[4] = z[p] / 4.0f;
+    }
+    float hidden[kPoints + 2 * kPad2][kPointHidden] = {};
+    for (int p = 0; p < kPoints; ++p) {
+        float* v = hidden[p + kPad2];
+        dense(kPointConv1T, kPointConv1Bias, in[p], kTaps1 * kPointInputs, kPointHidden, v);
+        for (int c = 0; c < kPointHidden; ++c)
+            v[c] = tanhRational(v[c]);
+    }
+    constexpr int kRun = kTaps2 * kPointHidden;
+    float w2[kRun];
+    for (int i = 0; i < kRun; ++i)
+        w2[i] = halfToFloat(kPointConv2[i]);
+    const float b2 = halfToFloat(kPointConv2Bias[0]);
+    for (int p = 0; p < kPoints; ++p) {
+        const float* v = hidden[p];
+        float acc[4] = {};
+        for (int i = 0; i < kRun; i += 4)
+            for (int j = 0; j < 4; ++j)
+                acc[j] += w2[i + j] * v[i + j];
+        gain[p] = sigmoid(z[p] + b2 + ((acc[0] + acc[1]) + (acc[2] + acc[3])));
+    }
+}
+
 } // namespace
 
 void features(const float* power, const float* correlation, int bins, int frameLength, int rate,
@@ -242,7 +347,27 @@ void features(const float* power, const float* correlation, int bins, int frameL
         std::log2(fs / static_cast<float>(bestLag) / kPitchLowHz) / kPitchOctaves;
 }
 
-void infer(Recurrent& state, const float* feature, const float* next, Estimate& out) {
+void pointFeatures(const float* power, const float* density, int bins, int frameLength, int rate,
+                   float* smoothed, float* point) {
+    const float toDensity = 1.0f / (static_cast<float>(frameLength) * static_cast<float>(rate));
+    BandAt at[kPoints];
+    pointBands(at);
+    for (int p = 0; p < kPoints; ++p) {
+        const BinAt bin = binAt(p, frameLength, rate);
+        const float above = bin.bin + 1 < bins ? power[bin.bin + 1] : 0.0f;
+        const float d = ((1.0f - bin.weight) * power[bin.bin] + bin.weight * above) * toDensity;
+        const BandAt band = at[p];
+        const float e =
+            band.weight * density[band.band] + (1.0f - band.weight) * density[band.band + 1];
+        const float r = (fastLog(d + kDensityFloor) - fastLog(e + kDensityFloor)) / 2.0f;
+        smoothed[p] = kPointSmoothing * smoothed[p] + (1.0f - kPointSmoothing) * r;
+        point[p] = r;
+        point[kPoints + p] = smoothed[p];
+    }
+}
+
+void infer(Recurrent& state, const float* feature, const float* next, const float* point,
+           const float* nextPoint, Estimate& out) {
     float input[kInputs];
     for (int i = 0; i < kFeatures; ++i) {
         input[i] = feature[i];
@@ -267,6 +392,24 @@ void infer(Recurrent& state, const float* feature, const float* next, Estimate& 
         out.noise[b] = sigmoid(y[2 * kBands + b]);
     }
     out.voice = sigmoid(y[3 * kBands]);
+    pointHead(joined, out.gain, point, nextPoint, out.pointGain);
+}
+
+int pointsToBins(const float* point, int bins, int frameLength, int rate, float* perBin, int& end) {
+    const double binHz = static_cast<double>(rate) / frameLength;
+    const int first = static_cast<int>(std::ceil(kPointHz / binHz));
+    int last = static_cast<int>(std::floor(kPoints * kPointHz / binHz));
+    last = last < bins - 1 ? last : bins - 1;
+    int p = 0;
+    for (int k = first; k <= last; ++k) {
+        const double x = k * binHz / kPointHz - 1.0; // the point index at this bin
+        while (p + 2 < kPoints && p + 1 <= x)
+            ++p;
+        const float a = static_cast<float>(x - p); // the weight of the point above
+        perBin[k] = (1.0f - a) * point[p] + a * point[p + 1];
+    }
+    end = last + 1;
+    return first;
 }
 
 int toBins(const float* band, int bins, int frameLength, int rate, float* perBin) {

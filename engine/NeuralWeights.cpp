@@ -1,4 +1,4 @@
-// Written by train/export.py from train/checkpoint.pt (step 86000, 11.09 h of training; the mean of steps 84454, 85704, 86000); do not edit.
+// Written by train/export.py from train/checkpoint.pt (step 86846, 11.23 h of training); do not edit.
 
 #include "engine/NeuralWeights.h"
 
@@ -270,13 +270,25 @@ const Half* const kOutputT = veldra_neural_weights + 130656;
 
 const Half* const kOutputBias = veldra_neural_weights + 152160;
 
+const Half* const kPointContextT = veldra_neural_weights + 152272;
+
+const Half* const kPointContextBias = veldra_neural_weights + 158416;
+
+const Half* const kPointConv1T = veldra_neural_weights + 158448;
+
+const Half* const kPointConv1Bias = veldra_neural_weights + 158848;
+
+const Half* const kPointConv2 = veldra_neural_weights + 158864;
+
+const Half* const kPointConv2Bias = veldra_neural_weights + 158912;
+
 const GruWeights kGru1 = {veldra_neural_weights + 18912, veldra_neural_weights + 46560,
                             veldra_neural_weights + 46848, veldra_neural_weights + 74496};
 
 const GruWeights kGru2 = {veldra_neural_weights + 74784, veldra_neural_weights + 102432,
                             veldra_neural_weights + 102720, veldra_neural_weights + 130368};
 
-const int kWeightCount = 152272;
+const int kWeightCount = 158913;
 
 int embeddedWeightCount() {
     return static_cast<int>(veldra_neural_weights_end - veldra_neural_weights);

@@ -29,6 +29,14 @@ extern const GruWeights kGru2;
 constexpr int kOutputsPadded = (kOutputs + 15) / 16 * 16;
 extern const Half* const kOutputT;    // [2 kHidden][kOutputsPadded]
 extern const Half* const kOutputBias; // [kOutputsPadded]
+// The head for the points below 1 kHz.
+extern const Half* const kPointContextT;    // [2 kHidden][kPoints]
+extern const Half* const kPointContextBias; // [kPoints]
+// [kPointTaps[0] kPointInputs][kPointHidden]: row t kPointInputs + c is channel c at tap t.
+extern const Half* const kPointConv1T;
+extern const Half* const kPointConv1Bias; // [kPointHidden]
+extern const Half* const kPointConv2;     // [kPointTaps[1]][kPointHidden]
+extern const Half* const kPointConv2Bias; // [1]
 // How many halves the views take, and how many the compiled-in file holds (equal unless the
 // file and the views were written from different checkpoints).
 extern const int kWeightCount;

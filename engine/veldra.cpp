@@ -2,7 +2,7 @@
 //
 // Signal path, per frame of N samples (N a power of two near 32 ms, hop N/2):
 //   square-root periodic Hann analysis window -> real FFT -> [held back one hop]
-//   -> noise power tracking -> [method 3: the trained network's band estimate,
+//   -> noise power tracking -> [method 3: the trained network's band and point estimate,
 //   NeuralNet.h, from this frame's features and the next one's] -> a-priori SNR
 //   -> spectral gain (method 0, 1, 2 or 3) -> optional equalizer -> inverse FFT
 //   -> square-root Hann synthesis window -> overlap-add.
@@ -204,9 +204,11 @@ struct State {
     uint8_t holding;         // a frame is held (every call but the first after Veldra_Init)
     uint8_t heldFeatures;    // the held frame's features below are computed (method 3)
     uint8_t pad1[2];
-    veldra::neural::Recurrent recurrent;          // the network's state
-    float heldFeature[veldra::neural::kFeatures]; // the held frame's features
-    float heldDensity[veldra::neural::kBands];    // and its band power densities
+    veldra::neural::Recurrent recurrent;             // the network's state
+    float heldFeature[veldra::neural::kFeatures];    // the held frame's features
+    float heldDensity[veldra::neural::kBands];       // and its band power densities
+    float heldPoint[veldra::neural::kPointFeatures]; // and its point features below 1 kHz
+    float pointSmoothed[veldra::neural::kPoints];    // the last frame in's smoothed point ratios
 };
 
 static_assert(offsetof(State, frameLength) == VELDRA_OFFSET_FRAME_LENGTH, "frameLength offset");
@@ -282,8 +284,10 @@ void applyParameters(State* s, uint8_t method, float limitDb, float noiseRate, f
     const uint8_t m = method > 3 ? 2 : method; // an unknown method gets the classical estimator
     // The network starts afresh when it is switched on; its state is meaningless after frames it
     // did not see.
-    if (m == 3 && s->method != 3)
+    if (m == 3 && s->method != 3) {
         s->neuralFrames = 0;
+        std::memset(s->pointSmoothed, 0, sizeof s->pointSmoothed);
+    }
     s->method = m;
     const float limit = sanitize(limitDb, kLimitDbMin, 0.0f, kLimitDbDefault);
     s->gainFloor = std::pow(10.0f, limit / 20.0f);
@@ -366,17 +370,19 @@ void neuralFeatures(const State* s, const void* fftPlan, const float* power, flo
 // above 0) turns its band noise share into a per-bin noise power (smoothed over frames, kept in
 // neuralNoise) blended with the tracker's into noiseUsed; and spreads its band presence and gain
 // (in ln units), and the root of its presence that bounds how far a bin rises, over the bins.
-// Above 8 kHz the tracker's noise and the top band serve.
+// Between the first and the last point below 1 kHz the gains at the points take the band gain's
+// place. Above 8 kHz the tracker's noise and the top band serve.
 void neuralStep(State* s, const float* feature, const float* density, const float* next,
-                float* neuralNoise, const float* trackerNoise, veldra::neural::Estimate& estimate,
-                float* noiseUsed, float* presence, float* presenceRoot, float* logBandGain) {
+                const float* point, const float* nextPoint, float* neuralNoise,
+                const float* trackerNoise, veldra::neural::Estimate& estimate, float* noiseUsed,
+                float* presence, float* presenceRoot, float* logBandGain) {
     namespace nn = veldra::neural;
     const int bins = static_cast<int>(s->bins);
     const int n = static_cast<int>(s->frameLength);
     const int rate = static_cast<int>(s->sampleRate);
     if (s->neuralFrames == 0)
         std::memset(&s->recurrent, 0, sizeof s->recurrent);
-    nn::infer(s->recurrent, feature, next, estimate);
+    nn::infer(s->recurrent, feature, next, point, nextPoint, estimate);
 
     // The network's own noise estimate is worked out only where the rules use it (see
     // kNeuralNoiseShare); with a share of 0 the tracker's noise serves as it is.
@@ -425,6 +431,11 @@ void neuralStep(State* s, const float* feature, const float* density, const floa
         presenceRoot[k] = root[nn::kBands - 1];
         logBandGain[k] = logGain[nn::kBands - 1];
     }
+    alignas(16) float pointGain[kMaxBins];
+    int end = 0;
+    const int first = nn::pointsToBins(estimate.pointGain, bins, n, rate, pointGain, end);
+    for (int k = first; k < end; ++k)
+        logBandGain[k] = fastLog(pointGain[k] < s->gainFloor ? s->gainFloor : pointGain[k]);
     ++s->neuralFrames;
 }
 
@@ -550,20 +561,25 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     alignas(16) float power[kMaxBins];
     float incomingFeature[nn::kFeatures];
     float incomingDensity[nn::kBands];
+    float incomingPoint[nn::kPointFeatures];
     if (neural) {
         for (int k = 0; k < bins; ++k)
             power[k] = incoming[k].r * incoming[k].r + incoming[k].i * incoming[k].i;
         neuralFeatures(s, fftPlan, power, incomingFeature, incomingDensity);
+        nn::pointFeatures(power, incomingDensity, bins, static_cast<int>(s->frameLength),
+                          static_cast<int>(s->sampleRate), s->pointSmoothed, incomingPoint);
     }
     // The held frame's features, or, where the network was switched on mid-stream and never saw
     // it, the incoming frame's in their place.
     const bool heldKnown = s->heldFeatures != 0;
     const float* feature = heldKnown ? s->heldFeature : incomingFeature;
     const float* density = heldKnown ? s->heldDensity : incomingDensity;
+    const float* point = heldKnown ? s->heldPoint : incomingPoint;
     const auto holdFeatures = [&] { // once the held frame's are used
         if (neural) {
             std::memcpy(s->heldFeature, incomingFeature, sizeof incomingFeature);
             std::memcpy(s->heldDensity, incomingDensity, sizeof incomingDensity);
+            std::memcpy(s->heldPoint, incomingPoint, sizeof incomingPoint);
         }
         s->heldFeatures = neural ? 1 : 0;
     };
@@ -622,8 +638,9 @@ VELDRA_API void Veldra_Frame(void* block, uint8_t selectClearSpeech, const int16
     alignas(16) float bandGain[kMaxBins];     // method 3: ln of the band gain per bin
     alignas(16) float blendedNoise[kMaxBins]; // method 3: the noise the gain rules use
     if (neural)
-        neuralStep(s, feature, density, incomingFeature, at<float>(block, s->offNeuralNoise), noise,
-                   estimate, blendedNoise, bandPresence, presenceRoot, bandGain);
+        neuralStep(s, feature, density, incomingFeature, point, incomingPoint,
+                   at<float>(block, s->offNeuralNoise), noise, estimate, blendedNoise, bandPresence,
+                   presenceRoot, bandGain);
     const float* noiseUsed = neural && kNeuralNoiseShare > 0.0f ? blendedNoise : noise;
 
     // A-posteriori SNR, then the decision-directed a-priori SNR refined by a

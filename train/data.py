@@ -358,14 +358,17 @@ class Maker:
 
 
 def make_inputs(rate, target, mix):
-    """Features [B, T, NFEAT] and targets for a batch."""
+    """Features [B, T, NFEAT + NFEAT_POINTS] and targets for a batch: per band the gain, presence,
+    noise share and mask, the frame's voice decision, and per point below 1 kHz the gain, mask
+    and whether speech is absent there."""
     p_mix, spectrum_mix = F.power_frames(mix, rate)
     p_target, spectrum_target = F.power_frames(target, rate)
     n = spectrum_mix - spectrum_target
+    p_noise = n.real ** 2 + n.imag ** 2
     w = torch.from_numpy(F.band_weights(rate, F.frame_length(rate)))
-    feats = F.features_from_power(p_mix, rate, w)
+    feats = F.features_from_power(p_mix, rate, w, points=True)
     s_b = F.band_energy(p_target, rate, w)
-    n_b = F.band_energy(n.real ** 2 + n.imag ** 2, rate, w)
+    n_b = F.band_energy(p_noise, rate, w)
     tot = s_b + n_b
     mask = (tot > F.EPS).float()
     gain = torch.sqrt(s_b / (tot + 1e-12)).clamp(0, 1)
@@ -375,4 +378,9 @@ def make_inputs(rate, target, mix):
     frame_e = s_b.sum(-1)
     peak = frame_e.max(dim=1, keepdim=True).values
     vad = ((frame_e > peak * 1e-3) & (frame_e > 1e-3)).float()
-    return feats, gain, presence, share, mask, vad
+    s_p = F.point_power(p_target, rate)
+    n_p = F.point_power(p_noise, rate)
+    point_gain = torch.sqrt(s_p / (s_p + n_p + 1e-12)).clamp(0, 1)
+    point_mask = (s_p + n_p > F.EPS).float()
+    point_absent = (10 * torch.log10((s_p + 1e-12) / (n_p + F.EPS)) <= -12.0).float()
+    return feats, gain, presence, share, mask, vad, point_gain, point_mask, point_absent

@@ -12,11 +12,13 @@ byte only with the BLAS train/train-all selects).
 The engine runs the network with the weights rounded to half precision, so the golden outputs are
 the network's with the same rounded weights.
 
-neural-golden.bin (little endian): "VNG1", then per case: int32 rate, int32 frames, int32
-samples, int16 input[samples], float32 features[frames][98], float32 outputs[frames][97]; the
+neural-golden.bin (little endian): "VNG2", then per case: int32 rate, int32 frames, int32
+samples, int16 input[samples], float32 features[frames][162], float32 outputs[frames][129]; the
 file ends with int32 0. The features are the training framework's, computed from the input the
-way the engine frames it; the outputs are the network's for those features, each frame's from its
-own features and the next frame's (the last frame repeats its own).
+way the engine frames it (the 98 of the bands and the frame, then the 64 of the points below
+1 kHz); the outputs are the network's for those features (97 for the bands and the frame, then
+the 32 point gains), each frame's from its own features and the next frame's (the last frame
+repeats its own).
 """
 
 import argparse
@@ -80,7 +82,13 @@ def weight_parts(model):
                   (f"kGru{i}RecurrentBias", sd[p + "bias_hh_l0"])]
     pad = (net.NOUT + 15) // 16 * 16 - net.NOUT  # whole blocks of 16 outputs for the inference
     parts += [("kOutputT", np.pad(sd["fc_out.weight"].T, ((0, 0), (0, pad)))),
-              ("kOutputBias", np.pad(sd["fc_out.bias"], (0, pad)))]
+              ("kOutputBias", np.pad(sd["fc_out.bias"], (0, pad))),
+              ("kPointContextT", sd["points.ctx.weight"].T), ("kPointContextBias", sd["points.ctx.bias"]),
+              # the convolutions tap-major: [out][channel][tap] -> rows tap * channels + channel
+              ("kPointConv1T", sd["points.conv1.weight"].transpose(0, 2, 1).reshape(net.POINT_HIDDEN, -1).T),
+              ("kPointConv1Bias", sd["points.conv1.bias"]),
+              ("kPointConv2", sd["points.conv2.weight"].transpose(0, 2, 1).reshape(-1)),
+              ("kPointConv2Bias", sd["points.conv2.bias"])]
     return [(name, np.ascontiguousarray(to_half(a))) for name, a in parts]
 
 
@@ -109,7 +117,8 @@ def weights_cpp(parts, source):
     for name, a in parts:
         views[name] = f"veldra_neural_weights + {offset}"
         offset += a.size
-    for name in ("kInputT", "kInputBias", "kOutputT", "kOutputBias"):
+    for name in ("kInputT", "kInputBias", "kOutputT", "kOutputBias", "kPointContextT", "kPointContextBias",
+                 "kPointConv1T", "kPointConv1Bias", "kPointConv2", "kPointConv2Bias"):
         out.append(f"const Half* const {name} = {views[name]};\n")
     for i in (1, 2):
         out.append(f"const GruWeights kGru{i} = {{{views[f'kGru{i}InputT']}, {views[f'kGru{i}InputBias']},\n"
@@ -135,11 +144,11 @@ def golden_signal(rate, seconds, seed):
 
 
 def golden(model):
-    blob = bytearray(b"VNG1")
+    blob = bytearray(b"VNG2")
     for rate in (8000, 11025, 16000, 48000):
         x = golden_signal(rate, 0.6, rate)
         p, _ = F.power_frames(torch.tensor(x, dtype=torch.float32)[None], rate)
-        feats = F.features_from_power(p, rate)
+        feats = F.features_from_power(p, rate, points=True)
         with torch.no_grad():
             y, _ = model(feats)
         frames = feats.shape[1]
@@ -167,6 +176,8 @@ def main():
         raise SystemExit(f"{a.checkpoint} has {net.width(ck['model'])} units; the engine is built for {net.HIDDEN}")
     if nfeat != net.NFEAT:
         raise SystemExit(f"{a.checkpoint} takes {nfeat} features; the engine computes {net.NFEAT}")
+    if not net.has_points(ck["model"]):
+        raise SystemExit(f"{a.checkpoint} has no head for the points below 1 kHz; the engine uses it")
     model = net.from_state(ck["model"])
     round_to_stored(model)
     model.eval()

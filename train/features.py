@@ -30,6 +30,14 @@ and searched over the lags of 62.5 .. 400 Hz (T from round(fs / 400) to min(roun
                                          the harmonics of the voice that set T*, 0 above Nyquist)
   feature[96] = min(max(rho(T*), -1), 1)                    (how periodic the frame is)
   feature[97] = log2(fs / T* / 62.5) / 2.68                 (the period, as a pitch from 0 to 1)
+Points below 1 kHz: NPOINT frequencies f_p = (p + 1) POINT_HZ (31.25 .. 1000 Hz), where the band
+gains are too coarse to follow the harmonics of a voice. D(f_p) is the density interpolated
+linearly between the two bins around f_p (exactly one bin at 8 and 16 kHz); E(f) is the band
+level interpolated at f with the band triangles (sum_b w_b(f) E_b). Per point:
+  feature[98 + p] = r_p = (ln(D(f_p) + EPS) - ln(E(f_p) + EPS)) / 2   (a peak or a valley against
+                                                                      the band around it)
+  feature[130 + p] = m_p(t) = POINT_SMOOTHING m_p(t - 1) + (1 - POINT_SMOOTHING) r_p(t), m_p = 0
+                     before the stream                             (where the peaks stay: a hum)
 """
 
 import math
@@ -50,6 +58,10 @@ PITCH_HI_HZ = 400.0
 PITCH_OCTAVES = 2.68
 PITCH_LAG_COST = 6.0  # per second of lag
 EPS = 1e-5
+POINT_HZ = 31.25
+NPOINT = 32
+POINT_SMOOTHING = 0.95
+NFEAT_POINTS = 2 * NPOINT  # the point features, after the NFEAT others
 
 
 def frame_length(rate):
@@ -134,8 +146,9 @@ def _band_weighting(rate, weights):
     return n, weights, has, inv
 
 
-def features_from_power(p, rate, weights=None):
-    """p: [..., bins] float32 power. Returns [..., NFEAT] float32."""
+def features_from_power(p, rate, weights=None, points=False):
+    """p: [..., bins] float32 power ([B, T, bins] with points). Returns [..., NFEAT] float32, with
+    points [..., NFEAT + NFEAT_POINTS]."""
     import torch
 
     n, weights, has, inv = _band_weighting(rate, weights)
@@ -147,7 +160,10 @@ def features_from_power(p, rate, weights=None):
     f1 = (le + 2.0) / 5.0
     f2 = torch.clamp(a - le, min=-5.0) / 2.0 + 0.3
     f3, rho, pitch = _periodicity(d, rate, n, weights)
-    return torch.cat([f1, f2, f3, rho[..., None], pitch[..., None]], dim=-1)
+    out = [f1, f2, f3, rho[..., None], pitch[..., None]]
+    if points:
+        out.append(point_features(p, rate, e))
+    return torch.cat(out, dim=-1)
 
 
 def _periodicity(d, rate, n, weights):
@@ -177,3 +193,64 @@ def band_energy(p, rate, weights=None):
     """Weighted band means of the density D = P / (N fs): [..., NB]."""
     n, weights, _, inv = _band_weighting(rate, weights)
     return (p / float(n * rate)) @ weights.t() * inv
+
+
+def point_hz():
+    return [(p + 1) * POINT_HZ for p in range(NPOINT)]
+
+
+def band_weights_at(f):
+    """The band triangles' weights [NB] at the frequency f (below 8000 Hz)."""
+    w = np.zeros(NB, dtype=np.float64)
+    b = 0
+    while b + 1 < NB and BAND_HZ[b + 1] < f:
+        b += 1
+    a = (BAND_HZ[b + 1] - f) / (BAND_HZ[b + 1] - BAND_HZ[b])
+    w[b] += a
+    w[b + 1] += 1.0 - a
+    return w
+
+
+def _interpolation(f, rate, n):
+    """The bin below the frequency f and the weight of the bin above it."""
+    x = f * n / rate
+    k = int(math.floor(x))
+    return k, x - k
+
+
+def point_weights(rate, n):
+    """float32 [NPOINT, n/2 + 1]: each point's density as a linear interpolation of the bins."""
+    w = np.zeros((NPOINT, n // 2 + 1), dtype=np.float64)
+    for p, f in enumerate(point_hz()):
+        k, a = _interpolation(f, rate, n)
+        w[p, k] += 1.0 - a
+        if a > 0:
+            w[p, k + 1] += a
+    return w.astype(np.float32)
+
+
+def point_band_weights():
+    """float32 [NPOINT, NB]: the band triangles at each point (the band levels and the band gains
+    interpolated there)."""
+    return np.stack([band_weights_at(f) for f in point_hz()]).astype(np.float32)
+
+
+def point_power(p, rate):
+    """[..., bins] power -> [..., NPOINT] density D(f_p)."""
+    import torch
+
+    n = frame_length(rate)
+    return (p / float(n * rate)) @ torch.from_numpy(point_weights(rate, n)).t()
+
+
+def point_features(p, rate, band_e):
+    """p: [B, T, bins] power, band_e: [B, T, NB] band levels E_b. Returns [B, T, NFEAT_POINTS]:
+    r then m (m runs over the frames from 0)."""
+    import torch
+    from scipy.signal import lfilter
+
+    e_at = band_e @ torch.from_numpy(point_band_weights()).t()
+    r = (torch.log(point_power(p, rate) + EPS) - torch.log(e_at + EPS)) / 2.0
+    a = POINT_SMOOTHING
+    m = lfilter([1.0 - a], [1.0, -a], r.double().numpy(), axis=1)
+    return torch.cat([r, torch.from_numpy(m).to(r.dtype)], dim=-1)

@@ -14,6 +14,18 @@ took the 64 band level and flatness features only up to train.PERIODICITY_AT, an
 own features, without the next frame's, up to train.LOOKAHEAD_AT. The look-ahead costs the engine
 one hop of delay: it decides a frame's gains when the next frame has arrived.
 
+From train.POINTS_AT on, a head refines the gains at the 32 points below 1 kHz (features.py),
+where a band spans several harmonics of a voice and its one gain keeps the noise between them:
+
+  c     = W_c [h1, h2] + b_c                          192 -> 32, one context value per point
+  u_p   = [r_p(t), r_p(t + 1), m_p, c_p, logit(g(f_p)) / 4]   5 channels along the 32 points
+  v     = tanh(conv5(u))                              5 -> 16 channels, 5 taps (zero beyond the ends)
+  d     = conv3(v)                                    16 -> 1 channel, 3 taps
+  gain_p = sigmoid(logit(g(f_p)) + d_p)
+
+g(f_p) is the band gains interpolated at the point with the band triangles, the logit clamped at
+POINT_LOGIT_EPS; conv3 starts at zero, so the head starts out giving the band gains.
+
 The GRU is PyTorch's (reset gate applied after the recurrent product); engine/NeuralNet.cpp
 computes the same equations.
 """
@@ -21,11 +33,16 @@ computes the same equations.
 import torch
 from torch import nn
 
-from features import NB, NFEAT, NFEAT_BANDS
+import features as F
+from features import NB, NFEAT, NFEAT_BANDS, NPOINT
 
 HIDDEN = 96
 HIDDEN_FIRST = 48  # the width a new training starts with, up to train.WIDEN_AT
 NOUT = 3 * NB + 1
+POINT_CHANNELS = 5
+POINT_HIDDEN = 16
+POINT_TAPS = (5, 3)
+POINT_LOGIT_EPS = 1e-4
 
 
 def with_next(x):
@@ -35,8 +52,36 @@ def with_next(x):
     return torch.cat([x, nxt], dim=-1)
 
 
+def logit(g):
+    g = g.clamp(POINT_LOGIT_EPS, 1.0 - POINT_LOGIT_EPS)
+    return torch.log(g) - torch.log1p(-g)
+
+
+class PointHead(nn.Module):
+    def __init__(self, hidden=HIDDEN):
+        super().__init__()
+        self.ctx = nn.Linear(2 * hidden, NPOINT)
+        self.conv1 = nn.Conv1d(POINT_CHANNELS, POINT_HIDDEN, POINT_TAPS[0], padding=POINT_TAPS[0] // 2)
+        self.conv2 = nn.Conv1d(POINT_HIDDEN, 1, POINT_TAPS[1], padding=POINT_TAPS[1] // 2)
+        nn.init.zeros_(self.conv2.weight)
+        nn.init.zeros_(self.conv2.bias)
+        self.register_buffer("at", torch.from_numpy(F.point_band_weights()), persistent=False)
+
+    def forward(self, h, band_gain, pf):
+        """h: [B, T, 2H] the two layers' states, band_gain: [B, T, NB], pf: [B, T, NFEAT_POINTS]
+        the point features. Returns the gains [B, T, NPOINT]."""
+        r, m = pf[..., :NPOINT], pf[..., NPOINT:]
+        r_next = torch.cat([r[:, 1:], r[:, -1:]], dim=1)
+        z = logit(band_gain @ self.at.t())
+        u = torch.stack([r, r_next, m, self.ctx(h), z / 4.0], dim=-2)  # [B, T, 5, NPOINT]
+        b, t = u.shape[:2]
+        v = torch.tanh(self.conv1(u.reshape(b * t, POINT_CHANNELS, NPOINT)))
+        d = self.conv2(v).reshape(b, t, NPOINT)
+        return torch.sigmoid(z + d)
+
+
 class Estimator(nn.Module):
-    def __init__(self, hidden=HIDDEN, nfeat=NFEAT, lookahead=True):
+    def __init__(self, hidden=HIDDEN, nfeat=NFEAT, lookahead=True, points=False):
         super().__init__()
         self.nfeat = nfeat  # features per frame
         self.lookahead = lookahead
@@ -44,16 +89,23 @@ class Estimator(nn.Module):
         self.gru1 = nn.GRU(hidden, hidden, batch_first=True)
         self.gru2 = nn.GRU(hidden, hidden, batch_first=True)
         self.fc_out = nn.Linear(2 * hidden, NOUT)
+        self.points = PointHead(hidden) if points else None
 
     def forward(self, x, state=None):
-        """x: [B, T, NFEAT]. Returns outputs [B, T, NOUT] and the final (h1, h2)."""
+        """x: [B, T, NFEAT] (+ NFEAT_POINTS with points). Returns outputs [B, T, NOUT], with points
+        followed by the point gains [B, T, NPOINT], and the final (h1, h2)."""
         s1, s2 = (None, None) if state is None else state
+        pf = x[..., NFEAT:NFEAT + F.NFEAT_POINTS]
+        x = x[..., :self.nfeat]
         if self.lookahead:
             x = with_next(x)
         h0 = torch.tanh(self.fc_in(x))
         h1, s1 = self.gru1(h0, s1)
         h2, s2 = self.gru2(h1, s2)
-        y = torch.sigmoid(self.fc_out(torch.cat([h1, h2], dim=-1)))
+        h = torch.cat([h1, h2], dim=-1)
+        y = torch.sigmoid(self.fc_out(h))
+        if self.points is not None:
+            y = torch.cat([y, self.points(h, y[..., :NB], pf)], dim=-1)
         return y, (s1, s2)
 
 
@@ -81,13 +133,21 @@ def inputs(state):
     return n // 2 if looks_ahead(state) else n
 
 
+def has_points(state):
+    """Whether the network a state dict belongs to has the head for the points below 1 kHz."""
+    return "points.ctx.weight" in state
+
+
 def from_state(state):
     """An estimator shaped for a state dict, with its weights."""
-    model = Estimator(width(state), inputs(state), looks_ahead(state))
+    model = Estimator(width(state), inputs(state), looks_ahead(state), has_points(state))
     model.load_state_dict(state)
     return model
 
 
-def macs_per_frame(hidden=HIDDEN, nfeat=NFEAT, lookahead=True):
+def macs_per_frame(hidden=HIDDEN, nfeat=NFEAT, lookahead=True, points=False):
     gru = 3 * (hidden * hidden + hidden * hidden)
-    return (2 * nfeat if lookahead else nfeat) * hidden + 2 * gru + 2 * hidden * NOUT
+    macs = (2 * nfeat if lookahead else nfeat) * hidden + 2 * gru + 2 * hidden * NOUT
+    if points:
+        macs += 2 * hidden * NPOINT + NPOINT * POINT_HIDDEN * (POINT_CHANNELS * POINT_TAPS[0] + POINT_TAPS[1])
+    return macs

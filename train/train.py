@@ -25,6 +25,7 @@ import torch
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import data  # noqa: E402
+import features as F  # noqa: E402
 import net  # noqa: E402
 import widen  # noqa: E402
 
@@ -79,10 +80,20 @@ PERIODICITY_AT = 30000
 # coming, where the frame alone cannot tell a rising talker from a burst of babble.
 LOOKAHEAD_AT = 60000
 
+# From this optimizer step on the network also has the head for the 32 points below 1 kHz
+# (net.PointHead), starting out at the band gains; Adam starts afresh. Below 1 kHz a band spans
+# two to eight harmonics of a voice, and one gain per band leaves the noise between them: with
+# ideal gains per point instead of per band there, the development corpus would gain about 1 dB
+# (bench/oracle-ceiling). Its loss is the band gains' (recipe 4), at the points, times POINT_WEIGHT.
+POINTS_AT = 86000
+POINT_WEIGHT = 1.0
 
-def energy_weight(feats, mask):
-    """Per band-frame weights from the band level features (ln(E + eps) = 5 f - 2)."""
-    level = 5.0 * feats[..., :net.NB] - 2.0
+
+def energy_weight(feats, mask, level=None):
+    """Per band-frame weights from the band level features (ln(E + eps) = 5 f - 2), or from the
+    given log levels."""
+    if level is None:
+        level = 5.0 * feats[..., :net.NB] - 2.0
     w = torch.exp(ENERGY_POWER * (level - level.amax(dim=(1, 2), keepdim=True)))
     mean = (w * mask).sum(dim=(1, 2), keepdim=True) / mask.sum(dim=(1, 2), keepdim=True).clamp(min=1.0)
     return (w / mean.clamp(min=1e-12)).clamp(max=ENERGY_CAP)
@@ -118,6 +129,27 @@ def loss_fn(y, gain, presence, share, mask, vad, recipe2=False, recipe3=False, e
     return total, parts, base
 
 
+def point_loss(g, gain, mask, absent, energy):
+    """The recipe-4 gain loss at the points: squared errors of the gains and their square roots,
+    those below the target or where speech is absent counting RECIPE3_UNDER times, weighted by the
+    point's level, and the log floor where speech is absent."""
+    msum = mask.sum().clamp(min=1.0)
+    w = torch.where((g.detach() < gain) | (absent > 0), RECIPE3_UNDER, 1.0) * mask * energy
+    e_sqrt = (g.clamp(min=1e-6).sqrt() - gain.sqrt()) ** 2
+    e_lin = (g - gain) ** 2
+    floor = ((torch.log(g.clamp(min=FLOOR_GAIN)) - torch.log(gain.clamp(min=FLOOR_GAIN))) ** 2) * absent * mask
+    return (4.0 * (e_sqrt * w).sum() + 2.0 * (e_lin * w).sum() + FLOOR_WEIGHT * floor.sum()) / msum
+
+
+def point_energy(feats, mask):
+    """energy_weight at the points, from the level the point features give: ln(D + eps) =
+    2 r + ln(E(f_p) + eps), with E(f_p) the band levels interpolated there."""
+    band_level = 5.0 * feats[..., :net.NB] - 2.0
+    e_at = torch.exp(band_level) @ torch.from_numpy(F.point_band_weights()).t()
+    level = 2.0 * feats[..., F.NFEAT:F.NFEAT + F.NPOINT] + torch.log(e_at)
+    return energy_weight(feats, mask, level)
+
+
 def producer(seed, start, batch, q, stop, parent):
     torch.set_num_threads(1)
     torch.set_flush_denormal(True)
@@ -144,12 +176,18 @@ def validate(model, sets):
     with torch.no_grad():
         for name, batches in sets.items():
             tot, n = 0.0, 0
+            pts, n_pts = 0.0, 0
             for b in batches:
-                y, _ = model(b[0][..., :model.nfeat])
-                _, _, l = loss_fn(y, *b[1:])
+                y, _ = model(b[0])
+                _, _, l = loss_fn(y[..., :net.NOUT], *b[1:6])
                 tot += l.item()
                 n += 1
+                if model.points is not None:
+                    pts += point_loss(y[..., net.NOUT:], b[6], b[7], b[8], point_energy(b[0], b[7])).item()
+                    n_pts += 1
             out[name] = tot / n
+            if n_pts:
+                out[name + "-points"] = pts / n_pts
     model.train()
     return out
 
@@ -235,12 +273,16 @@ def main():
         if step >= LOOKAHEAD_AT and not net.looks_ahead(state):
             state = widen.add_lookahead(state)
             grown.append("the next frame's features")
+        if step >= POINTS_AT and not net.has_points(state):
+            state = widen.add_points(state)
+            grown.append("the points below 1 kHz")
         if not grown:
             return
         model = net.from_state(state)
         opt = torch.optim.Adam(model.parameters(), lr=a.lr)
         say(f"{', '.join(grown)} at step {step}: {net.parameter_count(model)} parameters, "
-            f"{net.macs_per_frame(net.width(state), net.inputs(state), net.looks_ahead(state))} MACs per frame")
+            f"{net.macs_per_frame(net.width(state), net.inputs(state), net.looks_ahead(state), net.has_points(state))}"
+            " MACs per frame")
 
     grow_when_due()
 
@@ -294,18 +336,22 @@ def main():
     n_acc = 0
     item = None
     while step < a.steps:
-        if step in WIDEN_AT or step in (PERIODICITY_AT, LOOKAHEAD_AT):
+        if step in WIDEN_AT or step in (PERIODICITY_AT, LOOKAHEAD_AT, POINTS_AT):
             grow_when_due()
         if step % upb == 0:
             item = q.get()
             assert item[0] == step // upb
-        s, feats, gain, pres, share, mask, vad = item
+        s, feats, gain, pres, share, mask, vad, p_gain, p_mask, p_absent = item
         for grp in opt.param_groups:
             grp["lr"] = lr_at(step)
-        y, _ = model(feats[..., :model.nfeat])
-        loss, parts, _ = loss_fn(y, gain, pres, share, mask, vad, recipe2=step >= RECIPE2_FROM,
+        y, _ = model(feats)
+        loss, parts, _ = loss_fn(y[..., :net.NOUT], gain, pres, share, mask, vad, recipe2=step >= RECIPE2_FROM,
                                   recipe3=step >= RECIPE3_FROM,
                                   energy=energy_weight(feats, mask) if step >= RECIPE4_FROM else None)
+        if model.points is not None:
+            l_points = point_loss(y[..., net.NOUT:], p_gain, p_mask, p_absent, point_energy(feats, p_mask))
+            parts["points"] = l_points.item()
+            loss = loss + POINT_WEIGHT * l_points
         opt.zero_grad()
         loss.backward()
         torch.nn.utils.clip_grad_norm_(model.parameters(), 1.0)

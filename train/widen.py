@@ -1,5 +1,6 @@
 """Widens a checkpoint's network to net.HIDDEN units per layer, to net.NFEAT input features, or to
-the next frame's features as well, without changing what it computes.
+the next frame's features as well, or adds the head for the points below 1 kHz, without changing
+what it computes.
 
   /usr/bin/python3 train/widen.py IN.pt OUT.pt
 
@@ -81,6 +82,18 @@ def add_lookahead(old):
         raise ValueError(f"the network takes {w.shape[1]} inputs, not the {net.NFEAT} features of one frame")
     new = dict(old)
     new["fc_in.weight"] = torch.cat([w, torch.zeros_like(w)], dim=1)
+    return new
+
+
+def add_points(old):
+    """A state dict with the head for the points below 1 kHz (net.PointHead), whose last layer
+    starts at zero, so it computes what `old` computes and gives the band gains at the points."""
+    if net.has_points(old):
+        raise ValueError("the network already has the points below 1 kHz")
+    torch.manual_seed(SEED)
+    head = net.PointHead(net.width(old))
+    new = dict(old)
+    new.update({"points." + k: v for k, v in head.state_dict().items()})
     return new
 
 

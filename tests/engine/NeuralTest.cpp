@@ -18,12 +18,17 @@ namespace nn = veldra::neural;
 
 namespace {
 
+// A golden frame holds the band and frame features, then the point features; its outputs the
+// band and frame outputs, then the point gains.
+constexpr int kGoldenFeatures = nn::kFeatures + nn::kPointFeatures;
+constexpr int kGoldenOutputs = nn::kOutputs + nn::kPoints;
+
 struct GoldenCase {
     int rate = 0;
     int frames = 0;
     std::vector<int16_t> input;
-    std::vector<float> features; // [frames][kFeatures]
-    std::vector<float> outputs;  // [frames][kOutputs]
+    std::vector<float> features; // [frames][kGoldenFeatures]
+    std::vector<float> outputs;  // [frames][kGoldenOutputs]
 };
 
 std::vector<GoldenCase> readGolden() {
@@ -32,7 +37,7 @@ std::vector<GoldenCase> readGolden() {
     if (f == nullptr)
         return cases;
     char magic[4];
-    if (std::fread(magic, 1, 4, f) != 4 || std::memcmp(magic, "VNG1", 4) != 0) {
+    if (std::fread(magic, 1, 4, f) != 4 || std::memcmp(magic, "VNG2", 4) != 0) {
         std::fclose(f);
         return cases;
     }
@@ -46,8 +51,8 @@ std::vector<GoldenCase> readGolden() {
         c.rate = head[0];
         c.frames = head[1];
         c.input.resize(static_cast<size_t>(head[2]));
-        c.features.resize(static_cast<size_t>(c.frames) * nn::kFeatures);
-        c.outputs.resize(static_cast<size_t>(c.frames) * nn::kOutputs);
+        c.features.resize(static_cast<size_t>(c.frames) * kGoldenFeatures);
+        c.outputs.resize(static_cast<size_t>(c.frames) * kGoldenOutputs);
         if (std::fread(c.input.data(), 2, c.input.size(), f) != c.input.size() ||
             std::fread(c.features.data(), 4, c.features.size(), f) != c.features.size() ||
             std::fread(c.outputs.data(), 4, c.outputs.size(), f) != c.outputs.size())
@@ -101,9 +106,11 @@ int frameLengthOf(int rate) {
 } // namespace
 
 // Features: within 2e-3 (they are logarithms of band powers; the engine's own logarithm is an
-// approximation good to 1e-5, and float sums differ in order). Network: every output of every
-// frame within 2e-3 of PyTorch's, with the recurrent state carried through the whole case, so a
-// transposed matrix, a swapped gate or a wrong bias cannot pass.
+// approximation good to 1e-5, and float sums differ in order); the smoothed point ratios are
+// checked from the golden value of the frame before. Network: every output of every frame,
+// the point gains included, within 2e-3 of PyTorch's, with the recurrent state carried through
+// the whole case, so a transposed matrix, a swapped gate, a convolution tap out of place or a
+// wrong bias cannot pass.
 TEST(NeuralGolden, FeaturesAndOutputsMatchTheTrainingFramework) {
     // The compiled-in weights file holds exactly what the layers read: one written from another
     // checkpoint, or cut short, stops here.
@@ -120,20 +127,28 @@ TEST(NeuralGolden, FeaturesAndOutputsMatchTheTrainingFramework) {
             if (t < 6 || t % 4 == 0) { // the DFT is slow at 48 kHz; a sample of frames suffices
                 const auto p = framePower(c.input, n, t);
                 const auto r = frameCorrelation(p, n);
-                float feat[nn::kFeatures], density[nn::kBands];
+                float feat[kGoldenFeatures], density[nn::kBands];
                 nn::features(p.data(), r.data(), n / 2 + 1, n, c.rate, feat, density);
-                for (int i = 0; i < nn::kFeatures; ++i)
+                float smoothed[nn::kPoints] = {};
+                if (t > 0)
+                    for (int i = 0; i < nn::kPoints; ++i)
+                        smoothed[i] = c.features[size_t(t - 1) * kGoldenFeatures + nn::kFeatures +
+                                                 nn::kPoints + i];
+                nn::pointFeatures(p.data(), density, n / 2 + 1, n, c.rate, smoothed,
+                                  feat + nn::kFeatures);
+                for (int i = 0; i < kGoldenFeatures; ++i)
                     worstFeature = std::max(
                         worstFeature,
-                        std::fabs(double(feat[i]) - c.features[size_t(t) * nn::kFeatures + i]));
+                        std::fabs(double(feat[i]) - c.features[size_t(t) * kGoldenFeatures + i]));
             }
             // The network looks one frame ahead; the last frame, with none after it, repeats its
             // own features.
             const int next = t + 1 < c.frames ? t + 1 : t;
             nn::Estimate e;
-            nn::infer(state, &c.features[size_t(t) * nn::kFeatures],
-                      &c.features[size_t(next) * nn::kFeatures], e);
-            const float* want = &c.outputs[size_t(t) * nn::kOutputs];
+            const float* here = &c.features[size_t(t) * kGoldenFeatures];
+            const float* ahead = &c.features[size_t(next) * kGoldenFeatures];
+            nn::infer(state, here, ahead, here + nn::kFeatures, ahead + nn::kFeatures, e);
+            const float* want = &c.outputs[size_t(t) * kGoldenOutputs];
             for (int b = 0; b < nn::kBands; ++b) {
                 worstOutput = std::max(worstOutput, std::fabs(double(e.gain[b]) - want[b]));
                 worstOutput =
@@ -142,6 +157,9 @@ TEST(NeuralGolden, FeaturesAndOutputsMatchTheTrainingFramework) {
                     std::max(worstOutput, std::fabs(double(e.noise[b]) - want[2 * nn::kBands + b]));
             }
             worstOutput = std::max(worstOutput, std::fabs(double(e.voice) - want[3 * nn::kBands]));
+            for (int i = 0; i < nn::kPoints; ++i)
+                worstOutput = std::max(worstOutput,
+                                       std::fabs(double(e.pointGain[i]) - want[nn::kOutputs + i]));
         }
         EXPECT_LT(worstFeature, 2e-3);
         EXPECT_LT(worstOutput, 2e-3);
@@ -195,6 +213,62 @@ TEST(NeuralGolden, EachBandSpreadsToTheBinsAsItsTriangle) {
                 ASSERT_NEAR(perBin[size_t(k)], want, 1e-5) << rate << " band " << b << " bin " << k;
             }
         }
+    }
+}
+
+// The gains at the points below 1 kHz reach the bins between the first point and the last by
+// linear interpolation at every rate (the points fall on bins at 8 and 16 kHz, between them
+// elsewhere): values linear in frequency come back exactly, and no bin outside is written.
+TEST(NeuralGolden, PointsReachTheBinsBetweenTheFirstAndLastPointByLinearInterpolation) {
+    std::vector<float> point(nn::kPoints);
+    for (int p = 0; p < nn::kPoints; ++p)
+        point[size_t(p)] = 0.25f + 0.5f * (p + 1) * nn::kPointHz / 1000.0f;
+    for (int rate : kRates) {
+        const int n = frameLengthOf(rate);
+        const int bins = n / 2 + 1;
+        const double binHz = double(rate) / n;
+        std::vector<float> perBin(static_cast<size_t>(bins), -1.0f);
+        int end = 0;
+        const int first = nn::pointsToBins(point.data(), bins, n, rate, perBin.data(), end);
+        EXPECT_GE(first * binHz, nn::kPointHz) << rate;
+        EXPECT_LT((first - 1) * binHz, nn::kPointHz) << rate;
+        EXPECT_LE((end - 1) * binHz, nn::kPoints * nn::kPointHz) << rate;
+        EXPECT_GT(end * binHz, nn::kPoints * nn::kPointHz) << rate;
+        for (int k = 0; k < bins; ++k) {
+            if (k < first || k >= end) {
+                EXPECT_EQ(perBin[size_t(k)], -1.0f) << rate << " bin " << k;
+                continue;
+            }
+            EXPECT_NEAR(perBin[size_t(k)], 0.25 + 0.5 * k * binHz / 1000.0, 1e-5)
+                << rate << " bin " << k;
+        }
+    }
+}
+
+// The point features of a steady tone on a quiet floor: a peak at the point of the tone against
+// its band, lower ratios at the points beside it, and the smoothed ratio settling on the ratio.
+TEST(NeuralFeatures, PointsMarkATonePeakAndTheSmoothedRatioSettlesOnIt) {
+    for (int rate : {8000, 16000, 32000}) { // where the points fall on bins
+        SCOPED_TRACE("rate " + std::to_string(rate));
+        const int n = frameLengthOf(rate);
+        std::vector<int16_t> x(static_cast<size_t>(3 * n));
+        for (size_t i = 0; i < x.size(); ++i)
+            x[i] = static_cast<int16_t>(std::lround(
+                8000.0 * std::sin(2.0 * M_PI * 500.0 * i / rate) + (i * 7919 % 101) - 50.0));
+        const auto p = framePower(x, n, 2);
+        const auto r = frameCorrelation(p, n);
+        float feat[nn::kFeatures], density[nn::kBands], point[nn::kPointFeatures];
+        nn::features(p.data(), r.data(), n / 2 + 1, n, rate, feat, density);
+        float smoothed[nn::kPoints] = {};
+        constexpr int kTone = 15; // (15 + 1) x 31.25 Hz = 500 Hz
+        for (int t = 0; t < 150; ++t)
+            nn::pointFeatures(p.data(), density, n / 2 + 1, n, rate, smoothed, point);
+        EXPECT_EQ(std::max_element(point, point + nn::kPoints) - point, kTone);
+        EXPECT_GT(point[kTone], 0.1f);
+        for (int q : {kTone - 2, kTone + 2}) // between the tone and its neighbour's band points
+            EXPECT_LT(point[q], point[kTone] - 0.3f) << q;
+        for (int q = 0; q < nn::kPoints; ++q)
+            EXPECT_NEAR(point[nn::kPoints + q], point[q], 1e-3f + 1e-3f * std::fabs(point[q])) << q;
     }
 }
 
@@ -337,7 +411,7 @@ TEST(Neural, RunsAtEveryRateAlignedFiniteAndWithinTheLimit) {
 }
 
 TEST(Neural, BackgroundOutputIsExactlyWhatWasRemoved) {
-    for (int rate : {8000, 16000, 44100}) {
+    for (int rate : {8000, 16000, 32000}) { // where the points fall on bins
         SCOPED_TRACE(rate);
         const size_t n = static_cast<size_t>(rate) * 2;
         const auto in = mix(talker(n, rate, 3000.0), whiteNoise(n, 600.0, 4));
