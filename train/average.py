@@ -5,12 +5,17 @@
 Near the end of the cosine schedule the checkpoints a few minutes apart differ mostly by the noise
 of the last steps, and their mean scores better than any one of them (train/README.md, "Look-ahead").
 The output keeps the last checkpoint's step, hours and optimizer state, so a run resumed from it
-goes on from there; it lists the averaged steps.
+goes on from there; it lists the averaged steps. It is in the committed form whatever the inputs
+(run/last.pt holds Adam's momentum too): the second moments in bfloat16, no momentum.
 """
 
+import os
 import sys
 
 import torch
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import train  # noqa: E402
 
 
 def average(paths):
@@ -22,6 +27,8 @@ def average(paths):
     out = dict(cks[-1])
     out["model"] = {k: sum(ck["model"][k] for ck in cks) / len(cks) for k in keys}
     out["averaged"] = [ck.get("step", 0) for ck in cks]
+    if "optimizer" in out:
+        out["optimizer"] = train.committed_optimizer(out["optimizer"])
     return out
 
 

@@ -150,6 +150,14 @@ def point_energy(feats, mask):
     return energy_weight(feats, mask, level)
 
 
+def committed_optimizer(st):
+    """Adam's state as the committed checkpoint keeps it: the second moments (the step sizes it
+    has learnt) in bfloat16, without the momentum, to stay within the repository's 1 MB."""
+    return {"param_groups": st["param_groups"],
+            "state": {i: {k: (v.bfloat16() if k == "exp_avg_sq" else v) for k, v in s.items() if k != "exp_avg"}
+                      for i, s in st["state"].items()}}
+
+
 def producer(seed, start, batch, q, stop, parent):
     torch.set_num_threads(1)
     torch.set_flush_denormal(True)
@@ -318,13 +326,8 @@ def main():
         tmp = os.path.join(run, "last.pt.tmp")
         torch.save(ck, tmp)
         os.replace(tmp, os.path.join(run, "last.pt"))
-        # The committed checkpoint: the weights, and Adam's second moments in bfloat16 (the step
-        # sizes it has learnt) to stay within the repository's 1 MB.
-        st = opt.state_dict()
-        st = {"param_groups": st["param_groups"],
-              "state": {i: {k: (v.bfloat16() if k == "exp_avg_sq" else v) for k, v in s.items() if k != "exp_avg"}
-                        for i, s in st["state"].items()}}
-        small = {"model": model.state_dict(), "optimizer": st, "step": step, "hours": hours, "seed": a.seed}
+        small = {"model": model.state_dict(), "optimizer": committed_optimizer(opt.state_dict()), "step": step,
+                 "hours": hours, "seed": a.seed}
         torch.save(small, os.path.join(run, "checkpoint.pt.tmp"))
         os.replace(os.path.join(run, "checkpoint.pt.tmp"), os.path.join(a.dir, "checkpoint.pt"))
         shutil.copyfile(os.path.join(run, "last.pt"), os.path.join(run, "last-backup.pt"))
