@@ -230,9 +230,12 @@ inline float logit(float g) {
 // The head for the points: the gain at each point from the recurrent state (joined), the band
 // gains and the point features of this frame and the next. Both convolutions keep their inputs
 // point by point with zero rows beyond the ends, so the taps around a point are one contiguous
-// run and each point's output is one product with the weights (stored tap-major for this).
-void pointHead(const float* joined, const float* bandGain, const float* point,
-               const float* nextPoint, float* gain) {
+// run and each point's output is one product with the weights (stored tap-major for this). Like
+// dense, it comes in a version for each instruction set (below), so its 512 tanh and the second
+// convolution run eight lanes wide where the processor has them.
+inline __attribute__((always_inline)) void pointHeadBody(const float* joined, const float* bandGain,
+                                                         const float* point, const float* nextPoint,
+                                                         float* gain) {
     constexpr int kTaps1 = kPointTaps[0], kTaps2 = kPointTaps[1];
     constexpr int kPad1 = kTaps1 / 2, kPad2 = kTaps2 / 2;
     float context[kPoints];
@@ -271,6 +274,18 @@ void pointHead(const float* joined, const float* bandGain, const float* point,
                 acc[j] += w2[i + j] * v[i + j];
         gain[p] = sigmoid(z[p] + b2 + ((acc[0] + acc[1]) + (acc[2] + acc[3])));
     }
+}
+
+#if VELDRA_VERSIONS
+VELDRA_F16C __attribute__((flatten)) void pointHead(const float* joined, const float* bandGain,
+                                                    const float* point, const float* nextPoint,
+                                                    float* gain) {
+    pointHeadBody(joined, bandGain, point, nextPoint, gain);
+}
+#endif
+VELDRA_PORTABLE void pointHead(const float* joined, const float* bandGain, const float* point,
+                               const float* nextPoint, float* gain) {
+    pointHeadBody(joined, bandGain, point, nextPoint, gain);
 }
 
 } // namespace
