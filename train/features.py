@@ -72,23 +72,27 @@ def frame_length(rate):
     return n
 
 
+def band_weights_at(f):
+    """The band triangles' weights [NB] at the frequency f (0 .. 8000 Hz): the bin of a band
+    weighting, or a point below 1 kHz."""
+    w = np.zeros(NB, dtype=np.float64)
+    b = 0
+    while b + 1 < NB and BAND_HZ[b + 1] < f:
+        b += 1
+    a = (BAND_HZ[b + 1] - f) / (BAND_HZ[b + 1] - BAND_HZ[b])
+    w[b] += a
+    w[b + 1] += 1.0 - a
+    return w
+
+
 def band_weights(rate, n):
     """float32 [NB, n/2 + 1] triangle weights."""
     bins = n // 2 + 1
     w = np.zeros((NB, bins), dtype=np.float64)
     for k in range(bins):
         f = k * rate / n
-        if f > BAND_HZ[-1]:
-            continue
-        b = 0
-        while b + 1 < NB and BAND_HZ[b + 1] < f:
-            b += 1
-        if b + 1 >= NB:  # f == 8000 exactly
-            w[NB - 1, k] = 1.0
-            continue
-        a = (BAND_HZ[b + 1] - f) / (BAND_HZ[b + 1] - BAND_HZ[b])
-        w[b, k] += a
-        w[b + 1, k] += 1.0 - a
+        if f <= BAND_HZ[-1]:
+            w[:, k] = band_weights_at(f)
     return w.astype(np.float32)
 
 
@@ -197,18 +201,6 @@ def band_energy(p, rate, weights=None):
 
 def point_hz():
     return [(p + 1) * POINT_HZ for p in range(NPOINT)]
-
-
-def band_weights_at(f):
-    """The band triangles' weights [NB] at the frequency f (below 8000 Hz)."""
-    w = np.zeros(NB, dtype=np.float64)
-    b = 0
-    while b + 1 < NB and BAND_HZ[b + 1] < f:
-        b += 1
-    a = (BAND_HZ[b + 1] - f) / (BAND_HZ[b + 1] - BAND_HZ[b])
-    w[b] += a
-    w[b + 1] += 1.0 - a
-    return w
 
 
 def _interpolation(f, rate, n):
