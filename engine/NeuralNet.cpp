@@ -4,7 +4,7 @@
 //   y  = sigmoid(W3 [h1, h2] + b3)             192 -> 97
 // and the head for the points below 1 kHz (NeuralNet.h):
 //   c  = Wc [h1, h2] + bc                      192 -> 32
-//   v  = tanh(conv5(u)), u = [r, r', m, c, logit(g) / 4] along the 32 points   5 -> 16 channels
+//   v  = tanh(conv5(u)), u = [r, r', m, c, logit(g) / 4, k] along the 32 points   6 -> 16 channels
 //   gain_p = sigmoid(logit(g_p) + conv3(v)_p)  16 -> 1 channel
 // Weight matrices are stored transposed (input-major) in half precision, so each product is a
 // sum of scaled rows that vectorises without reordering any floating-point sum.
@@ -227,21 +227,36 @@ inline float logit(float g) {
     return fastLog(c) - fastLog(1.0f - c);
 }
 
+// The comb of the frame's period at the points: max(rho, 0) cos(2 pi f_p / f0), with rho and
+// f0 = fs / T* as the frame's periodicity and pitch features give them (+1 on a harmonic of the
+// voice that set the period, -1 halfway between two).
+void pointComb(const float* feature, float* comb) {
+    const float rho = feature[3 * kBands] > 0.0f ? feature[3 * kBands] : 0.0f;
+    const float f0 = kPitchLowHz * std::exp2(kPitchOctaves * feature[3 * kBands + 1]);
+    constexpr float kTwoPi = 6.28318530717958648f;
+    for (int p = 0; p < kPoints; ++p) {
+        const float hz = static_cast<float>(p + 1) * kPointHz;
+        comb[p] = rho * std::cos(kTwoPi * hz / f0);
+    }
+}
+
 // The head for the points: the gain at each point from the recurrent state (joined), the band
-// gains and the point features of this frame and the next. Both convolutions keep their inputs
-// point by point with zero rows beyond the ends, so the taps around a point are one contiguous
-// run and each point's output is one product with the weights (stored tap-major for this). Like
-// dense, it comes in a version for each instruction set (below), so its 512 tanh and the second
-// convolution run eight lanes wide where the processor has them.
+// gains, the frame's own features and the point features of this frame and the next. Both
+// convolutions keep their inputs point by point with zero rows beyond the ends, so the taps around
+// a point are one contiguous run and each point's output is one product with the weights (stored
+// tap-major for this). Like dense, it comes in a version for each instruction set (below), so its
+// 512 tanh and the second convolution run eight lanes wide where the processor has them.
 inline __attribute__((always_inline)) void pointHeadBody(const float* joined, const float* bandGain,
-                                                         const float* point, const float* nextPoint,
-                                                         float* gain) {
+                                                         const float* feature, const float* point,
+                                                         const float* nextPoint, float* gain) {
     constexpr int kTaps1 = kPointTaps[0], kTaps2 = kPointTaps[1];
     constexpr int kPad1 = kTaps1 / 2, kPad2 = kTaps2 / 2;
     float context[kPoints];
     dense(kPointContextT, kPointContextBias, joined, 2 * kHidden, kPoints, context);
     BandAt at[kPoints];
     pointBands(at);
+    float comb[kPoints];
+    pointComb(feature, comb);
     float z[kPoints];
     float in[kPoints + 2 * kPad1][kPointInputs] = {};
     for (int p = 0; p < kPoints; ++p) {
@@ -253,6 +268,7 @@ inline __attribute__((always_inline)) void pointHeadBody(const float* joined, co
         u[2] = point[kPoints + p];
         u[3] = context[p];
         u[4] = z[p] / 4.0f;
+        u[5] = comb[p];
     }
     float hidden[kPoints + 2 * kPad2][kPointHidden] = {};
     for (int p = 0; p < kPoints; ++p) {
@@ -278,14 +294,14 @@ inline __attribute__((always_inline)) void pointHeadBody(const float* joined, co
 
 #if VELDRA_VERSIONS
 VELDRA_F16C __attribute__((flatten)) void pointHead(const float* joined, const float* bandGain,
-                                                    const float* point, const float* nextPoint,
-                                                    float* gain) {
-    pointHeadBody(joined, bandGain, point, nextPoint, gain);
+                                                    const float* feature, const float* point,
+                                                    const float* nextPoint, float* gain) {
+    pointHeadBody(joined, bandGain, feature, point, nextPoint, gain);
 }
 #endif
-VELDRA_PORTABLE void pointHead(const float* joined, const float* bandGain, const float* point,
-                               const float* nextPoint, float* gain) {
-    pointHeadBody(joined, bandGain, point, nextPoint, gain);
+VELDRA_PORTABLE void pointHead(const float* joined, const float* bandGain, const float* feature,
+                               const float* point, const float* nextPoint, float* gain) {
+    pointHeadBody(joined, bandGain, feature, point, nextPoint, gain);
 }
 
 } // namespace
@@ -407,7 +423,7 @@ void infer(Recurrent& state, const float* feature, const float* next, const floa
         out.noise[b] = sigmoid(y[2 * kBands + b]);
     }
     out.voice = sigmoid(y[3 * kBands]);
-    pointHead(joined, out.gain, point, nextPoint, out.pointGain);
+    pointHead(joined, out.gain, feature, point, nextPoint, out.pointGain);
 }
 
 int pointsToBins(const float* point, int bins, int frameLength, int rate, float* perBin, int& end) {

@@ -37,10 +37,10 @@ constexpr float kPointHz = 31.25f;
 constexpr float kPointSmoothing = 0.95f;
 constexpr int kPointFeatures = 2 * kPoints;
 // The head: per point kPointInputs channels (r, the next frame's r, m, a context value from the
-// recurrent state, the band gain there as a logit / 4), a convolution of kPointTaps[0] taps to
-// kPointHidden channels, tanh, and one of kPointTaps[1] taps to one; its output moves the logit
-// of the band gain.
-constexpr int kPointInputs = 5;
+// recurrent state, the band gain there as a logit / 4, the comb of the frame's period there), a
+// convolution of kPointTaps[0] taps to kPointHidden channels, tanh, and one of kPointTaps[1] taps
+// to one; its output moves the logit of the band gain.
+constexpr int kPointInputs = 6;
 constexpr int kPointHidden = 16;
 constexpr int kPointTaps[2] = {5, 3};
 constexpr float kPointLogitFloor = 1e-4f;

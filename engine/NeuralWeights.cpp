@@ -276,11 +276,11 @@ const Half* const kPointContextBias = veldra_neural_weights + 158416;
 
 const Half* const kPointConv1T = veldra_neural_weights + 158448;
 
-const Half* const kPointConv1Bias = veldra_neural_weights + 158848;
+const Half* const kPointConv1Bias = veldra_neural_weights + 158928;
 
-const Half* const kPointConv2 = veldra_neural_weights + 158864;
+const Half* const kPointConv2 = veldra_neural_weights + 158944;
 
-const Half* const kPointConv2Bias = veldra_neural_weights + 158912;
+const Half* const kPointConv2Bias = veldra_neural_weights + 158992;
 
 const GruWeights kGru1 = {veldra_neural_weights + 18912, veldra_neural_weights + 46560,
                             veldra_neural_weights + 46848, veldra_neural_weights + 74496};
@@ -288,7 +288,7 @@ const GruWeights kGru1 = {veldra_neural_weights + 18912, veldra_neural_weights +
 const GruWeights kGru2 = {veldra_neural_weights + 74784, veldra_neural_weights + 102432,
                             veldra_neural_weights + 102720, veldra_neural_weights + 130368};
 
-const int kWeightCount = 158913;
+const int kWeightCount = 158993;
 
 int embeddedWeightCount() {
     return static_cast<int>(veldra_neural_weights_end - veldra_neural_weights);

@@ -178,6 +178,8 @@ def main():
         raise SystemExit(f"{a.checkpoint} takes {nfeat} features; the engine computes {net.NFEAT}")
     if not net.has_points(ck["model"]):
         raise SystemExit(f"{a.checkpoint} has no head for the points below 1 kHz; the engine uses it")
+    if net.point_channels(ck["model"]) != net.POINT_CHANNELS:
+        raise SystemExit(f"{a.checkpoint}'s head for the points takes no comb; the engine gives it")
     model = net.from_state(ck["model"])
     round_to_stored(model)
     model.eval()

@@ -38,6 +38,10 @@ level interpolated at f with the band triangles (sum_b w_b(f) E_b). Per point:
                                                                       the band around it)
   feature[130 + p] = m_p(t) = POINT_SMOOTHING m_p(t - 1) + (1 - POINT_SMOOTHING) r_p(t), m_p = 0
                      before the stream                             (where the peaks stay: a hum)
+The head for the points also takes, computed from features 96 and 97 (no feature of its own):
+  c_p = max(feature[96], 0) cos(2 pi f_p / f0),  f0 = 62.5 2^(2.68 feature[97]) = fs / T*
+                                        (+1 on a harmonic of the period T*, -1 halfway between two,
+                                         as much as the frame is periodic)
 """
 
 import math
@@ -233,6 +237,17 @@ def point_power(p, rate):
 
     n = frame_length(rate)
     return (p / float(n * rate)) @ torch.from_numpy(point_weights(rate, n)).t()
+
+
+def point_comb(feats):
+    """[..., NFEAT or more] features -> [..., NPOINT]: c_p, the comb of the frame's period at the
+    points (see above)."""
+    import torch
+
+    rho = feats[..., 3 * NB].clamp(min=0.0)
+    f0 = PITCH_LO_HZ * torch.exp2(PITCH_OCTAVES * feats[..., 3 * NB + 1])
+    hz = torch.tensor(point_hz(), dtype=feats.dtype)
+    return rho[..., None] * torch.cos((2.0 * math.pi) * hz / f0[..., None])
 
 
 def point_features(p, rate, band_e):

@@ -18,13 +18,16 @@ From train.POINTS_AT on, a head refines the gains at the 32 points below 1 kHz (
 where a band spans several harmonics of a voice and its one gain keeps the noise between them:
 
   c     = W_c [h1, h2] + b_c                          192 -> 32, one context value per point
-  u_p   = [r_p(t), r_p(t + 1), m_p, c_p, logit(g(f_p)) / 4]   5 channels along the 32 points
-  v     = tanh(conv5(u))                              5 -> 16 channels, 5 taps (zero beyond the ends)
+  u_p   = [r_p(t), r_p(t + 1), m_p, c_p, logit(g(f_p)) / 4, k_p]   6 channels along the 32 points
+  v     = tanh(conv5(u))                              6 -> 16 channels, 5 taps (zero beyond the ends)
   d     = conv3(v)                                    16 -> 1 channel, 3 taps
   gain_p = sigmoid(logit(g(f_p)) + d_p)
 
 g(f_p) is the band gains interpolated at the point with the band triangles, the logit clamped at
-POINT_LOGIT_EPS; conv3 starts at zero, so the head starts out giving the band gains.
+POINT_LOGIT_EPS; conv3 starts at zero, so the head starts out giving the band gains. k_p is the
+comb of the frame's period at the point (features.point_comb): where the harmonics of the voice
+that sets the period lie, also where noise hides them. The head took it from train.COMB_AT on
+(5 channels before, the comb's weights entering at zero).
 
 The GRU is PyTorch's (reset gate applied after the recurrent product); engine/NeuralNet.cpp
 computes the same equations.
@@ -39,7 +42,8 @@ from features import NB, NFEAT, NFEAT_BANDS, NPOINT
 HIDDEN = 96
 HIDDEN_FIRST = 48  # the width a new training starts with, up to train.WIDEN_AT
 NOUT = 3 * NB + 1
-POINT_CHANNELS = 5
+POINT_CHANNELS = 6
+POINT_CHANNELS_FIRST = 5  # before the comb
 POINT_HIDDEN = 16
 POINT_TAPS = (5, 3)
 POINT_LOGIT_EPS = 1e-4
@@ -58,30 +62,35 @@ def logit(g):
 
 
 class PointHead(nn.Module):
-    def __init__(self, hidden=HIDDEN):
+    def __init__(self, hidden=HIDDEN, channels=POINT_CHANNELS):
         super().__init__()
+        self.channels = channels
         self.ctx = nn.Linear(2 * hidden, NPOINT)
-        self.conv1 = nn.Conv1d(POINT_CHANNELS, POINT_HIDDEN, POINT_TAPS[0], padding=POINT_TAPS[0] // 2)
+        self.conv1 = nn.Conv1d(channels, POINT_HIDDEN, POINT_TAPS[0], padding=POINT_TAPS[0] // 2)
         self.conv2 = nn.Conv1d(POINT_HIDDEN, 1, POINT_TAPS[1], padding=POINT_TAPS[1] // 2)
         nn.init.zeros_(self.conv2.weight)
         nn.init.zeros_(self.conv2.bias)
         self.register_buffer("at", torch.from_numpy(F.point_band_weights()), persistent=False)
 
-    def forward(self, h, band_gain, pf):
+    def forward(self, h, band_gain, pf, frame):
         """h: [B, T, 2H] the two layers' states, band_gain: [B, T, NB], pf: [B, T, NFEAT_POINTS]
-        the point features. Returns the gains [B, T, NPOINT]."""
+        the point features, frame: [B, T, NFEAT] the frame's own features. Returns the gains
+        [B, T, NPOINT]."""
         r, m = pf[..., :NPOINT], pf[..., NPOINT:]
         r_next = torch.cat([r[:, 1:], r[:, -1:]], dim=1)
         z = logit(band_gain @ self.at.t())
-        u = torch.stack([r, r_next, m, self.ctx(h), z / 4.0], dim=-2)  # [B, T, 5, NPOINT]
+        channels = [r, r_next, m, self.ctx(h), z / 4.0]
+        if self.channels > POINT_CHANNELS_FIRST:
+            channels.append(F.point_comb(frame))
+        u = torch.stack(channels, dim=-2)  # [B, T, channels, NPOINT]
         b, t = u.shape[:2]
-        v = torch.tanh(self.conv1(u.reshape(b * t, POINT_CHANNELS, NPOINT)))
+        v = torch.tanh(self.conv1(u.reshape(b * t, self.channels, NPOINT)))
         d = self.conv2(v).reshape(b, t, NPOINT)
         return torch.sigmoid(z + d)
 
 
 class Estimator(nn.Module):
-    def __init__(self, hidden=HIDDEN, nfeat=NFEAT, lookahead=True, points=False):
+    def __init__(self, hidden=HIDDEN, nfeat=NFEAT, lookahead=True, points=False, point_channels=POINT_CHANNELS):
         super().__init__()
         self.nfeat = nfeat  # features per frame
         self.lookahead = lookahead
@@ -89,7 +98,7 @@ class Estimator(nn.Module):
         self.gru1 = nn.GRU(hidden, hidden, batch_first=True)
         self.gru2 = nn.GRU(hidden, hidden, batch_first=True)
         self.fc_out = nn.Linear(2 * hidden, NOUT)
-        self.points = PointHead(hidden) if points else None
+        self.points = PointHead(hidden, point_channels) if points else None
 
     def forward(self, x, state=None):
         """x: [B, T, NFEAT] (+ NFEAT_POINTS with points). Returns outputs [B, T, NOUT], with points
@@ -97,6 +106,7 @@ class Estimator(nn.Module):
         s1, s2 = (None, None) if state is None else state
         pf = x[..., NFEAT:NFEAT + F.NFEAT_POINTS]
         x = x[..., :self.nfeat]
+        frame = x
         if self.lookahead:
             x = with_next(x)
         h0 = torch.tanh(self.fc_in(x))
@@ -105,7 +115,7 @@ class Estimator(nn.Module):
         h = torch.cat([h1, h2], dim=-1)
         y = torch.sigmoid(self.fc_out(h))
         if self.points is not None:
-            y = torch.cat([y, self.points(h, y[..., :NB], pf)], dim=-1)
+            y = torch.cat([y, self.points(h, y[..., :NB], pf, frame)], dim=-1)
         return y, (s1, s2)
 
 
@@ -138,16 +148,21 @@ def has_points(state):
     return "points.ctx.weight" in state
 
 
+def point_channels(state):
+    """The number of channels the head for the points takes (5 before the comb, 6 with it)."""
+    return state["points.conv1.weight"].shape[1] if has_points(state) else POINT_CHANNELS
+
+
 def from_state(state):
     """An estimator shaped for a state dict, with its weights."""
-    model = Estimator(width(state), inputs(state), looks_ahead(state), has_points(state))
+    model = Estimator(width(state), inputs(state), looks_ahead(state), has_points(state), point_channels(state))
     model.load_state_dict(state)
     return model
 
 
-def macs_per_frame(hidden=HIDDEN, nfeat=NFEAT, lookahead=True, points=False):
+def macs_per_frame(hidden=HIDDEN, nfeat=NFEAT, lookahead=True, points=False, point_channels=POINT_CHANNELS):
     gru = 3 * (hidden * hidden + hidden * hidden)
     macs = (2 * nfeat if lookahead else nfeat) * hidden + 2 * gru + 2 * hidden * NOUT
     if points:
-        macs += 2 * hidden * NPOINT + NPOINT * POINT_HIDDEN * (POINT_CHANNELS * POINT_TAPS[0] + POINT_TAPS[1])
+        macs += 2 * hidden * NPOINT + NPOINT * POINT_HIDDEN * (point_channels * POINT_TAPS[0] + POINT_TAPS[1])
     return macs

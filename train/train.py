@@ -88,6 +88,13 @@ LOOKAHEAD_AT = 60000
 POINTS_AT = 86000
 POINT_WEIGHT = 1.0
 
+# From this optimizer step on the head for the points also takes the comb of the frame's period
+# (features.point_comb: +1 on the harmonics of the voice that sets the period, -1 between them),
+# entering with zero weights; Adam starts afresh. The head's convolutions see seven points, two
+# harmonics of a low voice at most; the comb tells each point where the harmonics lie across the
+# whole frame, also where noise has buried them.
+COMB_AT = 96000
+
 
 def energy_weight(feats, mask, level=None):
     """Per band-frame weights from the band level features (ln(E + eps) = 5 f - 2), or from the
@@ -284,12 +291,15 @@ def main():
         if step >= POINTS_AT and not net.has_points(state):
             state = widen.add_points(state)
             grown.append("the points below 1 kHz")
+        if step >= COMB_AT and net.point_channels(state) < net.POINT_CHANNELS:
+            state = widen.add_comb(state)
+            grown.append("the comb at the points")
         if not grown:
             return
         model = net.from_state(state)
         opt = torch.optim.Adam(model.parameters(), lr=a.lr)
         say(f"{', '.join(grown)} at step {step}: {net.parameter_count(model)} parameters, "
-            f"{net.macs_per_frame(net.width(state), net.inputs(state), net.looks_ahead(state), net.has_points(state))}"
+            f"{net.macs_per_frame(net.width(state), net.inputs(state), net.looks_ahead(state), net.has_points(state), net.point_channels(state))}"
             " MACs per frame")
 
     grow_when_due()
@@ -339,7 +349,7 @@ def main():
     n_acc = 0
     item = None
     while step < a.steps:
-        if step in WIDEN_AT or step in (PERIODICITY_AT, LOOKAHEAD_AT, POINTS_AT):
+        if step in WIDEN_AT or step in (PERIODICITY_AT, LOOKAHEAD_AT, POINTS_AT, COMB_AT):
             grow_when_due()
         if step % upb == 0:
             item = q.get()

@@ -91,9 +91,20 @@ def add_points(old):
     if net.has_points(old):
         raise ValueError("the network already has the points below 1 kHz")
     torch.manual_seed(SEED)
-    head = net.PointHead(net.width(old))
+    head = net.PointHead(net.width(old), net.POINT_CHANNELS_FIRST)
     new = dict(old)
     new.update({"points." + k: v for k, v in head.state_dict().items()})
+    return new
+
+
+def add_comb(old):
+    """A state dict whose head for the points also takes the comb of the frame's period
+    (features.point_comb), with zero weights, so it computes what `old` computes."""
+    if not net.has_points(old) or net.point_channels(old) != net.POINT_CHANNELS_FIRST:
+        raise ValueError("the network has no head for the points, or its head has the comb already")
+    w = old["points.conv1.weight"]  # [hidden, channels, taps]
+    new = dict(old)
+    new["points.conv1.weight"] = torch.cat([w, torch.zeros_like(w[:, :1])], dim=1)
     return new
 
 
