@@ -229,14 +229,20 @@ inline float logit(float g) {
 
 // The comb of the frame's period at the points: max(rho, 0) cos(2 pi f_p / f0), with rho and
 // f0 = fs / T* as the frame's periodicity and pitch features give them (+1 on a harmonic of the
-// voice that set the period, -1 halfway between two).
+// voice that set the period, -1 halfway between two). The points are multiples of kPointHz, so
+// cos((p + 1) a) follows from the two before it (in double: the recurrence keeps its error small
+// even where a is near pi, at the lowest pitch).
 void pointComb(const float* feature, float* comb) {
     const float rho = feature[3 * kBands] > 0.0f ? feature[3 * kBands] : 0.0f;
-    const float f0 = kPitchLowHz * std::exp2(kPitchOctaves * feature[3 * kBands + 1]);
-    constexpr float kTwoPi = 6.28318530717958648f;
+    const double f0 =
+        kPitchLowHz * std::exp2(static_cast<double>(kPitchOctaves) * feature[3 * kBands + 1]);
+    const double c1 = std::cos(2.0 * M_PI * kPointHz / f0);
+    double before = 1.0, now = c1; // cos(0 a), cos(1 a)
     for (int p = 0; p < kPoints; ++p) {
-        const float hz = static_cast<float>(p + 1) * kPointHz;
-        comb[p] = rho * std::cos(kTwoPi * hz / f0);
+        comb[p] = rho * static_cast<float>(now);
+        const double next = 2.0 * c1 * now - before;
+        before = now;
+        now = next;
     }
 }
 
