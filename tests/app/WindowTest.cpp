@@ -177,7 +177,7 @@ TEST(Window, DirectoryTreeFollowsTheListsDirectory) {
     // sorts what it read on its next turn.
     const QModelIndex b =
         w->dirModel->index(QString::fromStdString(apptest::scratchDir() + "/tree/a/b"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w->dirModel->rowCount(b) == 41; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->dirModel->rowCount(b) == 41; }, 30000));
     QTest::qWait(100);
     EXPECT_TRUE(shown()) << w->dirModel->filePath(w->DirList->currentIndex()).toStdString();
     EXPECT_EQ(w->fileModel->rootPath(), QString::fromStdString(deep));
