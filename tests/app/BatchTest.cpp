@@ -45,7 +45,7 @@ void listDirectory(app::TFPanelSignal* w, const std::string& dir, int expected) 
     // The file model lists the directory asynchronously.
     ASSERT_TRUE(QTest::qWaitFor(
         [w, expected] { return w->fileModel->rowCount(w->FileList->rootIndex()) >= expected; },
-        3000));
+        30000));
     ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), expected);
     w->fileModel->sort(0);
     QApplication::processEvents();

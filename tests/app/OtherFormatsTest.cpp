@@ -49,7 +49,7 @@ void listDirectory(app::TFPanelSignal* w, const std::string& dir, int expected) 
     w->DirListChange(QString::fromStdString(dir));
     ASSERT_TRUE(QTest::qWaitFor(
         [w, expected] { return w->fileModel->rowCount(w->FileList->rootIndex()) >= expected; },
-        3000));
+        30000));
     QTest::qWait(100); // nothing more arrives
     ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), expected);
     w->fileModel->sort(0);

@@ -211,7 +211,7 @@ TEST(MainRoad, FileListOpensCleansAndSavesAsTheCommandLineDoes) {
     w->DirListChange(QString::fromStdString(dir));
     // The file model lists the directory asynchronously.
     ASSERT_TRUE(QTest::qWaitFor(
-        [w] { return w->fileModel->rowCount(w->FileList->rootIndex()) > 0; }, 2000));
+        [w] { return w->fileModel->rowCount(w->FileList->rootIndex()) > 0; }, 30000));
     ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), 1);
     w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
     apptest::takeMessages();
