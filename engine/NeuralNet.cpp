@@ -227,23 +227,30 @@ inline float logit(float g) {
     return fastLog(c) - fastLog(1.0f - c);
 }
 
+// cos(k a) for k = 0 .. count - 1 by the Chebyshev recurrence, one cosine in all; in double, which
+// keeps the error small over a thousand terms and where a is near pi.
+void cosineMultiples(double a, int count, float* out) {
+    const double c1 = std::cos(a);
+    double prev = c1, cur = 1.0; // k = -1 and 0
+    for (int k = 0; k < count; ++k) {
+        out[k] = static_cast<float>(cur);
+        const double next = 2.0 * c1 * cur - prev;
+        prev = cur;
+        cur = next;
+    }
+}
+
 // The comb of the frame's period at the points: max(rho, 0) cos(2 pi f_p / f0), with rho and
 // f0 = fs / T* as the frame's periodicity and pitch features give them (+1 on a harmonic of the
-// voice that set the period, -1 halfway between two). The points are multiples of kPointHz, so
-// cos((p + 1) a) follows from the two before it (in double: the recurrence keeps its error small
-// even where a is near pi, at the lowest pitch).
+// voice that set the period, -1 halfway between two). The points are the multiples of kPointHz.
 void pointComb(const float* feature, float* comb) {
     const float rho = feature[3 * kBands] > 0.0f ? feature[3 * kBands] : 0.0f;
     const double f0 =
         kPitchLowHz * std::exp2(static_cast<double>(kPitchOctaves) * feature[3 * kBands + 1]);
-    const double c1 = std::cos(2.0 * M_PI * kPointHz / f0);
-    double before = 1.0, now = c1; // cos(0 a), cos(1 a)
-    for (int p = 0; p < kPoints; ++p) {
-        comb[p] = rho * static_cast<float>(now);
-        const double next = 2.0 * c1 * now - before;
-        before = now;
-        now = next;
-    }
+    float cosine[kPoints + 1];
+    cosineMultiples(2.0 * M_PI * kPointHz / f0, kPoints + 1, cosine);
+    for (int p = 0; p < kPoints; ++p)
+        comb[p] = rho * cosine[p + 1];
 }
 
 // The head for the points: the gain at each point from the recurrent state (joined), the band
@@ -337,21 +344,10 @@ void features(const float* power, const float* correlation, int bins, int frameL
             bestLag = t;
     const float bestRho = correlation[bestLag] * scale * inverseV[bestLag];
 
-    // cos(2 pi k T* / N) over the bins up to kTopHz, by the Chebyshev recurrence in double (the
-    // walk is up to a thousand bins long).
+    // cos(2 pi k T* / N) over the bins up to kTopHz (the bins forEachBin visits).
     alignas(16) float cosine[kLongestFrame / 2 + 1];
-    {
-        const int inBands = static_cast<int>(kTopHz * n / fs) + 2; // the bins forEachBin visits
-        const int top = bins < inBands ? bins : inBands;
-        const double c1 = std::cos(2.0 * M_PI * bestLag / frameLength);
-        double prev = c1, cur = 1.0; // bins -1 and 0
-        for (int k = 0; k < top; ++k) {
-            cosine[k] = static_cast<float>(cur);
-            const double next = 2.0 * c1 * cur - prev;
-            prev = cur;
-            cur = next;
-        }
-    }
+    const int inBands = static_cast<int>(kTopHz * n / fs) + 2;
+    cosineMultiples(2.0 * M_PI * bestLag / frameLength, bins < inBands ? bins : inBands, cosine);
     float e[kBands] = {}, lg[kBands] = {}, w[kBands] = {}, per[kBands] = {};
     forEachBin(bins, frameLength, rate, [&](int k, int b, float a) {
         const float d = power[k] * toDensity;

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFileSystemModel>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <algorithm>
 #include <string>
@@ -31,6 +34,24 @@ inline void selectListRow(app::TFPanelSignal* w, int row) {
 
 std::string scratchDir();
 std::string bundledSample();
+
+// How long a test waits for the window's directory and file models, which read the disk in the
+// background: generous, since under the sanitizers on a loaded machine a listing has taken
+// seconds, and a wait that succeeds returns at once.
+constexpr int kListingWaitMs = 30000;
+
+// Shows `dir` in the file list and waits until the model has listed it: `expected` rows and no
+// more arriving after them, sorted by name.
+inline void listDirectory(app::TFPanelSignal* w, const std::string& dir, int expected) {
+    w->DirListChange(QString::fromStdString(dir));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [w, expected] { return w->fileModel->rowCount(w->FileList->rootIndex()) >= expected; },
+        kListingWaitMs));
+    QTest::qWait(100); // nothing more arrives
+    ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), expected);
+    w->fileModel->sort(0);
+    QApplication::processEvents();
+}
 
 // The command line streams its cleaning and keeps the input's whole length;
 // the window's result is its beginning. True when `windowFile`'s samples are

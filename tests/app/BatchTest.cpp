@@ -40,17 +40,6 @@ std::string makeDir(const std::string& name, int files) {
     return dir;
 }
 
-void listDirectory(app::TFPanelSignal* w, const std::string& dir, int expected) {
-    w->DirListChange(QString::fromStdString(dir));
-    // The file model lists the directory asynchronously.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [w, expected] { return w->fileModel->rowCount(w->FileList->rootIndex()) >= expected; },
-        30000));
-    ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), expected);
-    w->fileModel->sort(0);
-    QApplication::processEvents();
-}
-
 std::string bytesOf(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     std::ostringstream s;
@@ -114,7 +103,7 @@ TEST(Batch, FromTheSelectedFileToTheLastIntoTheOutputDirectory) {
     const std::string out = apptest::scratchDir() + "/batch-out";
     fs::remove_all(out);
     fs::create_directories(out);
-    listDirectory(w, in, 5);
+    apptest::listDirectory(w, in, 5);
     processing::batchwindows::FSetDirectory->chosenDir = out;
     apptest::selectListRow(w, 2);
     ASSERT_EQ(w->fileModel->fileName(w->FileList->currentIndex()), "f3.wav");
@@ -143,7 +132,7 @@ TEST(Batch, OutputIntoTheSourceDirectoryReplacesEachFile) {
     const std::string ref = apptest::scratchDir() + "/same-ref.wav";
     ASSERT_EQ(std::system((std::string(SILVANE_CLI) + " clean " + dir + "/f1.wav " + ref).c_str()),
               0);
-    listDirectory(w, dir, 2);
+    apptest::listDirectory(w, dir, 2);
     processing::batchwindows::FSetDirectory->chosenDir = dir;
     w->FileList->clearSelection();
     w->FileList->setCurrentIndex(QModelIndex());
@@ -180,7 +169,7 @@ TEST(Batch, UnreadableFilesBetweenGoodOnesAreSkippedAndKept) {
     { std::ofstream(dir + "/f3.wav", std::ios::binary) << encoded; }
     const std::string ref1 = cliReference(dir + "/f1.wav", "bad1");
     const std::string ref4 = cliReference(dir + "/f4.wav", "bad4");
-    listDirectory(w, dir, 4);
+    apptest::listDirectory(w, dir, 4);
     processing::batchwindows::FSetDirectory->chosenDir = dir;
     apptest::selectListRow(w, 0);
     apptest::takeMessages();
@@ -212,7 +201,7 @@ TEST(Batch, FileLongerThanTheWindowHoldsIsNotCutOverItself) {
         ASSERT_TRUE(soundfile::writePcmWav(dir + "/long.wav", 8000, 1, s.data(), s.size(), err));
     }
     const std::string before = bytesOf(dir + "/long.wav");
-    listDirectory(w, dir, 1);
+    apptest::listDirectory(w, dir, 1);
     processing::batchwindows::FSetDirectory->chosenDir = dir;
     apptest::takeMessages();
     w->bAutoClick();
@@ -233,7 +222,7 @@ TEST(Batch, UnwritableResultIsToldAndTheOthersAreWritten) {
     // whatever the user's rights.
     fs::create_directories(out + "/f2.wav");
     const std::string ref3 = cliReference(in + "/f3.wav", "unw3");
-    listDirectory(w, in, 3);
+    apptest::listDirectory(w, in, 3);
     processing::batchwindows::FSetDirectory->chosenDir = out;
     apptest::selectListRow(w, 0);
     apptest::takeMessages();
@@ -270,7 +259,7 @@ TEST(Batch, CancelInTheSecondFileKeepsTheFirstResultOnly) {
     const std::string out = freshDir("batch-cancel-out");
     const std::vector<std::string> sources = sourceBytes(in, 3);
     const std::string ref1 = cliReference(in + "/f1.wav", "cancel1");
-    listDirectory(w, in, 3);
+    apptest::listDirectory(w, in, 3);
     processing::batchwindows::FSetDirectory->chosenDir = out;
     apptest::selectListRow(w, 0);
     // The run lets messages through after every frame: Cancel is pressed
@@ -303,7 +292,7 @@ TEST(Batch, EmptyListWritesNothingAndLeavesTheControls) {
     app::TFPanelSignal* w = apptest::windows();
     const std::string in = freshDir("batch-empty-in");
     const std::string out = freshDir("batch-empty-out");
-    listDirectory(w, in, 0);
+    apptest::listDirectory(w, in, 0);
     processing::batchwindows::FSetDirectory->chosenDir = out;
     // START is off in a window that has no signal yet: the batch leaves it as it was.
     const bool startBefore = w->bStart->isEnabled();
@@ -332,10 +321,10 @@ TEST(Batch, AfterADirectoryChangeTheBatchStartsAtTheFirstFile) {
     const std::string out = freshDir("batch-chg-out");
     const std::string ref1 = cliReference(b + "/g1.wav", "chg1");
     const std::string ref2 = cliReference(b + "/g2.wav", "chg2");
-    listDirectory(w, a, 5);
+    apptest::listDirectory(w, a, 5);
     // Row 1 of the old list would be the new list's second file.
     apptest::selectListRow(w, 1);
-    listDirectory(w, b, 2);
+    apptest::listDirectory(w, b, 2);
     processing::batchwindows::FSetDirectory->chosenDir = out;
     apptest::takeMessages();
     w->bAutoClick();

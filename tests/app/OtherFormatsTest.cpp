@@ -45,23 +45,12 @@ std::string mixedDir(const std::string& name) {
     return dir;
 }
 
-void listDirectory(app::TFPanelSignal* w, const std::string& dir, int expected) {
-    w->DirListChange(QString::fromStdString(dir));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [w, expected] { return w->fileModel->rowCount(w->FileList->rootIndex()) >= expected; },
-        30000));
-    QTest::qWait(100); // nothing more arrives
-    ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), expected);
-    w->fileModel->sort(0);
-    QApplication::processEvents();
-}
-
 } // namespace
 
 TEST(OtherFormats, TheListOffersEveryReadableFormat) {
     app::TFPanelSignal* w = apptest::windows();
     const std::string dir = mixedDir("formats-list");
-    listDirectory(w, dir, 4);
+    apptest::listDirectory(w, dir, 4);
     QStringList names;
     for (int r = 0; r < 4; ++r)
         names << w->fileModel->fileName(w->fileModel->index(r, 0, w->FileList->rootIndex()));
@@ -71,7 +60,7 @@ TEST(OtherFormats, TheListOffersEveryReadableFormat) {
 TEST(OtherFormats, AFlacFromTheListFillsThePanesWithItsSamples) {
     app::TFPanelSignal* w = apptest::windows();
     const std::string dir = mixedDir("formats-open");
-    listDirectory(w, dir, 4);
+    apptest::listDirectory(w, dir, 4);
     apptest::selectListRow(w, 1);
     ASSERT_EQ(w->fileModel->fileName(w->FileList->currentIndex()), "b.flac");
     apptest::takeMessages();
@@ -109,7 +98,7 @@ TEST(OtherFormats, TheBatchCleansThemIntoWavFiles) {
     const std::string out = apptest::scratchDir() + "/formats-batch-out";
     fs::remove_all(out);
     fs::create_directories(out);
-    listDirectory(w, dir, 4);
+    apptest::listDirectory(w, dir, 4);
     processing::batchwindows::FSetDirectory->chosenDir = out;
     apptest::selectListRow(w, 0);
     apptest::takeMessages();

@@ -177,7 +177,8 @@ TEST(Window, DirectoryTreeFollowsTheListsDirectory) {
     // sorts what it read on its next turn.
     const QModelIndex b =
         w->dirModel->index(QString::fromStdString(apptest::scratchDir() + "/tree/a/b"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w->dirModel->rowCount(b) == 41; }, 30000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return w->dirModel->rowCount(b) == 41; }, apptest::kListingWaitMs));
     QTest::qWait(100);
     EXPECT_TRUE(shown()) << w->dirModel->filePath(w->DirList->currentIndex()).toStdString();
     EXPECT_EQ(w->fileModel->rootPath(), QString::fromStdString(deep));
@@ -210,8 +211,9 @@ TEST(MainRoad, FileListOpensCleansAndSavesAsTheCommandLineDoes) {
                   fs::copy_options::overwrite_existing);
     w->DirListChange(QString::fromStdString(dir));
     // The file model lists the directory asynchronously.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [w] { return w->fileModel->rowCount(w->FileList->rootIndex()) > 0; }, 30000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([w] { return w->fileModel->rowCount(w->FileList->rootIndex()) > 0; },
+                        apptest::kListingWaitMs));
     ASSERT_EQ(w->fileModel->rowCount(w->FileList->rootIndex()), 1);
     w->FileList->setCurrentIndex(w->fileModel->index(0, 0, w->FileList->rootIndex()));
     apptest::takeMessages();
