@@ -1,4 +1,4 @@
-// Written by train/export.py from train/checkpoint.pt (step 104000, 14.10 h of training; the mean of steps 103208, 103926, 104000); do not edit.
+// Written by train/export.py from train/checkpoint.pt (step 111000, 15.61 h of training; the mean of steps 110184, 110810, 111000); do not edit.
 
 #include "engine/NeuralWeights.h"
 
