@@ -8,7 +8,9 @@
 // times with the runs of all of them interleaved in random order, and each
 // ratio is that of the medians: on a shared machine a single run of each, one
 // after the other, puts whatever else the machine did in those seconds into
-// the ratio (single runs of the same build scattered from 1.0 to 1.4).
+// the ratio (single runs of the same build scattered from 1.0 to 1.4). The
+// medians still move between invocations (1.16 to 1.34 for method 3 over ten),
+// as the whole machine's speed drifts; compare several.
 
 #include <benchmark/benchmark.h>
 #include <speex/speex_preprocess.h>
