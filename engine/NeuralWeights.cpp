@@ -11,6 +11,8 @@ extern "C" __attribute__((visibility("hidden"))) const veldra::neural::Half veld
 namespace veldra {
 namespace neural {
 
+static_assert(kPointHidden == 16, "the head for the points has 16 channels");
+
 const float kBandHz[32] = {
     0.0f,62.5f,125.0f,187.5f,250.0f,312.5f,375.0f,437.5f,
     500.0f,593.75f,687.5f,781.25f,906.25f,1031.25f,1187.5f,1343.75f,

@@ -85,7 +85,7 @@ def weight_parts(model):
               ("kOutputBias", np.pad(sd["fc_out.bias"], (0, pad))),
               ("kPointContextT", sd["points.ctx.weight"].T), ("kPointContextBias", sd["points.ctx.bias"]),
               # the convolutions tap-major: [out][channel][tap] -> rows tap * channels + channel
-              ("kPointConv1T", sd["points.conv1.weight"].transpose(0, 2, 1).reshape(net.POINT_HIDDEN, -1).T),
+              ("kPointConv1T", sd["points.conv1.weight"].transpose(0, 2, 1).reshape(sd["points.conv1.weight"].shape[0], -1).T),
               ("kPointConv1Bias", sd["points.conv1.bias"]),
               ("kPointConv2", sd["points.conv2.weight"].transpose(0, 2, 1).reshape(-1)),
               ("kPointConv2Bias", sd["points.conv2.bias"])]
@@ -109,6 +109,8 @@ def weights_cpp(parts, source):
            'extern "C" __attribute__((visibility("hidden"))) const veldra::neural::Half veldra_neural_weights[];\n'
            'extern "C" __attribute__((visibility("hidden"))) const veldra::neural::Half veldra_neural_weights_end[];\n',
            "namespace veldra {\nnamespace neural {\n"]
+    hidden = dict(parts)["kPointConv1Bias"].size
+    out.append(f"static_assert(kPointHidden == {hidden}, \"the head for the points has {hidden} channels\");\n")
     out.append(c_array("kBandHz", F.BAND_HZ))
     out.append(c_array("kWindowCorrelationInverse",
                        np.concatenate([F.window_inverse_table(n) for n in F.FRAME_LENGTHS])))

@@ -19,15 +19,16 @@ where a band spans several harmonics of a voice and its one gain keeps the noise
 
   c     = W_c [h1, h2] + b_c                          192 -> 32, one context value per point
   u_p   = [r_p(t), r_p(t + 1), m_p, c_p, logit(g(f_p)) / 4, k_p]   6 channels along the 32 points
-  v     = tanh(conv5(u))                              6 -> 16 channels, 5 taps (zero beyond the ends)
-  d     = conv3(v)                                    16 -> 1 channel, 3 taps
+  v     = tanh(conv5(u))                              6 -> 32 channels, 5 taps (zero beyond the ends)
+  d     = conv3(v)                                    32 -> 1 channel, 3 taps
   gain_p = sigmoid(logit(g(f_p)) + d_p)
 
 g(f_p) is the band gains interpolated at the point with the band triangles, the logit clamped at
 POINT_LOGIT_EPS; conv3 starts at zero, so the head starts out giving the band gains. k_p is the
 comb of the frame's period at the point (features.point_comb): where the harmonics of the voice
 that sets the period lie, also where noise hides them. The head took it from train.COMB_AT on
-(5 channels before, the comb's weights entering at zero).
+(5 channels before, the comb's weights entering at zero). Its first convolution had 16 channels
+(POINT_HIDDEN_FIRST) up to train.POINT_WIDEN_AT, where it grew to 32 (widen.widen_points).
 
 The GRU is PyTorch's (reset gate applied after the recurrent product); engine/NeuralNet.cpp
 computes the same equations.
@@ -44,7 +45,8 @@ HIDDEN_FIRST = 48  # the width a new training starts with, up to train.WIDEN_AT
 NOUT = 3 * NB + 1
 POINT_CHANNELS = 6
 POINT_CHANNELS_FIRST = 5  # before the comb
-POINT_HIDDEN = 16
+POINT_HIDDEN = 32
+POINT_HIDDEN_FIRST = 16  # up to train.POINT_WIDEN_AT
 POINT_TAPS = (5, 3)
 POINT_LOGIT_EPS = 1e-4
 
@@ -62,12 +64,12 @@ def logit(g):
 
 
 class PointHead(nn.Module):
-    def __init__(self, hidden=HIDDEN, channels=POINT_CHANNELS):
+    def __init__(self, hidden=HIDDEN, channels=POINT_CHANNELS, point_hidden=POINT_HIDDEN):
         super().__init__()
         self.channels = channels
         self.ctx = nn.Linear(2 * hidden, NPOINT)
-        self.conv1 = nn.Conv1d(channels, POINT_HIDDEN, POINT_TAPS[0], padding=POINT_TAPS[0] // 2)
-        self.conv2 = nn.Conv1d(POINT_HIDDEN, 1, POINT_TAPS[1], padding=POINT_TAPS[1] // 2)
+        self.conv1 = nn.Conv1d(channels, point_hidden, POINT_TAPS[0], padding=POINT_TAPS[0] // 2)
+        self.conv2 = nn.Conv1d(point_hidden, 1, POINT_TAPS[1], padding=POINT_TAPS[1] // 2)
         nn.init.zeros_(self.conv2.weight)
         nn.init.zeros_(self.conv2.bias)
         self.register_buffer("at", torch.from_numpy(F.point_band_weights()), persistent=False)
@@ -90,7 +92,8 @@ class PointHead(nn.Module):
 
 
 class Estimator(nn.Module):
-    def __init__(self, hidden=HIDDEN, nfeat=NFEAT, lookahead=True, points=False, point_channels=POINT_CHANNELS):
+    def __init__(self, hidden=HIDDEN, nfeat=NFEAT, lookahead=True, points=False, point_channels=POINT_CHANNELS,
+                 point_hidden=POINT_HIDDEN):
         super().__init__()
         self.nfeat = nfeat  # features per frame
         self.lookahead = lookahead
@@ -98,7 +101,7 @@ class Estimator(nn.Module):
         self.gru1 = nn.GRU(hidden, hidden, batch_first=True)
         self.gru2 = nn.GRU(hidden, hidden, batch_first=True)
         self.fc_out = nn.Linear(2 * hidden, NOUT)
-        self.points = PointHead(hidden, point_channels) if points else None
+        self.points = PointHead(hidden, point_channels, point_hidden) if points else None
 
     def forward(self, x, state=None):
         """x: [B, T, NFEAT] (+ NFEAT_POINTS with points). Returns outputs [B, T, NOUT], with points
@@ -153,16 +156,29 @@ def point_channels(state):
     return state["points.conv1.weight"].shape[1] if has_points(state) else POINT_CHANNELS
 
 
+def point_hidden(state):
+    """The number of channels of the first convolution of the head for the points."""
+    return state["points.conv1.weight"].shape[0] if has_points(state) else POINT_HIDDEN
+
+
 def from_state(state):
     """An estimator shaped for a state dict, with its weights."""
-    model = Estimator(width(state), inputs(state), looks_ahead(state), has_points(state), point_channels(state))
+    model = Estimator(width(state), inputs(state), looks_ahead(state), has_points(state), point_channels(state),
+                      point_hidden(state))
     model.load_state_dict(state)
     return model
 
 
-def macs_per_frame(hidden=HIDDEN, nfeat=NFEAT, lookahead=True, points=False, point_channels=POINT_CHANNELS):
+def macs_per_frame(hidden=HIDDEN, nfeat=NFEAT, lookahead=True, points=False, point_channels=POINT_CHANNELS,
+                   point_hidden=POINT_HIDDEN):
     gru = 3 * (hidden * hidden + hidden * hidden)
     macs = (2 * nfeat if lookahead else nfeat) * hidden + 2 * gru + 2 * hidden * NOUT
     if points:
-        macs += 2 * hidden * NPOINT + NPOINT * POINT_HIDDEN * (point_channels * POINT_TAPS[0] + POINT_TAPS[1])
+        macs += 2 * hidden * NPOINT + NPOINT * point_hidden * (point_channels * POINT_TAPS[0] + POINT_TAPS[1])
     return macs
+
+
+def macs_of(state):
+    """macs_per_frame of the network a state dict belongs to."""
+    return macs_per_frame(width(state), inputs(state), looks_ahead(state), has_points(state), point_channels(state),
+                          point_hidden(state))

@@ -75,6 +75,15 @@ class Growth(unittest.TestCase):
         torch.testing.assert_close(outputs(combed, x), outputs(trained, x), rtol=0, atol=1e-6)
         with self.assertRaises(ValueError):
             widen.add_comb(combed)
+        # a wider head: a trained head keeps its outputs when its channels grow
+        self.assertEqual(net.point_hidden(combed), net.POINT_HIDDEN_FIRST)
+        wider = widen.widen_points(combed)
+        self.assertEqual(net.point_hidden(wider), net.POINT_HIDDEN)
+        self.assertFalse(torch.equal(wider["points.conv1.weight"][net.POINT_HIDDEN_FIRST:],
+                                     torch.zeros_like(wider["points.conv1.weight"][net.POINT_HIDDEN_FIRST:])))
+        torch.testing.assert_close(outputs(wider, x), outputs(combed, x), rtol=0, atol=1e-6)
+        with self.assertRaises(ValueError):
+            widen.widen_points(wider, net.POINT_HIDDEN_FIRST)
 
     def test_averaging_is_the_mean_and_refuses_different_networks(self):
         import tempfile

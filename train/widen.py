@@ -1,6 +1,6 @@
 """Widens a checkpoint's network to net.HIDDEN units per layer, to net.NFEAT input features, or to
-the next frame's features as well, or adds the head for the points below 1 kHz, without changing
-what it computes.
+the next frame's features as well, or adds the head for the points below 1 kHz or widens it, without
+changing what it computes.
 
   /usr/bin/python3 train/widen.py IN.pt OUT.pt
 
@@ -91,7 +91,7 @@ def add_points(old):
     if net.has_points(old):
         raise ValueError("the network already has the points below 1 kHz")
     torch.manual_seed(SEED)
-    head = net.PointHead(net.width(old), net.POINT_CHANNELS_FIRST)
+    head = net.PointHead(net.width(old), net.POINT_CHANNELS_FIRST, net.POINT_HIDDEN_FIRST)
     new = dict(old)
     new.update({"points." + k: v for k, v in head.state_dict().items()})
     return new
@@ -105,6 +105,25 @@ def add_comb(old):
     w = old["points.conv1.weight"]  # [hidden, channels, taps]
     new = dict(old)
     new["points.conv1.weight"] = torch.cat([w, torch.zeros_like(w[:, :1])], dim=1)
+    return new
+
+
+def widen_points(old, n=net.POINT_HIDDEN):
+    """A state dict whose head for the points has n channels after its first convolution, computing
+    what `old` computes: the new channels get small random weights from the head's inputs and zero
+    weights into the second convolution."""
+    if not net.has_points(old):
+        raise ValueError("the network has no head for the points")
+    w, b = old["points.conv1.weight"], old["points.conv1.bias"]  # [hidden, channels, taps], [hidden]
+    n0 = w.shape[0]
+    if n < n0:
+        raise ValueError(f"the head for the points has {n0} channels, more than {n}")
+    gen = torch.Generator().manual_seed(SEED)
+    new = dict(old)
+    new["points.conv1.weight"] = torch.cat([w, torch.randn(n - n0, *w.shape[1:], generator=gen) * SCALE])
+    new["points.conv1.bias"] = torch.cat([b, torch.zeros(n - n0)])
+    w2 = old["points.conv2.weight"]  # [1, hidden, taps]
+    new["points.conv2.weight"] = torch.cat([w2, torch.zeros(w2.shape[0], n - n0, w2.shape[2])], dim=1)
     return new
 
 
