@@ -4,8 +4,8 @@
 //   y  = sigmoid(W3 [h1, h2] + b3)             192 -> 97
 // and the head for the points below 1 kHz (NeuralNet.h):
 //   c  = Wc [h1, h2] + bc                      192 -> 32
-//   v  = tanh(conv5(u)), u = [r, r', m, c, logit(g) / 4, k] along the 32 points   6 -> 16 channels
-//   gain_p = sigmoid(logit(g_p) + conv3(v)_p)  16 -> 1 channel
+//   v  = tanh(conv5(u)), u = [r, r', m, c, logit(g) / 4, k] along the 32 points   6 -> kPointHidden
+//   gain_p = sigmoid(logit(g_p) + conv3(v)_p)  kPointHidden -> 1
 // Weight matrices are stored transposed (input-major) in half precision, so each product is a
 // sum of scaled rows that vectorises without reordering any floating-point sum.
 
@@ -155,6 +155,19 @@ VELDRA_PORTABLE void dense(const Half* wT, const Half* b, const float* x, int ni
     denseBlocks<PortableBlock>(wT, b, x, nin, nout, y);
 }
 
+// Halves to floats, n a multiple of 8, for weights used many times a frame.
+#if VELDRA_VERSIONS
+VELDRA_F16C void halvesToFloats(const Half* h, int n, float* out) {
+    for (int i = 0; i < n; i += 8)
+        _mm256_storeu_ps(out + i,
+                         _mm256_cvtph_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i))));
+}
+#endif
+VELDRA_PORTABLE void halvesToFloats(const Half* h, int n, float* out) {
+    for (int i = 0; i < n; ++i)
+        out[i] = halfToFloat(h[i]);
+}
+
 void gru(const GruWeights& w, const float* x, float* h) {
     float gi[kGates], gh[kGates];
     dense(w.inputT, w.inputBias, x, kHidden, kGates, gi);
@@ -253,17 +266,50 @@ void pointComb(const float* feature, float* comb) {
         comb[p] = rho * cosine[p + 1];
 }
 
+// The first convolution of the head for the points at one point: y = b + W x over the run x of
+// kPointTaps[0] kPointInputs inputs around it, W in float (transposed, input-major).
+constexpr int kPointRun1 = kPointTaps[0] * kPointInputs;
+#if VELDRA_VERSIONS
+VELDRA_F16C void pointConv1(const float* wT, const float* b, const float* x, float* y) {
+    constexpr int kLanes = 8, kGroups = kPointHidden / kLanes;
+    __m256 acc[kGroups];
+    for (int k = 0; k < kGroups; ++k)
+        acc[k] = _mm256_loadu_ps(b + k * kLanes);
+    for (int i = 0; i < kPointRun1; ++i) {
+        const __m256 xi = _mm256_set1_ps(x[i]);
+        for (int k = 0; k < kGroups; ++k)
+            acc[k] =
+                _mm256_fmadd_ps(xi, _mm256_loadu_ps(wT + i * kPointHidden + k * kLanes), acc[k]);
+    }
+    for (int k = 0; k < kGroups; ++k)
+        _mm256_storeu_ps(y + k * kLanes, acc[k]);
+}
+#endif
+VELDRA_PORTABLE void pointConv1(const float* wT, const float* b, const float* x, float* y) {
+    float acc[kPointHidden];
+    for (int c = 0; c < kPointHidden; ++c)
+        acc[c] = b[c];
+    for (int i = 0; i < kPointRun1; ++i)
+        for (int c = 0; c < kPointHidden; ++c)
+            acc[c] += x[i] * wT[i * kPointHidden + c];
+    for (int c = 0; c < kPointHidden; ++c)
+        y[c] = acc[c];
+}
+
 // The head for the points: the gain at each point from the recurrent state (joined), the band
 // gains, the frame's own features and the point features of this frame and the next. Both
 // convolutions keep their inputs point by point with zero rows beyond the ends, so the taps around
 // a point are one contiguous run and each point's output is one product with the weights (stored
-// tap-major for this). Like dense, it comes in a version for each instruction set (below), so its
-// 512 tanh and the second convolution run eight lanes wide where the processor has them.
+// tap-major for this). Their weights are converted to float once a frame (each is used at all 32
+// points), and like dense the head comes in a version for each instruction set (below), so the
+// products, the tanh and the second convolution run eight lanes wide where the processor has them.
 inline __attribute__((always_inline)) void pointHeadBody(const float* joined, const float* bandGain,
                                                          const float* feature, const float* point,
                                                          const float* nextPoint, float* gain) {
     constexpr int kTaps1 = kPointTaps[0], kTaps2 = kPointTaps[1];
     constexpr int kPad1 = kTaps1 / 2, kPad2 = kTaps2 / 2;
+    constexpr int kRun1 = kPointRun1, kRun2 = kTaps2 * kPointHidden;
+    static_assert(kPointHidden % 8 == 0, "the head's channels must be whole groups of eight");
     float context[kPoints];
     dense(kPointContextT, kPointContextBias, joined, 2 * kHidden, kPoints, context);
     BandAt at[kPoints];
@@ -271,7 +317,9 @@ inline __attribute__((always_inline)) void pointHeadBody(const float* joined, co
     float comb[kPoints];
     pointComb(feature, comb);
     float z[kPoints];
-    float in[kPoints + 2 * kPad1][kPointInputs] = {};
+    float in[kPoints + 2 * kPad1][kPointInputs];
+    std::memset(in, 0, sizeof in[0] * kPad1);
+    std::memset(in[kPoints + kPad1], 0, sizeof in[0] * kPad1);
     for (int p = 0; p < kPoints; ++p) {
         const BandAt a = at[p];
         z[p] = logit(a.weight * bandGain[a.band] + (1.0f - a.weight) * bandGain[a.band + 1]);
@@ -283,25 +331,31 @@ inline __attribute__((always_inline)) void pointHeadBody(const float* joined, co
         u[4] = z[p] / 4.0f;
         u[5] = comb[p];
     }
-    float hidden[kPoints + 2 * kPad2][kPointHidden] = {};
+    alignas(32) float w1[kRun1 * kPointHidden];
+    alignas(32) float b1[kPointHidden];
+    alignas(32) float w2[kRun2];
+    halvesToFloats(kPointConv1T, kRun1 * kPointHidden, w1);
+    halvesToFloats(kPointConv1Bias, kPointHidden, b1);
+    halvesToFloats(kPointConv2, kRun2, w2);
+    const float b2 = halfToFloat(kPointConv2Bias[0]);
+    alignas(32) float hidden[kPoints + 2 * kPad2][kPointHidden];
+    std::memset(hidden, 0, sizeof hidden[0] * kPad2);
+    std::memset(hidden[kPoints + kPad2], 0, sizeof hidden[0] * kPad2);
     for (int p = 0; p < kPoints; ++p) {
         float* v = hidden[p + kPad2];
-        dense(kPointConv1T, kPointConv1Bias, in[p], kTaps1 * kPointInputs, kPointHidden, v);
+        pointConv1(w1, b1, in[p], v);
         for (int c = 0; c < kPointHidden; ++c)
             v[c] = tanhRational(v[c]);
     }
-    constexpr int kRun = kTaps2 * kPointHidden;
-    float w2[kRun];
-    for (int i = 0; i < kRun; ++i)
-        w2[i] = halfToFloat(kPointConv2[i]);
-    const float b2 = halfToFloat(kPointConv2Bias[0]);
     for (int p = 0; p < kPoints; ++p) {
         const float* v = hidden[p];
-        float acc[4] = {};
-        for (int i = 0; i < kRun; i += 4)
-            for (int j = 0; j < 4; ++j)
+        float acc[8] = {};
+        for (int i = 0; i < kRun2; i += 8)
+            for (int j = 0; j < 8; ++j)
                 acc[j] += w2[i + j] * v[i + j];
-        gain[p] = sigmoid(z[p] + b2 + ((acc[0] + acc[1]) + (acc[2] + acc[3])));
+        const float sum =
+            ((acc[0] + acc[4]) + (acc[1] + acc[5])) + ((acc[2] + acc[6]) + (acc[3] + acc[7]));
+        gain[p] = sigmoid(z[p] + b2 + sum);
     }
 }
 
