@@ -402,10 +402,15 @@ void features(const float* power, const float* correlation, int bins, int frameL
     alignas(16) float cosine[kLongestFrame / 2 + 1];
     const int inBands = static_cast<int>(kTopHz * n / fs) + 2;
     cosineMultiples(2.0 * M_PI * bestLag / frameLength, bins < inBands ? bins : inBands, cosine);
+    // The log densities first, in a loop of their own, which vectorises.
+    const int banded = bins < inBands ? bins : inBands;
+    alignas(16) float logDensity[kLongestFrame / 2 + 1];
+    for (int k = 0; k < banded; ++k)
+        logDensity[k] = fastLog(power[k] * toDensity + kDensityFloor);
     float e[kBands] = {}, lg[kBands] = {}, w[kBands] = {}, per[kBands] = {};
     forEachBin(bins, frameLength, rate, [&](int k, int b, float a) {
         const float d = power[k] * toDensity;
-        const float l = fastLog(d + kDensityFloor);
+        const float l = logDensity[k];
         const float dc = d * cosine[k];
         e[b] += a * d;
         lg[b] += a * l;
