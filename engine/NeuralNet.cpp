@@ -38,7 +38,7 @@ inline float tanhApprox(float x) {
 }
 // tanh as a ratio of odd and even polynomials in x (a minimax fit on |x| <= 7.9053, beyond which
 // tanh is 1 in float), within a few units of the last place: no exponential and no branch, so a
-// loop of them vectorises. The head for the points takes 512 a frame.
+// loop of them vectorises. The head for the points takes 1,024 a frame.
 inline float tanhRational(float x) {
     constexpr float kClamp = 7.90531110763549805f;
     x = x < -kClamp ? -kClamp : (x > kClamp ? kClamp : x);

@@ -41,7 +41,7 @@ constexpr int kPointFeatures = 2 * kPoints;
 // convolution of kPointTaps[0] taps to kPointHidden channels, tanh, and one of kPointTaps[1] taps
 // to one; its output moves the logit of the band gain.
 constexpr int kPointInputs = 6;
-constexpr int kPointHidden = 16;
+constexpr int kPointHidden = 32;
 constexpr int kPointTaps[2] = {5, 3};
 constexpr float kPointLogitFloor = 1e-4f;
 constexpr float kDensityFloor = 1e-5f; // about the density of 16-bit quantisation noise

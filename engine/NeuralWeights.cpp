@@ -1,4 +1,4 @@
-// Written by train/export.py from train/checkpoint.pt (step 111000, 15.61 h of training; the mean of steps 110184, 110810, 111000); do not edit.
+// Written by train/export.py from train/checkpoint.pt (step 115800, 17.31 h of training; the mean of steps 115178, 115532, 115800); do not edit.
 
 #include "engine/NeuralWeights.h"
 
@@ -11,7 +11,7 @@ extern "C" __attribute__((visibility("hidden"))) const veldra::neural::Half veld
 namespace veldra {
 namespace neural {
 
-static_assert(kPointHidden == 16, "the head for the points has 16 channels");
+static_assert(kPointHidden == 32, "the head for the points has 32 channels");
 
 const float kBandHz[32] = {
     0.0f,62.5f,125.0f,187.5f,250.0f,312.5f,375.0f,437.5f,
@@ -278,11 +278,11 @@ const Half* const kPointContextBias = veldra_neural_weights + 158416;
 
 const Half* const kPointConv1T = veldra_neural_weights + 158448;
 
-const Half* const kPointConv1Bias = veldra_neural_weights + 158928;
+const Half* const kPointConv1Bias = veldra_neural_weights + 159408;
 
-const Half* const kPointConv2 = veldra_neural_weights + 158944;
+const Half* const kPointConv2 = veldra_neural_weights + 159440;
 
-const Half* const kPointConv2Bias = veldra_neural_weights + 158992;
+const Half* const kPointConv2Bias = veldra_neural_weights + 159536;
 
 const GruWeights kGru1 = {veldra_neural_weights + 18912, veldra_neural_weights + 46560,
                             veldra_neural_weights + 46848, veldra_neural_weights + 74496};
@@ -290,7 +290,7 @@ const GruWeights kGru1 = {veldra_neural_weights + 18912, veldra_neural_weights +
 const GruWeights kGru2 = {veldra_neural_weights + 74784, veldra_neural_weights + 102432,
                             veldra_neural_weights + 102720, veldra_neural_weights + 130368};
 
-const int kWeightCount = 158993;
+const int kWeightCount = 159537;
 
 int embeddedWeightCount() {
     return static_cast<int>(veldra_neural_weights_end - veldra_neural_weights);

@@ -139,8 +139,9 @@ constexpr float kVadFloorMargin = 3.0f;
 // and the top band's presence and gain serve. The two fractions were chosen on the development
 // corpus for the 96-unit network (the root again once it looked a frame ahead, and once more with
 // the gains at the points below 1 kHz, which restore between harmonics there what the rise
-// restored before, for the network that also knows where the harmonics of the period lie, and for
-// the one trained on shifted voices):
+// restored before, for the network that also knows where the harmonics of the period lie, for
+// the one trained on shifted voices, and for the one with the wider head at the points, whose
+// speech level left room for a larger root):
 // a larger root lets bins of uncertain presence rise less (intelligibility and
 // babble up, speech level down), a smaller move toward a lower OM-LSA gain gives the speech level
 // back.
@@ -148,7 +149,7 @@ constexpr float kNeuralNoiseSmoothing = 0.9f;
 constexpr float kNeuralNoiseShare = 0.0f;
 constexpr float kNeuralAbsenceMax = 0.995f;
 constexpr float kNeuralTowardLower = 0.15f;
-constexpr float kNeuralPresenceRoot = 1.0f;
+constexpr float kNeuralPresenceRoot = 1.5f;
 constexpr float kNeuralVoiceThreshold = 0.5f;
 
 // Equalizer points are clamped to [0, kMaxEqGain]; a NaN point counts as 1.
