@@ -182,6 +182,9 @@ def main():
         raise SystemExit(f"{a.checkpoint} has no head for the points below 1 kHz; the engine uses it")
     if net.point_channels(ck["model"]) != net.POINT_CHANNELS:
         raise SystemExit(f"{a.checkpoint}'s head for the points takes no comb; the engine gives it")
+    if net.point_hidden(ck["model"]) != net.POINT_HIDDEN:
+        raise SystemExit(f"{a.checkpoint}'s head for the points has {net.point_hidden(ck['model'])} channels; "
+                         f"the engine is built for {net.POINT_HIDDEN}")
     model = net.from_state(ck["model"])
     round_to_stored(model)
     model.eval()
