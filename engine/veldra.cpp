@@ -427,10 +427,7 @@ void neuralStep(State* s, const float* feature, const float* density, const floa
     float root[nn::kBands];
     for (int b = 0; b < nn::kBands; ++b) {
         const float p = estimate.presence[b] > 1e-6f ? estimate.presence[b] : 1e-6f;
-        if constexpr (kNeuralPresenceRoot == 1.0f)
-            root[b] = p;
-        else
-            root[b] = fastExp(kNeuralPresenceRoot * fastLog(p));
+        root[b] = fastExp(kNeuralPresenceRoot * fastLog(p));
     }
     const int covered = nn::toBins(estimate.presence, root, logGain, bins, n, rate, presence,
                                    presenceRoot, logBandGain);
