@@ -401,9 +401,9 @@ void features(const float* power, const float* correlation, int bins, int frameL
     // cos(2 pi k T* / N) over the bins up to kTopHz (the bins forEachBin visits).
     alignas(16) float cosine[kLongestFrame / 2 + 1];
     const int inBands = static_cast<int>(kTopHz * n / fs) + 2;
-    cosineMultiples(2.0 * M_PI * bestLag / frameLength, bins < inBands ? bins : inBands, cosine);
-    // The log densities first, in a loop of their own, which vectorises.
     const int banded = bins < inBands ? bins : inBands;
+    cosineMultiples(2.0 * M_PI * bestLag / frameLength, banded, cosine);
+    // The log densities first, in a loop of their own, which vectorises.
     alignas(16) float logDensity[kLongestFrame / 2 + 1];
     for (int k = 0; k < banded; ++k)
         logDensity[k] = fastLog(power[k] * toDensity + kDensityFloor);
